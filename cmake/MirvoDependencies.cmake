@@ -1,0 +1,21 @@
+# System libraries, all from Debian packages (scripts/packages.txt installs them).
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+find_package(Boost 1.74 REQUIRED COMPONENTS filesystem system)
+
+pkg_check_modules(GLFW3 REQUIRED IMPORTED_TARGET glfw3)
+pkg_check_modules(EPOXY REQUIRED IMPORTED_TARGET epoxy)
+pkg_check_modules(FFTW3F REQUIRED IMPORTED_TARGET fftw3f)
+pkg_check_modules(RTAUDIO REQUIRED IMPORTED_TARGET rtaudio)
+pkg_check_modules(VORBISFILE REQUIRED IMPORTED_TARGET vorbisfile)
+pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswresample libavutil)
+pkg_check_modules(IMGUI REQUIRED IMPORTED_TARGET imgui)
+find_package(X11 REQUIRED)
+find_package(OpenGL REQUIRED COMPONENTS OpenGL)
+
+if(MIRVO_BUILD_TESTS)
+  find_package(GTest REQUIRED)
+endif()
+if(MIRVO_BUILD_BENCH)
+  find_package(benchmark REQUIRED)
+endif()

@@ -1,0 +1,20 @@
+include(GoogleTest)
+
+# mirvo_add_test(<name> LABEL <unit|gl|device|e2e|stress> SOURCES ... LIBS ... [TIMEOUT s])
+# One executable per folder and label keeps link time down on small machines.
+# Tests are listed when ctest runs, so building never needs a display or a sound server.
+function(mirvo_add_test name)
+  cmake_parse_arguments(ARG "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_definitions(${name} PRIVATE MIRVO_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
+  mirvo_set_warnings(${name})
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT}
+    TEST_PREFIX "${ARG_LABEL}:")
+endfunction()

@@ -18,3 +18,26 @@ function(mirvo_add_test name)
     PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT}
     TEST_PREFIX "${ARG_LABEL}:")
 endfunction()
+
+# mirvo_add_test_folder(<prefix> LIBS ...): the tests of one folder, split by file name:
+#   *GlTest.cpp -> label gl, *DeviceTest.cpp -> device, *StressTest.cpp -> stress,
+#   every other *Test.cpp -> unit. Each label builds one executable, <prefix>_<label>_tests.
+function(mirvo_add_test_folder prefix)
+  cmake_parse_arguments(ARG "" "" "LIBS;HELPERS" ${ARGN})
+  file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
+  foreach(label gl device stress)
+    string(SUBSTRING ${label} 0 1 first)
+    string(TOUPPER ${first} first)
+    string(SUBSTRING ${label} 1 -1 rest)
+    set(suffix "${first}${rest}Test.cpp")
+    set(files ${all})
+    list(FILTER files INCLUDE REGEX ".*${suffix}$")
+    list(FILTER all EXCLUDE REGEX ".*${suffix}$")
+    if(files)
+      mirvo_add_test(${prefix}_${label}_tests LABEL ${label} SOURCES ${files} ${ARG_HELPERS} LIBS ${ARG_LIBS})
+    endif()
+  endforeach()
+  if(all)
+    mirvo_add_test(${prefix}_unit_tests LABEL unit SOURCES ${all} ${ARG_HELPERS} LIBS ${ARG_LIBS})
+  endif()
+endfunction()

@@ -4,8 +4,8 @@
 #include "core/Resources.h"
 #include "gl/GlslProg.h"
 #include "gl/VboMesh.h"
-#include "gl/draw.h"
-#include "gl/gl.h"
+#include "gl/Draw.h"
+#include "gl/Gl.h"
 #include "params/InterfaceGl.h"
 
 #include <algorithm>
@@ -20,6 +20,12 @@ constexpr uint32_t kSeed = 214;
 constexpr std::size_t kMaxStars = 50000;
 constexpr std::size_t kHueSlot = 0;
 constexpr std::size_t kMagnitudeSlot = 1;
+
+std::string readResourceText(const std::string& name)
+{
+    const Buffer buffer = app::loadResource(name)->getBuffer();
+    return std::string(static_cast<const char*>(buffer.getData()), buffer.getDataSize());
+}
 
 } // namespace
 
@@ -44,7 +50,7 @@ void Galaxy::assignDefaults()
 
 void Galaxy::setup()
 {
-    mShader = gl::GlslProg::create(app::loadResource("stars.vert"), app::loadResource("stars.frag"));
+    mShader = gl::GlslProg::create(readResourceText("stars.vert"), readResourceText("stars.frag"));
     assignDefaults();
 
     if (!mParams) {

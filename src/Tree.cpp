@@ -2,8 +2,8 @@
 #include "src/Tree.h"
 
 #include "app/App.h"
-#include "gl/draw.h"
-#include "gl/gl.h"
+#include "gl/Draw.h"
+#include "gl/Gl.h"
 #include "params/InterfaceGl.h"
 
 #include <cmath>

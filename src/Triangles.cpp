@@ -2,8 +2,8 @@
 // moves its base corners between a narrow and a wide form.
 #include "src/Triangles.h"
 
-#include "gl/draw.h"
-#include "gl/gl.h"
+#include "gl/Draw.h"
+#include "gl/Gl.h"
 #include "params/InterfaceGl.h"
 
 namespace mirvo {

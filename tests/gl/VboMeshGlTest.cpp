@@ -56,6 +56,12 @@ class UnmapFailure {
   public:
     UnmapFailure()
     {
+        // Resolve the real entry point first: libepoxy's stub overwrites the pointer on its
+        // first call. Nothing is mapped, so this only raises a GL error, cleared here.
+        glBindBuffer(GL_ARRAY_BUFFER, 0);
+        glUnmapBuffer(GL_ARRAY_BUFFER);
+        while (glGetError() != GL_NO_ERROR) {
+        }
         sReal = epoxy_glUnmapBuffer;
         epoxy_glUnmapBuffer = &failing;
     }

@@ -17,6 +17,7 @@
 #include "gl/Draw.h"
 #include "gl/Gl.h"
 #include "gl/GlslProg.h"
+#include "src/BareStars.h"
 #include "src/Galaxy.h"
 #include "src/PngWriter.h"
 #include "src/SpectrumOverlay.h"
@@ -24,6 +25,7 @@
 #include "src/Tree.h"
 #include "src/Triangles.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <stdexcept>
@@ -34,6 +36,11 @@ namespace mirvo {
 namespace {
 
 constexpr uint32_t kOptionKey = app::Event::ALT_DOWN;
+constexpr int kBenchmarkWarmupFrames = 20;
+constexpr int kBenchmarkMeasuredFrames = 120;
+// Every benchmark case sees the same mid-level spectrum, so the galaxy and the bare sprites
+// rasterise stars of the same sizes whatever the music is doing.
+constexpr float kBenchmarkMagnitude = 0.5f;
 
 // A failure a person can meet at start-up, already phrased for them.
 class StartupError : public std::runtime_error {
@@ -114,6 +121,11 @@ void MirvoApp::setup()
             setVisualizer(mCommandLine.firstScene);
         }
         hideCursor();
+        if (mCommandLine.action == CommandLine::Action::BENCHMARK) {
+            mBenchmark = std::make_unique<FrameBenchmark>(FrameBenchmark::standardCases(), kBenchmarkWarmupFrames,
+                                                          mCommandLine.frames.value_or(kBenchmarkMeasuredFrames));
+            mBareStars = std::make_unique<BareStars>(50000);
+        }
         mStarted = true;
     } catch (const gl::GlslProgCompileExc& exc) {
         const std::string what = exc.what();
@@ -192,8 +204,9 @@ void MirvoApp::setupAudio()
 
 void MirvoApp::setupVisualizers()
 {
-    setupVisualizers({new Galaxy(mMonitor, mMagSpectrum), new Tree(mMonitor, mMagSpectrum),
-                      new Triangles(mMonitor, mMagSpectrum)});
+    mGalaxy = new Galaxy(mMonitor, mMagSpectrum);
+    mTree = new Tree(mMonitor, mMagSpectrum);
+    setupVisualizers({mGalaxy, mTree, new Triangles(mMonitor, mMagSpectrum)});
 }
 
 void MirvoApp::setupVisualizers(std::vector<Visualizer*> visualizers)
@@ -213,17 +226,27 @@ void MirvoApp::update()
     if (!mStarted) {
         return;
     }
+    mFrameStart = std::chrono::steady_clock::now();
+    if (mBenchmark && mBenchmark->isCaseStarting()) {
+        applyBenchmarkCase();
+    }
     const float now = static_cast<float>(getElapsedSeconds());
     mDeltaTime = now - mLastTime;
     mLastTime = now;
 
     mMagSpectrum = mMonitor->getMagSpectrum();
     shapeSpectrum();
+    if (mBenchmark) {
+        std::fill(mMagSpectrum.begin(), mMagSpectrum.end(), kBenchmarkMagnitude);
+    }
     if (mDisplaySpectrum) {
         updateSpectrumPath();
     }
 
     mVisualizers[mCurrentVisualizer]->update(mDeltaTime);
+    if (mBenchmark) {
+        return; // the schedule chooses the scenes
+    }
 
     mSwitchCountdown -= mDeltaTime;
     if (mSwitchCountdown > 0.0f) {
@@ -254,7 +277,11 @@ void MirvoApp::draw()
     gl::pushModelView();
     const Vec2i size = getWindowSize();
     gl::translate(Vec2f(static_cast<float>(size.x / 2), static_cast<float>(size.y / 2)));
-    mVisualizers[mCurrentVisualizer]->draw();
+    if (mBenchmark && !mBenchmark->isDone() && mBenchmark->currentCase().scene == FrameBenchmark::Scene::BARE_STARS) {
+        mBareStars->draw(mMagSpectrum, mBenchmark->currentCase().starCount, mGalaxy->getRotation());
+    } else {
+        mVisualizers[mCurrentVisualizer]->draw();
+    }
     gl::popModelView();
 
     if (mUiVisible) {
@@ -270,7 +297,11 @@ void MirvoApp::draw()
         drawSpectrum();
     }
 
-    countFrameAndMaybeQuit();
+    if (mBenchmark) {
+        finishBenchmarkFrame();
+    } else {
+        countFrameAndMaybeQuit();
+    }
 }
 
 void MirvoApp::drawSpectrum()
@@ -402,6 +433,43 @@ void MirvoApp::countFrameAndMaybeQuit()
         }
     }
     quit();
+}
+
+void MirvoApp::applyBenchmarkCase()
+{
+    const FrameBenchmark::Case& benchmarkCase = mBenchmark->currentCase();
+    switch (benchmarkCase.scene) {
+    case FrameBenchmark::Scene::GALAXY:
+    case FrameBenchmark::Scene::BARE_STARS:
+        setVisualizer(0);
+        mGalaxy->setStarCount(benchmarkCase.starCount);
+        break;
+    case FrameBenchmark::Scene::TREE:
+        mTree->setTreeCount(benchmarkCase.treeCount);
+        setVisualizer(1);
+        break;
+    case FrameBenchmark::Scene::TRIANGLES:
+        setVisualizer(2);
+        break;
+    }
+    if (benchmarkCase.panels != mUiVisible) {
+        toggleUi();
+    }
+}
+
+void MirvoApp::finishBenchmarkFrame()
+{
+    // Waiting for the GL to finish charges each frame with its whole rendering cost.
+    glFinish();
+    const std::chrono::duration<double, std::milli> cost = std::chrono::steady_clock::now() - mFrameStart;
+    mBenchmark->recordFrame(cost.count());
+    if (mBenchmark->isDone()) {
+        std::cout << "Frame cost at " << getWindowWidth() << "x" << getWindowHeight()
+                  << " (update + draw + glFinish, swap excluded):\n"
+                  << mBenchmark->report() << std::flush;
+        mBenchmark.reset();
+        quit();
+    }
 }
 
 void MirvoApp::dropTestFiles()

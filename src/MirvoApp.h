@@ -8,8 +8,10 @@
 #include "core/Path2d.h"
 #include "params/InterfaceGl.h"
 #include "src/CommandLine.h"
+#include "src/FrameBenchmark.h"
 #include "src/Visualizer.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -22,6 +24,10 @@ class InputDeviceNode;
 } // namespace mirvo::audio
 
 namespace mirvo {
+
+class BareStars;
+class Galaxy;
+class Tree;
 
 class MirvoApp : public app::AppBasic {
   public:
@@ -59,7 +65,8 @@ class MirvoApp : public app::AppBasic {
     void drawSpectrum();
     void countFrameAndMaybeQuit();
     void dropTestFiles();
-    void runBenchmarkFrame();
+    void applyBenchmarkCase();
+    void finishBenchmarkFrame();
 
     std::vector<Visualizer*> mVisualizers;
     std::size_t mCurrentVisualizer = 0;
@@ -85,6 +92,11 @@ class MirvoApp : public app::AppBasic {
     int mExitCode = 0;
     bool mStarted = false;
     uint64_t mFramesDrawn = 0;
+    Galaxy* mGalaxy = nullptr;
+    Tree* mTree = nullptr;
+    std::unique_ptr<FrameBenchmark> mBenchmark;
+    std::unique_ptr<BareStars> mBareStars;
+    std::chrono::steady_clock::time_point mFrameStart;
 };
 
 } // namespace mirvo

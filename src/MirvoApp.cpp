@@ -167,7 +167,7 @@ void MirvoApp::setupAudio()
     const bool hasInput = hasAudioInput();
 
     auto monitorFormat =
-        audio::MonitorSpectralNode::Format().windowSize(512).fftSize(2048).windowType(audio::WindowType::HANN);
+        audio::MonitorSpectralNode::Format().windowSize(512).fftSize(2048).windowType(audio::dsp::HANN);
     mMonitor = context->makeNode(new audio::MonitorSpectralNode(monitorFormat));
 
     if (hasInput) {

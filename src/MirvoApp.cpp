@@ -80,6 +80,9 @@ MirvoApp::~MirvoApp() = default;
 void MirvoApp::prepareSettings(Settings* settings)
 {
     settings->setFrameRate(80.0f);
+    if (settings->getDefaultWindowFormat().getTitle().empty()) {
+        settings->getDefaultWindowFormat().setTitle(settings->getTitle());
+    }
     if (mCommandLine.windowed || mCommandLine.action == CommandLine::Action::BENCHMARK) {
         settings->setFullScreen(false);
         settings->setWindowSize(mCommandLine.windowSize);

@@ -61,7 +61,7 @@ start_mirvo() {
     pid=$!
     wid=""
     for _ in $(seq 1 200); do
-        wid=$(xdotool search --onlyvisible --name '^MirvoApp$' 2>/dev/null | head -1)
+        wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -1)
         [ -n "$wid" ] && break
         kill -0 "$pid" 2>/dev/null || fail "the program ended before its window appeared"
         sleep 0.1

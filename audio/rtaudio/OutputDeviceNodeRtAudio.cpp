@@ -65,7 +65,7 @@ void OutputDeviceNodeRtAudio::initialize()
         input.deviceId = info.index;
         input.nChannels = unsigned(mSynchronousInputChannels);
         RtAudio::StreamOptions options;
-        options.flags = RTAUDIO_NONINTERLEAVED | RTAUDIO_SCHEDULE_REALTIME;
+        options.flags = RTAUDIO_NONINTERLEAVED;
         options.streamName = "Mirvo";
         unsigned int deviceFrames = unsigned(framesPerBlock);
         mRtAudio->openStream(&output, mSynchronousInputChannels > 0 ? &input : nullptr, RTAUDIO_FLOAT32,

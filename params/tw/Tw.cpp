@@ -57,7 +57,8 @@ bool isLive(Context& ctx, const TwBar* bar, const char* function)
 std::string applyGlobalAttribute(const tw::Attribute& attribute)
 {
     std::string name = attribute.name;
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
     if (name == "fontscaling") {
         const auto scale = tw::parseNumber(attribute.value);
         if (!scale || *scale <= 0) {
@@ -288,8 +289,8 @@ int TwDefine(const char* def)
             }
         }
         for (const auto& attribute : statement.attributes) {
-            const std::string error =
-                var != nullptr ? tw::applyVarAttribute(*var, attribute) : tw::applyBarAttribute(*bar, attribute);
+            const std::string error = var != nullptr ? tw::applyVarAttribute(*var, attribute)
+                                                     : tw::applyBarAttribute(*bar, attribute);
             if (!error.empty()) {
                 tw::reportError("TwDefine", error);
                 ok = false;

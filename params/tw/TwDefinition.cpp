@@ -126,16 +126,30 @@ bool readAttributes(Scanner& scanner, Statement& statement, ParseResult& result)
 int keyNamed(std::string_view name)
 {
     static constexpr std::array<std::pair<std::string_view, int>, 20> kNames{{
-        {"SPACE", TW_KEY_SPACE},     {"RETURN", TW_KEY_RETURN},     {"ENTER", TW_KEY_RETURN},
-        {"ESC", TW_KEY_ESCAPE},      {"ESCAPE", TW_KEY_ESCAPE},     {"TAB", TW_KEY_TAB},
-        {"BACKSPACE", TW_KEY_BACKSPACE}, {"BS", TW_KEY_BACKSPACE},  {"DELETE", TW_KEY_DELETE},
-        {"DEL", TW_KEY_DELETE},      {"UP", TW_KEY_UP},             {"DOWN", TW_KEY_DOWN},
-        {"LEFT", TW_KEY_LEFT},       {"RIGHT", TW_KEY_RIGHT},       {"INSERT", TW_KEY_INSERT},
-        {"INS", TW_KEY_INSERT},      {"HOME", TW_KEY_HOME},         {"END", TW_KEY_END},
-        {"PGUP", TW_KEY_PAGE_UP},    {"PGDOWN", TW_KEY_PAGE_DOWN},
+        {"SPACE", TW_KEY_SPACE},
+        {"RETURN", TW_KEY_RETURN},
+        {"ENTER", TW_KEY_RETURN},
+        {"ESC", TW_KEY_ESCAPE},
+        {"ESCAPE", TW_KEY_ESCAPE},
+        {"TAB", TW_KEY_TAB},
+        {"BACKSPACE", TW_KEY_BACKSPACE},
+        {"BS", TW_KEY_BACKSPACE},
+        {"DELETE", TW_KEY_DELETE},
+        {"DEL", TW_KEY_DELETE},
+        {"UP", TW_KEY_UP},
+        {"DOWN", TW_KEY_DOWN},
+        {"LEFT", TW_KEY_LEFT},
+        {"RIGHT", TW_KEY_RIGHT},
+        {"INSERT", TW_KEY_INSERT},
+        {"INS", TW_KEY_INSERT},
+        {"HOME", TW_KEY_HOME},
+        {"END", TW_KEY_END},
+        {"PGUP", TW_KEY_PAGE_UP},
+        {"PGDOWN", TW_KEY_PAGE_DOWN},
     }};
     std::string upper(name);
-    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return std::toupper(c); });
     for (const auto& [keyName, code] : kNames) {
         if (upper == keyName) {
             return code;
@@ -154,7 +168,8 @@ int keyNamed(std::string_view name)
 int modifierNamed(std::string_view name)
 {
     std::string upper(name);
-    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return std::toupper(c); });
     if (upper == "SHIFT") {
         return TW_KMOD_SHIFT;
     }
@@ -283,7 +298,8 @@ std::optional<double> parseNumber(std::string_view text)
 std::optional<bool> parseBool(std::string_view text)
 {
     std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     if (lower == "true" || lower == "1") {
         return true;
     }

@@ -52,8 +52,8 @@ class SceneStateGuard {
         glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &mElementBuffer);
         glGetIntegerv(GL_CURRENT_PROGRAM, &mProgram);
         glGetIntegerv(GL_ACTIVE_TEXTURE, &mActiveTexture);
-        glPushAttrib(GL_CURRENT_BIT | GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_LINE_BIT |
-                     GL_POINT_BIT | GL_TEXTURE_BIT);
+        glPushAttrib(GL_CURRENT_BIT | GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT |
+                     GL_LINE_BIT | GL_POINT_BIT | GL_TEXTURE_BIT);
         glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT | GL_CLIENT_PIXEL_STORE_BIT);
         glBindBuffer(GL_ARRAY_BUFFER, 0);
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
@@ -275,8 +275,8 @@ void ImGuiDrawer::drawBar(TwBar& bar)
     const float alpha = float(bar.alpha) / 255.f;
     const auto lighter = [&](int c) { return std::min(255, c + 40); };
     ImGui::PushStyleColor(ImGuiCol_WindowBg, rgba(bar.color[0], bar.color[1], bar.color[2], alpha));
-    const ImVec4 title = rgba(lighter(bar.color[0]), lighter(bar.color[1]), lighter(bar.color[2]),
-                              std::max(alpha, 0.85f));
+    const ImVec4 title =
+        rgba(lighter(bar.color[0]), lighter(bar.color[1]), lighter(bar.color[2]), std::max(alpha, 0.85f));
     ImGui::PushStyleColor(ImGuiCol_TitleBg, title);
     ImGui::PushStyleColor(ImGuiCol_TitleBgActive, title);
     ImGui::PushStyleColor(ImGuiCol_TitleBgCollapsed, title);
@@ -298,8 +298,9 @@ void ImGuiDrawer::drawBar(TwBar& bar)
 
         const float content = ImGui::GetContentRegionAvail().x;
         const float spacing = ImGui::GetStyle().ItemSpacing.x;
-        const float valueWidth = bar.valuesWidth > 0 ? float(bar.valuesWidth) * mScale
-                                                     : std::max(kMinValueWidth * mScale, content * kValueShare);
+        const float valueWidth = bar.valuesWidth > 0
+                                     ? float(bar.valuesWidth) * mScale
+                                     : std::max(kMinValueWidth * mScale, content * kValueShare);
         const float labelWidth = std::max(0.f, content - valueWidth - spacing);
         for (std::size_t i = 0; i < bar.vars.size(); ++i) {
             if (!bar.vars[i].visible) {
@@ -325,7 +326,8 @@ void ImGuiDrawer::drawVar(Var& var, float labelWidth, float valueWidth)
     const ImVec2 labelPos = ImGui::GetCursorScreenPos();
     ImGui::AlignTextToFramePadding();
     // Long labels are cut at the value column rather than running under the value.
-    ImGui::PushClipRect(labelPos, ImVec2(labelPos.x + labelWidth, labelPos.y + ImGui::GetFrameHeight()), true);
+    ImGui::PushClipRect(labelPos, ImVec2(labelPos.x + labelWidth, labelPos.y + ImGui::GetFrameHeight()),
+                        true);
     ImGui::TextUnformatted(var.label.c_str());
     ImGui::PopClipRect();
     ImGui::SameLine(rowStart + labelWidth + ImGui::GetStyle().ItemSpacing.x);

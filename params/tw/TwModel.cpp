@@ -24,7 +24,8 @@ char gLastError[1024] = "";
 
 std::string lowered(std::string text)
 {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
     return text;
 }
 
@@ -102,7 +103,8 @@ bool Window::isOverBar(float px, float py) const
 void Window::queue(const InputEvent& event)
 {
     // Only the latest position matters between two draws.
-    if (event.kind == InputEvent::MOUSE_MOVE && !input.empty() && input.back().kind == InputEvent::MOUSE_MOVE) {
+    if (event.kind == InputEvent::MOUSE_MOVE && !input.empty() &&
+        input.back().kind == InputEvent::MOUSE_MOVE) {
         input.back() = event;
         return;
     }
@@ -149,7 +151,8 @@ void Var::setValue(double newValue) const
         *static_cast<bool*>(address) = newValue != 0.0;
         break;
     case TW_TYPE_INT32:
-        *static_cast<std::int32_t*>(address) = std::int32_t(std::clamp(std::round(newValue), lower(), upper()));
+        *static_cast<std::int32_t*>(address) =
+            std::int32_t(std::clamp(std::round(newValue), lower(), upper()));
         break;
     case TW_TYPE_FLOAT:
         *static_cast<float*>(address) = float(std::clamp(newValue, lower(), upper()));

@@ -20,7 +20,10 @@ namespace tw {
 struct Rect {
     float x = 0, y = 0, width = 0, height = 0;
 
-    bool contains(float px, float py) const { return px >= x && py >= y && px < x + width && py < y + height; }
+    bool contains(float px, float py) const
+    {
+        return px >= x && py >= y && px < x + width && py < y + height;
+    }
 };
 
 struct Var {

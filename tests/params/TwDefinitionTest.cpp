@@ -1,5 +1,5 @@
-#include "params/tw/Tw.h"
 #include "params/tw/TwDefinition.h"
+#include "params/tw/Tw.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,8 @@ TEST(TwDefinition, ReadsABarDefinitionWithQuotedValues)
 
 TEST(TwDefinition, KeepsSpacesInQuotedNamesAndSplitsStatementsAtTheNextTarget)
 {
-    const ParseResult result = parseDefinition(" `My Bar`/`Min Radius` min=1 label=\"Radius (min)\"\n Other visible=false");
+    const ParseResult result =
+        parseDefinition(" `My Bar`/`Min Radius` min=1 label=\"Radius (min)\"\n Other visible=false");
     ASSERT_TRUE(result.ok()) << result.error;
     ASSERT_EQ(result.statements.size(), 2u);
     EXPECT_EQ(result.statements[0].barName, "My Bar");

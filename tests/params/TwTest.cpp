@@ -55,7 +55,8 @@ TEST_F(Tw, AKeyIncrPressRaisesAFloatByItsStepAndStopsAtMax)
 TEST_F(Tw, OnlyAKeyABarUsesIsHandled)
 {
     float radius = 10.f;
-    TwAddVarRW(mBar, "Minimum Radius", TW_TYPE_FLOAT, &radius, "min=1.0 max=1000.0 step=1.0 keyIncr=q keyDecr=a");
+    TwAddVarRW(mBar, "Minimum Radius", TW_TYPE_FLOAT, &radius,
+               "min=1.0 max=1000.0 step=1.0 keyIncr=q keyDecr=a");
 
     EXPECT_EQ(TwKeyPressed('x', TW_KMOD_NONE), 0);
     EXPECT_EQ(TwKeyPressed('q', TW_KMOD_CTRL), 0) << "a modifier makes it another shortcut";
@@ -167,7 +168,8 @@ TEST_F(Tw, AStaleBarOrAMissingInitIsAnErrorNotACrash)
 
 TEST_F(Tw, FontScalingIsAGlobalSettingForBeforeInit)
 {
-    EXPECT_THAT(errorsOf([] { EXPECT_EQ(TwDefine(" GLOBAL fontscaling= 2"), 0); }), HasSubstr("before TwInit"));
+    EXPECT_THAT(errorsOf([] { EXPECT_EQ(TwDefine(" GLOBAL fontscaling= 2"), 0); }),
+                HasSubstr("before TwInit"));
     TwTerminate();
 
     const int before = tw::initCount();

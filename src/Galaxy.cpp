@@ -21,12 +21,6 @@ constexpr std::size_t kMaxStars = 50000;
 constexpr std::size_t kHueSlot = 0;
 constexpr std::size_t kMagnitudeSlot = 1;
 
-std::string readResourceText(const std::string& name)
-{
-    const Buffer buffer = app::loadResource(name)->getBuffer();
-    return std::string(static_cast<const char*>(buffer.getData()), buffer.getDataSize());
-}
-
 } // namespace
 
 Galaxy::Galaxy(MonitorSpectralNodeRef monitor, std::vector<float>& spectrum)
@@ -50,7 +44,7 @@ void Galaxy::assignDefaults()
 
 void Galaxy::setup()
 {
-    mShader = gl::GlslProg::create(readResourceText("stars.vert"), readResourceText("stars.frag"));
+    mShader = gl::GlslProg::create(app::loadResource("stars.vert"), app::loadResource("stars.frag"));
     assignDefaults();
 
     if (!mParams) {

@@ -319,9 +319,7 @@ void MirvoApp::drawSpectrum()
     gl::drawLine(Vec2f(endX, height), Vec2f(endX, 0.8f * height));
 
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    if (mSpectrumPath.getNumSegments() > 0) {
-        gl::drawLineStrip(mSpectrumPath.subdivide());
-    }
+    gl::draw(mSpectrumPath);
 }
 
 void MirvoApp::keyDown(app::KeyEvent event)

@@ -10,6 +10,7 @@
 #include "audio/GainNode.h"
 #include "audio/InputDeviceNode.h"
 #include "audio/MonitorSpectralNode.h"
+#include "audio/OutputDeviceNode.h"
 #include "audio/OutputNode.h"
 #include "audio/SourceFile.h"
 #include "core/DataSource.h"

@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -23,7 +25,12 @@ constexpr int kCentre = kSize / 2;
 
 std::string readResource(const std::string& name)
 {
-    std::ifstream in(std::string(MIRVO_TEST_DATA_DIR) + "/../../resources/" + name);
+    // The shaders as the repository holds them, two folders up from this file.
+    const auto path = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "resources" / name;
+    std::ifstream in(path);
+    if (!in) {
+        throw std::runtime_error("cannot read " + path.string());
+    }
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 

@@ -6,6 +6,8 @@
 #include "audio/dsp/Dsp.h"
 #include "audio/dsp/RingBuffer.h"
 
+#include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,44 @@ class ConstantSourceNode : public Node {
   private:
     std::vector<float> mValues;
     int mProcessCount = 0;
+};
+
+// A cosine of the given frequency and amplitude on every channel, phase continuous across blocks.
+class CosineSourceNode : public Node {
+  public:
+    CosineSourceNode(double frequency, double amplitude, double sampleRate, const Format& format = Format())
+        : Node(format), mPhaseStep(2.0 * 3.141592653589793 * frequency / sampleRate), mAmplitude(amplitude)
+    {
+    }
+
+    void process(Buffer* buffer) override
+    {
+        for (size_t frame = 0; frame < buffer->getNumFrames(); ++frame) {
+            const float value = static_cast<float>(mAmplitude * std::cos(mPhaseStep * double(mFrame++)));
+            for (size_t ch = 0; ch < buffer->getNumChannels(); ++ch) {
+                buffer->getChannel(ch)[frame] = value;
+            }
+        }
+    }
+
+  private:
+    double mPhaseStep;
+    double mAmplitude;
+    uint64_t mFrame = 0;
+};
+
+// Fills every block with its own number (1, 2, 3, ...), so tests can tell blocks apart.
+class BlockCounterNode : public Node {
+  public:
+    explicit BlockCounterNode(const Format& format = Format()) : Node(format) {}
+
+    void process(Buffer* buffer) override
+    {
+        dsp::fill(float(++mBlock), buffer->getData(), buffer->getSize());
+    }
+
+  private:
+    int mBlock = 0;
 };
 
 // Plays the samples queued in one ring per channel, as a file player does; a block whose

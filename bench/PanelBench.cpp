@@ -47,19 +47,19 @@ void buildPanels(PanelValues& v)
 
     TwBar* stars = newPanel("Stars");
     TwAddVarRW(stars, "Star Count", TW_TYPE_INT32, &v.starCount, "min=1 max=50000 step=1000");
-    const std::array<const char*, 9> starLabels{"Min Galaxy Radius",  "Max Galaxy Radius",  "Minimum Radius",
-                                                "Maximum Radius",     "Minimum Saturation", "Maximum Saturation",
-                                                "Minimum Brightness", "Maximum Brightness", "Angular Velcity"};
-    const std::array<const char*, 9> starOptions{
-        "min=10.0 max=100000.0 step=50.0",
-        "min=10.0 max=100000.0 step=50.0",
-        "min=1.0 max=1000.0 step=1.0 keyIncr=q keyDecr=a",
-        "min=1.0 max=1000.0 step=1.0 keyIncr=w keyDecr=s",
-        "min=0.0 max=1.0 step=0.05 keyIncr=i keyDecr=k",
-        "min=0.0 max=1.0 step=0.05 keyIncr=o keyDecr=l",
-        "min=0.0 max=1.0 step=0.05 keyIncr=z keyDecr=h",
-        "min=0.0 max=1.0 step=0.05 keyIncr=u keyDecr=j",
-        "min=0.0 max=100.0 step=0.05"};
+    const std::array<const char*, 9> starLabels{
+        "Min Galaxy Radius",  "Max Galaxy Radius",  "Minimum Radius",
+        "Maximum Radius",     "Minimum Saturation", "Maximum Saturation",
+        "Minimum Brightness", "Maximum Brightness", "Angular Velcity"};
+    const std::array<const char*, 9> starOptions{"min=10.0 max=100000.0 step=50.0",
+                                                 "min=10.0 max=100000.0 step=50.0",
+                                                 "min=1.0 max=1000.0 step=1.0 keyIncr=q keyDecr=a",
+                                                 "min=1.0 max=1000.0 step=1.0 keyIncr=w keyDecr=s",
+                                                 "min=0.0 max=1.0 step=0.05 keyIncr=i keyDecr=k",
+                                                 "min=0.0 max=1.0 step=0.05 keyIncr=o keyDecr=l",
+                                                 "min=0.0 max=1.0 step=0.05 keyIncr=z keyDecr=h",
+                                                 "min=0.0 max=1.0 step=0.05 keyIncr=u keyDecr=j",
+                                                 "min=0.0 max=100.0 step=0.05"};
     for (std::size_t i = 0; i < starLabels.size(); ++i) {
         TwAddVarRW(stars, starLabels[i], TW_TYPE_FLOAT, &v.stars[i], starOptions[i]);
     }
@@ -67,7 +67,8 @@ void buildPanels(PanelValues& v)
     TwBar* tree = newPanel("FractalTree");
     const std::array<const char*, 5> treeLabels{"Min Length Factor", "Max Length Factor", "Min Angle Offset",
                                                 "Max Angle Offset", "Color Morph Speed"};
-    const std::array<const char*, 5> treeOptions{"min=0.0", "min=0.0", "max=0.0", "min=0.0", "min=0.0 max=1.0"};
+    const std::array<const char*, 5> treeOptions{"min=0.0", "min=0.0", "max=0.0", "min=0.0",
+                                                 "min=0.0 max=1.0"};
     for (std::size_t i = 0; i < treeLabels.size(); ++i) {
         TwAddVarRW(tree, treeLabels[i], TW_TYPE_FLOAT, &v.tree[i], treeOptions[i]);
     }

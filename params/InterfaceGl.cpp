@@ -170,7 +170,8 @@ void InterfaceGl::init(const app::WindowRef& window, const std::string& title, c
 
     char definition[1024];
     std::snprintf(definition, sizeof definition, "`%s` size='%d %d' color='%d %d %d' alpha=%d", title.c_str(),
-                  size.x, size.y, int(color.r * 255), int(color.g * 255), int(color.b * 255), int(color.a * 255));
+                  size.x, size.y, int(color.r * 255), int(color.g * 255), int(color.b * 255),
+                  int(color.a * 255));
     TwDefine(definition);
 
     TwCopyStdStringToClientFunc(copyStdString);
@@ -193,7 +194,8 @@ void InterfaceGl::init(const app::WindowRef& window, const std::string& title, c
         TwSetCurrentWindow(id);
         if (const app::WindowRef owner = weakWindow.lock()) {
             const float scale = owner->getContentScale();
-            event.setHandled(TwMouseMotion(int(float(event.getX()) * scale), int(float(event.getY()) * scale)) != 0);
+            event.setHandled(
+                TwMouseMotion(int(float(event.getX()) * scale), int(float(event.getY()) * scale)) != 0);
         }
     };
     window->getSignalMouseMove().connect(mouseMove);
@@ -271,7 +273,8 @@ void InterfaceGl::implAddParam(const std::string& name, void* param, int type, c
     }
 }
 
-void InterfaceGl::addParam(const std::string& name, float* param, const std::string& optionsStr, bool readOnly)
+void InterfaceGl::addParam(const std::string& name, float* param, const std::string& optionsStr,
+                           bool readOnly)
 {
     implAddParam(name, param, TW_TYPE_FLOAT, optionsStr, readOnly);
 }
@@ -287,7 +290,8 @@ void InterfaceGl::addParam(const std::string& name, std::int32_t* param, const s
     implAddParam(name, param, TW_TYPE_INT32, optionsStr, readOnly);
 }
 
-void InterfaceGl::addParam(const std::string& name, std::int32_t* param, const char* optionsStr, bool readOnly)
+void InterfaceGl::addParam(const std::string& name, std::int32_t* param, const char* optionsStr,
+                           bool readOnly)
 {
     implAddParam(name, param, TW_TYPE_INT32, optionsStr != nullptr ? optionsStr : "", readOnly);
 }

@@ -59,7 +59,8 @@ class InterfaceGl {
     // An empty panel, to be assigned a real one later.
     InterfaceGl() = default;
     // A panel in the application's current window.
-    InterfaceGl(const std::string& title, const Vec2i& size, const ColorA& color = ColorA(0.3f, 0.3f, 0.3f, 0.4f));
+    InterfaceGl(const std::string& title, const Vec2i& size,
+                const ColorA& color = ColorA(0.3f, 0.3f, 0.3f, 0.4f));
     InterfaceGl(const app::WindowRef& window, const std::string& title, const Vec2i& size,
                 const ColorA& color = ColorA(0.3f, 0.3f, 0.3f, 0.4f));
 
@@ -76,11 +77,13 @@ class InterfaceGl {
 
     // With an option string such as "min=0.0 max=1.0 step=0.05 keyIncr=i keyDecr=k".
     // The const char* forms keep a string literal from being taken for `readOnly`.
-    void addParam(const std::string& name, float* param, const std::string& optionsStr, bool readOnly = false);
+    void addParam(const std::string& name, float* param, const std::string& optionsStr,
+                  bool readOnly = false);
     void addParam(const std::string& name, float* param, const char* optionsStr, bool readOnly = false);
     void addParam(const std::string& name, std::int32_t* param, const std::string& optionsStr,
                   bool readOnly = false);
-    void addParam(const std::string& name, std::int32_t* param, const char* optionsStr, bool readOnly = false);
+    void addParam(const std::string& name, std::int32_t* param, const char* optionsStr,
+                  bool readOnly = false);
     void addParam(const std::string& name, bool* param, const std::string& optionsStr, bool readOnly = false);
     void addParam(const std::string& name, bool* param, const char* optionsStr, bool readOnly = false);
 
@@ -99,7 +102,8 @@ class InterfaceGl {
     void init(const app::WindowRef& window, const std::string& title, const Vec2i& size, const ColorA& color);
     void implAddParam(const std::string& name, void* param, int type, const std::string& optionsStr,
                       bool readOnly);
-    template <typename T> Options<T> addParamImpl(const std::string& name, T* target, int type, bool readOnly);
+    template <typename T>
+    Options<T> addParamImpl(const std::string& name, T* target, int type, bool readOnly);
 
     std::weak_ptr<app::Window> mWindow;
     std::shared_ptr<TwBar> mBar;

@@ -47,7 +47,8 @@ class FakeWindowImpl : public app::WindowImpl {
 
 struct FakeWindow {
     explicit FakeWindow(float contentScale = 1.f)
-        : impl(std::make_unique<FakeWindowImpl>(contentScale)), window(app::Window::privateCreate(impl.get(), nullptr))
+        : impl(std::make_unique<FakeWindowImpl>(contentScale)),
+          window(app::Window::privateCreate(impl.get(), nullptr))
     {
     }
     std::unique_ptr<FakeWindowImpl> impl;
@@ -154,8 +155,10 @@ TEST_F(InterfaceGlGl, MouseEventsOverAPanelAreHandledAndTheRestPassThrough)
     EXPECT_EQ(startIdx, 31);
 
     EXPECT_FALSE(mouse(window.window, &app::Window::emitMouseMove, kWidth - 5, kHeight - 5));
-    EXPECT_FALSE(mouse(window.window, &app::Window::emitMouseDown, kWidth - 5, kHeight - 5, app::MouseEvent::LEFT));
-    EXPECT_FALSE(mouse(window.window, &app::Window::emitMouseUp, kWidth - 5, kHeight - 5, app::MouseEvent::LEFT));
+    EXPECT_FALSE(
+        mouse(window.window, &app::Window::emitMouseDown, kWidth - 5, kHeight - 5, app::MouseEvent::LEFT));
+    EXPECT_FALSE(
+        mouse(window.window, &app::Window::emitMouseUp, kWidth - 5, kHeight - 5, app::MouseEvent::LEFT));
 }
 
 TEST_F(InterfaceGlGl, TheWheelPositionIsOneSumOverAllPanels)
@@ -171,7 +174,8 @@ TEST_F(InterfaceGlGl, TheWheelPositionIsOneSumOverAllPanels)
 
     const int before = tw::context()->windows.at(stars.getTwWindowId()).wheelPos;
     for (int notch = 0; notch < 3; ++notch) {
-        EXPECT_TRUE(mouse(window.window, &app::Window::emitMouseWheel, int(area.x + 10), int(area.y + 10), 0, 1.f));
+        EXPECT_TRUE(
+            mouse(window.window, &app::Window::emitMouseWheel, int(area.x + 10), int(area.y + 10), 0, 1.f));
     }
     EXPECT_EQ(tw::context()->windows.at(stars.getTwWindowId()).wheelPos, before + 3);
 }

@@ -89,7 +89,6 @@ class TwGl : public ::testing::Test {
     bool mDisplaySpectrum = false;
 };
 
-
 TEST_F(TwGl, ABarAppearsWhereAndAsLargeAsItsDefinitionSays)
 {
     frame();

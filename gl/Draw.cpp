@@ -1,0 +1,96 @@
+#include "gl/Draw.h"
+
+#include "gl/Gl.h"
+
+namespace mirvo::gl {
+
+namespace {
+
+void drawPoints2d(GLenum mode, const Vec2f* points, GLsizei count)
+{
+    static_assert(sizeof(Vec2f) == 2 * sizeof(float), "Vec2f arrays go to GL as packed floats");
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, points);
+    glDrawArrays(mode, 0, count);
+    glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+} // namespace
+
+void clear(const ColorA& color, bool clearDepth)
+{
+    glClearColor(color.r, color.g, color.b, color.a);
+    if (clearDepth) {
+        glDepthMask(GL_TRUE);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    } else {
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+}
+
+void pushModelView()
+{
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+}
+
+void popModelView()
+{
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+}
+
+void translate(const Vec2f& offset)
+{
+    glTranslatef(offset.x, offset.y, 0.f);
+}
+
+void translate(const Vec3f& offset)
+{
+    glTranslatef(offset.x, offset.y, offset.z);
+}
+
+void scale(const Vec3f& factors)
+{
+    glScalef(factors.x, factors.y, factors.z);
+}
+
+void rotate(const Vec3f& xyzDegrees)
+{
+    glRotatef(xyzDegrees.x, 1.f, 0.f, 0.f);
+    glRotatef(xyzDegrees.y, 0.f, 1.f, 0.f);
+    glRotatef(xyzDegrees.z, 0.f, 0.f, 1.f);
+}
+
+void enableAdditiveBlending()
+{
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+}
+
+void disableAlphaBlending()
+{
+    glDisable(GL_BLEND);
+}
+
+void drawLine(const Vec2f& start, const Vec2f& end)
+{
+    const Vec2f points[2] = {start, end};
+    drawPoints2d(GL_LINES, points, 2);
+}
+
+void drawSolidTriangle(const Vec2f& a, const Vec2f& b, const Vec2f& c)
+{
+    const Vec2f points[3] = {a, b, c};
+    drawPoints2d(GL_TRIANGLES, points, 3);
+}
+
+void drawLineStrip(const std::vector<Vec2f>& points)
+{
+    if (points.size() < 2) {
+        return;
+    }
+    drawPoints2d(GL_LINE_STRIP, points.data(), GLsizei(points.size()));
+}
+
+} // namespace mirvo::gl

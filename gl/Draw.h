@@ -1,0 +1,33 @@
+// Immediate-mode drawing for the scenes and the controller: clearing, the model-view
+// stack, transforms, blending and client-array lines and triangles. Stateless; main
+// thread only, with the GL context current. Colours and line widths are set by the
+// callers with glColor4f and glLineWidth.
+#pragma once
+
+#include "core/Color.h"
+#include "core/Vec.h"
+
+#include <vector>
+
+namespace mirvo::gl {
+
+// Clears colour, and depth too (with the depth mask switched on) when `clearDepth` is set.
+void clear(const ColorA& color = ColorA(0, 0, 0, 1), bool clearDepth = true);
+
+void pushModelView();
+void popModelView();
+void translate(const Vec2f& offset);
+void translate(const Vec3f& offset);
+void scale(const Vec3f& factors);
+// Degrees about x, then y, then z.
+void rotate(const Vec3f& xyzDegrees);
+
+void enableAdditiveBlending();
+void disableAlphaBlending();
+
+void drawLine(const Vec2f& start, const Vec2f& end);
+void drawSolidTriangle(const Vec2f& a, const Vec2f& b, const Vec2f& c);
+// One connected strip through the points in order; fewer than two points draw nothing.
+void drawLineStrip(const std::vector<Vec2f>& points);
+
+} // namespace mirvo::gl

@@ -18,7 +18,9 @@ constexpr size_t kDefaultMaxFramesPerRead = 4096;
 
 } // namespace
 
-Source::Source(size_t sampleRate) : mSampleRate(sampleRate), mMaxFramesPerRead(kDefaultMaxFramesPerRead) {}
+Source::Source(size_t sampleRate) : mSampleRate(sampleRate), mMaxFramesPerRead(kDefaultMaxFramesPerRead)
+{
+}
 
 Source::~Source() = default;
 
@@ -36,7 +38,7 @@ std::string fileExtension(const std::string& path)
 std::unique_ptr<SourceFile> load(const DataSourceRef& dataSource, size_t sampleRate)
 {
     std::unique_ptr<SourceFile> result;
-    if (fileExtension(dataSource->getFilePath().string()) == "ogg") {
+    if (fileExtension(dataSource->getFilePath()) == "ogg") {
         result = std::make_unique<SourceFileOggVorbis>(dataSource, sampleRate);
     } else {
         result = std::make_unique<SourceFileFfmpeg>(dataSource, sampleRate);
@@ -76,8 +78,9 @@ size_t SourceFile::read(Buffer* buffer)
 
     const size_t native = getSampleRateNative();
     const size_t fileRemaining = mFileNumFrames > mFileReadPos ? mFileNumFrames - mFileReadPos : 0;
-    const size_t fileFrames = std::min(
-        {size_t(double(buffer->getNumFrames()) * double(native) / double(mSampleRate)), mMaxFramesPerRead, fileRemaining});
+    const size_t fileFrames =
+        std::min({size_t(double(buffer->getNumFrames()) * double(native) / double(mSampleRate)),
+                  mMaxFramesPerRead, fileRemaining});
     mConverterReadBuffer.setNumFrames(fileFrames);
     const size_t fileFramesRead = fileFrames ? performRead(&mConverterReadBuffer, 0, fileFrames) : 0;
     mFileReadPos += fileFramesRead;

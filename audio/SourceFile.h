@@ -5,14 +5,10 @@
 #pragma once
 
 #include "audio/Source.h"
+#include "core/DataSource.h"
 
 #include <cstdint>
 #include <memory>
-
-namespace mirvo {
-class DataSource;
-using DataSourceRef = std::shared_ptr<DataSource>;
-} // namespace mirvo
 
 namespace mirvo::audio {
 

@@ -7,8 +7,10 @@ namespace mirvo::audio::dsp {
 
 Converter::Converter(size_t sourceSampleRate, size_t destSampleRate, size_t sourceNumChannels,
                      size_t destNumChannels, size_t sourceMaxFramesPerBlock)
-    : mSourceSampleRate(sourceSampleRate), mDestSampleRate(destSampleRate ? destSampleRate : sourceSampleRate),
-      mSourceNumChannels(sourceNumChannels), mDestNumChannels(destNumChannels ? destNumChannels : sourceNumChannels),
+    : mSourceSampleRate(sourceSampleRate),
+      mDestSampleRate(destSampleRate ? destSampleRate : sourceSampleRate),
+      mSourceNumChannels(sourceNumChannels),
+      mDestNumChannels(destNumChannels ? destNumChannels : sourceNumChannels),
       mSourceMaxFramesPerBlock(sourceMaxFramesPerBlock)
 {
     mDestMaxFramesPerBlock =

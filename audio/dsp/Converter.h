@@ -34,8 +34,8 @@ class Converter {
     size_t getDestMaxFramesPerBlock() const { return mDestMaxFramesPerBlock; }
 
   protected:
-    Converter(size_t sourceSampleRate, size_t destSampleRate, size_t sourceNumChannels, size_t destNumChannels,
-              size_t sourceMaxFramesPerBlock);
+    Converter(size_t sourceSampleRate, size_t destSampleRate, size_t sourceNumChannels,
+              size_t destNumChannels, size_t sourceMaxFramesPerBlock);
 
     size_t mSourceSampleRate;
     size_t mDestSampleRate;

@@ -18,8 +18,8 @@ std::unique_ptr<Converter> Converter::create(size_t sourceSampleRate, size_t des
                                              size_t sourceNumChannels, size_t destNumChannels,
                                              size_t sourceMaxFramesPerBlock)
 {
-    return std::make_unique<ConverterSwr>(sourceSampleRate, destSampleRate, sourceNumChannels, destNumChannels,
-                                          sourceMaxFramesPerBlock);
+    return std::make_unique<ConverterSwr>(sourceSampleRate, destSampleRate, sourceNumChannels,
+                                          destNumChannels, sourceMaxFramesPerBlock);
 }
 
 ConverterSwr::ConverterSwr(size_t sourceSampleRate, size_t destSampleRate, size_t sourceNumChannels,
@@ -50,7 +50,8 @@ ConverterSwr::~ConverterSwr()
 std::pair<size_t, size_t> ConverterSwr::convert(const Buffer* sourceBuffer, Buffer* destBuffer)
 {
     const size_t numSourceFrames = std::min(mSourceMaxFramesPerBlock, sourceBuffer->getNumFrames());
-    assert(sourceBuffer->getNumChannels() >= mSourceNumChannels && "source has fewer channels than the converter");
+    assert(sourceBuffer->getNumChannels() >= mSourceNumChannels &&
+           "source has fewer channels than the converter");
     assert(destBuffer->getNumChannels() >= mDestNumChannels && "dest has fewer channels than the converter");
     for (size_t ch = 0; ch < mSourceNumChannels; ++ch) {
         mSourceChannels[ch] = sourceBuffer->getChannel(ch);
@@ -62,8 +63,9 @@ std::pair<size_t, size_t> ConverterSwr::convert(const Buffer* sourceBuffer, Buff
     int produced = 0;
     if (numSourceFrames > 0) {
         mFlushed = false;
-        produced = swr_convert(mSwr, reinterpret_cast<uint8_t**>(mDestChannels.data()), outCount,
-                               reinterpret_cast<const uint8_t**>(mSourceChannels.data()), int(numSourceFrames));
+        produced =
+            swr_convert(mSwr, reinterpret_cast<uint8_t**>(mDestChannels.data()), outCount,
+                        reinterpret_cast<const uint8_t**>(mSourceChannels.data()), int(numSourceFrames));
     } else if (!mFlushed) {
         // No more input: let out what the filter still holds, once.
         mFlushed = true;

@@ -13,8 +13,8 @@ namespace mirvo::audio::dsp {
 
 class ConverterSwr : public Converter {
   public:
-    ConverterSwr(size_t sourceSampleRate, size_t destSampleRate, size_t sourceNumChannels, size_t destNumChannels,
-                 size_t sourceMaxFramesPerBlock);
+    ConverterSwr(size_t sourceSampleRate, size_t destSampleRate, size_t sourceNumChannels,
+                 size_t destNumChannels, size_t sourceMaxFramesPerBlock);
     ~ConverterSwr() override;
 
     std::pair<size_t, size_t> convert(const Buffer* sourceBuffer, Buffer* destBuffer) override;

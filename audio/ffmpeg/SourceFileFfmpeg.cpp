@@ -152,7 +152,7 @@ bool SourceFileFfmpeg::Decoder::open(const DataSourceRef& dataSource, std::share
     AVDictionary* options = nullptr;
     int status = -1;
     if (dataSource->isFilePath()) {
-        const std::string path = dataSource->getFilePath().string();
+        const std::string path = dataSource->getFilePath();
         // A FIFO or a device node would block the open forever.
         if (!isRegularFile(path)) {
             return false;
@@ -361,8 +361,9 @@ void SourceFileFfmpeg::Decoder::drainResampler()
             mPending[ch].resize(mPendingFrames + size_t(capacity));
             mOutputPointers[ch] = reinterpret_cast<uint8_t*>(mPending[ch].data() + mPendingFrames);
         }
-        const int produced = flush ? swr_convert(mSwr, mOutputPointers.data(), capacity, nullptr, 0)
-                                   : swr_convert(mSwr, mOutputPointers.data(), capacity, mInputPointers.data(), 0);
+        const int produced =
+            flush ? swr_convert(mSwr, mOutputPointers.data(), capacity, nullptr, 0)
+                  : swr_convert(mSwr, mOutputPointers.data(), capacity, mInputPointers.data(), 0);
         flush = false;
         if (produced <= 0) {
             break;
@@ -428,7 +429,8 @@ size_t SourceFileFfmpeg::Decoder::read(Buffer* buffer, size_t offset, size_t num
                 const int bytesPerSample = av_get_bytes_per_sample(AVSampleFormat(mFrame->format));
                 // Only the planes this frame really has are passed on.
                 const int planes = planar ? mFrame->ch_layout.nb_channels : 1;
-                const int64_t skipBytes = skip * bytesPerSample * (planar ? 1 : mFrame->ch_layout.nb_channels);
+                const int64_t skipBytes =
+                    skip * bytesPerSample * (planar ? 1 : mFrame->ch_layout.nb_channels);
                 for (int p = 0; p < planes; ++p) {
                     mInputPointers[size_t(p)] = mFrame->extended_data[p] + skipBytes;
                 }
@@ -451,12 +453,15 @@ size_t SourceFileFfmpeg::Decoder::read(Buffer* buffer, size_t offset, size_t num
 
 void SourceFileFfmpeg::Decoder::seek(size_t fileFrame)
 {
+    // The pre-roll may reach before the first packet: priming packets (AAC, Opus) sit at
+    // negative times and are needed to decode the first frames correctly.
     const int64_t preroll = int64_t(kSeekPrerollSeconds * nativeRate);
-    const int64_t from = std::max<int64_t>(0, int64_t(fileFrame) - preroll);
+    const int64_t from = int64_t(fileFrame) - preroll;
     const int64_t timestamp = mStartPts + av_rescale_q(from, AVRational{1, nativeRate}, mTimeBase);
-    if (av_seek_frame(mFormat, mStreamIndex, timestamp, AVSEEK_FLAG_BACKWARD) < 0) {
-        // Not seekable by timestamp: start over and decode up to the target.
-        av_seek_frame(mFormat, mStreamIndex, mStartPts, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY);
+    if (avformat_seek_file(mFormat, mStreamIndex, INT64_MIN, timestamp, timestamp, 0) < 0 &&
+        avformat_seek_file(mFormat, mStreamIndex, INT64_MIN, timestamp, INT64_MAX, 0) < 0) {
+        // Not seekable by time at all: start over and decode up to the target.
+        avio_seek(mFormat->pb, 0, SEEK_SET);
     }
     avcodec_flush_buffers(mCodec);
     if (mSwr) {
@@ -476,7 +481,7 @@ SourceFileFfmpeg::SourceFileFfmpeg(const DataSourceRef& dataSource, size_t sampl
 {
     if (!mDecoder->open(dataSource, mStream)) {
         throw AudioFileExc("could not open audio source file: " +
-                           percentEscapePath(dataSource->getFilePath().string()));
+                           percentEscapePath(dataSource->getFilePath()));
     }
     mNumChannels = size_t(mDecoder->numChannels);
     mNativeSampleRate = size_t(mDecoder->nativeRate);

@@ -4,12 +4,9 @@
 #pragma once
 
 #include "audio/SourceFile.h"
+#include "core/Stream.h"
 
 #include <memory>
-
-namespace mirvo {
-class IStreamMirvo;
-} // namespace mirvo
 
 namespace mirvo::audio {
 

@@ -95,7 +95,7 @@ SourceFileOggVorbis::SourceFileOggVorbis(const DataSourceRef& dataSource, size_t
 {
     int status = -1;
     if (mDataSource->isFilePath()) {
-        const std::string path = mDataSource->getFilePath().string();
+        const std::string path = mDataSource->getFilePath();
         // Opening a FIFO or a device blocks or never ends; only regular files are decoded.
         if (isRegularFile(path)) {
             status = ov_fopen(path.c_str(), &mState->vorbisFile);

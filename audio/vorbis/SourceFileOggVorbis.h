@@ -3,13 +3,10 @@
 #pragma once
 
 #include "audio/SourceFile.h"
+#include "core/Stream.h"
 
 #include <memory>
 #include <string>
-
-namespace mirvo {
-class IStreamMirvo;
-} // namespace mirvo
 
 namespace mirvo::audio {
 

@@ -116,6 +116,11 @@ SourceFileOggVorbis::SourceFileOggVorbis(const DataSourceRef& dataSource, size_t
     if (!info || info->channels < 1 || info->rate < 1) {
         throw AudioFileExc(kOpenError);
     }
+    // After scanning a chained file libvorbisfile may be left positioned in its last link;
+    // decoding starts from the first.
+    if (ov_seekable(&mState->vorbisFile)) {
+        ov_pcm_seek(&mState->vorbisFile, 0);
+    }
     mNumChannels = size_t(info->channels);
     mNativeSampleRate = size_t(info->rate);
     const ogg_int64_t total = ov_pcm_total(&mState->vorbisFile, -1);

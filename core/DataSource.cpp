@@ -4,7 +4,7 @@
 
 namespace mirvo {
 
-DataSource::DataSource(std::string filePath, std::string filePathHint, std::string url)
+DataSource::DataSource(std::filesystem::path filePath, std::filesystem::path filePathHint, std::string url)
     : mFilePath(std::move(filePath)), mFilePathHint(std::move(filePathHint)), mUrl(std::move(url))
 {
 }
@@ -17,12 +17,12 @@ Buffer DataSource::getBuffer()
     return mBuffer;
 }
 
-DataSourcePathRef DataSourcePath::create(const std::string& path)
+DataSourcePathRef DataSourcePath::create(const std::filesystem::path& path)
 {
     return DataSourcePathRef(new DataSourcePath(path));
 }
 
-DataSourcePath::DataSourcePath(const std::string& path) : DataSource(path, path, std::string())
+DataSourcePath::DataSourcePath(const std::filesystem::path& path) : DataSource(path, path, std::string())
 {
 }
 
@@ -33,14 +33,14 @@ IStreamMirvoRef DataSourcePath::createStream()
 
 void DataSourcePath::createBuffer()
 {
-    IStreamFileRef stream = loadFileStream(mFilePath);
+    IStreamFileRef stream = loadFileStream(mFilePath.string());
     if (!stream) {
         throw StreamExc();
     }
     mBuffer = loadStreamBuffer(stream);
 }
 
-DataSourcePathRef loadFile(const std::string& path)
+DataSourcePathRef loadFile(const std::filesystem::path& path)
 {
     return DataSourcePath::create(path);
 }

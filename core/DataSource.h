@@ -5,6 +5,7 @@
 #include "core/Buffer.h"
 #include "core/Stream.h"
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -23,16 +24,16 @@ class DataSource {
     virtual IStreamMirvoRef createStream() = 0;
     virtual ~DataSource() = default;
 
-    const std::string& getFilePath() const { return mFilePath; }
+    const std::filesystem::path& getFilePath() const { return mFilePath; }
     // What format detection looks at (its extension, for example).
-    const std::string& getFilePathHint() const { return mFilePathHint; }
+    const std::filesystem::path& getFilePathHint() const { return mFilePathHint; }
     const std::string& getUrl() const { return mUrl; }
 
     // The whole content, read on the first request and kept for the data source's lifetime.
     Buffer getBuffer();
 
   protected:
-    DataSource(std::string filePath, std::string filePathHint, std::string url);
+    DataSource(std::filesystem::path filePath, std::filesystem::path filePathHint, std::string url);
     DataSource(const DataSource&) = delete;
     DataSource& operator=(const DataSource&) = delete;
 
@@ -40,22 +41,22 @@ class DataSource {
     virtual void createBuffer() = 0;
 
     Buffer mBuffer;
-    std::string mFilePath;
-    std::string mFilePathHint;
+    std::filesystem::path mFilePath;
+    std::filesystem::path mFilePathHint;
     std::string mUrl;
 };
 
 class DataSourcePath : public DataSource {
   public:
     // Never touches the disk: a missing file shows only when a stream or buffer is requested.
-    static DataSourcePathRef create(const std::string& path);
+    static DataSourcePathRef create(const std::filesystem::path& path);
 
     bool isFilePath() override { return true; }
     bool isUrl() override { return false; }
     IStreamMirvoRef createStream() override;
 
   protected:
-    explicit DataSourcePath(const std::string& path);
+    explicit DataSourcePath(const std::filesystem::path& path);
     // Throws StreamExc when the file cannot be opened or read.
     void createBuffer() override;
 
@@ -63,6 +64,6 @@ class DataSourcePath : public DataSource {
 };
 
 // A data source for any path, unchecked.
-DataSourcePathRef loadFile(const std::string& path);
+DataSourcePathRef loadFile(const std::filesystem::path& path);
 
 } // namespace mirvo

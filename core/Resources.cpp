@@ -30,7 +30,13 @@ fs::path defaultResourceDirectory()
     if (error || executable.empty()) {
         return fs::current_path(error) / "resources";
     }
-    return executable.parent_path() / "resources";
+    const fs::path beside = executable.parent_path() / "resources";
+    // An installed program finds its resources under share/ instead.
+    const fs::path installed = executable.parent_path().parent_path() / "share" / "mirvo" / "resources";
+    if (!fs::is_directory(beside, error) && fs::is_directory(installed, error)) {
+        return installed;
+    }
+    return beside;
 }
 
 } // namespace

@@ -16,7 +16,7 @@ class ResourceLoadExc : public Exception {
 };
 
 // The folder resources are looked up in. Until set, the `resources` folder beside the
-// running executable.
+// running executable (or, for an installed program without one, ../share/mirvo/resources).
 std::string getResourceDirectory();
 // Points the lookup somewhere else (the application at start, tests); empty restores the default.
 void setResourceDirectory(const std::string& directory);

@@ -1,0 +1,176 @@
+#include "audio/Context.h"
+
+#include "audio/OutputNode.h"
+#include "audio/dsp/Dsp.h"
+
+#include <algorithm>
+#include <cassert>
+
+namespace mirvo::audio {
+
+Context::Context()
+    : mNumProcessedFrames(0), mAutoPullRequired(false), mAutoPullCacheDirty(false), mEnabled(false)
+{
+}
+
+Context::~Context()
+{
+    // The device stops before anything it renders is torn down.
+    if (mEnabled) {
+        mEnabled = false;
+        if (mOutput) {
+            mOutput->disable();
+        }
+    }
+    std::lock_guard<std::mutex> lock(mMutex);
+    uninitializeAllNodes();
+}
+
+void Context::setOutput(const OutputNodeRef& output)
+{
+    mOutput = output;
+}
+
+const OutputNodeRef& Context::getOutput()
+{
+    if (!mOutput) {
+        mOutput = makeDefaultOutput();
+    }
+    return mOutput;
+}
+
+OutputNodeRef Context::makeDefaultOutput()
+{
+    assert(false && "this context has no default output; give it one with setOutput");
+    return {};
+}
+
+void Context::enable()
+{
+    if (mEnabled) {
+        return;
+    }
+    const OutputNodeRef& output = getOutput();
+    if (!output->isInitialized()) {
+        output->initializeNode();
+    }
+    mEnabled = true;
+    output->enable();
+}
+
+void Context::disable()
+{
+    if (!mEnabled) {
+        return;
+    }
+    mEnabled = false;
+    if (mOutput) {
+        mOutput->disable();
+    }
+}
+
+void Context::setEnabled(bool enable)
+{
+    if (enable) {
+        this->enable();
+    } else {
+        disable();
+    }
+}
+
+void Context::walkGraph(const std::function<void(const NodeRef&)>& action)
+{
+    std::set<Node*> visited;
+    // Inputs are handled before the nodes they feed.
+    std::function<void(const NodeRef&)> visit = [&](const NodeRef& node) {
+        if (!node || !visited.insert(node.get()).second) {
+            return;
+        }
+        const std::set<NodeRef> inputs = node->getInputs();
+        for (const NodeRef& input : inputs) {
+            visit(input);
+        }
+        action(node);
+    };
+    visit(mOutput);
+    const std::set<NodeRef> autoPulled = mAutoPulledNodes;
+    for (const NodeRef& node : autoPulled) {
+        visit(node);
+    }
+}
+
+void Context::initializeAllNodes()
+{
+    walkGraph([](const NodeRef& node) { node->configureConnections(); });
+}
+
+void Context::uninitializeAllNodes()
+{
+    walkGraph([](const NodeRef& node) { node->uninitializeNode(); });
+}
+
+void Context::disconnectAllNodes()
+{
+    walkGraph([](const NodeRef& node) { node->disconnectAllInputs(); });
+}
+
+void Context::addAutoPulledNode(const NodeRef& node)
+{
+    // Asked before locking: making a default output must not happen under the graph lock.
+    const size_t framesPerBlock = getOutput()->getFramesPerBlock();
+    const size_t channels = std::max<size_t>(2, node->getNumChannels());
+
+    std::lock_guard<std::mutex> lock(mMutex);
+    mAutoPulledNodes.insert(node);
+    mAutoPullRequired = true;
+    mAutoPullCacheDirty = true;
+    // The audio thread rebuilds the cache and reshapes the scratch block; both are sized here
+    // so that it never has to allocate.
+    mAutoPullCache.reserve(mAutoPulledNodes.size());
+    if (mAutoPullBuffer.getNumFrames() < framesPerBlock ||
+        mAutoPullBuffer.getAllocatedSize() < framesPerBlock * channels) {
+        mAutoPullBuffer.setSize(std::max(framesPerBlock, mAutoPullBuffer.getNumFrames()), channels);
+    }
+}
+
+void Context::removeAutoPulledNode(const NodeRef& node)
+{
+    std::set<NodeRef>::node_type released;
+    std::lock_guard<std::mutex> lock(mMutex);
+    released = mAutoPulledNodes.extract(node);
+    mAutoPullCacheDirty = true;
+    if (mAutoPulledNodes.empty()) {
+        mAutoPullRequired = false;
+    }
+}
+
+void Context::processAutoPulledNodes()
+{
+    if (!mAutoPullRequired) {
+        return;
+    }
+    if (mAutoPullCacheDirty) {
+        mAutoPullCache.clear();
+        for (const NodeRef& node : mAutoPulledNodes) {
+            mAutoPullCache.push_back(node.get());
+        }
+        mAutoPullCacheDirty = false;
+    }
+    for (Node* node : mAutoPullCache) {
+        mAutoPullBuffer.setNumChannels(node->getNumChannels());
+        node->pullInputs(&mAutoPullBuffer);
+        if (!node->getProcessesInPlace()) {
+            const Buffer* rendered = node->getInternalBuffer();
+            dsp::mixBuffers(rendered, &mAutoPullBuffer,
+                            std::min(rendered->getNumFrames(), mAutoPullBuffer.getNumFrames()));
+        }
+    }
+}
+
+void Context::postProcess()
+{
+    processAutoPulledNodes();
+    mNumProcessedFrames.fetch_add(mOutput->getFramesPerBlock());
+}
+
+} // namespace mirvo::audio

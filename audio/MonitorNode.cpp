@@ -1,0 +1,80 @@
+#include "audio/MonitorNode.h"
+
+#include <algorithm>
+
+namespace mirvo::audio {
+
+size_t nextPowerOfTwo(size_t value)
+{
+    if (value != 0 && (value & (value - 1)) == 0) {
+        return value;
+    }
+    uint32_t bits = static_cast<uint32_t>(value);
+    bits |= bits >> 1;
+    bits |= bits >> 2;
+    bits |= bits >> 4;
+    bits |= bits >> 8;
+    bits |= bits >> 16;
+    return static_cast<size_t>(bits) + 1;
+}
+
+MonitorNode::MonitorNode() : MonitorNode(Format())
+{
+}
+
+MonitorNode::MonitorNode(const Format& format)
+    : NodeAutoPullable(format), mWindowSize(format.getWindowSize()), mRingBufferPaddingFactor(2)
+{
+}
+
+MonitorNode::~MonitorNode() = default;
+
+void MonitorNode::initialize()
+{
+    if (mWindowSize == 0) {
+        mWindowSize = getFramesPerBlock();
+    } else {
+        mWindowSize = nextPowerOfTwo(mWindowSize);
+    }
+    // The rings are replaced rather than appended to, so both sides always use the ones that
+    // match the current channel count.
+    mRingBuffers.clear();
+    mRingBuffers.reserve(mNumChannels);
+    for (size_t ch = 0; ch < mNumChannels; ++ch) {
+        mRingBuffers.emplace_back(mWindowSize * mRingBufferPaddingFactor);
+    }
+    mCopiedBuffer = Buffer(mWindowSize, mNumChannels);
+}
+
+void MonitorNode::process(Buffer* buffer)
+{
+    if (mRingBuffers.empty()) {
+        return;
+    }
+    const size_t numFrames = std::min(buffer->getNumFrames(), mRingBuffers.front().getSize());
+    const size_t channels = std::min(buffer->getNumChannels(), mRingBuffers.size());
+    for (size_t ch = 0; ch < channels; ++ch) {
+        // A full ring drops this block for it and every later channel.
+        if (!mRingBuffers[ch].write(buffer->getChannel(ch), numFrames)) {
+            break;
+        }
+    }
+}
+
+void MonitorNode::fillCopiedBuffer()
+{
+    const size_t channels = std::min(mRingBuffers.size(), mCopiedBuffer.getNumChannels());
+    for (size_t ch = 0; ch < channels; ++ch) {
+        if (!mRingBuffers[ch].read(mCopiedBuffer.getChannel(ch), mWindowSize)) {
+            break;
+        }
+    }
+}
+
+const Buffer& MonitorNode::getBuffer()
+{
+    fillCopiedBuffer();
+    return mCopiedBuffer;
+}
+
+} // namespace mirvo::audio

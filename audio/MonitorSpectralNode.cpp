@@ -1,0 +1,89 @@
+#include "audio/MonitorSpectralNode.h"
+
+#include <cassert>
+#include <cmath>
+
+namespace mirvo::audio {
+
+MonitorSpectralNode::MonitorSpectralNode() : MonitorSpectralNode(Format())
+{
+}
+
+MonitorSpectralNode::MonitorSpectralNode(const Format& format)
+    : MonitorNode(format), mFftSize(format.getFftSize()), mWindowType(format.getWindowType()),
+      mSmoothingFactor(0.5f)
+{
+}
+
+MonitorSpectralNode::~MonitorSpectralNode() = default;
+
+void MonitorSpectralNode::initialize()
+{
+    MonitorNode::initialize();
+
+    mFftSize = nextPowerOfTwo(std::max(mFftSize, mWindowSize));
+    mFft = std::make_unique<dsp::Fft>(mFftSize);
+    mFftBuffer = Buffer(mFftSize, 1);
+    mBufferSpectral = BufferSpectral(mFftSize);
+    mMagSpectrum.resize(mFftSize / 2, 0.0f);
+
+    mWindow = std::make_unique<float[]>(mWindowSize);
+    dsp::generateWindow(mWindowType, mWindow.get(), mWindowSize);
+}
+
+void MonitorSpectralNode::prepareFftInput()
+{
+    // Samples from mWindowSize on are never written: they stay the zero padding.
+    const size_t channels = mCopiedBuffer.getNumChannels();
+    const float* window = mWindow.get();
+    float* mono = mFftBuffer.getData();
+
+    if (channels == 1) {
+        dsp::mul(mCopiedBuffer.getChannel(0), window, mono, mWindowSize);
+        return;
+    }
+    const float scale = 1.0f / static_cast<float>(channels);
+    if (channels == 2) {
+        const float* left = mCopiedBuffer.getChannel(0);
+        const float* right = mCopiedBuffer.getChannel(1);
+        for (size_t i = 0; i < mWindowSize; ++i) {
+            mono[i] = (left[i] * scale + right[i] * scale) * window[i];
+        }
+        return;
+    }
+    dsp::mul(mCopiedBuffer.getChannel(0), scale, mono, mWindowSize);
+    for (size_t ch = 1; ch < channels; ++ch) {
+        const float* channel = mCopiedBuffer.getChannel(ch);
+        for (size_t i = 0; i < mWindowSize; ++i) {
+            mono[i] += channel[i] * scale;
+        }
+    }
+    dsp::mul(mono, window, mono, mWindowSize);
+}
+
+const std::vector<float>& MonitorSpectralNode::getMagSpectrum()
+{
+    assert(mFft && "the spectral monitor is asked for a spectrum before it was initialised");
+
+    fillCopiedBuffer();
+    prepareFftInput();
+    mFft->forward(&mFftBuffer, &mBufferSpectral);
+
+    const float* real = mBufferSpectral.getReal();
+    float* imag = mBufferSpectral.getImag();
+    // Bin 0 reports the DC term alone; the packed Nyquist term is dropped.
+    imag[0] = 0.0f;
+
+    const float inverseSize = 1.0f / static_cast<float>(mFft->getSize());
+    const float smoothing = mSmoothingFactor;
+    const float fresh = 1.0f - smoothing;
+    float* magnitudes = mMagSpectrum.data();
+    const size_t numBins = mMagSpectrum.size();
+    for (size_t k = 0; k < numBins; ++k) {
+        const float magnitude = std::sqrt(real[k] * real[k] + imag[k] * imag[k]) * inverseSize;
+        magnitudes[k] = magnitude * fresh + smoothing * magnitudes[k];
+    }
+    return mMagSpectrum;
+}
+
+} // namespace mirvo::audio

@@ -1,0 +1,36 @@
+#include "audio/OutputNode.h"
+
+#include "audio/Context.h"
+
+#include <cmath>
+
+namespace mirvo::audio {
+
+OutputNode::OutputNode(const Format& format)
+    : Node(format), mLastClip(0), mClipDetectionEnabled(true), mClipThreshold(2.0f)
+{
+    if (!format.isAutoEnableSet()) {
+        mAutoEnabled = false;
+    }
+}
+
+bool OutputNode::checkClip(const Buffer& buffer)
+{
+    if (!mClipDetectionEnabled) {
+        return false;
+    }
+    const size_t numFrames = buffer.getNumFrames();
+    for (size_t ch = 0; ch < buffer.getNumChannels(); ++ch) {
+        const float* channel = buffer.getChannel(ch);
+        for (size_t frame = 0; frame < numFrames; ++frame) {
+            if (std::fabs(channel[frame]) > mClipThreshold) {
+                const Context* context = getRenderContext();
+                mLastClip.store((context ? context->getNumProcessedFrames() : 0) + frame);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+} // namespace mirvo::audio

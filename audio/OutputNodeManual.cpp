@@ -1,0 +1,43 @@
+#include "audio/OutputNodeManual.h"
+
+#include "audio/Context.h"
+
+#include <cstring>
+#include <mutex>
+
+namespace mirvo::audio {
+
+OutputNodeManual::OutputNodeManual(const Format& format, size_t sampleRate, size_t framesPerBlock)
+    : OutputNode(format), mSampleRate(sampleRate), mFramesPerBlock(framesPerBlock)
+{
+    if (mChannelMode != ChannelMode::SPECIFIED) {
+        mChannelMode = ChannelMode::SPECIFIED;
+        mNumChannels = 2;
+    }
+}
+
+void OutputNodeManual::initialize()
+{
+    mOutputBuffer = Buffer(mFramesPerBlock, mNumChannels);
+}
+
+void OutputNodeManual::renderBlock()
+{
+    ContextRef context = getContext();
+    if (!context) {
+        mOutputBuffer.zero();
+        return;
+    }
+    std::lock_guard<std::mutex> lock(context->getMutex());
+    mInternalBuffer.zero();
+    pullInputs(&mInternalBuffer);
+    if (checkClip(mInternalBuffer) || mOutputBuffer.getSize() != mInternalBuffer.getSize()) {
+        mOutputBuffer.zero();
+    } else {
+        std::memcpy(mOutputBuffer.getData(), mInternalBuffer.getData(),
+                    mOutputBuffer.getSize() * sizeof(float));
+    }
+    context->postProcess();
+}
+
+} // namespace mirvo::audio

@@ -1,12 +1,15 @@
 // Audio files made at test time in a private temporary folder with the command-line encoders
-// (ffmpeg, oggenc), and small helpers for reading sources to the end. Header-only so that each
-// test program of this folder can use it.
+// (ffmpeg, oggenc), a scripted decoder of a ramp, and small helpers for reading sources to the
+// end. Header-only so that each test program of this folder can use it.
 #pragma once
 
 #include "audio/Buffer.h"
+#include "audio/Exception.h"
 #include "audio/SourceFile.h"
 #include "core/DataSource.h"
 
+#include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -46,6 +49,65 @@ class TempDir {
 
   private:
     std::filesystem::path mPath;
+};
+
+// A decoder of a ramp: file frame f of channel c holds (f + c / 2) * scale. It records its
+// seeks, can be told to hold fewer frames than it claims, and to fail once a frame is reached.
+class RampSource : public SourceFile {
+  public:
+    RampSource(size_t fileFrames, size_t nativeRate, size_t sampleRate, size_t channels = 2,
+               float scale = 1.0f)
+        : SourceFile(sampleRate), mNativeRate(nativeRate), mChannels(channels), mScale(scale),
+          mRealFrames(fileFrames)
+    {
+        mNumFrames = mFileNumFrames = fileFrames;
+    }
+
+    size_t getNumChannels() const override { return mChannels; }
+    size_t getSampleRateNative() const override { return mNativeRate; }
+    SourceFileRef cloneWithSampleRate(size_t sampleRate) const override
+    {
+        auto clone = std::make_shared<RampSource>(mFileNumFrames, mNativeRate, sampleRate, mChannels, mScale);
+        clone->mRealFrames = mRealFrames;
+        clone->mFailAt = mFailAt;
+        clone->setupSampleRateConversion();
+        return clone;
+    }
+    bool hasConverter() const { return bool(mConverter); }
+    float valueAt(size_t frame, size_t channel) const
+    {
+        return (float(frame) + 0.5f * float(channel)) * mScale;
+    }
+
+    size_t mNativeRate;
+    size_t mChannels;
+    float mScale;
+    size_t mRealFrames;
+    size_t mFailAt = SIZE_MAX;
+    std::atomic<size_t> mFilePos{0};
+    std::vector<size_t> mSeeks;
+
+  protected:
+    size_t performRead(Buffer* buffer, size_t offset, size_t numFrames) override
+    {
+        const size_t pos = mFilePos;
+        if (pos + numFrames > mFailAt) {
+            throw AudioFileExc("ov_read_float error");
+        }
+        const size_t count = std::min(numFrames, mRealFrames > pos ? mRealFrames - pos : 0);
+        for (size_t ch = 0; ch < mChannels; ++ch) {
+            for (size_t i = 0; i < count; ++i) {
+                buffer->getChannel(ch)[offset + i] = valueAt(pos + i, ch);
+            }
+        }
+        mFilePos = pos + count;
+        return count;
+    }
+    void performSeek(size_t fileFrame) override
+    {
+        mSeeks.push_back(fileFrame);
+        mFilePos = fileFrame;
+    }
 };
 
 inline std::string quote(const std::string& text)

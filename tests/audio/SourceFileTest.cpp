@@ -18,51 +18,6 @@ namespace {
 
 constexpr float kSampleTolerance = 1e-6f;
 
-// A decoder of a ramp: file frame f of channel c holds f + c * 0.5. It records its seeks and
-// can be told to hold fewer frames than it claims.
-class RampSource : public SourceFile {
-  public:
-    RampSource(size_t fileFrames, size_t nativeRate, size_t sampleRate, size_t channels = 2)
-        : SourceFile(sampleRate), mNativeRate(nativeRate), mChannels(channels), mRealFrames(fileFrames)
-    {
-        mNumFrames = mFileNumFrames = fileFrames;
-    }
-
-    size_t getNumChannels() const override { return mChannels; }
-    size_t getSampleRateNative() const override { return mNativeRate; }
-    SourceFileRef cloneWithSampleRate(size_t sampleRate) const override
-    {
-        auto clone = std::make_shared<RampSource>(mFileNumFrames, mNativeRate, sampleRate, mChannels);
-        clone->setupSampleRateConversion();
-        return clone;
-    }
-    bool hasConverter() const { return bool(mConverter); }
-
-    size_t mNativeRate;
-    size_t mChannels;
-    size_t mRealFrames;
-    size_t mFilePos = 0;
-    std::vector<size_t> mSeeks;
-
-  protected:
-    size_t performRead(Buffer* buffer, size_t offset, size_t numFrames) override
-    {
-        const size_t count = std::min(numFrames, mRealFrames > mFilePos ? mRealFrames - mFilePos : 0);
-        for (size_t ch = 0; ch < mChannels; ++ch) {
-            for (size_t i = 0; i < count; ++i) {
-                buffer->getChannel(ch)[offset + i] = float(mFilePos + i) + 0.5f * float(ch);
-            }
-        }
-        mFilePos += count;
-        return count;
-    }
-    void performSeek(size_t fileFrame) override
-    {
-        mSeeks.push_back(fileFrame);
-        mFilePos = fileFrame;
-    }
-};
-
 size_t readToEnd(SourceFile& source, size_t blockFrames)
 {
     Buffer block(blockFrames, source.getNumChannels());

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <sys/stat.h>
 #include <vector>
 
@@ -17,6 +18,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
@@ -479,6 +481,9 @@ void SourceFileFfmpeg::Decoder::seek(size_t fileFrame)
 SourceFileFfmpeg::SourceFileFfmpeg(const DataSourceRef& dataSource, size_t sampleRate)
     : SourceFile(sampleRate), mDataSource(dataSource), mDecoder(std::make_unique<Decoder>())
 {
+    // The program writes no log; FFmpeg's own remarks about odd files would go to stderr.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
     if (!mDecoder->open(dataSource, mStream)) {
         throw AudioFileExc("could not open audio source file: " +
                            percentEscapePath(dataSource->getFilePath()));

@@ -21,8 +21,8 @@ Vec2i parseWindowSize(const std::string& text)
     const auto x = text.find('x');
     int width = 0;
     int height = 0;
-    if (x == std::string::npos || !parseInt(text.substr(0, x), width) || !parseInt(text.substr(x + 1), height) ||
-        width <= 0 || height <= 0) {
+    if (x == std::string::npos || !parseInt(text.substr(0, x), width) ||
+        !parseInt(text.substr(x + 1), height) || width <= 0 || height <= 0) {
         throw CommandLineError("bad window size '" + text + "' for --windowed (expected WxH, e.g. 1280x720)");
     }
     return {width, height};
@@ -56,8 +56,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
                 throw CommandLineError("unknown option '" + arg + "' (see --help)");
             }
             if (result.musicFile) {
-                throw CommandLineError("more than one music file given ('" + *result.musicFile + "' and '" + arg +
-                                       "')");
+                throw CommandLineError("more than one music file given ('" + *result.musicFile + "' and '" +
+                                       arg + "')");
             }
             result.musicFile = arg;
             continue;
@@ -114,7 +114,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
             const std::string value = takeValue();
             int frames = 0;
             if (!parseInt(value, frames) || frames <= 0) {
-                throw CommandLineError("bad frame count '" + value + "' for --frames (expected a positive integer)");
+                throw CommandLineError("bad frame count '" + value +
+                                       "' for --frames (expected a positive integer)");
             }
             result.frames = frames;
         } else if (name == "--screenshot") {

@@ -2,10 +2,10 @@
 #include "src/Galaxy.h"
 
 #include "core/Resources.h"
-#include "gl/GlslProg.h"
-#include "gl/VboMesh.h"
 #include "gl/Draw.h"
 #include "gl/Gl.h"
+#include "gl/GlslProg.h"
+#include "gl/VboMesh.h"
 #include "params/InterfaceGl.h"
 
 #include <algorithm>
@@ -24,7 +24,8 @@ constexpr std::size_t kMagnitudeSlot = 1;
 } // namespace
 
 Galaxy::Galaxy(MonitorSpectralNodeRef monitor, std::vector<float>& spectrum)
-    : Visualizer(std::move(monitor), spectrum), mMaxStars(kMaxStars), mRand(kSeed), mRotation(0.0f, 0.0f, 0.0f)
+    : Visualizer(std::move(monitor), spectrum), mMaxStars(kMaxStars), mRand(kSeed),
+      mRotation(0.0f, 0.0f, 0.0f)
 {
 }
 
@@ -49,21 +50,22 @@ void Galaxy::setup()
 
     if (!mParams) {
         mParams = params::InterfaceGl::create("Stars", Vec2i(225, 200), ColorA(0.3f, 0.3f, 0.3f, 0.4f));
-        mParams->addParam("Star Count", &mStarCount, "min=1 max=" + std::to_string(mMaxStars) + " step=1000", false);
+        mParams->addParam("Star Count", &mStarCount, "min=1 max=" + std::to_string(mMaxStars) + " step=1000",
+                          false);
         mParams->addParam("Min Galaxy Radius", &mMinGalaxyRadius, "min=10.0 max=100000.0 step=50.0", false);
         mParams->addParam("Max Galaxy Radius", &mMaxGalaxyRadius, "min=10.0 max=100000.0 step=50.0", false);
-        mParams->addParam("Minimum Radius", &mMinStarRadius, "min=1.0 max=1000.0 step=1.0 keyIncr=q keyDecr=a",
-                          false);
-        mParams->addParam("Maximum Radius", &mMaxStarRadius, "min=1.0 max=1000.0 step=1.0 keyIncr=w keyDecr=s",
-                          false);
-        mParams->addParam("Minimum Saturation", &mMinSaturation, "min=0.0 max=1.0 step=0.05 keyIncr=i keyDecr=k",
-                          false);
-        mParams->addParam("Maximum Saturation", &mMaxSaturation, "min=0.0 max=1.0 step=0.05 keyIncr=o keyDecr=l",
-                          false);
-        mParams->addParam("Minimum Brightness", &mMinBrightness, "min=0.0 max=1.0 step=0.05 keyIncr=z keyDecr=h",
-                          false);
-        mParams->addParam("Maximum Brightness", &mMaxBrightness, "min=0.0 max=1.0 step=0.05 keyIncr=u keyDecr=j",
-                          false);
+        mParams->addParam("Minimum Radius", &mMinStarRadius,
+                          "min=1.0 max=1000.0 step=1.0 keyIncr=q keyDecr=a", false);
+        mParams->addParam("Maximum Radius", &mMaxStarRadius,
+                          "min=1.0 max=1000.0 step=1.0 keyIncr=w keyDecr=s", false);
+        mParams->addParam("Minimum Saturation", &mMinSaturation,
+                          "min=0.0 max=1.0 step=0.05 keyIncr=i keyDecr=k", false);
+        mParams->addParam("Maximum Saturation", &mMaxSaturation,
+                          "min=0.0 max=1.0 step=0.05 keyIncr=o keyDecr=l", false);
+        mParams->addParam("Minimum Brightness", &mMinBrightness,
+                          "min=0.0 max=1.0 step=0.05 keyIncr=z keyDecr=h", false);
+        mParams->addParam("Maximum Brightness", &mMaxBrightness,
+                          "min=0.0 max=1.0 step=0.05 keyIncr=u keyDecr=j", false);
         mParams->addParam("Angular Velcity", &mAngularVelocity, "min=0.0 max=100.0 step=0.05", false);
     }
 

@@ -74,7 +74,9 @@ audio::SourceFileRef openSourceFile(const DataSourceRef& source, const std::stri
 
 } // namespace
 
-MirvoApp::MirvoApp(CommandLine commandLine) : mCommandLine(std::move(commandLine)) {}
+MirvoApp::MirvoApp(CommandLine commandLine) : mCommandLine(std::move(commandLine))
+{
+}
 
 MirvoApp::~MirvoApp() = default;
 
@@ -126,8 +128,9 @@ void MirvoApp::setup()
         }
         hideCursor();
         if (mCommandLine.action == CommandLine::Action::BENCHMARK) {
-            mBenchmark = std::make_unique<FrameBenchmark>(FrameBenchmark::standardCases(), kBenchmarkWarmupFrames,
-                                                          mCommandLine.frames.value_or(kBenchmarkMeasuredFrames));
+            mBenchmark =
+                std::make_unique<FrameBenchmark>(FrameBenchmark::standardCases(), kBenchmarkWarmupFrames,
+                                                 mCommandLine.frames.value_or(kBenchmarkMeasuredFrames));
             mBareStars = std::make_unique<BareStars>(50000);
         }
         mStarted = true;
@@ -281,7 +284,8 @@ void MirvoApp::draw()
     gl::pushModelView();
     const Vec2i size = getWindowSize();
     gl::translate(Vec2f(static_cast<float>(size.x / 2), static_cast<float>(size.y / 2)));
-    if (mBenchmark && !mBenchmark->isDone() && mBenchmark->currentCase().scene == FrameBenchmark::Scene::BARE_STARS) {
+    if (mBenchmark && !mBenchmark->isDone() &&
+        mBenchmark->currentCase().scene == FrameBenchmark::Scene::BARE_STARS) {
         mBareStars->draw(mMagSpectrum, mBenchmark->currentCase().starCount, mGalaxy->getRotation());
     } else {
         mVisualizers[mCurrentVisualizer]->draw();
@@ -424,7 +428,8 @@ void MirvoApp::countFrameAndMaybeQuit()
         try {
             const app::Surface8u surface = getWindow()->getRenderer()->copyWindowSurface();
             std::vector<uint8_t> rgb;
-            rgb.reserve(static_cast<std::size_t>(surface.width) * static_cast<std::size_t>(surface.height) * 3);
+            rgb.reserve(static_cast<std::size_t>(surface.width) * static_cast<std::size_t>(surface.height) *
+                        3);
             for (std::size_t i = 0; i + 3 < surface.rgba.size() + 1; i += 4) {
                 rgb.insert(rgb.end(), {surface.rgba[i], surface.rgba[i + 1], surface.rgba[i + 2]});
             }
@@ -476,7 +481,8 @@ void MirvoApp::finishBenchmarkFrame()
 
 void MirvoApp::dropTestFiles()
 {
-    std::vector<std::filesystem::path> files(mCommandLine.testDropFiles.begin(), mCommandLine.testDropFiles.end());
+    std::vector<std::filesystem::path> files(mCommandLine.testDropFiles.begin(),
+                                             mCommandLine.testDropFiles.end());
     app::FileDropEvent event(getWindow(), 0, 0, std::move(files));
     getWindow()->emitFileDrop(event);
 }

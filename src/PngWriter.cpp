@@ -99,7 +99,8 @@ void writePng(const std::filesystem::path& path, int width, int height, const st
     for (int row = 0; row < height; ++row) {
         const int source = bottomUp ? height - 1 - row : row;
         raw.push_back(0); // filter type None
-        const auto begin = rgb.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(source) * rowBytes);
+        const auto begin =
+            rgb.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(source) * rowBytes);
         raw.insert(raw.end(), begin, begin + static_cast<std::ptrdiff_t>(rowBytes));
     }
 

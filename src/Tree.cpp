@@ -67,7 +67,9 @@ void Tree::activate()
     regrow();
 }
 
-void Tree::deactivate() {}
+void Tree::deactivate()
+{
+}
 
 void Tree::setLengthFactors(float minFactor, float maxFactor)
 {
@@ -77,7 +79,8 @@ void Tree::setLengthFactors(float minFactor, float maxFactor)
 
 void Tree::regrow()
 {
-    regrow(mWindowHeightSource ? mWindowHeightSource() : static_cast<float>(app::App::get()->getWindowHeight()));
+    regrow(mWindowHeightSource ? mWindowHeightSource()
+                               : static_cast<float>(app::App::get()->getWindowHeight()));
 }
 
 void Tree::regrow(float windowHeight)
@@ -149,13 +152,14 @@ void Tree::draw()
     glLineWidth(1.0f);
 }
 
-void Tree::drawBranch(const Vec2f& start, const Vec2f& end, const std::vector<BranchRule>& rules, int32_t depth)
+void Tree::drawBranch(const Vec2f& start, const Vec2f& end, const std::vector<BranchRule>& rules,
+                      int32_t depth)
 {
     visitBranch(start, end, rules, depth, [](const Vec2f& a, const Vec2f& b) { gl::drawLine(a, b); });
 }
 
-void Tree::visitBranch(const Vec2f& start, const Vec2f& end, const std::vector<BranchRule>& rules, int32_t depth,
-                       const LineSink& sink) const
+void Tree::visitBranch(const Vec2f& start, const Vec2f& end, const std::vector<BranchRule>& rules,
+                       int32_t depth, const LineSink& sink) const
 {
     sink(start, end);
     if (depth >= mMaxDepth || rules.empty()) {

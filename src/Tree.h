@@ -44,11 +44,12 @@ class Tree : public Visualizer {
     // New rules, trunks and hues; the window height is read from the application.
     void regrow();
     void regrow(float windowHeight);
-    void drawBranch(const Vec2f& start, const Vec2f& end, const std::vector<BranchRule>& rules, int32_t depth);
+    void drawBranch(const Vec2f& start, const Vec2f& end, const std::vector<BranchRule>& rules,
+                    int32_t depth);
     // The geometry of drawBranch: hands every line of the branch and its descendants to
     // the sink, in drawing order.
-    void visitBranch(const Vec2f& start, const Vec2f& end, const std::vector<BranchRule>& rules, int32_t depth,
-                     const LineSink& sink) const;
+    void visitBranch(const Vec2f& start, const Vec2f& end, const std::vector<BranchRule>& rules,
+                     int32_t depth, const LineSink& sink) const;
 
     const std::vector<TreeParams>& getTrees() const { return mTrees; }
     float getLineHue() const { return mLineHue; }

@@ -9,8 +9,9 @@
 namespace mirvo {
 
 Triangles::Triangles(MonitorSpectralNodeRef monitor, std::vector<float>& spectrum)
-    : Visualizer(std::move(monitor), spectrum), mNumTriangles(3), mNumColors(3),
-      mColors{ColorA(1.0f, 0.0f, 0.0f, 1.0f), ColorA(0.0f, 1.0f, 0.0f, 1.0f), ColorA(0.0f, 0.0f, 1.0f, 1.0f)}
+    : Visualizer(std::move(monitor), spectrum), mNumTriangles(3),
+      mNumColors(3), mColors{ColorA(1.0f, 0.0f, 0.0f, 1.0f), ColorA(0.0f, 1.0f, 0.0f, 1.0f),
+                             ColorA(0.0f, 0.0f, 1.0f, 1.0f)}
 {
 }
 

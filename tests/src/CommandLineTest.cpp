@@ -28,8 +28,8 @@ TEST(CommandLine, NoArgumentsMeanThePlainFullScreenStart)
 
 TEST(CommandLine, ReadsEveryOptionWithValuesInlineOrSeparate)
 {
-    const CommandLine line = parse({"--windowed=800x600", "--audio-device", "Null", "--scene=triangles", "--frames",
-                                    "240", "--screenshot=/tmp/shot.png", "song.ogg"});
+    const CommandLine line = parse({"--windowed=800x600", "--audio-device", "Null", "--scene=triangles",
+                                    "--frames", "240", "--screenshot=/tmp/shot.png", "song.ogg"});
     EXPECT_TRUE(line.windowed);
     EXPECT_EQ(line.windowSize, Vec2i(800, 600));
     EXPECT_EQ(line.audioDevice, "Null");
@@ -62,13 +62,13 @@ TEST(CommandLine, InformationalOptionsChooseTheirAction)
 TEST(CommandLine, RefusesUnknownOptionsAndBadValues)
 {
     const std::vector<std::vector<std::string>> bad = {
-        {"--fullscreen"},       {"-x"},
-        {"--windowed=800"},     {"--windowed=0x600"},
-        {"--windowed=axb"},     {"--scene", "stars"},
-        {"--scene"},            {"--frames", "0"},
-        {"--frames", "ten"},    {"--frames=12abc"},
-        {"--audio-device="},    {"--help=yes"},
-        {"a.mp3", "b.mp3"},     {"--screenshot", "x.png"},
+        {"--fullscreen"},    {"-x"},
+        {"--windowed=800"},  {"--windowed=0x600"},
+        {"--windowed=axb"},  {"--scene", "stars"},
+        {"--scene"},         {"--frames", "0"},
+        {"--frames", "ten"}, {"--frames=12abc"},
+        {"--audio-device="}, {"--help=yes"},
+        {"a.mp3", "b.mp3"},  {"--screenshot", "x.png"},
     };
     for (const auto& args : bad) {
         EXPECT_THROW(parse(args), CommandLineError) << args[0];

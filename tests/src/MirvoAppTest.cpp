@@ -36,7 +36,8 @@ class Controller : public ::testing::Test {
   protected:
     Controller() : spectrum(1024, 0.0f)
     {
-        app.setupVisualizers({new RecordingScene("galaxy", log, spectrum), new RecordingScene("tree", log, spectrum),
+        app.setupVisualizers({new RecordingScene("galaxy", log, spectrum),
+                              new RecordingScene("tree", log, spectrum),
                               new RecordingScene("triangles", log, spectrum)});
         log.clear();
     }
@@ -64,8 +65,9 @@ TEST_F(Controller, OptionArrowsWrapAroundTheSceneList)
     EXPECT_EQ(app.getCurrentVisualizer(), 0u);
     app.keyDown(keyDown(app::KeyEvent::KEY_RIGHT, app::Event::ALT_DOWN | app::Event::SHIFT_DOWN));
     EXPECT_EQ(app.getCurrentVisualizer(), 1u);
-    EXPECT_EQ(log, (std::vector<std::string>{"galaxy.deactivate", "triangles.activate", "triangles.deactivate",
-                                             "galaxy.activate", "galaxy.deactivate", "tree.activate"}));
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"galaxy.deactivate", "triangles.activate", "triangles.deactivate",
+                                        "galaxy.activate", "galaxy.deactivate", "tree.activate"}));
 }
 
 TEST_F(Controller, ArrowsWithoutOptionAndOtherKeysLeaveTheScene)

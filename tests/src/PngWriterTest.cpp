@@ -48,7 +48,7 @@ TEST(PngWriter, WritesSignatureHeaderAndRowsTopDown)
     const std::size_t idatData = 8 + 25 + 8;
     EXPECT_EQ(std::string(bytes.begin() + idatData - 4, bytes.begin() + idatData), "IDAT");
     const std::size_t firstRow = idatData + 2 + 5;
-    EXPECT_EQ(bytes[firstRow], 0);      // filter byte
+    EXPECT_EQ(bytes[firstRow], 0);       // filter byte
     EXPECT_EQ(bytes[firstRow + 3], 255); // blue: the top row came from the end of the input
     EXPECT_EQ(bytes[firstRow + 1], 0);
     EXPECT_EQ(std::string(bytes.end() - 8, bytes.end() - 4), "IEND");

@@ -26,7 +26,8 @@ constexpr int kCentre = kSize / 2;
 std::string readResource(const std::string& name)
 {
     // The shaders as the repository holds them, two folders up from this file.
-    const auto path = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "resources" / name;
+    const auto path =
+        std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "resources" / name;
     std::ifstream in(path);
     if (!in) {
         throw std::runtime_error("cannot read " + path.string());

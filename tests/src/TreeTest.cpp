@@ -19,8 +19,9 @@ struct Line {
 std::vector<Line> linesOf(const Tree& tree, const TreeParams& params)
 {
     std::vector<Line> lines;
-    tree.visitBranch(params.start, params.end, params.rules, 0,
-                     [&](const Vec2f& a, const Vec2f& b) { lines.push_back({a, b}); });
+    tree.visitBranch(params.start, params.end, params.rules, 0, [&](const Vec2f& a, const Vec2f& b) {
+        lines.push_back({a, b});
+    });
     return lines;
 }
 
@@ -76,7 +77,8 @@ TEST_F(TreeScene, RulesAreRotationsWithLengthFactorsInRangeAndHuesOpposite)
             EXPECT_LT(rule.lengthFactor, 0.8f);
             EXPECT_NEAR(rule.rotation[0], rule.rotation[3], kTolerance);
             EXPECT_NEAR(rule.rotation[1], -rule.rotation[2], kTolerance);
-            EXPECT_NEAR(rule.rotation[0] * rule.rotation[0] + rule.rotation[2] * rule.rotation[2], 1.0f, kTolerance);
+            EXPECT_NEAR(rule.rotation[0] * rule.rotation[0] + rule.rotation[2] * rule.rotation[2], 1.0f,
+                        kTolerance);
         }
     }
     EXPECT_GE(tree.getLineHue(), 0.0f);
@@ -120,8 +122,9 @@ TEST_F(TreeScene, SilenceBendsEveryChildByMinusAQuarterRadian)
     const float angle = std::atan2(rule.rotation[2], rule.rotation[0]) - 0.25f;
     const Vec2f direction(0.0f, -1.0f);
     const float length = 192.0f * rule.lengthFactor;
-    const Vec2f expected(params.end.x + (std::cos(angle) * direction.x + std::sin(angle) * direction.y) * length,
-                         params.end.y + (-std::sin(angle) * direction.x + std::cos(angle) * direction.y) * length);
+    const Vec2f expected(
+        params.end.x + (std::cos(angle) * direction.x + std::sin(angle) * direction.y) * length,
+        params.end.y + (-std::sin(angle) * direction.x + std::cos(angle) * direction.y) * length);
     EXPECT_NEAR(lines[1].end.x, expected.x, 1e-2f);
     EXPECT_NEAR(lines[1].end.y, expected.y, 1e-2f);
 }
@@ -144,7 +147,8 @@ TEST_F(TreeScene, BinsOneAndTwoBendTheFirstAndSecondChild)
     spectrum[2] = 1.0f; // bends only the second children
     const std::vector<Line> bent = linesOf(tree, tree.getTrees()[0]);
     EXPECT_NEAR(bent[1].end.x, straight[1].end.x, 1e-2f);
-    EXPECT_GT(std::abs(bent.back().end.x - straight.back().end.x) + std::abs(bent.back().end.y - straight.back().end.y),
+    EXPECT_GT(std::abs(bent.back().end.x - straight.back().end.x) +
+                  std::abs(bent.back().end.y - straight.back().end.y),
               1e-2f);
 }
 

@@ -46,7 +46,7 @@ void InputDeviceNodeRtAudio::initialize()
     const size_t framesPerBlock = getFramesPerBlock();
     if (mDevice->getSampleRate() != sampleRate || mDevice->getFramesPerBlock() != framesPerBlock)
         mDevice->updateFormat(Device::Format().sampleRate(sampleRate).framesPerBlock(framesPerBlock));
-    allocateRingBuffer(framesPerBlock, kRingBufferBlocks);
+    allocateRingBuffer(framesPerBlock);
 
     try {
         auto* manager = dynamic_cast<DeviceManagerRtAudio*>(Context::deviceManager());

@@ -294,6 +294,10 @@ void WindowImplGlfw::draw()
     const RendererRef renderer = mRenderer;
     renderer->startDraw();
     mAppImpl.setActiveWindow(this);
+    if (mResizePending) {
+        mResizePending = false;
+        emitResize();
+    }
     window->emitDraw();
     renderer->finishDraw();
 }
@@ -493,14 +497,29 @@ void WindowImplGlfw::handleResize(int width, int height)
     flushPendingKey();
     mRenderer->setFrameSize(width, height);
     mSize = {width, height};
-    if (!mReadyToDraw || !mWindow)
+    if (!mWindow)
         return;
+    if (!mReadyToDraw) {
+        // A window manager may answer a full-screen or size request only after start-up
+        // sent the initial resize; the first draw passes the new size on.
+        mResizePending = mSize != mResizedSize;
+        return;
+    }
+    mResizePending = false;
     mRenderer->makeCurrentContext();
     mRenderer->defaultResize();
     mAppImpl.setActiveWindow(this);
-    const WindowRef keepAlive = mWindow;
-    keepAlive->emitResize();
+    emitResize();
     draw();
+}
+
+void WindowImplGlfw::emitResize()
+{
+    if (!mWindow)
+        return;
+    const WindowRef keepAlive = mWindow;
+    mResizedSize = mSize;
+    keepAlive->emitResize();
 }
 
 void WindowImplGlfw::onWindowPos(GLFWwindow* window, int x, int y)

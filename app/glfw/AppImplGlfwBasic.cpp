@@ -168,7 +168,7 @@ void AppImplGlfwBasic::startUp()
             continue;
         window->getRenderer()->makeCurrentContext();
         mActiveWindow = window;
-        ref->emitResize();
+        window->emitResize();
     }
 
     mActiveWindow = mWindows.empty() ? nullptr : mWindows.front().get();
@@ -220,7 +220,7 @@ WindowRef AppImplGlfwBasic::createWindow(const Window::Format& format)
     const WindowRef ref = window->getWindow();
     window->getRenderer()->makeCurrentContext();
     mActiveWindow = window;
-    ref->emitResize();
+    window->emitResize();
     window->setReadyToDraw(true);
     return ref;
 }

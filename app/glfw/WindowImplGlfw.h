@@ -57,6 +57,8 @@ class WindowImplGlfw : public WindowImpl {
     // that happens first sends it without one.
     void flushPendingKey();
     void setCursorHidden(bool hidden);
+    // The window's resize emission, remembering the size it announced.
+    void emitResize();
 
     // The Window becomes invalid and the native window disappears; the native window is
     // destroyed with this object.
@@ -102,6 +104,9 @@ class WindowImplGlfw : public WindowImpl {
     Vec2i mWindowedPos;
     Vec2i mWindowedSize;
     bool mReadyToDraw = false;
+    bool mResizePending = false;
+    // The size the application last heard of.
+    Vec2i mResizedSize;
 
     std::optional<KeyEvent> mPendingKeyDown;
     // Button flags of the buttons held, so that cursor motion becomes a drag.

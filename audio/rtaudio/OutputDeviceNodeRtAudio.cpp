@@ -96,6 +96,7 @@ void OutputDeviceNodeRtAudio::enableProcessing()
 {
     if (!mOnFallback && mRtAudio) {
         try {
+            mGate.open();
             mRtAudio->startStream();
             if (!mRtAudio->isStreamRunning())
                 throw std::runtime_error("the stream did not start");
@@ -111,6 +112,7 @@ void OutputDeviceNodeRtAudio::enableProcessing()
 
 void OutputDeviceNodeRtAudio::disableProcessing()
 {
+    mGate.close();
     if (mRtAudio) {
         try {
             // Aborting drops what the server still buffers instead of waiting for it to play
@@ -142,8 +144,15 @@ int OutputDeviceNodeRtAudio::renderCallback(void* outputBuffer, void* inputBuffe
                                             double streamTime, RtAudioStreamStatus status, void* userData)
 {
     auto* node = static_cast<OutputDeviceNodeRtAudio*>(userData);
+    if (!node->mGate.enter()) {
+        std::memset(outputBuffer, 0, sizeof(float) * numFrames * node->mNumChannels);
+        return 0;
+    }
     tRenderingNode = node;
-    return node->render(static_cast<float*>(outputBuffer), static_cast<const float*>(inputBuffer), numFrames);
+    const int result =
+        node->render(static_cast<float*>(outputBuffer), static_cast<const float*>(inputBuffer), numFrames);
+    node->mGate.leave();
+    return result;
 }
 
 void OutputDeviceNodeRtAudio::errorCallback(RtAudioError::Type type, const std::string& message)

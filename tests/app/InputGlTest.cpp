@@ -34,8 +34,8 @@ TEST(Input, KeysArriveTranslatedWithTheirModifiers)
     app.quitAfterFrames = kInputPatienceFrames;
     app.onUpdate = [&] {
         if (app.getElapsedFrames() == 3)
-            runXdotool("key alt+Right shift space");
-        if (app.getElapsedFrames() > 3 && hasKey(app.keysUp, KeyEvent::KEY_SPACE))
+            runXdotool("key alt+Right shift space shift+t");
+        if (app.getElapsedFrames() > 3 && hasKey(app.keysUp, KeyEvent::KEY_t))
             app.quit();
     };
     app.run();
@@ -67,6 +67,14 @@ TEST(Input, KeysArriveTranslatedWithTheirModifiers)
     EXPECT_EQ(space->getChar(), ' ');
     EXPECT_EQ(space->getCharUtf32(), 32u);
     EXPECT_EQ(space->getModifiers(), 0u);
+
+    // Shift applies to the characters but not to the key code.
+    auto t = std::find_if(app.keysDown.begin(), app.keysDown.end(),
+                          [](const KeyEvent& e) { return e.getCode() == KeyEvent::KEY_t; });
+    ASSERT_NE(t, app.keysDown.end());
+    EXPECT_EQ(t->getChar(), 'T');
+    EXPECT_EQ(t->getCharUtf32(), std::uint32_t('T'));
+    EXPECT_TRUE(t->isShiftDown());
 }
 
 TEST(Input, AHandledKeyStopsAtTheSlot)

@@ -13,7 +13,8 @@ namespace {
 
 // RtAudio's error callback carries no user pointer, but it is called on the stream's own thread
 // right after a render callback, so the node that rendered last on this thread is the one whose
-// device failed. Errors raised on other threads (opening, stopping) are reported by exceptions.
+// device failed. Failures on the main thread (opening, starting) show as an exception or as a
+// stream that is not open or not running afterwards, and are handled there.
 thread_local OutputDeviceNodeRtAudio* tRenderingNode = nullptr;
 
 // Blocks in a row whose delivery failed before the device counts as lost; a single failed

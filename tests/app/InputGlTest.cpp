@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 using namespace mirvo;
 using namespace mirvo::app;
@@ -34,8 +35,8 @@ TEST(Input, KeysArriveTranslatedWithTheirModifiers)
     app.quitAfterFrames = kInputPatienceFrames;
     app.onUpdate = [&] {
         if (app.getElapsedFrames() == 3)
-            runXdotool("key alt+Right shift space");
-        if (app.getElapsedFrames() > 3 && hasKey(app.keysUp, KeyEvent::KEY_SPACE))
+            runXdotool("key alt+Right shift space shift+t");
+        if (app.getElapsedFrames() > 3 && hasKey(app.keysUp, KeyEvent::KEY_t))
             app.quit();
     };
     app.run();
@@ -67,6 +68,14 @@ TEST(Input, KeysArriveTranslatedWithTheirModifiers)
     EXPECT_EQ(space->getChar(), ' ');
     EXPECT_EQ(space->getCharUtf32(), 32u);
     EXPECT_EQ(space->getModifiers(), 0u);
+
+    // Shift applies to the characters but not to the key code.
+    auto t = std::find_if(app.keysDown.begin(), app.keysDown.end(),
+                          [](const KeyEvent& e) { return e.getCode() == KeyEvent::KEY_t; });
+    ASSERT_NE(t, app.keysDown.end());
+    EXPECT_EQ(t->getChar(), 'T');
+    EXPECT_EQ(t->getCharUtf32(), std::uint32_t('T'));
+    EXPECT_TRUE(t->isShiftDown());
 }
 
 TEST(Input, AHandledKeyStopsAtTheSlot)
@@ -152,4 +161,25 @@ TEST(Input, ControlQAsksTheShouldQuitQueryInsteadOfReachingTheApplication)
     EXPECT_LT(app.getElapsedFrames(), kInputPatienceFrames);
     EXPECT_GE(asked, 1);
     EXPECT_FALSE(hasKey(app.keysDown, KeyEvent::KEY_q));
+}
+
+namespace {
+
+class ThrowingKeyApp : public ScriptedApp {
+  public:
+    void keyDown(KeyEvent event) override { throw std::runtime_error("from keyDown"); }
+};
+
+} // namespace
+
+TEST(Input, AnExceptionFromAnEventHandlerLeavesLaunchLikeOneFromUpdate)
+{
+    ThrowingKeyApp app;
+    app.quitAfterFrames = kInputPatienceFrames;
+    app.onUpdate = [&] {
+        if (app.getElapsedFrames() == 3)
+            runXdotool("key x");
+    };
+    EXPECT_THROW(app.run(), std::runtime_error);
+    EXPECT_LT(app.getElapsedFrames(), kInputPatienceFrames);
 }

@@ -119,13 +119,18 @@ void AppImplGlfwBasic::run()
             const double interval = getFrameInterval();
             mNextFrameTime += interval;
             if (mNextFrameTime <= now)
-                mNextFrameTime += std::ceil((now - mNextFrameTime) / interval) * interval;
+                mNextFrameTime += (std::floor((now - mNextFrameTime) / interval) + 1.0) * interval;
             timerFired();
             destroyReleasedWindows();
-            continue;
+            if (mTerminating)
+                break;
         }
-        const double wait = mTimerRunning ? mNextFrameTime - now : kIdleWait;
-        glfwWaitEventsTimeout(std::max(wait, 0.0));
+        // Events are handled between any two frames, even when frames run late.
+        const double wait = mTimerRunning ? mNextFrameTime - Timer::now() : kIdleWait;
+        if (wait > 0.0)
+            glfwWaitEventsTimeout(wait);
+        else
+            glfwPollEvents();
         for (auto& window : mWindows)
             window->flushPendingKey();
         checkResignActive();

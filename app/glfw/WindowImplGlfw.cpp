@@ -367,7 +367,11 @@ void WindowImplGlfw::handleKey(int key, int scancode, int action)
 
     // Keys GLFW cannot name keep their scan code as the native code.
     const std::uint32_t native = std::uint32_t(key == GLFW_KEY_UNKNOWN ? scancode : key) & 0xffffu;
-    const char character = unmodifiedChar(key, scancode);
+    // Until GLFW delivers the text, the key's own character; Shift still applies, as the
+    // panels take typed characters from here.
+    char character = unmodifiedChar(key, scancode);
+    if ((modifiers & Event::SHIFT_DOWN) && character >= 'a' && character <= 'z')
+        character = char(character - 'a' + 'A');
     KeyEvent event(mWindow, translateKey(key), std::uint32_t(static_cast<unsigned char>(character)),
                    character, modifiers, native);
     if (action == GLFW_RELEASE) {
@@ -387,7 +391,9 @@ void WindowImplGlfw::onChar(GLFWwindow* window, unsigned int codepoint)
     // The character with modifiers applied (Shift+a gives 'A'); the event carries the
     // first UTF-16 unit of it.
     const std::uint32_t unit = codepoint > 0xffff ? 0xd800u + ((codepoint - 0x10000u) >> 10) : codepoint;
-    self->mPendingKeyDown = KeyEvent(pending.getWindow(), pending.getCode(), unit, pending.getChar(),
+    // Plain ASCII text stands for the 8-bit character too, so shifted symbols come through.
+    const char character = codepoint < 0x80 ? char(codepoint) : pending.getChar();
+    self->mPendingKeyDown = KeyEvent(pending.getWindow(), pending.getCode(), unit, character,
                                      pending.getModifiers(), pending.getNativeKeyCode());
     self->flushPendingKey();
 }

@@ -1,5 +1,6 @@
 #include "audio/rtaudio/ContextRtAudio.h"
 
+#include "app/App.h"
 #include "audio/null/OutputDeviceNodeNull.h"
 #include "audio/rtaudio/DeviceManagerRtAudio.h"
 #include "audio/rtaudio/InputDeviceNodeRtAudio.h"
@@ -56,9 +57,11 @@ DeviceManager* Context::deviceManager()
 
 void Context::registerClearStatics()
 {
+    statics().isRegisteredForCleanup = true;
     // Without an application object there is no shutdown signal to hook; the statics then
     // live until the process ends and are torn down, manager first, at exit.
-    statics().isRegisteredForCleanup = true;
+    if (app::App* application = app::App::get())
+        application->getSignalShutdown().connect([] { statics().clear(); });
 }
 
 ContextRtAudio::~ContextRtAudio() = default;

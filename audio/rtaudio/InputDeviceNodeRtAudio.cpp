@@ -25,22 +25,19 @@ void InputDeviceNodeRtAudio::initialize()
         return;
     auto output = std::dynamic_pointer_cast<OutputDeviceNodeRtAudio>(context->getOutput());
 
-    if (output && output->getDevice() == mDevice && output->getNumChannels() == mNumChannels) {
+    // A running output is not reopened: this may run under the graph lock (a connection made
+    // while playing), and stopping the stream would wait for a callback that waits for the lock.
+    if (output && output->getDevice() == mDevice && output->getNumChannels() == mNumChannels &&
+        !output->isEnabled()) {
         // One device for both directions: its output stream captures too, so input and output
         // blocks line up with no ring in between. The output reopens its stream to add capture.
         mSynchronousOutput = output.get();
         const bool wasInitialized = output->isInitialized();
-        const bool wasEnabled = output->isEnabled();
-        if (wasInitialized) {
-            output->disable();
+        if (wasInitialized)
             output->uninitialize();
-        }
         output->setSynchronousInputChannels(mNumChannels);
-        if (wasInitialized) {
+        if (wasInitialized)
             output->initialize();
-            if (wasEnabled)
-                output->enable();
-        }
         return;
     }
 
@@ -49,7 +46,7 @@ void InputDeviceNodeRtAudio::initialize()
     const size_t framesPerBlock = getFramesPerBlock();
     if (mDevice->getSampleRate() != sampleRate || mDevice->getFramesPerBlock() != framesPerBlock)
         mDevice->updateFormat(Device::Format().sampleRate(sampleRate).framesPerBlock(framesPerBlock));
-    allocateRingBuffer(framesPerBlock, kRingBufferBlocks);
+    allocateRingBuffer(framesPerBlock);
 
     try {
         auto* manager = dynamic_cast<DeviceManagerRtAudio*>(Context::deviceManager());
@@ -108,7 +105,7 @@ void InputDeviceNodeRtAudio::disableProcessing()
         return;
     try {
         if (mRtAudio->isStreamRunning())
-            mRtAudio->stopStream();
+            mRtAudio->abortStream();
     } catch (const RtAudioError&) {
     }
 }

@@ -36,7 +36,6 @@ class InputDeviceNodeRtAudio : public InputDeviceNode {
     // Set in synchronous mode: the output whose stream captures for this node.
     OutputDeviceNodeRtAudio* mSynchronousOutput = nullptr;
     std::unique_ptr<RtAudio> mRtAudio;
-    static constexpr size_t kRingBufferBlocks = 2;
 };
 
 } // namespace mirvo::audio

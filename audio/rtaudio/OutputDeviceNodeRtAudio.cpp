@@ -113,8 +113,10 @@ void OutputDeviceNodeRtAudio::disableProcessing()
 {
     if (mRtAudio) {
         try {
+            // Aborting drops what the server still buffers instead of waiting for it to play
+            // out, so the UI thread waits at most for the block being rendered.
             if (mRtAudio->isStreamRunning())
-                mRtAudio->stopStream();
+                mRtAudio->abortStream();
         } catch (const RtAudioError&) {
         }
     }

@@ -397,9 +397,13 @@ int TwMouseButton(ETwMouseAction action, ETwMouseButtonID button)
     InputEvent event{InputEvent::MOUSE_BUTTON};
     event.button = index;
     event.down = action == TW_MOUSE_PRESSED;
-    window.queue(event);
-
     const unsigned bit = 1u << index;
+    // Several panels of one window each pass on the same press; the drawer needs it once.
+    if (event.down != ((window.queuedButtons & bit) != 0)) {
+        window.queue(event);
+        window.queuedButtons ^= bit;
+    }
+
     if (event.down) {
         if (!window.isOverBar(window.mouseX, window.mouseY)) {
             return 0;
@@ -453,6 +457,9 @@ int TwKeyPressed(int key, int modifiers)
     Context* ctx = require("TwKeyPressed");
     if (ctx == nullptr) {
         return 0;
+    }
+    if (key == 0) {
+        return 0; // a key without a character or code of its own, such as a lone modifier
     }
     Window& window = ctx->currentWindow();
 

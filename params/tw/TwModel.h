@@ -86,6 +86,7 @@ struct Window {
     std::vector<std::unique_ptr<TwBar>> bars;
     float mouseX = -1, mouseY = -1;
     unsigned capturedButtons = 0; // buttons pressed over a bar, released wherever
+    unsigned queuedButtons = 0;   // button state as queued for the drawer
     int wheelPos = 0;
     std::vector<InputEvent> input; // for the next draw
     std::unique_ptr<Drawer> drawer;

@@ -309,3 +309,26 @@ TEST(RendererGl, DefaultMatricesMapTheWindowCornersToItsPixels)
     EXPECT_EQ(rgb(315, 235), (std::vector<int>{0, 0, 0}));
     EXPECT_EQ(rgb(319, 0), (std::vector<int>{0, 0, 0}));
 }
+
+TEST(AppWindows, ResizingAWindowRunsTheDefaultResizeThenTheApplicationsResize)
+{
+    ScriptedApp app;
+    app.quitAfterFrames = 600;
+    GLint viewport[4] = {};
+    Vec2i sizeInResize;
+    app.onUpdate = [&] {
+        if (app.getElapsedFrames() == 2)
+            app.getWindow()->setSize(Vec2i(400, 300));
+        if (app.getElapsedFrames() > 2 && std::count(app.log.begin(), app.log.end(), "resize") == 2) {
+            sizeInResize = app.getWindowSize();
+            app.quit();
+        }
+    };
+    app.onSetup = [&] {
+        app.getWindow()->getSignalResize().connect([&] { glGetIntegerv(GL_VIEWPORT, viewport); });
+    };
+    app.run();
+    EXPECT_EQ(sizeInResize, Vec2i(400, 300));
+    EXPECT_EQ(viewport[2], 400);
+    EXPECT_EQ(viewport[3], 300);
+}

@@ -13,17 +13,20 @@ constexpr int kWidth = 800;
 constexpr int kHeight = 600;
 // Bars without a position start this far from the top-left corner.
 constexpr int kMargin = 16;
+// Away from the ids panels give their windows.
+constexpr int kWindowId = 7;
 
 class TwGl : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { sContext = std::make_unique<gl::test::GlTestContext>(kWidth, kHeight); }
-    static void TearDownTestSuite() { sContext.reset(); }
-
     void SetUp() override
     {
-        sContext->resetMatrices();
-        ASSERT_EQ(TwInit(TW_OPENGL, nullptr), 1);
-        TwSetCurrentWindow(0);
+        gl::test::sharedGlTestContext(kWidth, kHeight).resetMatrices();
+        // Panels made by other tests of this program may have set the layer up already.
+        mOwnsLayer = tw::context() == nullptr;
+        if (mOwnsLayer) {
+            ASSERT_EQ(TwInit(TW_OPENGL, nullptr), 1);
+        }
+        TwSetCurrentWindow(kWindowId);
         TwWindowSize(kWidth, kHeight);
         mBar = TwNewBar("Spectrum");
         TwDefine("`Spectrum` size='225 200' color='76 76 76' alpha=102");
@@ -32,7 +35,14 @@ class TwGl : public ::testing::Test {
         TwAddVarRW(mBar, "Visual Gain", TW_TYPE_FLOAT, &mVisualGain, "min=0.01 max=100000.0 step=0.05");
         TwAddVarRW(mBar, "Display Spectrum", TW_TYPE_BOOLCPP, &mDisplaySpectrum, nullptr);
     }
-    void TearDown() override { TwTerminate(); }
+    void TearDown() override
+    {
+        TwSetCurrentWindow(kWindowId);
+        TwDeleteBar(mBar);
+        if (mOwnsLayer) {
+            TwTerminate();
+        }
+    }
 
     static void frame()
     {
@@ -71,15 +81,13 @@ class TwGl : public ::testing::Test {
 
     static void moveTo(float x, float y) { TwMouseMotion(int(x), int(y)); }
 
-    static std::unique_ptr<gl::test::GlTestContext> sContext;
+    bool mOwnsLayer = false;
     TwBar* mBar = nullptr;
     int mStartIdx = 1;
     int mEndIdx = 511;
     float mVisualGain = 50.f;
     bool mDisplaySpectrum = false;
 };
-
-std::unique_ptr<gl::test::GlTestContext> TwGl::sContext;
 
 TEST_F(TwGl, ABarAppearsWhereAndAsLargeAsItsDefinitionSays)
 {

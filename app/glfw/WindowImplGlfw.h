@@ -8,6 +8,7 @@
 #include "app/WindowImpl.h"
 
 #include <cstdint>
+#include <exception>
 #include <optional>
 
 struct GLFWwindow;
@@ -59,6 +60,9 @@ class WindowImplGlfw : public WindowImpl {
     void setCursorHidden(bool hidden);
     // The window's resize emission, remembering the size it announced.
     void emitResize();
+
+    // Keeps an exception thrown inside a GLFW callback for the event loop to rethrow.
+    void deferException(std::exception_ptr exception);
 
     // The Window becomes invalid and the native window disappears; the native window is
     // destroyed with this object.

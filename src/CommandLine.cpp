@@ -123,6 +123,9 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
             if (result.screenshotPath->empty()) {
                 throw CommandLineError("empty path for --screenshot");
             }
+        } else if (name == "--report-startup") {
+            noValue();
+            result.reportStartup = true;
         } else if (name == "--test-drop") {
             result.testDropFiles.push_back(takeValue());
         } else {
@@ -149,6 +152,7 @@ std::string CommandLine::usage()
            "  --frames N               quit after N frames\n"
            "  --screenshot PATH        with --frames: write the last frame to PATH as PNG\n"
            "  --benchmark              measure the frame cost of every scene and exit\n"
+           "  --report-startup         print the wall-clock time when the first frame is drawn\n"
            "  --test-drop FILE         drop FILE on the window after the first frame (for tests)\n"
            "  --help                   show this help and exit\n"
            "  --version                show the version and exit\n"

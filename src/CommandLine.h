@@ -30,6 +30,8 @@ struct CommandLine {
     std::size_t firstScene = 0;
     std::optional<int> frames;
     std::optional<std::string> screenshotPath;
+    // Print the wall-clock time at the end of the first frame's drawing (start-up figures).
+    bool reportStartup = false;
     // Files handed to the window's drop path after the first frame, as one drop.
     std::vector<std::string> testDropFiles;
 

@@ -418,6 +418,13 @@ void MirvoApp::fileDrop(app::FileDropEvent event)
 void MirvoApp::countFrameAndMaybeQuit()
 {
     ++mFramesDrawn;
+    if (mFramesDrawn == 1 && mCommandLine.reportStartup) {
+        glFinish();
+        const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+        std::cout << "first frame drawn at "
+                  << std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch).count()
+                  << " ns (unix time)" << std::endl;
+    }
     if (mFramesDrawn == 1 && !mCommandLine.testDropFiles.empty()) {
         dropTestFiles();
     }

@@ -58,6 +58,15 @@ int main(int argc, char* argv[])
     default:
         break;
     }
+    if (commandLine.audioDevice) {
+        const mirvo::audio::DeviceRef device =
+            mirvo::audio::Device::findDeviceByName(*commandLine.audioDevice);
+        if (!device || device->getNumOutputChannels() == 0) {
+            std::cerr << "mirvo: no audio output device called '" << *commandLine.audioDevice
+                      << "' (see --list-audio-devices)" << std::endl;
+            return 2;
+        }
+    }
 
     auto app = std::make_unique<mirvo::MirvoApp>(commandLine);
     mirvo::app::App::setInstance(app.get());

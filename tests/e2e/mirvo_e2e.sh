@@ -175,7 +175,8 @@ screenshot)
     ;;
 
 bad_options)
-    for args in "--bogus" "--scene stars" "--frames ten" "--windowed=12" "--screenshot x.png" "a.mp3 b.mp3"; do
+    for args in "--bogus" "--scene stars" "--frames ten" "--windowed=12" "--screenshot x.png" "a.mp3 b.mp3" \
+        "--audio-device No-Such-Device"; do
         # shellcheck disable=SC2086
         run_mirvo $args
         expect_status 2
@@ -200,8 +201,12 @@ no_display)
     ;;
 
 music_file_argument)
-    sox -n -r 44100 -c 2 "$work/tone.wav" synth 4 sine 220 sine 660 2>/dev/null || fail "sox failed"
-    run_mirvo --windowed --frames 120 "$work/tone.wav"
+    # One second of music and some seconds of frames: the visuals go on after the music ends.
+    sox -n -r 44100 -c 2 "$work/tone.wav" synth 1 sine 220 sine 660 2>/dev/null || fail "sox failed"
+    run_mirvo --windowed --frames 240 "$work/tone.wav"
+    expect_status 0
+    expect_quiet
+    run_mirvo --windowed --frames 60 --audio-device Null "$work/tone.wav"
     expect_status 0
     expect_quiet
     ;;

@@ -28,8 +28,9 @@ TEST(CommandLine, NoArgumentsMeanThePlainFullScreenStart)
 
 TEST(CommandLine, ReadsEveryOptionWithValuesInlineOrSeparate)
 {
-    const CommandLine line = parse({"--windowed=800x600", "--audio-device", "Null", "--scene=triangles",
-                                    "--frames", "240", "--screenshot=/tmp/shot.png", "song.ogg"});
+    const CommandLine line =
+        parse({"--windowed=800x600", "--audio-device", "Null", "--scene=triangles", "--frames", "240",
+               "--screenshot=/tmp/shot.png", "--report-startup", "song.ogg"});
     EXPECT_TRUE(line.windowed);
     EXPECT_EQ(line.windowSize, Vec2i(800, 600));
     EXPECT_EQ(line.audioDevice, "Null");
@@ -37,6 +38,7 @@ TEST(CommandLine, ReadsEveryOptionWithValuesInlineOrSeparate)
     EXPECT_EQ(line.frames, 240);
     EXPECT_EQ(line.screenshotPath, "/tmp/shot.png");
     EXPECT_EQ(line.musicFile, "song.ogg");
+    EXPECT_TRUE(line.reportStartup);
 }
 
 TEST(CommandLine, WindowedWithoutASizeUsesTheDefault)

@@ -482,6 +482,8 @@ void MirvoApp::finishBenchmarkFrame()
                   << " (update + draw + glFinish, swap excluded):\n"
                   << mBenchmark->report() << std::flush;
         mBenchmark.reset();
+        // Its GL objects must go while the window's context is still current.
+        mBareStars.reset();
         quit();
     }
 }

@@ -78,9 +78,13 @@ size_t SourceFile::read(Buffer* buffer)
 
     const size_t native = getSampleRateNative();
     const size_t fileRemaining = mFileNumFrames > mFileReadPos ? mFileNumFrames - mFileReadPos : 0;
-    const size_t fileFrames =
+    size_t fileFrames =
         std::min({size_t(double(buffer->getNumFrames()) * double(native) / double(mSampleRate)),
                   mMaxFramesPerRead, fileRemaining});
+    if (fileFrames == 0 && fileRemaining > 0 && buffer->getNumFrames() > 0) {
+        // A buffer shorter than one file frame still moves on: an empty read would mean the end.
+        fileFrames = 1;
+    }
     mConverterReadBuffer.setNumFrames(fileFrames);
     const size_t fileFramesRead = fileFrames ? performRead(&mConverterReadBuffer, 0, fileFrames) : 0;
     mFileReadPos += fileFramesRead;

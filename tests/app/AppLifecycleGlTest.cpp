@@ -385,3 +385,26 @@ TEST(AppWindows, ASizeChangeArrivingBeforeTheFirstFrameStillReachesTheApplicatio
     EXPECT_EQ(viewport[2], 500);
     EXPECT_EQ(viewport[3], 400);
 }
+
+TEST(AppWindows, MovingAWindowUpdatesItsPositionAndEmitsMove)
+{
+    ScriptedApp app;
+    app.quitAfterFrames = 600;
+    int moves = 0;
+    Vec2i posInMove;
+    app.onSetup = [&] {
+        app.getWindow()->getSignalMove().connect([&] {
+            ++moves;
+            posInMove = app.getWindow()->getPos();
+        });
+    };
+    app.onUpdate = [&] {
+        if (app.getElapsedFrames() == 2)
+            app.setWindowPos(Vec2i(100, 120));
+        if (posInMove == Vec2i(100, 120))
+            app.quit();
+    };
+    app.run();
+    EXPECT_GE(moves, 1);
+    EXPECT_EQ(posInMove, Vec2i(100, 120));
+}

@@ -1,6 +1,5 @@
 #include "audio/Context.h"
 #include "audio/DeviceManager.h"
-#include "audio/NodeAutoPullable.h"
 #include "audio/rtaudio/InputDeviceNodeRtAudio.h"
 #include "audio/rtaudio/OutputDeviceNodeRtAudio.h"
 #include "tests/audio/DeviceTestSupport.h"
@@ -29,33 +28,6 @@ bool soundServerAnswers()
 {
     return std::system("pactl info >/dev/null 2>&1") == 0;
 }
-
-// Keeps the first channel of every block it is pulled for; the context pulls it because it
-// feeds nothing.
-class RecorderNode : public NodeAutoPullable {
-  public:
-    explicit RecorderNode(size_t capacity) : NodeAutoPullable(Format().autoEnable(true)), mSamples(capacity)
-    {
-    }
-
-    void process(Buffer* buffer) override
-    {
-        const size_t start = mRecorded.load();
-        const size_t frames = std::min(buffer->getNumFrames(), mSamples.size() - start);
-        std::copy_n(buffer->getChannel(0), frames, mSamples.begin() + std::ptrdiff_t(start));
-        mRecorded = start + frames;
-    }
-    // Once rendering has stopped.
-    std::vector<float> recorded() const
-    {
-        return std::vector<float>(mSamples.begin(), mSamples.begin() + std::ptrdiff_t(mRecorded.load()));
-    }
-    size_t getNumRecorded() const { return mRecorded.load(); }
-
-  private:
-    std::vector<float> mSamples;
-    std::atomic<size_t> mRecorded{0};
-};
 
 TEST(SoundServerPlayback, PlaysAToneThroughTheDefaultOutputWithoutGaps)
 {
@@ -123,7 +95,7 @@ TEST(SoundServerPlayback, CapturesWhatItPlaysThroughASeparateInputDevice)
     auto input =
         std::dynamic_pointer_cast<InputDeviceNodeRtAudio>(context->createInputDeviceNode(inputDevice));
     ASSERT_NE(input, nullptr);
-    auto recorder = context->makeNode(new RecorderNode(sampleRate * 10));
+    auto recorder = context->makeNode(new test::RecorderNode(sampleRate * 10));
     input->connect(recorder);
     EXPECT_FALSE(input->isSynchronous());
     EXPECT_EQ(inputDevice->getSampleRate(), sampleRate);

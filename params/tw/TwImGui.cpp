@@ -12,6 +12,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <vector>
 
 namespace mirvo::params::tw {
 
@@ -98,6 +99,7 @@ class ImGuiDrawer : public Drawer {
     ImGuiContext* mContext = nullptr;
     float mScale = 1.f;
     bool mWantsTextInput = false;
+    std::vector<int> mKeysDown;
     std::chrono::steady_clock::time_point mLastFrame;
 };
 
@@ -161,15 +163,19 @@ ImGuiDrawer::~ImGuiDrawer()
     ImGui::DestroyContext(mContext);
 }
 
-// Hands the queued input to ImGui as it would have arrived between frames: a button or
-// key that changes twice, or a move after a click, waits for the next frame, so a quick
-// click is never lost and a drag starts where the press was.
+// Hands the queued input to ImGui as it would have arrived between frames: a button that
+// changes twice, a key pressed twice, or a move after a click, waits for the next frame, so
+// a quick click is never lost and a drag starts where the press was.
 void ImGuiDrawer::applyInput(Window& window)
 {
     ImGuiIO& io = ImGui::GetIO();
+    // Keys are taps: pressed in one frame, released at the start of the next.
+    for (const int key : mKeysDown) {
+        io.KeysDown[key] = false;
+    }
+    mKeysDown.clear();
     std::array<bool, 3> buttonChanged{};
     bool anyButtonChanged = false;
-    std::vector<int> keysChanged;
     std::size_t used = 0;
     for (; used < window.input.size(); ++used) {
         const InputEvent& event = window.input[used];
@@ -201,12 +207,12 @@ void ImGuiDrawer::applyInput(Window& window)
             if (event.key < 0 || event.key >= int(IM_ARRAYSIZE(io.KeysDown))) {
                 break;
             }
-            if (std::find(keysChanged.begin(), keysChanged.end(), event.key) != keysChanged.end()) {
-                stop = true;
+            if (std::find(mKeysDown.begin(), mKeysDown.end(), event.key) != mKeysDown.end()) {
+                stop = true; // the same key again: its next press needs the next frame
                 break;
             }
-            io.KeysDown[event.key] = event.down;
-            keysChanged.push_back(event.key);
+            io.KeysDown[event.key] = true;
+            mKeysDown.push_back(event.key);
             break;
         }
         if (stop) {

@@ -60,7 +60,7 @@ TEST(Device, CachesItsNameAndFormatButAsksForChannelsEveryTime)
     EXPECT_EQ(manager.getNameQueries(), 1);
     EXPECT_EQ(manager.getRateQueries(), 1);
 
-    manager.spec(device).numOutputChannels = 6;
+    manager.traits(device).numOutputChannels = 6;
     EXPECT_EQ(device->getNumOutputChannels(), 6u);
 }
 

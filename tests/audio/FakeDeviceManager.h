@@ -11,7 +11,7 @@
 
 namespace mirvo::audio::test {
 
-struct FakeDeviceSpec {
+struct FakeDeviceTraits {
     std::string name;
     std::string model;
     std::string manufacturer = "Fake Audio";
@@ -24,35 +24,35 @@ struct FakeDeviceSpec {
     size_t maxFramesPerBlock = 4096;
 
     // Chained setters keep the tests' device descriptions on one line.
-    FakeDeviceSpec& withModel(std::string value)
+    FakeDeviceTraits& withModel(std::string value)
     {
         model = std::move(value);
         return *this;
     }
-    FakeDeviceSpec& withManufacturer(std::string value)
+    FakeDeviceTraits& withManufacturer(std::string value)
     {
         manufacturer = std::move(value);
         return *this;
     }
-    FakeDeviceSpec& withChannels(size_t outputs, size_t inputs = 0)
+    FakeDeviceTraits& withChannels(size_t outputs, size_t inputs = 0)
     {
         numOutputChannels = outputs;
         numInputChannels = inputs;
         return *this;
     }
-    FakeDeviceSpec& withRates(std::vector<size_t> rates, size_t current)
+    FakeDeviceTraits& withRates(std::vector<size_t> rates, size_t current)
     {
         sampleRates = std::move(rates);
         sampleRate = current;
         return *this;
     }
-    FakeDeviceSpec& withFormat(size_t rate, size_t frames)
+    FakeDeviceTraits& withFormat(size_t rate, size_t frames)
     {
         sampleRate = rate;
         framesPerBlock = frames;
         return *this;
     }
-    FakeDeviceSpec& withFrameRange(size_t minFrames, size_t maxFrames)
+    FakeDeviceTraits& withFrameRange(size_t minFrames, size_t maxFrames)
     {
         minFramesPerBlock = minFrames;
         maxFramesPerBlock = maxFrames;
@@ -60,19 +60,19 @@ struct FakeDeviceSpec {
     }
 };
 
-inline FakeDeviceSpec fakeDevice(std::string name)
+inline FakeDeviceTraits fakeDevice(std::string name)
 {
-    FakeDeviceSpec spec;
-    spec.name = std::move(name);
-    return spec;
+    FakeDeviceTraits traits;
+    traits.name = std::move(name);
+    return traits;
 }
 
 class FakeDeviceManager : public DeviceManager {
   public:
-    DeviceRef add(const FakeDeviceSpec& spec)
+    DeviceRef add(const FakeDeviceTraits& traits)
     {
-        DeviceRef device = addDevice(makeDeviceKey(spec.name, spec.model, spec.manufacturer));
-        mSpecs[device] = spec;
+        DeviceRef device = addDevice(makeDeviceKey(traits.name, traits.model, traits.manufacturer));
+        mTraits[device] = traits;
         return device;
     }
 
@@ -83,38 +83,38 @@ class FakeDeviceManager : public DeviceManager {
     std::string getName(const DeviceRef& device) override
     {
         ++mNameQueries;
-        return spec(device).name;
+        return traits(device).name;
     }
-    size_t getNumInputChannels(const DeviceRef& device) override { return spec(device).numInputChannels; }
-    size_t getNumOutputChannels(const DeviceRef& device) override { return spec(device).numOutputChannels; }
+    size_t getNumInputChannels(const DeviceRef& device) override { return traits(device).numInputChannels; }
+    size_t getNumOutputChannels(const DeviceRef& device) override { return traits(device).numOutputChannels; }
     size_t getSampleRate(const DeviceRef& device) override
     {
         ++mRateQueries;
-        return spec(device).sampleRate;
+        return traits(device).sampleRate;
     }
-    size_t getFramesPerBlock(const DeviceRef& device) override { return spec(device).framesPerBlock; }
+    size_t getFramesPerBlock(const DeviceRef& device) override { return traits(device).framesPerBlock; }
 
     void setSampleRate(const DeviceRef& device, size_t sampleRate) override
     {
-        FakeDeviceSpec& s = spec(device);
+        FakeDeviceTraits& s = traits(device);
         if (std::find(s.sampleRates.begin(), s.sampleRates.end(), sampleRate) == s.sampleRates.end())
             throw AudioDeviceExc("Invalid samplerate.");
         s.sampleRate = sampleRate;
     }
     void setFramesPerBlock(const DeviceRef& device, size_t framesPerBlock) override
     {
-        FakeDeviceSpec& s = spec(device);
+        FakeDeviceTraits& s = traits(device);
         if (framesPerBlock < s.minFramesPerBlock || framesPerBlock > s.maxFramesPerBlock)
             throw AudioDeviceExc("Invalid frames per block.");
         s.framesPerBlock = framesPerBlock;
     }
 
-    FakeDeviceSpec& spec(const DeviceRef& device) { return mSpecs.at(device); }
+    FakeDeviceTraits& traits(const DeviceRef& device) { return mTraits.at(device); }
     int getNameQueries() const { return mNameQueries; }
     int getRateQueries() const { return mRateQueries; }
 
   private:
-    std::map<DeviceRef, FakeDeviceSpec> mSpecs;
+    std::map<DeviceRef, FakeDeviceTraits> mTraits;
     int mNameQueries = 0;
     int mRateQueries = 0;
 };

@@ -93,4 +93,12 @@ void drawLineStrip(const std::vector<Vec2f>& points)
     drawPoints2d(GL_LINE_STRIP, points.data(), GLsizei(points.size()));
 }
 
+void draw(const Path2d& path, float approximationScale)
+{
+    if (path.getNumSegments() == 0) {
+        return;
+    }
+    drawLineStrip(path.subdivide());
+}
+
 } // namespace mirvo::gl

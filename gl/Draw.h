@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/Color.h"
+#include "core/Path2d.h"
 #include "core/Vec.h"
 
 #include <vector>
@@ -29,5 +30,8 @@ void drawLine(const Vec2f& start, const Vec2f& end);
 void drawSolidTriangle(const Vec2f& a, const Vec2f& b, const Vec2f& c);
 // One connected strip through the points in order; fewer than two points draw nothing.
 void drawLineStrip(const std::vector<Vec2f>& points);
+// A path as one line strip through its points; a path without segments draws nothing.
+// Straight segments need no subdivision, so the scale does not change the points.
+void draw(const Path2d& path, float approximationScale = 1.0f);
 
 } // namespace mirvo::gl

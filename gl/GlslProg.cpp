@@ -72,6 +72,30 @@ GlslProg::Obj::~Obj()
     }
 }
 
+namespace {
+
+// The whole text of a shader source; empty for no source. The buffer stays alive with the
+// data source, which the caller holds for the duration of the build.
+std::string_view sourceText(const DataSourceRef& source)
+{
+    if (!source) {
+        return {};
+    }
+    const Buffer buffer = source->getBuffer();
+    return std::string_view(static_cast<const char*>(buffer.getData()), buffer.getDataSize());
+}
+
+} // namespace
+
+GlslProgRef GlslProg::create(DataSourceRef vertexShader, DataSourceRef fragmentShader,
+                             DataSourceRef geometryShader, GLint geometryInputType, GLint geometryOutputType,
+                             GLint geometryOutputVertices)
+{
+    return std::make_shared<GlslProg>(sourceText(vertexShader), sourceText(fragmentShader),
+                                      sourceText(geometryShader), geometryInputType, geometryOutputType,
+                                      geometryOutputVertices);
+}
+
 GlslProgRef GlslProg::create(std::string_view vertexShader, std::string_view fragmentShader,
                              std::string_view geometryShader, GLint geometryInputType,
                              GLint geometryOutputType, GLint geometryOutputVertices)

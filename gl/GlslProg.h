@@ -3,6 +3,7 @@
 // reference. Main thread only, with the GL context current.
 #pragma once
 
+#include "core/DataSource.h"
 #include "core/Exception.h"
 #include "gl/Gl.h"
 
@@ -20,6 +21,10 @@ using GlslProgRef = std::shared_ptr<GlslProg>;
 class GlslProg {
   public:
     // An empty source is skipped; the geometry values matter only with a geometry source.
+    static GlslProgRef create(DataSourceRef vertexShader, DataSourceRef fragmentShader = {},
+                              DataSourceRef geometryShader = {}, GLint geometryInputType = GL_POINTS,
+                              GLint geometryOutputType = GL_TRIANGLES, GLint geometryOutputVertices = 0);
+    // The same from source text.
     static GlslProgRef create(std::string_view vertexShader, std::string_view fragmentShader = {},
                               std::string_view geometryShader = {}, GLint geometryInputType = GL_POINTS,
                               GLint geometryOutputType = GL_TRIANGLES, GLint geometryOutputVertices = 0);

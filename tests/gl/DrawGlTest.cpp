@@ -78,9 +78,16 @@ TEST_F(DrawGl, ALineLandsOnThePixelsItNames)
     EXPECT_EQ(glIsEnabled(GL_VERTEX_ARRAY), GL_FALSE);
 }
 
-TEST_F(DrawGl, ALineStripJoinsItsPointsInOrder)
+TEST_F(DrawGl, APathIsOneOpenStripThroughItsPointsAndNothingWithoutSegments)
 {
-    drawLineStrip({Vec2f(10.5f, 10.5f), Vec2f(50.5f, 10.5f), Vec2f(50.5f, 60.5f)});
+    Path2d path;
+    path.moveTo(10.5f, 10.5f);
+    draw(path);
+    EXPECT_TRUE(isColor(pixel(10, 10), 0, 0, 0)) << "a lone point is no segment";
+
+    path.lineTo(50.5f, 10.5f);
+    path.lineTo(50.5f, 60.5f);
+    draw(path);
     EXPECT_TRUE(isColor(pixel(30, 10), 255, 255, 255));
     EXPECT_TRUE(isColor(pixel(50, 40), 255, 255, 255));
     EXPECT_TRUE(isColor(pixel(30, 40), 0, 0, 0)) << "the ends are not closed";

@@ -81,6 +81,14 @@ class GlTestContext {
     GLFWwindow* mWindow = nullptr;
 };
 
+// One context for a whole test program, for state that outlives a suite (the panels' layer
+// keeps its GL objects until exit). Never destroyed: the process ends with it current.
+inline GlTestContext& sharedGlTestContext(int width, int height)
+{
+    static GlTestContext* context = new GlTestContext(width, height);
+    return *context;
+}
+
 inline bool operator==(const Rgba8& a, const Rgba8& b)
 {
     return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a;

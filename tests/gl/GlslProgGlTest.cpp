@@ -2,6 +2,10 @@
 
 #include "GlTestContext.h"
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -112,6 +116,20 @@ TEST_F(GlslProgGl, SettingAUniformTwiceAsksTheDriverOnce)
     glGetUniformfv(prog->getHandle(), prog->getUniformLocation("u_scale"), &scale);
     EXPECT_FLOAT_EQ(scale, 2.f);
     GlslProg::unbind();
+}
+
+TEST_F(GlslProgGl, BuildsFromDataSourcesLikeFromText)
+{
+    const auto dir = std::filesystem::temp_directory_path() / ("mirvo-glsl-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "ok.vert") << kVertexShader;
+    std::ofstream(dir / "bad.frag") << "void main() { gl_FragColor = ; }";
+
+    EXPECT_NO_THROW(GlslProg::create(DataSourcePath::create(dir / "ok.vert"), DataSourceRef()));
+    EXPECT_THROW(
+        GlslProg::create(DataSourcePath::create(dir / "ok.vert"), DataSourcePath::create(dir / "bad.frag")),
+        GlslProgCompileExc);
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(GlslProgGl, CopiesShareOneProgramAndAnEmptyFragmentSourceIsSkipped)

@@ -1,0 +1,128 @@
+#include "app/glfw/RendererImplGlfw.h"
+
+#include "app/AppBasic.h"
+#include "app/RendererGl.h"
+#include "app/glfw/GlfwErrors.h"
+
+#include <epoxy/gl.h>
+
+#include <GLFW/glfw3.h>
+
+#include <cassert>
+#include <vector>
+
+namespace mirvo::app {
+
+std::unique_ptr<RendererImplGl> makeRendererImplGl(RendererGl& renderer, void* view, RendererImplGl* shared,
+                                                   bool highDensity)
+{
+    assert(view && "the GLFW renderer needs the window layer's view request");
+    const auto& request = *static_cast<const glfw::ViewRequest*>(view);
+    return std::make_unique<glfw::RendererImplGlfw>(request, static_cast<glfw::RendererImplGlfw*>(shared),
+                                                    RendererGl::samplesForLevel(renderer.getAntiAliasing()));
+}
+
+namespace glfw {
+
+namespace {
+
+// The sample counts to try, from the one asked for down to none.
+std::vector<int> sampleCandidates(int requested)
+{
+    std::vector<int> candidates;
+    for (int level = RendererGl::AA_MSAA_32; level > RendererGl::AA_NONE; --level) {
+        const int samples = RendererGl::samplesForLevel(level);
+        if (samples <= requested)
+            candidates.push_back(samples);
+    }
+    candidates.push_back(0);
+    return candidates;
+}
+
+void setContextHints(const ViewRequest& request, int samples)
+{
+    glfwDefaultWindowHints();
+    // 2.1 or later in the compatibility profile: the fixed-function matrix stack and
+    // client arrays live next to buffer objects and GLSL programs.
+    glfwWindowHint(GLFW_CLIENT_API, GLFW_OPENGL_API);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 2);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 1);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_ANY_PROFILE);
+    glfwWindowHint(GLFW_DOUBLEBUFFER, GLFW_TRUE);
+    glfwWindowHint(GLFW_DEPTH_BITS, 24);
+    glfwWindowHint(GLFW_SAMPLES, samples);
+    glfwWindowHint(GLFW_RESIZABLE, request.resizable ? GLFW_TRUE : GLFW_FALSE);
+    glfwWindowHint(GLFW_DECORATED, request.borderless ? GLFW_FALSE : GLFW_TRUE);
+    glfwWindowHint(GLFW_FLOATING, request.alwaysOnTop ? GLFW_TRUE : GLFW_FALSE);
+    // The window layer positions the window before showing it.
+    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    // A kiosk window stays up when another window takes the focus.
+    glfwWindowHint(GLFW_AUTO_ICONIFY, GLFW_FALSE);
+}
+
+} // namespace
+
+RendererImplGlfw::RendererImplGlfw(const ViewRequest& request, RendererImplGlfw* shared, int requestedSamples)
+{
+    GLFWwindow* share = shared ? shared->mWindow : nullptr;
+    for (int samples : sampleCandidates(requestedSamples)) {
+        setContextHints(request, samples);
+        mWindow = glfwCreateWindow(request.size.x, request.size.y, request.title.c_str(), nullptr, share);
+        if (mWindow)
+            break;
+    }
+    if (!mWindow)
+        throw ExcNoDisplay(noDisplayMessage("Unable to allocate GL view"));
+
+    glfwMakeContextCurrent(mWindow);
+    GLint granted = 0;
+    glGetIntegerv(GL_SAMPLES, &granted);
+    mSamples = granted;
+    glfwSwapInterval(1);
+}
+
+RendererImplGlfw::~RendererImplGlfw() = default;
+
+void RendererImplGlfw::makeCurrentContext()
+{
+    if (mWindow && glfwGetCurrentContext() != mWindow)
+        glfwMakeContextCurrent(mWindow);
+}
+
+void RendererImplGlfw::swapBuffers()
+{
+    if (mWindow)
+        glfwSwapBuffers(mWindow);
+}
+
+void RendererImplGlfw::setFrameSize(int width, int height)
+{
+    // The GL surface follows the window under GLFW; nothing to resize separately.
+}
+
+Vec2i RendererImplGlfw::getSize() const
+{
+    Vec2i size;
+    if (mWindow)
+        glfwGetWindowSize(mWindow, &size.x, &size.y);
+    return size;
+}
+
+Vec2i RendererImplGlfw::getBackingSize() const
+{
+    Vec2i size;
+    if (mWindow)
+        glfwGetFramebufferSize(mWindow, &size.x, &size.y);
+    return size;
+}
+
+void RendererImplGlfw::setSwapInterval(int interval)
+{
+    if (!mWindow)
+        return;
+    makeCurrentContext();
+    glfwSwapInterval(interval);
+}
+
+} // namespace glfw
+} // namespace mirvo::app

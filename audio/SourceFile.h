@@ -1,0 +1,58 @@
+// A decoded audio file read in blocks at the graph's sample rate, and `load`, which picks the
+// decoder for a data source. Positions and lengths are 64-bit frame counts throughout, so
+// files longer than 2^31 frames work. Used by one thread at a time: the file player's read
+// thread, or the thread that loads a whole buffer.
+#pragma once
+
+#include "audio/Source.h"
+#include "core/DataSource.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace mirvo::audio {
+
+class SourceFile;
+using SourceFileRef = std::shared_ptr<SourceFile>;
+
+class SourceFile : public Source {
+  public:
+    size_t read(Buffer* buffer) override;
+
+    // A new decoder of the same kind on the same data source, delivering sampleRate.
+    virtual SourceFileRef cloneWithSampleRate(size_t sampleRate) const = 0;
+    // Sets the output length and, where the decoder cannot resample, makes the converter.
+    virtual void setupSampleRateConversion();
+
+    // Positions the source at an output frame; a frame at or beyond the end is ignored.
+    void seek(size_t frame);
+    // The whole file at the output rate, read from frame 0 whatever the position was.
+    BufferRef loadBuffer();
+
+    size_t getNumFrames() const { return mNumFrames; }
+    size_t getFileNumFrames() const { return mFileNumFrames; }
+    // The output frame the next read starts at.
+    size_t getReadPosition() const { return mReadPos; }
+
+  protected:
+    explicit SourceFile(size_t sampleRate) : Source(sampleRate) {}
+
+    virtual void performSeek(size_t fileFrame) = 0;
+
+    size_t mNumFrames = 0;
+    size_t mFileNumFrames = 0;
+    size_t mReadPos = 0;
+    // File frames consumed by converting reads; lets a converting read find the end of the
+    // file whichever way the two rates differ.
+    size_t mFileReadPos = 0;
+};
+
+// Opens dataSource with the Ogg Vorbis decoder when its file name ends in exactly ".ogg" and
+// with the platform decoder otherwise; sampleRate 0 keeps the file's own rate.
+// Throws AudioFileExc when the file cannot be opened or holds no audio.
+std::unique_ptr<SourceFile> load(const DataSourceRef& dataSource, size_t sampleRate = 0);
+
+// The text after the last '.' of the path's file name; empty for none, "." and "..".
+std::string fileExtension(const std::string& path);
+
+} // namespace mirvo::audio

@@ -1,0 +1,519 @@
+// libavformat + libavcodec + libswresample behind SourceFile. Decoded frames are resampled
+// straight into the caller's channels; output that does not fit waits inside the resampler.
+// Every frame's format is checked, because a chained Ogg can change rate and channel count
+// in mid-file, and the resampler is rebuilt (here, on the reading thread) when it does.
+#include "audio/ffmpeg/SourceFileFfmpeg.h"
+
+#include "audio/Exception.h"
+#include "core/DataSource.h"
+#include "core/Stream.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <sys/stat.h>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+namespace mirvo::audio {
+
+namespace {
+
+// Packets that fail to decode in a row before the rest of the file is given up.
+constexpr int kMaxBadPacketsInARow = 100;
+// Decoding starts this long before a seek target, so that codecs with overlapping frames
+// (MP3, AAC, Vorbis) have settled by the time the target is reached.
+constexpr double kSeekPrerollSeconds = 0.1;
+constexpr int kIoBufferSize = 32 * 1024;
+
+bool isRegularFile(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+int readStream(void* opaque, uint8_t* buffer, int size)
+{
+    auto* stream = static_cast<IStreamMirvo*>(opaque);
+    try {
+        const size_t bytes = stream->readDataAvailable(buffer, size_t(size));
+        return bytes == 0 ? AVERROR_EOF : int(bytes);
+    } catch (const std::exception&) {
+        return AVERROR(EIO);
+    }
+}
+
+int64_t seekStream(void* opaque, int64_t offset, int whence)
+{
+    auto* stream = static_cast<IStreamMirvo*>(opaque);
+    try {
+        switch (whence & ~AVSEEK_FORCE) {
+        case AVSEEK_SIZE:
+            return int64_t(stream->size());
+        case SEEK_SET:
+            stream->seekAbsolute(offset);
+            break;
+        case SEEK_CUR:
+            stream->seekRelative(offset);
+            break;
+        case SEEK_END:
+            stream->seekAbsolute(int64_t(stream->size()) + offset);
+            break;
+        default:
+            return AVERROR(EINVAL);
+        }
+        return int64_t(stream->tell());
+    } catch (const std::exception&) {
+        return AVERROR(EIO);
+    }
+}
+
+} // namespace
+
+std::string percentEscapePath(const std::string& path)
+{
+    static const char* const hex = "0123456789ABCDEF";
+    std::string result;
+    result.reserve(path.size());
+    for (const unsigned char c : path) {
+        const bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                                c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+        if (unreserved) {
+            result += char(c);
+        } else {
+            result += '%';
+            result += hex[c >> 4];
+            result += hex[c & 0xF];
+        }
+    }
+    return result;
+}
+
+class SourceFileFfmpeg::Decoder {
+  public:
+    // Opens the file and its best audio stream; returns false when either fails.
+    bool open(const DataSourceRef& dataSource, std::shared_ptr<IStreamMirvo>& stream);
+    ~Decoder();
+
+    size_t read(Buffer* buffer, size_t offset, size_t numFrames);
+    void seek(size_t fileFrame);
+
+    int numChannels = 0;
+    int nativeRate = 0;
+    int outputRate = 0;
+    size_t lengthFrames = 0;
+
+  private:
+    // The next decoded frame into mFrame; false at the end of the material.
+    bool decodeNextFrame();
+    // Makes the resampler match mFrame's format, first saving what the old one still holds.
+    bool prepareResampler();
+    // Moves whatever the resampler still holds into mPending.
+    void drainResampler();
+    int64_t framePosition() const;
+    void setOutputPointers(Buffer* buffer, size_t frame);
+
+    AVFormatContext* mFormat = nullptr;
+    AVIOContext* mIo = nullptr;
+    AVCodecContext* mCodec = nullptr;
+    AVPacket* mPacket = nullptr;
+    AVFrame* mFrame = nullptr;
+    SwrContext* mSwr = nullptr;
+    AVChannelLayout mOutputLayout{};
+    AVChannelLayout mSwrInputLayout{};
+    int mSwrInputRate = 0;
+    int mSwrInputFormat = -1;
+    int mStreamIndex = -1;
+    AVRational mTimeBase{0, 1};
+    int64_t mStartPts = 0;
+    bool mDemuxerDone = false;
+    bool mDecoderDone = false;
+    bool mResamplerDrained = false;
+    // After a seek: the first native frame to keep; earlier decoded frames are dropped.
+    int64_t mSkipUntil = -1;
+    // Converted frames that did not fit the caller's buffer while the resampler was rebuilt
+    // or drained at the end.
+    std::vector<std::vector<float>> mPending;
+    size_t mPendingOffset = 0;
+    size_t mPendingFrames = 0;
+    std::vector<uint8_t*> mOutputPointers;
+    std::vector<float> mDiscard;
+    std::vector<const uint8_t*> mInputPointers;
+};
+
+bool SourceFileFfmpeg::Decoder::open(const DataSourceRef& dataSource, std::shared_ptr<IStreamMirvo>& stream)
+{
+    AVDictionary* options = nullptr;
+    int status = -1;
+    if (dataSource->isFilePath()) {
+        const std::string path = dataSource->getFilePath();
+        // A FIFO or a device node would block the open forever.
+        if (!isRegularFile(path)) {
+            return false;
+        }
+        // Local files only: a playlist or a crafted file must not make FFmpeg go on the network.
+        av_dict_set(&options, "protocol_whitelist", "file", 0);
+        const std::string url = "file:" + path;
+        status = avformat_open_input(&mFormat, url.c_str(), nullptr, &options);
+    } else if (!dataSource->isUrl()) {
+        stream = dataSource->createStream();
+        if (!stream) {
+            return false;
+        }
+        auto* ioBuffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
+        mIo = avio_alloc_context(ioBuffer, kIoBufferSize, 0, stream.get(), readStream, nullptr, seekStream);
+        mFormat = avformat_alloc_context();
+        if (!mIo || !mFormat) {
+            if (!mIo) {
+                av_free(ioBuffer);
+            }
+            return false;
+        }
+        mFormat->pb = mIo;
+        mFormat->flags |= AVFMT_FLAG_CUSTOM_IO;
+        // Bytes from memory never name other files to open.
+        av_dict_set(&options, "protocol_whitelist", "none", 0);
+        status = avformat_open_input(&mFormat, nullptr, nullptr, &options);
+    }
+    av_dict_free(&options);
+    if (status < 0 || !mFormat) {
+        return false;
+    }
+    if (avformat_find_stream_info(mFormat, nullptr) < 0) {
+        return false;
+    }
+    // Cover art in an MP3 or the picture of a video is another stream: ask for the audio one.
+    const AVCodec* codec = nullptr;
+    mStreamIndex = av_find_best_stream(mFormat, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    if (mStreamIndex < 0 || !codec) {
+        return false;
+    }
+    AVStream* audioStream = mFormat->streams[mStreamIndex];
+    for (unsigned i = 0; i < mFormat->nb_streams; ++i) {
+        if (int(i) != mStreamIndex) {
+            mFormat->streams[i]->discard = AVDISCARD_ALL;
+        }
+    }
+    mCodec = avcodec_alloc_context3(codec);
+    if (!mCodec || avcodec_parameters_to_context(mCodec, audioStream->codecpar) < 0) {
+        return false;
+    }
+    mCodec->pkt_timebase = audioStream->time_base;
+    if (avcodec_open2(mCodec, codec, nullptr) < 0) {
+        return false;
+    }
+    numChannels = audioStream->codecpar->ch_layout.nb_channels;
+    nativeRate = audioStream->codecpar->sample_rate;
+    if (numChannels < 1 || nativeRate < 1) {
+        return false;
+    }
+    mTimeBase = audioStream->time_base;
+    mStartPts = audioStream->start_time != AV_NOPTS_VALUE ? audioStream->start_time : 0;
+    // Durations are what the demuxer believes; a file without a header (a VBR MP3) may hold
+    // more or less, and readers treat a short read as the end.
+    if (audioStream->duration != AV_NOPTS_VALUE && audioStream->duration > 0) {
+        lengthFrames = size_t(av_rescale_q(audioStream->duration, mTimeBase, AVRational{1, nativeRate}));
+    } else if (mFormat->duration != AV_NOPTS_VALUE && mFormat->duration > 0) {
+        lengthFrames = size_t(av_rescale(mFormat->duration, nativeRate, AV_TIME_BASE));
+    }
+    mPacket = av_packet_alloc();
+    mFrame = av_frame_alloc();
+    if (!mPacket || !mFrame) {
+        return false;
+    }
+    // Output channels are the stream's as opened; a later link with a different layout is
+    // remixed to it by the resampler.
+    av_channel_layout_default(&mOutputLayout, numChannels);
+    mPending.resize(size_t(numChannels));
+    mOutputPointers.resize(size_t(numChannels));
+    return true;
+}
+
+SourceFileFfmpeg::Decoder::~Decoder()
+{
+    swr_free(&mSwr);
+    av_frame_free(&mFrame);
+    av_packet_free(&mPacket);
+    avcodec_free_context(&mCodec);
+    avformat_close_input(&mFormat);
+    if (mIo) {
+        av_freep(&mIo->buffer);
+        avio_context_free(&mIo);
+    }
+    av_channel_layout_uninit(&mOutputLayout);
+    av_channel_layout_uninit(&mSwrInputLayout);
+}
+
+bool SourceFileFfmpeg::Decoder::decodeNextFrame()
+{
+    int badPackets = 0;
+    while (!mDecoderDone) {
+        const int received = avcodec_receive_frame(mCodec, mFrame);
+        if (received == 0) {
+            if (mFrame->nb_samples > 0 && mFrame->ch_layout.nb_channels > 0 && mFrame->sample_rate > 0) {
+                return true;
+            }
+            av_frame_unref(mFrame);
+            continue;
+        }
+        if (received == AVERROR_EOF) {
+            mDecoderDone = true;
+            break;
+        }
+        if (received != AVERROR(EAGAIN)) {
+            // A frame that failed to decode: carry on with the next packet.
+            if (++badPackets >= kMaxBadPacketsInARow) {
+                mDecoderDone = true;
+                break;
+            }
+        }
+        if (mDemuxerDone) {
+            avcodec_send_packet(mCodec, nullptr);
+            continue;
+        }
+        const int status = av_read_frame(mFormat, mPacket);
+        if (status < 0) {
+            // The end of the file, or a read error that ends it: let the decoder drain.
+            mDemuxerDone = true;
+            avcodec_send_packet(mCodec, nullptr);
+            continue;
+        }
+        if (mPacket->stream_index == mStreamIndex) {
+            const int sent = avcodec_send_packet(mCodec, mPacket);
+            if (sent < 0 && sent != AVERROR(EAGAIN) && ++badPackets >= kMaxBadPacketsInARow) {
+                mDecoderDone = true;
+            } else if (sent == 0) {
+                badPackets = std::max(0, badPackets - 1);
+            }
+        }
+        av_packet_unref(mPacket);
+    }
+    return false;
+}
+
+int64_t SourceFileFfmpeg::Decoder::framePosition() const
+{
+    const int64_t pts = mFrame->best_effort_timestamp;
+    if (pts == AV_NOPTS_VALUE) {
+        return -1;
+    }
+    return av_rescale_q(pts - mStartPts, mTimeBase, AVRational{1, nativeRate});
+}
+
+bool SourceFileFfmpeg::Decoder::prepareResampler()
+{
+    const bool same = mSwr && mSwrInputRate == mFrame->sample_rate && mSwrInputFormat == mFrame->format &&
+                      av_channel_layout_compare(&mSwrInputLayout, &mFrame->ch_layout) == 0;
+    if (same) {
+        return true;
+    }
+    if (mSwr) {
+        drainResampler();
+        swr_free(&mSwr);
+    }
+    av_channel_layout_uninit(&mSwrInputLayout);
+    if (av_channel_layout_copy(&mSwrInputLayout, &mFrame->ch_layout) < 0) {
+        return false;
+    }
+    // A layout the resampler cannot remix (unknown order) is taken as the default of its count.
+    if (mSwrInputLayout.order == AV_CHANNEL_ORDER_UNSPEC) {
+        const int count = mSwrInputLayout.nb_channels;
+        av_channel_layout_uninit(&mSwrInputLayout);
+        av_channel_layout_default(&mSwrInputLayout, count);
+    }
+    mSwrInputRate = mFrame->sample_rate;
+    mSwrInputFormat = mFrame->format;
+    if (swr_alloc_set_opts2(&mSwr, &mOutputLayout, AV_SAMPLE_FMT_FLTP, outputRate, &mSwrInputLayout,
+                            AVSampleFormat(mFrame->format), mFrame->sample_rate, 0, nullptr) < 0 ||
+        swr_init(mSwr) < 0) {
+        swr_free(&mSwr);
+        return false;
+    }
+    mResamplerDrained = false;
+    mInputPointers.resize(size_t(mSwrInputLayout.nb_channels));
+    return true;
+}
+
+void SourceFileFfmpeg::Decoder::drainResampler()
+{
+    if (!mSwr || mResamplerDrained) {
+        return;
+    }
+    mResamplerDrained = true;
+    // Keep what is still pending in front of what comes out now.
+    if (mPendingOffset > 0) {
+        for (auto& channel : mPending) {
+            std::memmove(channel.data(), channel.data() + mPendingOffset, mPendingFrames * sizeof(float));
+        }
+        mPendingOffset = 0;
+    }
+    bool flush = true;
+    for (;;) {
+        // The estimate leaves out the filter's padding; what does not fit comes out next round.
+        const int capacity = std::max(swr_get_out_samples(mSwr, 0), 0) + 1024;
+        for (size_t ch = 0; ch < mPending.size(); ++ch) {
+            mPending[ch].resize(mPendingFrames + size_t(capacity));
+            mOutputPointers[ch] = reinterpret_cast<uint8_t*>(mPending[ch].data() + mPendingFrames);
+        }
+        const int produced =
+            flush ? swr_convert(mSwr, mOutputPointers.data(), capacity, nullptr, 0)
+                  : swr_convert(mSwr, mOutputPointers.data(), capacity, mInputPointers.data(), 0);
+        flush = false;
+        if (produced <= 0) {
+            break;
+        }
+        mPendingFrames += size_t(produced);
+    }
+}
+
+void SourceFileFfmpeg::Decoder::setOutputPointers(Buffer* buffer, size_t frame)
+{
+    const size_t available = buffer->getNumFrames() - frame;
+    for (size_t ch = 0; ch < mOutputPointers.size(); ++ch) {
+        if (ch < buffer->getNumChannels()) {
+            mOutputPointers[ch] = reinterpret_cast<uint8_t*>(buffer->getChannel(ch) + frame);
+        } else {
+            // A caller's buffer narrower than the file: the extra channels go nowhere.
+            mDiscard.resize(std::max(mDiscard.size(), available));
+            mOutputPointers[ch] = reinterpret_cast<uint8_t*>(mDiscard.data());
+        }
+    }
+}
+
+size_t SourceFileFfmpeg::Decoder::read(Buffer* buffer, size_t offset, size_t numFrames)
+{
+    size_t produced = 0;
+    const size_t channels = std::min(size_t(numChannels), buffer->getNumChannels());
+    while (produced < numFrames) {
+        if (mPendingFrames > 0) {
+            const size_t count = std::min(mPendingFrames, numFrames - produced);
+            for (size_t ch = 0; ch < channels; ++ch) {
+                std::memcpy(buffer->getChannel(ch) + offset + produced, mPending[ch].data() + mPendingOffset,
+                            count * sizeof(float));
+            }
+            mPendingOffset += count;
+            mPendingFrames -= count;
+            if (mPendingFrames == 0) {
+                mPendingOffset = 0;
+            }
+            produced += count;
+            continue;
+        }
+        const int space = int(std::min<size_t>(numFrames - produced, 1 << 30));
+        if (mSwr && !mResamplerDrained) {
+            // Output held back from an earlier call.
+            setOutputPointers(buffer, offset + produced);
+            const int held = swr_convert(mSwr, mOutputPointers.data(), space, mInputPointers.data(), 0);
+            if (held > 0) {
+                produced += size_t(held);
+                continue;
+            }
+        }
+        if (decodeNextFrame()) {
+            int64_t skip = 0;
+            if (mSkipUntil >= 0) {
+                const int64_t position = framePosition();
+                skip = position < 0 ? 0 : std::clamp<int64_t>(mSkipUntil - position, 0, mFrame->nb_samples);
+                if (skip < mFrame->nb_samples) {
+                    mSkipUntil = -1;
+                }
+            }
+            if (skip < mFrame->nb_samples && prepareResampler()) {
+                const bool planar = av_sample_fmt_is_planar(AVSampleFormat(mFrame->format));
+                const int bytesPerSample = av_get_bytes_per_sample(AVSampleFormat(mFrame->format));
+                // Only the planes this frame really has are passed on.
+                const int planes = planar ? mFrame->ch_layout.nb_channels : 1;
+                const int64_t skipBytes =
+                    skip * bytesPerSample * (planar ? 1 : mFrame->ch_layout.nb_channels);
+                for (int p = 0; p < planes; ++p) {
+                    mInputPointers[size_t(p)] = mFrame->extended_data[p] + skipBytes;
+                }
+                setOutputPointers(buffer, offset + produced);
+                const int converted = swr_convert(mSwr, mOutputPointers.data(), space, mInputPointers.data(),
+                                                  int(mFrame->nb_samples - skip));
+                produced += size_t(std::max(converted, 0));
+            }
+            av_frame_unref(mFrame);
+            continue;
+        }
+        if (mSwr && !mResamplerDrained) {
+            drainResampler();
+            continue;
+        }
+        break;
+    }
+    return produced;
+}
+
+void SourceFileFfmpeg::Decoder::seek(size_t fileFrame)
+{
+    // The pre-roll may reach before the first packet: priming packets (AAC, Opus) sit at
+    // negative times and are needed to decode the first frames correctly.
+    const int64_t preroll = int64_t(kSeekPrerollSeconds * nativeRate);
+    const int64_t from = int64_t(fileFrame) - preroll;
+    const int64_t timestamp = mStartPts + av_rescale_q(from, AVRational{1, nativeRate}, mTimeBase);
+    if (avformat_seek_file(mFormat, mStreamIndex, INT64_MIN, timestamp, timestamp, 0) < 0 &&
+        avformat_seek_file(mFormat, mStreamIndex, INT64_MIN, timestamp, INT64_MAX, 0) < 0) {
+        // Not seekable by time at all: start over and decode up to the target.
+        avio_seek(mFormat->pb, 0, SEEK_SET);
+    }
+    avcodec_flush_buffers(mCodec);
+    if (mSwr) {
+        swr_close(mSwr);
+        swr_init(mSwr);
+    }
+    mResamplerDrained = false;
+    mDemuxerDone = false;
+    mDecoderDone = false;
+    mPendingFrames = 0;
+    mPendingOffset = 0;
+    mSkipUntil = int64_t(fileFrame);
+}
+
+SourceFileFfmpeg::SourceFileFfmpeg(const DataSourceRef& dataSource, size_t sampleRate)
+    : SourceFile(sampleRate), mDataSource(dataSource), mDecoder(std::make_unique<Decoder>())
+{
+    // The program writes no log; FFmpeg's own remarks about odd files would go to stderr.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+    if (!mDecoder->open(dataSource, mStream)) {
+        throw AudioFileExc("could not open audio source file: " +
+                           percentEscapePath(dataSource->getFilePath()));
+    }
+    mNumChannels = size_t(mDecoder->numChannels);
+    mNativeSampleRate = size_t(mDecoder->nativeRate);
+    mDecoder->outputRate = int(sampleRate ? sampleRate : mNativeSampleRate);
+    mNumFrames = mFileNumFrames = mDecoder->lengthFrames;
+}
+
+SourceFileFfmpeg::~SourceFileFfmpeg() = default;
+
+SourceFileRef SourceFileFfmpeg::cloneWithSampleRate(size_t sampleRate) const
+{
+    auto result = std::make_shared<SourceFileFfmpeg>(mDataSource, sampleRate);
+    result->setupSampleRateConversion();
+    return result;
+}
+
+size_t SourceFileFfmpeg::performRead(Buffer* buffer, size_t bufferFrameOffset, size_t numFramesNeeded)
+{
+    if (numFramesNeeded == 0 || buffer->getNumChannels() == 0) {
+        return 0;
+    }
+    return mDecoder->read(buffer, bufferFrameOffset, numFramesNeeded);
+}
+
+void SourceFileFfmpeg::performSeek(size_t fileFrame)
+{
+    mDecoder->seek(fileFrame);
+}
+
+} // namespace mirvo::audio

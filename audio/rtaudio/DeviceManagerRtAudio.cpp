@@ -1,0 +1,212 @@
+#include "audio/rtaudio/DeviceManagerRtAudio.h"
+
+#include "audio/Exception.h"
+
+#include <algorithm>
+#include <dlfcn.h>
+#include <stdexcept>
+
+namespace mirvo::audio {
+namespace {
+
+// libasound reports every failed probe of a missing card on stderr through its own handler.
+// RtAudio offers no way to reach it, but libasound is loaded with RtAudio, so its handler can be
+// replaced through the dynamic linker without linking ALSA ourselves.
+using AlsaErrorHandler = void (*)(const char* file, int line, const char* function, int err, const char* fmt,
+                                  ...);
+void ignoreAlsaError(const char*, int, const char*, int, const char*, ...)
+{
+}
+
+void silenceAlsa()
+{
+    using SetHandler = int (*)(AlsaErrorHandler);
+    if (void* symbol = dlsym(RTLD_DEFAULT, "snd_lib_error_set_handler"))
+        reinterpret_cast<SetHandler>(symbol)(&ignoreAlsaError);
+}
+
+bool isCompiled(RtAudio::Api api)
+{
+    std::vector<RtAudio::Api> apis;
+    RtAudio::getCompiledApi(apis);
+    return std::find(apis.begin(), apis.end(), api) != apis.end();
+}
+
+unsigned int countDevices(RtAudio::Api api)
+{
+    if (!isCompiled(api))
+        return 0;
+    try {
+        RtAudio rtAudio(api);
+        rtAudio.showWarnings(false);
+        return rtAudio.getDeviceCount();
+    } catch (const RtAudioError&) {
+        return 0;
+    }
+}
+
+size_t initialSampleRate(const RtAudio::DeviceInfo& info)
+{
+    const auto& rates = info.sampleRates;
+    auto lists = [&](unsigned int rate) {
+        return std::find(rates.begin(), rates.end(), rate) != rates.end();
+    };
+    if (info.preferredSampleRate != 0 && lists(info.preferredSampleRate))
+        return info.preferredSampleRate;
+    if (lists(48000))
+        return 48000;
+    if (lists(44100))
+        return 44100;
+    return rates.empty() ? 48000 : rates.front();
+}
+
+} // namespace
+
+DeviceManagerRtAudio::DeviceManagerRtAudio()
+{
+    silenceAlsa();
+}
+
+const std::vector<DeviceRef>& DeviceManagerRtAudio::getDevices()
+{
+    if (mListBuilt)
+        return mDevices;
+    // Set first: the key check while adding walks getDevices, which must not build again.
+    mListBuilt = true;
+
+    // A sound server, when one answers, owns the hardware; going around it through ALSA would
+    // find the cards busy.
+    if (countDevices(RtAudio::LINUX_PULSE) > 0)
+        addDevicesOf(RtAudio::LINUX_PULSE, true);
+    else if (countDevices(RtAudio::LINUX_ALSA) > 0)
+        addDevicesOf(RtAudio::LINUX_ALSA, true);
+    if (countDevices(RtAudio::UNIX_JACK) > 0)
+        addDevicesOf(RtAudio::UNIX_JACK, !mDefaultOutput);
+
+    return DeviceManagerNull::getDevices();
+}
+
+void DeviceManagerRtAudio::addDevicesOf(RtAudio::Api api, bool takeDefaults)
+{
+    try {
+        RtAudio rtAudio(api);
+        rtAudio.showWarnings(false);
+        const unsigned int count = rtAudio.getDeviceCount();
+        const unsigned int defaultOutput = rtAudio.getDefaultOutputDevice();
+        const unsigned int defaultInput = rtAudio.getDefaultInputDevice();
+        for (unsigned int index = 0; index < count; ++index) {
+            RtAudio::DeviceInfo probed;
+            try {
+                probed = rtAudio.getDeviceInfo(index);
+            } catch (const RtAudioError&) {
+                continue;
+            }
+            if (!probed.probed || (probed.outputChannels == 0 && probed.inputChannels == 0))
+                continue;
+
+            // RtAudio reports no model or manufacturer; the audio system that serves the device
+            // takes the manufacturer's place, and a number keeps equal names apart.
+            std::string key = makeDeviceKey(probed.name, "", RtAudio::getApiDisplayName(api));
+            const std::string baseKey = key;
+            for (int suffix = 2; findDeviceByKey(key); ++suffix)
+                key = baseKey + " (" + std::to_string(suffix) + ")";
+
+            DeviceRef device = addDevice(key);
+            DeviceInfo& info = mDeviceInfos[device];
+            info.api = api;
+            info.index = index;
+            info.name = probed.name;
+            info.numInputChannels = probed.inputChannels;
+            info.numOutputChannels = probed.outputChannels;
+            info.sampleRates = probed.sampleRates;
+            info.sampleRate = initialSampleRate(probed);
+            info.framesPerBlock = kDefaultFramesPerBlock;
+
+            if (takeDefaults && index == defaultOutput && probed.outputChannels > 0)
+                mDefaultOutput = device;
+            if (takeDefaults && index == defaultInput && probed.inputChannels > 0)
+                mDefaultInput = device;
+        }
+    } catch (const RtAudioError&) {
+        // An API that fails as a whole contributes no devices.
+    }
+}
+
+DeviceRef DeviceManagerRtAudio::getDefaultOutput()
+{
+    getDevices();
+    if (mDefaultOutput)
+        return mDefaultOutput;
+    for (const auto& device : mDevices) {
+        if (isRtAudioDevice(device) && infoOf(device).numOutputChannels > 0)
+            return device;
+    }
+    return getNullDevice();
+}
+
+DeviceRef DeviceManagerRtAudio::getDefaultInput()
+{
+    getDevices();
+    return mDefaultInput;
+}
+
+DeviceManagerRtAudio::DeviceInfo& DeviceManagerRtAudio::infoOf(const DeviceRef& device)
+{
+    return mDeviceInfos.at(device);
+}
+
+std::string DeviceManagerRtAudio::getName(const DeviceRef& device)
+{
+    return isNullDevice(device) ? DeviceManagerNull::getName(device) : infoOf(device).name;
+}
+
+size_t DeviceManagerRtAudio::getNumInputChannels(const DeviceRef& device)
+{
+    return isNullDevice(device) ? DeviceManagerNull::getNumInputChannels(device)
+                                : infoOf(device).numInputChannels;
+}
+
+size_t DeviceManagerRtAudio::getNumOutputChannels(const DeviceRef& device)
+{
+    return isNullDevice(device) ? DeviceManagerNull::getNumOutputChannels(device)
+                                : infoOf(device).numOutputChannels;
+}
+
+size_t DeviceManagerRtAudio::getSampleRate(const DeviceRef& device)
+{
+    return isNullDevice(device) ? DeviceManagerNull::getSampleRate(device) : infoOf(device).sampleRate;
+}
+
+size_t DeviceManagerRtAudio::getFramesPerBlock(const DeviceRef& device)
+{
+    return isNullDevice(device) ? DeviceManagerNull::getFramesPerBlock(device)
+                                : infoOf(device).framesPerBlock;
+}
+
+void DeviceManagerRtAudio::setSampleRate(const DeviceRef& device, size_t sampleRate)
+{
+    if (isNullDevice(device)) {
+        DeviceManagerNull::setSampleRate(device, sampleRate);
+        return;
+    }
+    DeviceInfo& info = infoOf(device);
+    if (std::find(info.sampleRates.begin(), info.sampleRates.end(), sampleRate) == info.sampleRates.end())
+        throw AudioDeviceExc("Invalid samplerate.");
+    // Takes effect when the device's stream is next opened, which the output node's
+    // parameter-change handlers do at once.
+    info.sampleRate = sampleRate;
+}
+
+void DeviceManagerRtAudio::setFramesPerBlock(const DeviceRef& device, size_t framesPerBlock)
+{
+    if (isNullDevice(device)) {
+        DeviceManagerNull::setFramesPerBlock(device, framesPerBlock);
+        return;
+    }
+    DeviceInfo& info = infoOf(device);
+    if (framesPerBlock < kMinFramesPerBlock || framesPerBlock > kMaxFramesPerBlock)
+        throw AudioDeviceExc("Invalid frames per block.");
+    info.framesPerBlock = framesPerBlock;
+}
+
+} // namespace mirvo::audio

@@ -1,0 +1,138 @@
+#include "audio/rtaudio/InputDeviceNodeRtAudio.h"
+
+#include "audio/Context.h"
+#include "audio/rtaudio/DeviceManagerRtAudio.h"
+#include "audio/rtaudio/OutputDeviceNodeRtAudio.h"
+
+#include <cstring>
+
+namespace mirvo::audio {
+
+InputDeviceNodeRtAudio::InputDeviceNodeRtAudio(const DeviceRef& device, const Format& format)
+    : InputDeviceNode(device, format)
+{
+}
+
+InputDeviceNodeRtAudio::~InputDeviceNodeRtAudio()
+{
+    uninitialize();
+}
+
+void InputDeviceNodeRtAudio::initialize()
+{
+    ContextRef context = getContext();
+    if (!context)
+        return;
+    auto output = std::dynamic_pointer_cast<OutputDeviceNodeRtAudio>(context->getOutput());
+
+    // A running output is not reopened: this may run under the graph lock (a connection made
+    // while playing), and stopping the stream would wait for a callback that waits for the lock.
+    if (output && output->getDevice() == mDevice && output->getNumChannels() == mNumChannels &&
+        !output->isEnabled()) {
+        // One device for both directions: its output stream captures too, so input and output
+        // blocks line up with no ring in between. The output reopens its stream to add capture.
+        mSynchronousOutput = output.get();
+        const bool wasInitialized = output->isInitialized();
+        if (wasInitialized)
+            output->uninitialize();
+        output->setSynchronousInputChannels(mNumChannels);
+        if (wasInitialized)
+            output->initialize();
+        return;
+    }
+
+    mSynchronousOutput = nullptr;
+    const size_t sampleRate = getSampleRate();
+    const size_t framesPerBlock = getFramesPerBlock();
+    if (mDevice->getSampleRate() != sampleRate || mDevice->getFramesPerBlock() != framesPerBlock)
+        mDevice->updateFormat(Device::Format().sampleRate(sampleRate).framesPerBlock(framesPerBlock));
+    allocateRingBuffer(framesPerBlock, kRingBufferBlocks);
+
+    try {
+        auto* manager = dynamic_cast<DeviceManagerRtAudio*>(Context::deviceManager());
+        if (!manager || !manager->isRtAudioDevice(mDevice))
+            return;
+        const DeviceManagerRtAudio::DeviceInfo& info = manager->getDeviceInfo(mDevice);
+        mRtAudio = std::make_unique<RtAudio>(info.api);
+        mRtAudio->showWarnings(false);
+        RtAudio::StreamParameters input;
+        input.deviceId = info.index;
+        input.nChannels = unsigned(mNumChannels);
+        RtAudio::StreamOptions options;
+        options.flags = RTAUDIO_NONINTERLEAVED;
+        options.streamName = "Mirvo input";
+        unsigned int deviceFrames = unsigned(framesPerBlock);
+        mRtAudio->openStream(nullptr, &input, RTAUDIO_FLOAT32, unsigned(sampleRate), &deviceFrames,
+                             &InputDeviceNodeRtAudio::captureCallback, this, &options);
+    } catch (const RtAudioError&) {
+        // Capture is optional: without its stream the node underruns and leaves blocks silent.
+        mRtAudio.reset();
+    }
+}
+
+void InputDeviceNodeRtAudio::uninitialize()
+{
+    if (mSynchronousOutput) {
+        // The output stays as it is until its next reopen; it only stops handing input over.
+        mSynchronousOutput = nullptr;
+        return;
+    }
+    disableProcessing();
+    if (mRtAudio) {
+        try {
+            if (mRtAudio->isStreamOpen())
+                mRtAudio->closeStream();
+        } catch (const RtAudioError&) {
+        }
+        mRtAudio.reset();
+    }
+}
+
+void InputDeviceNodeRtAudio::enableProcessing()
+{
+    if (mSynchronousOutput || !mRtAudio)
+        return;
+    try {
+        if (mRtAudio->isStreamOpen() && !mRtAudio->isStreamRunning())
+            mRtAudio->startStream();
+    } catch (const RtAudioError&) {
+    }
+}
+
+void InputDeviceNodeRtAudio::disableProcessing()
+{
+    if (mSynchronousOutput || !mRtAudio)
+        return;
+    try {
+        if (mRtAudio->isStreamRunning())
+            mRtAudio->abortStream();
+    } catch (const RtAudioError&) {
+    }
+}
+
+int InputDeviceNodeRtAudio::captureCallback(void* outputBuffer, void* inputBuffer, unsigned int numFrames,
+                                            double streamTime, RtAudioStreamStatus status, void* userData)
+{
+    auto* node = static_cast<InputDeviceNodeRtAudio*>(userData);
+    if (node->mContext.expired() || !inputBuffer)
+        return 0;
+    // Non-interleaved capture is already channel after channel in one piece, as the ring holds it.
+    node->writeCapturedBlock(static_cast<const float*>(inputBuffer), node->mNumChannels, numFrames);
+    return 0;
+}
+
+void InputDeviceNodeRtAudio::process(Buffer* buffer)
+{
+    if (mSynchronousOutput) {
+        const float* input = mSynchronousOutput->getCurrentInput();
+        if (!input)
+            return;
+        const size_t frames = buffer->getNumFrames();
+        for (size_t ch = 0; ch < buffer->getNumChannels() && ch < mNumChannels; ++ch)
+            std::memcpy(buffer->getChannel(ch), input + ch * frames, frames * sizeof(float));
+        return;
+    }
+    readCapturedBlock(buffer);
+}
+
+} // namespace mirvo::audio

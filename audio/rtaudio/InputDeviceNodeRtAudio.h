@@ -1,0 +1,42 @@
+// The input node on an RtAudio device. When it shares the output's device with the same channel
+// count it captures inside the output's stream (synchronous); otherwise it opens a capture
+// stream of its own whose thread queues whole blocks into the ring the render thread reads.
+#pragma once
+
+#include "audio/InputDeviceNode.h"
+
+#include <rtaudio/RtAudio.h>
+
+#include <memory>
+
+namespace mirvo::audio {
+
+class OutputDeviceNodeRtAudio;
+
+class InputDeviceNodeRtAudio : public InputDeviceNode {
+  public:
+    InputDeviceNodeRtAudio(const DeviceRef& device, const Format& format);
+    ~InputDeviceNodeRtAudio() override;
+
+    // Main thread.
+    void initialize() override;
+    void uninitialize() override;
+    void enableProcessing() override;
+    void disableProcessing() override;
+
+    // Audio thread.
+    void process(Buffer* buffer) override;
+
+    bool isSynchronous() const { return mSynchronousOutput != nullptr; }
+
+  private:
+    static int captureCallback(void* outputBuffer, void* inputBuffer, unsigned int numFrames,
+                               double streamTime, RtAudioStreamStatus status, void* userData);
+
+    // Set in synchronous mode: the output whose stream captures for this node.
+    OutputDeviceNodeRtAudio* mSynchronousOutput = nullptr;
+    std::unique_ptr<RtAudio> mRtAudio;
+    static constexpr size_t kRingBufferBlocks = 2;
+};
+
+} // namespace mirvo::audio

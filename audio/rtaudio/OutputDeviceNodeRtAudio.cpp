@@ -1,0 +1,214 @@
+#include "audio/rtaudio/OutputDeviceNodeRtAudio.h"
+
+#include "audio/Context.h"
+#include "audio/rtaudio/DeviceManagerRtAudio.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+namespace mirvo::audio {
+namespace {
+
+// RtAudio's error callback carries no user pointer, but it is called on the stream's own thread
+// right after a render callback, so the node that rendered last on this thread is the one whose
+// device failed. Errors raised on other threads (opening, stopping) are reported by exceptions.
+thread_local OutputDeviceNodeRtAudio* tRenderingNode = nullptr;
+
+// Blocks in a row whose delivery failed before the device counts as lost; a single failed
+// write (an xrun the driver recovers from) does not switch the output away.
+constexpr int kFailedBlocksBeforeLoss = 4;
+
+} // namespace
+
+OutputDeviceNodeRtAudio::OutputDeviceNodeRtAudio(const DeviceRef& device, const Format& format)
+    : OutputDeviceNode(device, format)
+{
+}
+
+OutputDeviceNodeRtAudio::~OutputDeviceNodeRtAudio()
+{
+    uninitialize();
+}
+
+void OutputDeviceNodeRtAudio::initialize()
+{
+    const size_t sampleRate = getSampleRate();
+    const size_t framesPerBlock = getFramesPerBlock();
+    mDeviceLost = false;
+    mOnFallback = false;
+    mLossReported = false;
+    mErrorsSinceLastBlock = 0;
+    mFailedBlocksInARow = 0;
+    mFallbackStream.open(mNumChannels, sampleRate, framesPerBlock);
+    mChannelPointers.assign(mNumChannels, nullptr);
+    mPendingStorage.assign(mNumChannels * framesPerBlock, 0.0f);
+    mPendingChannels.resize(mNumChannels);
+    for (size_t ch = 0; ch < mNumChannels; ++ch)
+        mPendingChannels[ch] = mPendingStorage.data() + ch * framesPerBlock;
+    mPendingFrames = 0;
+    mPendingReadPosition = 0;
+
+    try {
+        auto* manager = dynamic_cast<DeviceManagerRtAudio*>(Context::deviceManager());
+        if (!manager)
+            throw std::runtime_error("no RtAudio device manager");
+        const DeviceManagerRtAudio::DeviceInfo& info = manager->getDeviceInfo(mDevice);
+
+        mRtAudio = std::make_unique<RtAudio>(info.api);
+        mRtAudio->showWarnings(false);
+        RtAudio::StreamParameters output;
+        output.deviceId = info.index;
+        output.nChannels = unsigned(mNumChannels);
+        RtAudio::StreamParameters input;
+        input.deviceId = info.index;
+        input.nChannels = unsigned(mSynchronousInputChannels);
+        RtAudio::StreamOptions options;
+        options.flags = RTAUDIO_NONINTERLEAVED;
+        options.streamName = "Mirvo";
+        unsigned int deviceFrames = unsigned(framesPerBlock);
+        mRtAudio->openStream(&output, mSynchronousInputChannels > 0 ? &input : nullptr, RTAUDIO_FLOAT32,
+                             unsigned(sampleRate), &deviceFrames, &OutputDeviceNodeRtAudio::renderCallback,
+                             this, &options, &OutputDeviceNodeRtAudio::errorCallback);
+        if (!mRtAudio->isStreamOpen())
+            throw std::runtime_error("the stream did not open");
+    } catch (const std::exception& exc) {
+        fallBack(exc.what());
+    }
+}
+
+void OutputDeviceNodeRtAudio::uninitialize()
+{
+    disableProcessing();
+    if (mRtAudio) {
+        try {
+            if (mRtAudio->isStreamOpen())
+                mRtAudio->closeStream();
+        } catch (const RtAudioError&) {
+            // Closing a stream whose server is gone can complain; the stream is gone either way.
+        }
+        mRtAudio.reset();
+    }
+}
+
+void OutputDeviceNodeRtAudio::enableProcessing()
+{
+    if (!mOnFallback && mRtAudio) {
+        try {
+            mRtAudio->startStream();
+            if (!mRtAudio->isStreamRunning())
+                throw std::runtime_error("the stream did not start");
+            // Waits, costing nothing, until the device callback hands over after a loss.
+            mFallbackStream.startStandby(this);
+            return;
+        } catch (const std::exception& exc) {
+            fallBack(exc.what());
+        }
+    }
+    mFallbackStream.start(this);
+}
+
+void OutputDeviceNodeRtAudio::disableProcessing()
+{
+    if (mRtAudio) {
+        try {
+            // Aborting drops what the server still buffers instead of waiting for it to play
+            // out, so the UI thread waits at most for the block being rendered.
+            if (mRtAudio->isStreamRunning())
+                mRtAudio->abortStream();
+        } catch (const RtAudioError&) {
+        }
+    }
+    mFallbackStream.stop();
+}
+
+void OutputDeviceNodeRtAudio::fallBack(const std::string& reason)
+{
+    mOnFallback = true;
+    reportLoss(reason);
+}
+
+void OutputDeviceNodeRtAudio::reportLoss(const std::string& reason)
+{
+    if (mLossReported)
+        return;
+    mLossReported = true;
+    std::fprintf(stderr, "Audio output device \"%s\" failed (%s); output continues on the null device.\n",
+                 mDevice->getKey().c_str(), reason.c_str());
+}
+
+int OutputDeviceNodeRtAudio::renderCallback(void* outputBuffer, void* inputBuffer, unsigned int numFrames,
+                                            double streamTime, RtAudioStreamStatus status, void* userData)
+{
+    auto* node = static_cast<OutputDeviceNodeRtAudio*>(userData);
+    tRenderingNode = node;
+    return node->render(static_cast<float*>(outputBuffer), static_cast<const float*>(inputBuffer), numFrames);
+}
+
+void OutputDeviceNodeRtAudio::errorCallback(RtAudioError::Type type, const std::string& message)
+{
+    if (tRenderingNode && type != RtAudioError::DEBUG_WARNING)
+        ++tRenderingNode->mErrorsSinceLastBlock;
+}
+
+int OutputDeviceNodeRtAudio::render(float* output, const float* input, unsigned int numFrames)
+{
+    mFailedBlocksInARow = mErrorsSinceLastBlock > 0 ? mFailedBlocksInARow + 1 : 0;
+    mErrorsSinceLastBlock = 0;
+    if (mFailedBlocksInARow >= kFailedBlocksBeforeLoss)
+        mDeviceLost = true;
+
+    if (mDeviceLost.load(std::memory_order_relaxed)) {
+        std::memset(output, 0, sizeof(float) * numFrames * mNumChannels);
+        mFallbackStream.takeOver();
+        // Abort: the stream stops without draining into a device that no longer listens.
+        return 2;
+    }
+
+    const size_t framesPerBlock = mPendingStorage.size() / std::max<size_t>(mNumChannels, 1);
+    if (numFrames == framesPerBlock && mPendingFrames == 0) {
+        mCurrentInput = input;
+        for (size_t ch = 0; ch < mNumChannels; ++ch)
+            mChannelPointers[ch] = output + ch * numFrames;
+        renderToDevice(mChannelPointers.data(), mNumChannels, numFrames);
+    } else {
+        // Captured input no longer lines up with our blocks; the input node sees none.
+        mCurrentInput = nullptr;
+        renderInPieces(output, numFrames);
+    }
+    mCurrentInput = nullptr;
+    return 0;
+}
+
+void OutputDeviceNodeRtAudio::renderInPieces(float* output, unsigned int numFrames)
+{
+    const size_t framesPerBlock = mPendingStorage.size() / std::max<size_t>(mNumChannels, 1);
+    size_t framesDone = 0;
+    while (framesDone < numFrames) {
+        if (mPendingFrames == 0) {
+            renderToDevice(mPendingChannels.data(), mNumChannels, framesPerBlock);
+            mPendingFrames = framesPerBlock;
+            mPendingReadPosition = 0;
+        }
+        const size_t frames = std::min<size_t>(numFrames - framesDone, mPendingFrames);
+        for (size_t ch = 0; ch < mNumChannels; ++ch)
+            std::memcpy(output + ch * numFrames + framesDone, mPendingChannels[ch] + mPendingReadPosition,
+                        frames * sizeof(float));
+        framesDone += frames;
+        mPendingFrames -= frames;
+        mPendingReadPosition += frames;
+    }
+}
+
+void OutputDeviceNodeRtAudio::renderNullBlock(float* const* channels, size_t numChannels, size_t numFrames)
+{
+    if (!mOnFallback.exchange(true)) {
+        // The one line the user gets; printed by the fallback thread before its first block,
+        // never by the device's thread.
+        reportLoss("the device stopped responding");
+    }
+    renderToDevice(channels, numChannels, numFrames);
+}
+
+} // namespace mirvo::audio

@@ -1,0 +1,73 @@
+// The output node on an RtAudio device stream: initialize opens the stream, enable starts it,
+// and RtAudio's thread runs the render logic once per block. When the device is lost (unplugged,
+// server gone) or cannot be opened, the node says so once on stderr and renders on a null
+// stream at the same format instead, so the graph, analysis and visuals go on.
+#pragma once
+
+#include "audio/OutputDeviceNode.h"
+#include "audio/null/NullDeviceStream.h"
+
+#include <rtaudio/RtAudio.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace mirvo::audio {
+
+class OutputDeviceNodeRtAudio : public OutputDeviceNode, private NullDeviceStream::Client {
+  public:
+    OutputDeviceNodeRtAudio(const DeviceRef& device, const Format& format);
+    ~OutputDeviceNodeRtAudio() override;
+
+    // Main thread.
+    void initialize() override;
+    void uninitialize() override;
+    void enableProcessing() override;
+    void disableProcessing() override;
+
+    // Any thread: true once the device failed and the null stream took over.
+    bool isOnFallback() const { return mOnFallback.load(); }
+
+    // Main thread, from an input node on the same device: capture numChannels channels in this
+    // node's stream (0 stops capturing). Takes effect when the stream is next opened.
+    void setSynchronousInputChannels(size_t numChannels) { mSynchronousInputChannels = numChannels; }
+    size_t getSynchronousInputChannels() const { return mSynchronousInputChannels; }
+    // Audio thread, during a render: this block's captured input, channel after channel, or null.
+    const float* getCurrentInput() const { return mCurrentInput; }
+
+  private:
+    static int renderCallback(void* outputBuffer, void* inputBuffer, unsigned int numFrames,
+                              double streamTime, RtAudioStreamStatus status, void* userData);
+    static void errorCallback(RtAudioError::Type type, const std::string& message);
+
+    // RtAudio's thread.
+    int render(float* output, const float* input, unsigned int numFrames);
+    // RtAudio's thread: the device asked for a block size other than ours; whole blocks are
+    // rendered into mPending and handed out in the device's pieces.
+    void renderInPieces(float* output, unsigned int numFrames);
+    // Null stream thread, after a takeover.
+    void renderNullBlock(float* const* channels, size_t numChannels, size_t numFrames) override;
+    // Main thread: the stream could not be opened or started.
+    void fallBack(const std::string& reason);
+    void reportLoss(const std::string& reason);
+
+    std::unique_ptr<RtAudio> mRtAudio;
+    NullDeviceStream mFallbackStream;
+    std::vector<float*> mChannelPointers;
+    std::vector<float> mPendingStorage;
+    std::vector<float*> mPendingChannels;
+    size_t mPendingFrames = 0;
+    size_t mPendingReadPosition = 0;
+    // RtAudio's thread: errors RtAudio reported since the last block, and how many blocks in a
+    // row were followed by one. A run of failed blocks means the device is gone.
+    int mErrorsSinceLastBlock = 0;
+    int mFailedBlocksInARow = 0;
+    const float* mCurrentInput = nullptr;
+    size_t mSynchronousInputChannels = 0;
+    std::atomic<bool> mDeviceLost{false};
+    std::atomic<bool> mOnFallback{false};
+    bool mLossReported = false;
+};
+
+} // namespace mirvo::audio

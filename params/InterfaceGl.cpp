@@ -1,0 +1,341 @@
+#include "params/InterfaceGl.h"
+
+#include "app/App.h"
+#include "app/KeyEvent.h"
+#include "app/MouseEvent.h"
+#include "core/Exception.h"
+#include "params/tw/Tw.h"
+#include "params/tw/TwModel.h"
+
+#include <cassert>
+#include <cstdio>
+
+namespace mirvo::params {
+
+// What the panel module knows of each window: its layer id and which of the window's frames
+// its bars were last drawn in.
+struct PanelWindowEntry {
+    int id = 0;
+    unsigned frame = 0;      // counts the window's draws; 0 until its first one
+    unsigned drawnFrame = 0; // the frame the bars were last drawn in
+};
+
+namespace {
+
+// Sets the tweak-bar layer up on construction and shuts it down with the last panel
+// module user, at exit.
+class AntMgr {
+  public:
+    explicit AntMgr(int fontScale)
+    {
+        if (fontScale >= 2) {
+            TwDefine((" GLOBAL fontscaling= " + std::to_string(fontScale)).c_str());
+        }
+        if (TwInit(TW_OPENGL, nullptr) == 0) {
+            throw Exception(std::string("TwInit failed: ") + TwGetLastError());
+        }
+    }
+    ~AntMgr() { TwTerminate(); }
+    AntMgr(const AntMgr&) = delete;
+    AntMgr& operator=(const AntMgr&) = delete;
+};
+
+std::shared_ptr<AntMgr>& antMgrInstance()
+{
+    static std::shared_ptr<AntMgr> instance;
+    return instance;
+}
+
+struct WindowIds {
+    std::map<std::weak_ptr<app::Window>, PanelWindowEntry, std::owner_less<std::weak_ptr<app::Window>>> ids;
+    int next = 0;
+};
+
+WindowIds& windowIds()
+{
+    static WindowIds ids;
+    return ids;
+}
+
+// Shared by every panel: the wheel position the layer sees is the sum of all increments.
+float& wheelPosition()
+{
+    static float position = 0.f;
+    return position;
+}
+
+// The keys that go to the layer by code rather than by character; their application key
+// codes are the layer's key numbers.
+int specialKey(int code)
+{
+    switch (code) {
+    case app::KeyEvent::KEY_RIGHT:
+    case app::KeyEvent::KEY_LEFT:
+    case app::KeyEvent::KEY_BACKSPACE:
+    case app::KeyEvent::KEY_DELETE:
+    case app::KeyEvent::KEY_TAB:
+    case app::KeyEvent::KEY_HOME:
+    case app::KeyEvent::KEY_END:
+    case app::KeyEvent::KEY_PAGEUP:
+    case app::KeyEvent::KEY_PAGEDOWN:
+        return code;
+    default:
+        return code >= app::KeyEvent::KEY_F1 && code <= app::KeyEvent::KEY_F15 ? code : 0;
+    }
+}
+
+PanelWindowEntry& windowEntryFor(const app::WindowRef& window)
+{
+    if (!antMgrInstance()) {
+        antMgrInstance() = std::make_shared<AntMgr>(int(window->getContentScale()));
+    }
+    WindowIds& ids = windowIds();
+    auto found = ids.ids.find(window);
+    if (found != ids.ids.end()) {
+        return found->second;
+    }
+    PanelWindowEntry& entry = ids.ids.emplace(window, PanelWindowEntry{ids.next++, 0, 0}).first->second;
+    // Map nodes stay where they are, so the slot may keep the entry's address.
+    window->getSignalDraw().connect([&entry]() { ++entry.frame; });
+    return entry;
+}
+
+ETwMouseButtonID buttonOf(const app::MouseEvent& event)
+{
+    if (event.isLeft()) {
+        return TW_MOUSE_LEFT;
+    }
+    return event.isRight() ? TW_MOUSE_RIGHT : TW_MOUSE_MIDDLE;
+}
+
+void copyStdString(std::string& destination, const std::string& source)
+{
+    destination = source;
+}
+
+void resizeTw(const std::weak_ptr<app::Window>& weakWindow)
+{
+    if (const app::WindowRef window = weakWindow.lock()) {
+        const float scale = window->getContentScale();
+        TwWindowSize(int(float(window->getWidth()) * scale), int(float(window->getHeight()) * scale));
+    }
+}
+
+} // namespace
+
+InterfaceGl::InterfaceGl(const std::string& title, const Vec2i& size, const ColorA& color)
+{
+    assert(app::App::get() != nullptr && "a panel without a window needs a running application");
+    init(app::App::get()->getWindow(), title, size, color);
+}
+
+InterfaceGl::InterfaceGl(const app::WindowRef& window, const std::string& title, const Vec2i& size,
+                         const ColorA& color)
+{
+    init(window, title, size, color);
+}
+
+InterfaceGlRef InterfaceGl::create(const std::string& title, const Vec2i& size, const ColorA& color)
+{
+    return std::make_shared<InterfaceGl>(title, size, color);
+}
+
+InterfaceGlRef InterfaceGl::create(const app::WindowRef& window, const std::string& title, const Vec2i& size,
+                                   const ColorA& color)
+{
+    return std::make_shared<InterfaceGl>(window, title, size, color);
+}
+
+void InterfaceGl::init(const app::WindowRef& window, const std::string& title, const Vec2i& size,
+                       const ColorA& color)
+{
+    assert(window && "a panel needs a window");
+    PanelWindowEntry& entry = windowEntryFor(window);
+    mTwWindowId = entry.id;
+    mWindowEntry = &entry;
+    const int id = mTwWindowId;
+    TwSetCurrentWindow(id);
+    mWindow = window;
+
+    // The bar goes with the last copy of this panel, unless the layer itself went first.
+    const std::weak_ptr<AntMgr> manager = antMgrInstance();
+    mBar = std::shared_ptr<TwBar>(TwNewBar(title.c_str()), [id, manager](TwBar* bar) {
+        if (bar != nullptr && !manager.expired()) {
+            TwSetCurrentWindow(id);
+            TwDeleteBar(bar);
+        }
+    });
+
+    resizeTw(mWindow);
+
+    char definition[1024];
+    std::snprintf(definition, sizeof definition, "`%s` size='%d %d' color='%d %d %d' alpha=%d", title.c_str(),
+                  size.x, size.y, int(color.r * 255), int(color.g * 255), int(color.b * 255),
+                  int(color.a * 255));
+    TwDefine(definition);
+
+    TwCopyStdStringToClientFunc(copyStdString);
+
+    const std::weak_ptr<app::Window> weakWindow = mWindow;
+    window->getSignalMouseDown().connect([id](app::MouseEvent& event) {
+        TwSetCurrentWindow(id);
+        event.setHandled(TwMouseButton(TW_MOUSE_PRESSED, buttonOf(event)) != 0);
+    });
+    window->getSignalMouseUp().connect([id](app::MouseEvent& event) {
+        TwSetCurrentWindow(id);
+        event.setHandled(TwMouseButton(TW_MOUSE_RELEASED, buttonOf(event)) != 0);
+    });
+    window->getSignalMouseWheel().connect([id](app::MouseEvent& event) {
+        TwSetCurrentWindow(id);
+        wheelPosition() += event.getWheelIncrement();
+        event.setHandled(TwMouseWheel(int(wheelPosition())) != 0);
+    });
+    const auto mouseMove = [id, weakWindow](app::MouseEvent& event) {
+        TwSetCurrentWindow(id);
+        if (const app::WindowRef owner = weakWindow.lock()) {
+            const float scale = owner->getContentScale();
+            event.setHandled(
+                TwMouseMotion(int(float(event.getX()) * scale), int(float(event.getY()) * scale)) != 0);
+        }
+    };
+    window->getSignalMouseMove().connect(mouseMove);
+    window->getSignalMouseDrag().connect(mouseMove);
+    window->getSignalKeyDown().connect([id](app::KeyEvent& event) {
+        TwSetCurrentWindow(id);
+        int modifiers = 0;
+        if (event.isShiftDown()) {
+            modifiers |= TW_KMOD_SHIFT;
+        }
+        if (event.isControlDown()) {
+            modifiers |= TW_KMOD_CTRL;
+        }
+        if (event.isAltDown()) {
+            modifiers |= TW_KMOD_ALT;
+        }
+        const int special = specialKey(event.getCode());
+        const int key = special != 0 ? special : static_cast<unsigned char>(event.getChar());
+        event.setHandled(TwKeyPressed(key, modifiers) != 0);
+    });
+    window->getSignalResize().connect([id, weakWindow]() {
+        TwSetCurrentWindow(id);
+        resizeTw(weakWindow);
+    });
+}
+
+void InterfaceGl::draw()
+{
+    // Drawing draws every bar of the window, and each panel of the window is asked to draw
+    // in every frame: only the first request of a frame draws, or the bars would be blended
+    // over themselves once per panel. Outside a window's draw (no frame counted) every
+    // request draws.
+    if (mWindowEntry != nullptr) {
+        PanelWindowEntry* entry = mWindowEntry;
+        if (entry->frame != 0 && entry->drawnFrame == entry->frame) {
+            return;
+        }
+        entry->drawnFrame = entry->frame;
+    }
+    TwSetCurrentWindow(mTwWindowId);
+    TwDraw();
+}
+
+void InterfaceGl::show(bool visible)
+{
+    if (!mBar) {
+        return;
+    }
+    TwSetCurrentWindow(mTwWindowId);
+    const std::int32_t value = visible ? 1 : 0;
+    TwSetParam(mBar.get(), nullptr, "visible", TW_PARAM_INT32, 1, &value);
+}
+
+void InterfaceGl::hide()
+{
+    show(false);
+}
+
+bool InterfaceGl::isVisible() const
+{
+    return mBar && mBar->visible;
+}
+
+void InterfaceGl::implAddParam(const std::string& name, void* param, int type, const std::string& optionsStr,
+                               bool readOnly)
+{
+    if (!mBar) {
+        return;
+    }
+    TwSetCurrentWindow(mTwWindowId);
+    if (readOnly) {
+        TwAddVarRO(mBar.get(), name.c_str(), type, param, optionsStr.c_str());
+    } else {
+        TwAddVarRW(mBar.get(), name.c_str(), type, param, optionsStr.c_str());
+    }
+}
+
+void InterfaceGl::addParam(const std::string& name, float* param, const std::string& optionsStr,
+                           bool readOnly)
+{
+    implAddParam(name, param, TW_TYPE_FLOAT, optionsStr, readOnly);
+}
+
+void InterfaceGl::addParam(const std::string& name, float* param, const char* optionsStr, bool readOnly)
+{
+    implAddParam(name, param, TW_TYPE_FLOAT, optionsStr != nullptr ? optionsStr : "", readOnly);
+}
+
+void InterfaceGl::addParam(const std::string& name, std::int32_t* param, const std::string& optionsStr,
+                           bool readOnly)
+{
+    implAddParam(name, param, TW_TYPE_INT32, optionsStr, readOnly);
+}
+
+void InterfaceGl::addParam(const std::string& name, std::int32_t* param, const char* optionsStr,
+                           bool readOnly)
+{
+    implAddParam(name, param, TW_TYPE_INT32, optionsStr != nullptr ? optionsStr : "", readOnly);
+}
+
+void InterfaceGl::addParam(const std::string& name, bool* param, const std::string& optionsStr, bool readOnly)
+{
+    implAddParam(name, param, TW_TYPE_BOOLCPP, optionsStr, readOnly);
+}
+
+void InterfaceGl::addParam(const std::string& name, bool* param, const char* optionsStr, bool readOnly)
+{
+    implAddParam(name, param, TW_TYPE_BOOLCPP, optionsStr != nullptr ? optionsStr : "", readOnly);
+}
+
+template <typename T>
+InterfaceGl::Options<T> InterfaceGl::addParamImpl(const std::string& name, T* target, int type, bool readOnly)
+{
+    implAddParam(name, target, type, "", readOnly);
+    return Options<T>(name, target, type, this);
+}
+
+InterfaceGl::Options<float> InterfaceGl::addParam(const std::string& name, float* target, bool readOnly)
+{
+    return addParamImpl(name, target, TW_TYPE_FLOAT, readOnly);
+}
+
+InterfaceGl::Options<bool> InterfaceGl::addParam(const std::string& name, bool* target, bool readOnly)
+{
+    return addParamImpl(name, target, TW_TYPE_BOOLCPP, readOnly);
+}
+
+InterfaceGl::Options<std::int32_t> InterfaceGl::addParam(const std::string& name, std::int32_t* target,
+                                                         bool readOnly)
+{
+    return addParamImpl(name, target, TW_TYPE_INT32, readOnly);
+}
+
+void InterfaceGl::setOptions(const std::string& name, const std::string& optionsStr)
+{
+    if (!mBar) {
+        return;
+    }
+    TwSetCurrentWindow(mTwWindowId);
+    TwDefine(("`" + mBar->name + "`/`" + name + "` " + optionsStr).c_str());
+}
+
+} // namespace mirvo::params

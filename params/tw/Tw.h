@@ -1,0 +1,100 @@
+// The tweak-bar interface the parameter panels talk to: bars of labelled controls bound
+// to variables by address, described by definition strings ("min=0 max=1 step=0.05
+// keyIncr=i"), one set of bars per window id, fed with mouse and key input and drawn
+// over the scene. Errors go to standard error and to TwGetLastError; nothing throws.
+// Main thread only, with the window's GL context current for TwDraw.
+#pragma once
+
+#include <string>
+
+namespace mirvo::params {
+
+struct TwBar;
+
+enum ETwGraphAPI { TW_OPENGL = 1 };
+
+enum ETwType {
+    TW_TYPE_UNDEF = 0,
+    TW_TYPE_BOOLCPP = 1,
+    TW_TYPE_INT32 = 10,
+    TW_TYPE_FLOAT = 12,
+};
+using TwType = int;
+
+enum ETwParamValueType { TW_PARAM_INT32 = 0, TW_PARAM_FLOAT = 1, TW_PARAM_DOUBLE = 2, TW_PARAM_CSTRING = 3 };
+
+enum ETwMouseAction { TW_MOUSE_RELEASED = 0, TW_MOUSE_PRESSED = 1 };
+enum ETwMouseButtonID { TW_MOUSE_LEFT = 1, TW_MOUSE_MIDDLE = 2, TW_MOUSE_RIGHT = 3 };
+
+enum ETwKeyModifier {
+    TW_KMOD_NONE = 0x0000,
+    TW_KMOD_SHIFT = 0x0003,
+    TW_KMOD_CTRL = 0x00c0,
+    TW_KMOD_ALT = 0x0100,
+    TW_KMOD_META = 0x0c00,
+};
+
+// Keys other than printable characters, which are passed as themselves.
+enum EKeySpecial {
+    TW_KEY_BACKSPACE = 8,
+    TW_KEY_TAB = 9,
+    TW_KEY_CLEAR = 12,
+    TW_KEY_RETURN = 13,
+    TW_KEY_PAUSE = 19,
+    TW_KEY_ESCAPE = 27,
+    TW_KEY_SPACE = 32,
+    TW_KEY_DELETE = 127,
+    TW_KEY_UP = 273,
+    TW_KEY_DOWN = 274,
+    TW_KEY_RIGHT = 275,
+    TW_KEY_LEFT = 276,
+    TW_KEY_INSERT = 277,
+    TW_KEY_HOME = 278,
+    TW_KEY_END = 279,
+    TW_KEY_PAGE_UP = 280,
+    TW_KEY_PAGE_DOWN = 281,
+    TW_KEY_F1 = 282,
+    TW_KEY_F15 = 296,
+};
+
+// Returns 1 on success, 0 on failure (see TwGetLastError) unless said otherwise.
+int TwInit(ETwGraphAPI graphApi, void* device);
+int TwTerminate();
+const char* TwGetLastError();
+
+// Window ids are any non-negative ints; each has its own bars, size and input state.
+int TwSetCurrentWindow(int windowId);
+int TwGetCurrentWindow();
+// The current window's size in pixels, the space of mouse positions and bar geometry.
+int TwWindowSize(int width, int height);
+
+TwBar* TwNewBar(const char* barName);
+int TwDeleteBar(TwBar* bar);
+
+// Statements of the form "barName param=value ..." or "barName/varName param=value ...";
+// a name with spaces is quoted with backquotes, a value with spaces with single quotes.
+// "GLOBAL fontscaling=N" enlarges everything by N and must come before TwInit.
+int TwDefine(const char* def);
+
+int TwAddVarRW(TwBar* bar, const char* name, TwType type, void* var, const char* def);
+int TwAddVarRO(TwBar* bar, const char* name, TwType type, const void* var, const char* def);
+
+// Sets a bar parameter (varName null) or a variable parameter, the same ones TwDefine knows.
+int TwSetParam(TwBar* bar, const char* varName, const char* paramName, ETwParamValueType paramValueType,
+               unsigned int inValueCount, const void* inValues);
+
+// Draws every visible bar of the current window.
+int TwDraw();
+
+// Input for the current window. Each returns 1 when a bar took the event, else 0.
+int TwMouseButton(ETwMouseAction action, ETwMouseButtonID button);
+int TwMouseMotion(int mouseX, int mouseY);
+// `pos` is the accumulated wheel position; bars react to its change.
+int TwMouseWheel(int pos);
+// `key` is a character or an EKeySpecial code, `modifiers` a mask of ETwKeyModifier.
+int TwKeyPressed(int key, int modifiers);
+
+using TwCopyStdStringToClient = void (*)(std::string& destination, const std::string& source);
+void TwCopyStdStringToClientFunc(TwCopyStdStringToClient copyStdStringFunc);
+
+} // namespace mirvo::params

@@ -1,0 +1,122 @@
+// A device manager over made-up devices, for behaviour no machine here can produce: odd channel
+// counts, rate lists, two devices of one name. Format changes apply at once.
+#pragma once
+
+#include "audio/DeviceManager.h"
+#include "audio/Exception.h"
+
+#include <algorithm>
+#include <map>
+#include <stdexcept>
+
+namespace mirvo::audio::test {
+
+struct FakeDeviceSpec {
+    std::string name;
+    std::string model;
+    std::string manufacturer = "Fake Audio";
+    size_t numInputChannels = 0;
+    size_t numOutputChannels = 2;
+    std::vector<size_t> sampleRates = {44100, 48000};
+    size_t sampleRate = 48000;
+    size_t framesPerBlock = 512;
+    size_t minFramesPerBlock = 32;
+    size_t maxFramesPerBlock = 4096;
+
+    // Chained setters keep the tests' device descriptions on one line.
+    FakeDeviceSpec& withModel(std::string value)
+    {
+        model = std::move(value);
+        return *this;
+    }
+    FakeDeviceSpec& withManufacturer(std::string value)
+    {
+        manufacturer = std::move(value);
+        return *this;
+    }
+    FakeDeviceSpec& withChannels(size_t outputs, size_t inputs = 0)
+    {
+        numOutputChannels = outputs;
+        numInputChannels = inputs;
+        return *this;
+    }
+    FakeDeviceSpec& withRates(std::vector<size_t> rates, size_t current)
+    {
+        sampleRates = std::move(rates);
+        sampleRate = current;
+        return *this;
+    }
+    FakeDeviceSpec& withFormat(size_t rate, size_t frames)
+    {
+        sampleRate = rate;
+        framesPerBlock = frames;
+        return *this;
+    }
+    FakeDeviceSpec& withFrameRange(size_t minFrames, size_t maxFrames)
+    {
+        minFramesPerBlock = minFrames;
+        maxFramesPerBlock = maxFrames;
+        return *this;
+    }
+};
+
+inline FakeDeviceSpec fakeDevice(std::string name)
+{
+    FakeDeviceSpec spec;
+    spec.name = std::move(name);
+    return spec;
+}
+
+class FakeDeviceManager : public DeviceManager {
+  public:
+    DeviceRef add(const FakeDeviceSpec& spec)
+    {
+        DeviceRef device = addDevice(makeDeviceKey(spec.name, spec.model, spec.manufacturer));
+        mSpecs[device] = spec;
+        return device;
+    }
+
+    const std::vector<DeviceRef>& getDevices() override { return mDevices; }
+    DeviceRef getDefaultOutput() override { return mDevices.empty() ? nullptr : mDevices.front(); }
+    DeviceRef getDefaultInput() override { return {}; }
+
+    std::string getName(const DeviceRef& device) override
+    {
+        ++mNameQueries;
+        return spec(device).name;
+    }
+    size_t getNumInputChannels(const DeviceRef& device) override { return spec(device).numInputChannels; }
+    size_t getNumOutputChannels(const DeviceRef& device) override { return spec(device).numOutputChannels; }
+    size_t getSampleRate(const DeviceRef& device) override
+    {
+        ++mRateQueries;
+        return spec(device).sampleRate;
+    }
+    size_t getFramesPerBlock(const DeviceRef& device) override { return spec(device).framesPerBlock; }
+
+    void setSampleRate(const DeviceRef& device, size_t sampleRate) override
+    {
+        FakeDeviceSpec& s = spec(device);
+        if (std::find(s.sampleRates.begin(), s.sampleRates.end(), sampleRate) == s.sampleRates.end())
+            throw AudioDeviceExc("Invalid samplerate.");
+        s.sampleRate = sampleRate;
+    }
+    void setFramesPerBlock(const DeviceRef& device, size_t framesPerBlock) override
+    {
+        FakeDeviceSpec& s = spec(device);
+        if (framesPerBlock < s.minFramesPerBlock || framesPerBlock > s.maxFramesPerBlock)
+            throw AudioDeviceExc("Invalid frames per block.");
+        s.framesPerBlock = framesPerBlock;
+    }
+
+    FakeDeviceSpec& spec(const DeviceRef& device) { return mSpecs.at(device); }
+    int getNameQueries() const { return mNameQueries; }
+    int getRateQueries() const { return mRateQueries; }
+
+  private:
+    std::map<DeviceRef, FakeDeviceSpec> mSpecs;
+    int mNameQueries = 0;
+    int mRateQueries = 0;
+};
+
+} // namespace mirvo::audio::test

@@ -1,0 +1,108 @@
+#include "audio/Context.h"
+#include "audio/rtaudio/OutputDeviceNodeRtAudio.h"
+#include "tests/audio/DeviceTestSupport.h"
+#include "tests/audio/SoundServerSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace mirvo::audio {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kPatience = 20s;
+
+template <typename Predicate> bool waitFor(Predicate done)
+{
+    const auto giveUp = std::chrono::steady_clock::now() + kPatience;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > giveUp)
+            return false;
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
+}
+
+// A sound server of this test's own, so that killing it disturbs nobody else. Each test runs
+// in a process of its own, so pointing PULSE_SERVER at it before the first device query makes it
+// the only server the engine sees.
+class PrivateSoundServer {
+  public:
+    PrivateSoundServer()
+    {
+        char pattern[] = "/tmp/mirvo-lose.XXXXXX";
+        if (!mkdtemp(pattern))
+            return;
+        mDir = pattern;
+        mServer = std::make_unique<test::ChildProcess>(
+            std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
+                                     "--use-pid-file=no",
+                                     "--load=module-native-protocol-unix socket=" + mDir + "/native",
+                                     "--load=module-null-sink sink_name=mirvo_lossy"},
+            false, "PULSE_RUNTIME_PATH=" + mDir);
+        mAddress = "unix:" + mDir + "/native";
+        waitFor(
+            [this] { return std::system(("pactl -s " + mAddress + " info >/dev/null 2>&1").c_str()) == 0; });
+    }
+    ~PrivateSoundServer()
+    {
+        mServer.reset();
+        std::filesystem::remove_all(mDir);
+    }
+
+    bool answers() const
+    {
+        return std::system(("pactl -s " + mAddress + " info >/dev/null 2>&1").c_str()) == 0;
+    }
+    const std::string& getAddress() const { return mAddress; }
+    void kill() { mServer->stop(SIGKILL); }
+
+  private:
+    std::string mDir;
+    std::string mAddress;
+    std::unique_ptr<test::ChildProcess> mServer;
+};
+
+TEST(LostOutputDevice, FallsBackToTheNullDeviceKeepingTheGraphRunningAndSaysSoOnce)
+{
+    if (std::system("command -v pulseaudio >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "pulseaudio is not installed";
+    PrivateSoundServer server;
+    ASSERT_TRUE(server.answers());
+    setenv("PULSE_SERVER", server.getAddress().c_str(), 1);
+
+    Context* context = Context::master();
+    auto output = std::dynamic_pointer_cast<OutputDeviceNodeRtAudio>(context->getOutput());
+    ASSERT_NE(output, nullptr) << "the private server's sink should be the default output";
+    auto sine = context->makeNode(new test::SineSourceNode(1000.0f, 0.5f));
+    sine->connect(output);
+
+    testing::internal::CaptureStderr();
+    context->enable();
+    const uint64_t block = output->getFramesPerBlock();
+    EXPECT_TRUE(waitFor([&] { return context->getNumProcessedFrames() >= 20 * block; }));
+
+    server.kill();
+    EXPECT_TRUE(waitFor([&] { return output->isOnFallback(); }));
+    const uint64_t framesAtLoss = context->getNumProcessedFrames();
+    EXPECT_TRUE(waitFor([&] { return context->getNumProcessedFrames() >= framesAtLoss + 20 * block; }))
+        << "the graph keeps rendering on the null device";
+    EXPECT_TRUE(context->isEnabled());
+    EXPECT_EQ(sine->getOutputs().size(), 1u) << "the graph keeps its connections";
+
+    context->disable();
+    const std::string printed = testing::internal::GetCapturedStderr();
+    EXPECT_NE(printed.find("output continues on the null device"), std::string::npos) << printed;
+    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
+
+    context->disconnectAllNodes();
+    unsetenv("PULSE_SERVER");
+}
+
+} // namespace
+} // namespace mirvo::audio

@@ -1,0 +1,76 @@
+#include "audio/Context.h"
+#include "audio/DeviceManager.h"
+#include "audio/rtaudio/OutputDeviceNodeRtAudio.h"
+#include "tests/audio/DeviceTestSupport.h"
+#include "tests/audio/SoundServerSupport.h"
+#include "tests/audio/ToneAnalysis.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace mirvo::audio {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr double kToneFrequency = 1000.0;
+constexpr double kToneAmplitude = 0.5;
+constexpr double kFrequencyTolerance = 1.0;
+constexpr double kLevelToleranceDb = 1.0;
+// The server resamples on the way to the monitor; its filter may overshoot a clean step a little.
+constexpr double kStepToleranceRatio = 1.5;
+constexpr auto kPatience = 20s;
+
+bool soundServerAnswers()
+{
+    return std::system("pactl info >/dev/null 2>&1") == 0;
+}
+
+TEST(SoundServerPlayback, PlaysAToneThroughTheDefaultOutputWithoutGaps)
+{
+    if (!soundServerAnswers())
+        GTEST_SKIP() << "no sound server (scripts/test starts one)";
+
+    Context* context = Context::master();
+    auto output = std::dynamic_pointer_cast<OutputDeviceNodeRtAudio>(context->getOutput());
+    ASSERT_NE(output, nullptr) << "the default output should be the sound server's, not the null device";
+    const size_t sampleRate = output->getSampleRate();
+
+    const std::string monitor = test::runAndRead("pactl get-default-sink") + ".monitor";
+    test::ChildProcess recorder({"parec", "-d", monitor, "--raw", "--format=float32le", "--channels=1",
+                                 "--rate=" + std::to_string(sampleRate), "--latency-msec=20"},
+                                true);
+    ASSERT_TRUE(recorder.isStarted());
+    std::this_thread::sleep_for(300ms);
+
+    auto sine = context->makeNode(new test::SineSourceNode(float(kToneFrequency), float(kToneAmplitude)));
+    sine->connect(output);
+    context->enable();
+    const uint64_t blocksWanted = sampleRate * 12 / 10 / output->getFramesPerBlock();
+    const auto giveUp = std::chrono::steady_clock::now() + kPatience;
+    while (context->getNumProcessedFrames() < blocksWanted * output->getFramesPerBlock() &&
+           std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(10ms);
+    context->disable();
+    std::this_thread::sleep_for(300ms);
+    recorder.stop(SIGTERM);
+
+    EXPECT_FALSE(output->isOnFallback());
+    const std::vector<float> tone =
+        test::trimToSignal(test::asFloats(recorder.getOutput()), 0.05f, sampleRate / 20);
+    ASSERT_GT(tone.size(), sampleRate / 2) << "the recording holds less than half a second of tone";
+    const test::ToneReport report =
+        test::analyseTone(tone, double(sampleRate), kToneFrequency, kToneAmplitude);
+    EXPECT_NEAR(report.frequency, kToneFrequency, kFrequencyTolerance);
+    EXPECT_LT(std::fabs(test::levelDifferenceDb(report.rms, kToneAmplitude)), kLevelToleranceDb)
+        << "rms " << report.rms;
+    EXPECT_LE(report.longestSilence, 2u);
+    EXPECT_LT(report.worstStepRatio, kStepToleranceRatio);
+
+    context->disconnectAllNodes();
+}
+
+} // namespace
+} // namespace mirvo::audio

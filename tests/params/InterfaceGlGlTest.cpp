@@ -1,0 +1,223 @@
+#include "app/KeyEvent.h"
+#include "app/MouseEvent.h"
+#include "app/Window.h"
+#include "app/WindowImpl.h"
+#include "params/InterfaceGl.h"
+#include "params/tw/TwModel.h"
+
+#include "tests/gl/GlTestContext.h"
+
+#include <memory>
+
+namespace mirvo::params {
+namespace {
+
+constexpr int kWidth = 800;
+constexpr int kHeight = 600;
+
+// A window without a platform behind it: a fixed size and content scale, no renderer.
+class FakeWindowImpl : public app::WindowImpl {
+  public:
+    explicit FakeWindowImpl(float contentScale = 1.f) : mContentScale(contentScale) {}
+    Vec2i getSize() const override { return mSize; }
+    void setSize(Vec2i size) override { mSize = size; }
+    Vec2i getPos() const override { return {}; }
+    void setPos(Vec2i) override {}
+    std::string getTitle() const override { return {}; }
+    void setTitle(const std::string&) override {}
+    bool isFullScreen() const override { return false; }
+    void setFullScreen(bool, const app::FullScreenOptions&) override {}
+    bool isBorderless() const override { return false; }
+    void setBorderless(bool) override {}
+    bool isAlwaysOnTop() const override { return false; }
+    void setAlwaysOnTop(bool) override {}
+    void hide() override {}
+    void show() override {}
+    bool isHidden() const override { return false; }
+    void close() override {}
+    app::DisplayRef getDisplay() const override { return {}; }
+    app::RendererRef getRenderer() const override { return {}; }
+    float getContentScale() const override { return mContentScale; }
+    void* getNative() const override { return nullptr; }
+
+  private:
+    Vec2i mSize{kWidth, kHeight};
+    float mContentScale;
+};
+
+struct FakeWindow {
+    explicit FakeWindow(float contentScale = 1.f)
+        : impl(std::make_unique<FakeWindowImpl>(contentScale)),
+          window(app::Window::privateCreate(impl.get(), nullptr))
+    {
+    }
+    std::unique_ptr<FakeWindowImpl> impl;
+    app::WindowRef window;
+};
+
+const ColorA kSceneColor(0.3f, 0.3f, 0.3f, 0.4f);
+const Vec2i kSceneSize(225, 200);
+
+class InterfaceGlGl : public ::testing::Test {
+  protected:
+    void SetUp() override { gl::test::sharedGlTestContext(kWidth, kHeight).resetMatrices(); }
+
+    static bool keyDown(const app::WindowRef& window, char character, int code = 0)
+    {
+        app::KeyEvent event(window, code != 0 ? code : character, std::uint32_t(character), character, 0, 0);
+        window->emitKeyDown(event);
+        return event.isHandled();
+    }
+    static bool mouse(const app::WindowRef& window, void (app::Window::*emit)(app::MouseEvent&), int x, int y,
+                      int initiator = 0, float wheel = 0.f)
+    {
+        app::MouseEvent event(window, initiator, x, y, 0, wheel, 0);
+        (window.get()->*emit)(event);
+        return event.isHandled();
+    }
+};
+
+TEST_F(InterfaceGlGl, PanelsInOneWindowShareOneWindowIdAndOneInitialisation)
+{
+    const bool layerExisted = tw::context() != nullptr;
+    const int initsBefore = tw::initCount();
+    FakeWindow first;
+    InterfaceGl spectrum(first.window, "Spectrum", kSceneSize, kSceneColor);
+    InterfaceGlRef stars = InterfaceGl::create(first.window, "Stars", kSceneSize, kSceneColor);
+    EXPECT_EQ(spectrum.getTwWindowId(), stars->getTwWindowId());
+    EXPECT_EQ(tw::initCount(), initsBefore + (layerExisted ? 0 : 1));
+
+    FakeWindow second;
+    InterfaceGl other(second.window, "Spectrum", kSceneSize, kSceneColor);
+    EXPECT_NE(other.getTwWindowId(), spectrum.getTwWindowId()) << "another window, another id";
+    EXPECT_EQ(tw::initCount(), initsBefore + (layerExisted ? 0 : 1));
+}
+
+TEST_F(InterfaceGlGl, TheDefinitionQuotesATitleWithSpacesAndGivesColoursOutOf255)
+{
+    FakeWindow window;
+    InterfaceGl panel(window.window, "Fractal Tree Settings", kSceneSize, kSceneColor);
+    TwBar* bar = panel.getBar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->name, "Fractal Tree Settings");
+    EXPECT_EQ(bar->width, 225);
+    EXPECT_EQ(bar->height, 200);
+    EXPECT_EQ(bar->color[0], 76);
+    EXPECT_EQ(bar->color[1], 76);
+    EXPECT_EQ(bar->color[2], 76);
+    EXPECT_EQ(bar->alpha, 102);
+}
+
+TEST_F(InterfaceGlGl, AShortcutKeyIsHandledOnlyWhileItsPanelIsVisibleAndUsesIt)
+{
+    FakeWindow window;
+    InterfaceGl panel(window.window, "Stars", kSceneSize, kSceneColor);
+    float saturation = 0.5f;
+    // A literal option string must not be read as the read-only flag.
+    panel.addParam("Minimum Saturation", &saturation, "min=0.0 max=1.0 step=0.05 keyIncr=i keyDecr=k");
+
+    EXPECT_TRUE(keyDown(window.window, 'i'));
+    EXPECT_FLOAT_EQ(saturation, 0.55f);
+    EXPECT_FALSE(keyDown(window.window, 't')) << "a key no panel uses reaches the application";
+
+    panel.hide();
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_FALSE(keyDown(window.window, 'i'));
+    EXPECT_FLOAT_EQ(saturation, 0.55f);
+
+    panel.show();
+    EXPECT_TRUE(panel.isVisible());
+    EXPECT_TRUE(keyDown(window.window, 'k'));
+    EXPECT_FLOAT_EQ(saturation, 0.5f);
+    panel.show(false);
+    EXPECT_FALSE(panel.isVisible());
+}
+
+TEST_F(InterfaceGlGl, MouseEventsOverAPanelAreHandledAndTheRestPassThrough)
+{
+    FakeWindow window;
+    InterfaceGl panel(window.window, "Spectrum", kSceneSize, kSceneColor);
+    std::int32_t startIdx = 1;
+    panel.addParam("Start Idx", &startIdx, "min=1 max=512 step=10");
+    glClear(GL_COLOR_BUFFER_BIT);
+    panel.draw();
+
+    const tw::Rect control = panel.getBar()->findVar("Start Idx")->drawnRect;
+    const int x = int(control.x + control.width / 2);
+    const int y = int(control.y + control.height / 2);
+    EXPECT_TRUE(mouse(window.window, &app::Window::emitMouseMove, x, y));
+    panel.draw();
+    EXPECT_TRUE(mouse(window.window, &app::Window::emitMouseDown, x, y, app::MouseEvent::LEFT));
+    panel.draw();
+    EXPECT_TRUE(mouse(window.window, &app::Window::emitMouseDrag, x + 3, y, app::MouseEvent::LEFT));
+    panel.draw();
+    EXPECT_TRUE(mouse(window.window, &app::Window::emitMouseUp, x + 3, y, app::MouseEvent::LEFT));
+    EXPECT_EQ(startIdx, 31);
+
+    EXPECT_FALSE(mouse(window.window, &app::Window::emitMouseMove, kWidth - 5, kHeight - 5));
+    EXPECT_FALSE(
+        mouse(window.window, &app::Window::emitMouseDown, kWidth - 5, kHeight - 5, app::MouseEvent::LEFT));
+    EXPECT_FALSE(
+        mouse(window.window, &app::Window::emitMouseUp, kWidth - 5, kHeight - 5, app::MouseEvent::LEFT));
+}
+
+TEST_F(InterfaceGlGl, TheWheelPositionIsOneSumOverAllPanels)
+{
+    FakeWindow window;
+    InterfaceGl spectrum(window.window, "Spectrum", kSceneSize, kSceneColor);
+    InterfaceGl stars(window.window, "Stars", kSceneSize, kSceneColor);
+    glClear(GL_COLOR_BUFFER_BIT);
+    spectrum.draw();
+    const tw::Rect area = stars.getBar()->drawnRect;
+    ASSERT_GT(area.width, 0);
+    mouse(window.window, &app::Window::emitMouseMove, int(area.x + 10), int(area.y + 10));
+
+    const int before = tw::context()->windows.at(stars.getTwWindowId()).wheelPos;
+    for (int notch = 0; notch < 3; ++notch) {
+        EXPECT_TRUE(
+            mouse(window.window, &app::Window::emitMouseWheel, int(area.x + 10), int(area.y + 10), 0, 1.f));
+    }
+    EXPECT_EQ(tw::context()->windows.at(stars.getTwWindowId()).wheelPos, before + 3);
+}
+
+TEST_F(InterfaceGlGl, OnADoubleDensityDisplayTheFirstPanelScalesFontsAndThePixelSize)
+{
+    if (tw::context() != nullptr) {
+        GTEST_SKIP() << "the layer was set up by an earlier test in this process";
+    }
+    FakeWindow window(2.f);
+    InterfaceGl panel(window.window, "Spectrum", kSceneSize, kSceneColor);
+    EXPECT_EQ(tw::context()->fontScaling, 2.f);
+    const tw::Window& twWindow = tw::context()->windows.at(panel.getTwWindowId());
+    EXPECT_EQ(twWindow.width, 2 * kWidth);
+    EXPECT_EQ(twWindow.height, 2 * kHeight);
+
+    window.impl->setSize(Vec2i(400, 300));
+    window.window->emitResize();
+    EXPECT_EQ(twWindow.width, 800);
+    EXPECT_EQ(twWindow.height, 600);
+}
+
+TEST_F(InterfaceGlGl, EveryPanelDrawingInOneFrameShowsTheBarsBlendedOnce)
+{
+    FakeWindow window;
+    InterfaceGl spectrum(window.window, "Spectrum", kSceneSize, kSceneColor);
+    InterfaceGl stars(window.window, "Stars", kSceneSize, kSceneColor);
+    auto& context = gl::test::sharedGlTestContext(kWidth, kHeight);
+    const auto backgroundAfter = [&](int draws) {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        window.window->emitDraw();
+        for (int i = 0; i < draws; ++i) {
+            (i % 2 == 0 ? spectrum : stars).draw();
+        }
+        const tw::Rect bar = spectrum.getBar()->drawnRect;
+        return context.pixel(int(bar.x + bar.width / 2), int(bar.y + bar.height - 20));
+    };
+    const gl::test::Rgba8 once = backgroundAfter(1);
+    EXPECT_NEAR(once.r, 76 * 0.4, 3) << "the bar's colour at its alpha over black";
+    EXPECT_EQ(backgroundAfter(4), once);
+}
+
+} // namespace
+} // namespace mirvo::params

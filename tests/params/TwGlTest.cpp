@@ -1,0 +1,202 @@
+#include "gl/Gl.h"
+#include "params/tw/Tw.h"
+#include "params/tw/TwModel.h"
+
+#include "tests/gl/GlTestContext.h"
+
+#include <memory>
+
+namespace mirvo::params {
+namespace {
+
+constexpr int kWidth = 800;
+constexpr int kHeight = 600;
+// Bars without a position start this far from the top-left corner.
+constexpr int kMargin = 16;
+// Away from the ids panels give their windows.
+constexpr int kWindowId = 7;
+
+class TwGl : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        gl::test::sharedGlTestContext(kWidth, kHeight).resetMatrices();
+        // Panels made by other tests of this program may have set the layer up already.
+        mOwnsLayer = tw::context() == nullptr;
+        if (mOwnsLayer) {
+            ASSERT_EQ(TwInit(TW_OPENGL, nullptr), 1);
+        }
+        TwSetCurrentWindow(kWindowId);
+        TwWindowSize(kWidth, kHeight);
+        mBar = TwNewBar("Spectrum");
+        TwDefine("`Spectrum` size='225 200' color='76 76 76' alpha=102");
+        TwAddVarRW(mBar, "Start Idx", TW_TYPE_INT32, &mStartIdx, "min=1 max=512 step=10");
+        TwAddVarRW(mBar, "End Idx", TW_TYPE_INT32, &mEndIdx, "min=1 max=512 step=10");
+        TwAddVarRW(mBar, "Visual Gain", TW_TYPE_FLOAT, &mVisualGain, "min=0.01 max=100000.0 step=0.05");
+        TwAddVarRW(mBar, "Display Spectrum", TW_TYPE_BOOLCPP, &mDisplaySpectrum, nullptr);
+    }
+    void TearDown() override
+    {
+        TwSetCurrentWindow(kWindowId);
+        TwDeleteBar(mBar);
+        if (mOwnsLayer) {
+            TwTerminate();
+        }
+    }
+
+    static void frame()
+    {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        TwDraw();
+    }
+
+    // The smallest rectangle holding every pixel that is not black.
+    static tw::Rect drawnBounds()
+    {
+        std::vector<std::uint8_t> pixels(std::size_t(kWidth) * kHeight * 4);
+        glFinish();
+        glReadBuffer(GL_BACK);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        int left = kWidth, right = -1, top = kHeight, bottom = -1;
+        for (int row = 0; row < kHeight; ++row) {
+            for (int x = 0; x < kWidth; ++x) {
+                const std::uint8_t* p = &pixels[(std::size_t(row) * kWidth + x) * 4];
+                if (p[0] + p[1] + p[2] == 0) {
+                    continue;
+                }
+                const int y = kHeight - 1 - row;
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+        if (right < 0) {
+            return {};
+        }
+        return {float(left), float(top), float(right - left + 1), float(bottom - top + 1)};
+    }
+
+    static void moveTo(float x, float y) { TwMouseMotion(int(x), int(y)); }
+
+    bool mOwnsLayer = false;
+    TwBar* mBar = nullptr;
+    int mStartIdx = 1;
+    int mEndIdx = 511;
+    float mVisualGain = 50.f;
+    bool mDisplaySpectrum = false;
+};
+
+TEST_F(TwGl, ABarAppearsWhereAndAsLargeAsItsDefinitionSays)
+{
+    frame();
+    const tw::Rect bounds = drawnBounds();
+    EXPECT_EQ(bounds.x, kMargin);
+    EXPECT_EQ(bounds.y, kMargin);
+    EXPECT_EQ(bounds.width, 225);
+    EXPECT_EQ(bounds.height, 200);
+
+    TwDefine("Spectrum position='300 100' size='250 150'");
+    frame();
+    const tw::Rect moved = drawnBounds();
+    EXPECT_EQ(moved.x, 300);
+    EXPECT_EQ(moved.y, 100);
+    EXPECT_EQ(moved.width, 250);
+    EXPECT_EQ(moved.height, 150);
+}
+
+TEST_F(TwGl, DrawingLeavesTheScenesGlStateAsItWas)
+{
+    GLuint buffer = 0;
+    glGenBuffers(1, &buffer);
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    glColor4f(0.25f, 0.5f, 0.75f, 1.f);
+    glEnable(GL_DEPTH_TEST);
+
+    frame();
+
+    GLint bound = 0;
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &bound);
+    EXPECT_EQ(GLuint(bound), buffer);
+    GLfloat color[4];
+    glGetFloatv(GL_CURRENT_COLOR, color);
+    EXPECT_FLOAT_EQ(color[1], 0.5f);
+    EXPECT_EQ(glIsEnabled(GL_DEPTH_TEST), GL_TRUE);
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], kWidth);
+    GLfloat projection[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    EXPECT_FLOAT_EQ(projection[0], 2.f / kWidth) << "the projection matrix is restored";
+
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glDeleteBuffers(1, &buffer);
+    glDisable(GL_DEPTH_TEST);
+}
+
+TEST_F(TwGl, AMouseDragOnAnIntControlChangesItWithinItsBounds)
+{
+    frame();
+    const tw::Rect control = mBar->findVar("Start Idx")->drawnRect;
+    ASSERT_GT(control.width, 0);
+    const float x = control.x + control.width / 2;
+    const float y = control.y + control.height / 2;
+
+    EXPECT_EQ(TwMouseMotion(int(x), int(y)), 1);
+    frame();
+    EXPECT_EQ(TwMouseButton(TW_MOUSE_PRESSED, TW_MOUSE_LEFT), 1);
+    frame();
+    moveTo(x + 5, y);
+    frame();
+    EXPECT_EQ(mStartIdx, 51) << "five notches of 10";
+
+    moveTo(x + 400, y);
+    frame();
+    EXPECT_EQ(mStartIdx, 512) << "stops at max";
+    moveTo(x - 300, y);
+    frame();
+    EXPECT_EQ(mStartIdx, 1) << "stops at min";
+
+    EXPECT_EQ(TwMouseButton(TW_MOUSE_RELEASED, TW_MOUSE_LEFT), 1) << "the release belongs to the bar";
+    frame();
+    EXPECT_EQ(TwMouseMotion(kWidth - 10, kHeight - 10), 0);
+}
+
+TEST_F(TwGl, AQuickClickBetweenTwoFramesTogglesACheckbox)
+{
+    frame();
+    const tw::Rect box = mBar->findVar("Display Spectrum")->drawnRect;
+    moveTo(box.x + box.height / 2, box.y + box.height / 2);
+    frame();
+    TwMouseButton(TW_MOUSE_PRESSED, TW_MOUSE_LEFT);
+    TwMouseButton(TW_MOUSE_RELEASED, TW_MOUSE_LEFT);
+    frame();
+    frame();
+    EXPECT_TRUE(mDisplaySpectrum);
+}
+
+TEST_F(TwGl, AHiddenBarIsNotDrawnOrHitAndShowingItRestoresIt)
+{
+    frame();
+    const tw::Rect shown = drawnBounds();
+
+    const int hidden = 0;
+    TwSetParam(mBar, nullptr, "visible", TW_PARAM_INT32, 1, &hidden);
+    frame();
+    EXPECT_EQ(drawnBounds().width, 0);
+    EXPECT_EQ(TwMouseMotion(100, 100), 0);
+
+    const int visible = 1;
+    TwSetParam(mBar, nullptr, "visible", TW_PARAM_INT32, 1, &visible);
+    frame();
+    const tw::Rect again = drawnBounds();
+    EXPECT_EQ(again.x, shown.x);
+    EXPECT_EQ(again.y, shown.y);
+    EXPECT_EQ(again.width, shown.width);
+    EXPECT_EQ(again.height, shown.height);
+}
+
+} // namespace
+} // namespace mirvo::params

@@ -1,0 +1,193 @@
+#include "params/tw/Tw.h"
+#include "params/tw/TwModel.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include <string>
+
+namespace mirvo::params {
+namespace {
+
+using testing::HasSubstr;
+
+class Tw : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(TwInit(TW_OPENGL, nullptr), 1);
+        TwSetCurrentWindow(0);
+        TwWindowSize(800, 600);
+        mBar = TwNewBar("Stars");
+        ASSERT_NE(mBar, nullptr);
+    }
+    void TearDown() override { TwTerminate(); }
+
+    TwBar* mBar = nullptr;
+};
+
+std::string errorsOf(const std::function<void()>& action)
+{
+    testing::internal::CaptureStderr();
+    action();
+    return testing::internal::GetCapturedStderr();
+}
+
+TEST_F(Tw, AKeyIncrPressRaisesAFloatByItsStepAndStopsAtMax)
+{
+    float saturation = 0.9f;
+    ASSERT_EQ(TwAddVarRW(mBar, "Minimum Saturation", TW_TYPE_FLOAT, &saturation,
+                         "min=0.0 max=1.0 step=0.05 keyIncr=i keyDecr=k"),
+              1);
+
+    EXPECT_EQ(TwKeyPressed('i', TW_KMOD_NONE), 1);
+    EXPECT_FLOAT_EQ(saturation, 0.95f);
+    EXPECT_EQ(TwKeyPressed('i', TW_KMOD_NONE), 1);
+    EXPECT_FLOAT_EQ(saturation, 1.0f);
+    EXPECT_EQ(TwKeyPressed('i', TW_KMOD_NONE), 1);
+    EXPECT_FLOAT_EQ(saturation, 1.0f) << "clamped at max";
+    EXPECT_EQ(TwKeyPressed('k', TW_KMOD_NONE), 1);
+    EXPECT_FLOAT_EQ(saturation, 0.95f);
+}
+
+TEST_F(Tw, OnlyAKeyABarUsesIsHandled)
+{
+    float radius = 10.f;
+    TwAddVarRW(mBar, "Minimum Radius", TW_TYPE_FLOAT, &radius,
+               "min=1.0 max=1000.0 step=1.0 keyIncr=q keyDecr=a");
+
+    EXPECT_EQ(TwKeyPressed('x', TW_KMOD_NONE), 0);
+    EXPECT_EQ(TwKeyPressed('q', TW_KMOD_CTRL), 0) << "a modifier makes it another shortcut";
+    EXPECT_EQ(TwKeyPressed('q', TW_KMOD_SHIFT), 0) << "Shift+q is Q";
+    EXPECT_EQ(TwKeyPressed(TW_KEY_RIGHT, TW_KMOD_NONE), 0);
+    EXPECT_FLOAT_EQ(radius, 10.f);
+}
+
+TEST_F(Tw, ShortcutsActWhileTheirBarIsVisibleAndOnlyInItsWindow)
+{
+    float radius = 10.f;
+    TwAddVarRW(mBar, "Minimum Radius", TW_TYPE_FLOAT, &radius, "min=1 max=1000 step=1 keyIncr=q");
+
+    const int hidden = 0;
+    TwSetParam(mBar, nullptr, "visible", TW_PARAM_INT32, 1, &hidden);
+    EXPECT_EQ(TwKeyPressed('q', 0), 0);
+    EXPECT_FLOAT_EQ(radius, 10.f);
+
+    const int shown = 1;
+    TwSetParam(mBar, nullptr, "visible", TW_PARAM_INT32, 1, &shown);
+    TwSetCurrentWindow(1);
+    EXPECT_EQ(TwKeyPressed('q', 0), 0) << "another window's bars";
+    TwSetCurrentWindow(0);
+    EXPECT_EQ(TwKeyPressed('q', 0), 1);
+    EXPECT_FLOAT_EQ(radius, 11.f);
+}
+
+TEST_F(Tw, IntStepsAreWholeAndClampedAndReadOnlyVariablesIgnoreKeys)
+{
+    int startIdx = 505;
+    int fixed = 3;
+    bool flag = false;
+    TwAddVarRW(mBar, "Start Idx", TW_TYPE_INT32, &startIdx, "min=1 max=512 step=10 keyIncr=+ keyDecr=-");
+    TwAddVarRO(mBar, "Fixed", TW_TYPE_INT32, &fixed, "keyIncr=+");
+    TwAddVarRW(mBar, "Flag", TW_TYPE_BOOLCPP, &flag, "key=SPACE");
+
+    TwKeyPressed('+', 0);
+    EXPECT_EQ(startIdx, 512);
+    EXPECT_EQ(fixed, 3);
+    for (int i = 0; i < 60; ++i) {
+        TwKeyPressed('-', 0);
+    }
+    EXPECT_EQ(startIdx, 1);
+
+    EXPECT_EQ(TwKeyPressed(TW_KEY_SPACE, 0), 1);
+    EXPECT_TRUE(flag);
+}
+
+TEST_F(Tw, DefinitionsSizeColourAndShowBarsWhoseNamesHaveSpaces)
+{
+    TwBar* bar = TwNewBar("Fractal Tree");
+    ASSERT_EQ(TwDefine("`Fractal Tree` size='225 200' color='76 76 76' alpha=102"), 1);
+    EXPECT_EQ(bar->width, 225);
+    EXPECT_EQ(bar->height, 200);
+    EXPECT_EQ(bar->color[0], 76);
+    EXPECT_EQ(bar->color[2], 76);
+    EXPECT_EQ(bar->alpha, 102);
+
+    ASSERT_EQ(TwDefine("`Fractal Tree` visible=false position='30 40'"), 1);
+    EXPECT_FALSE(bar->visible);
+    EXPECT_TRUE(bar->positionDefined);
+    EXPECT_EQ(bar->x, 30);
+}
+
+TEST_F(Tw, ABrokenDefinitionIsReportedWithItsTextAndChangesNothing)
+{
+    std::string errors = errorsOf([] { EXPECT_EQ(TwDefine("`Stars` size='225 200"), 0); });
+    EXPECT_THAT(errors, HasSubstr("Parsing error in def string"));
+    EXPECT_THAT(errors, HasSubstr("'225 200"));
+    EXPECT_EQ(mBar->width, 200);
+    EXPECT_THAT(TwGetLastError(), HasSubstr("Parsing error in def string"));
+
+    errors = errorsOf([] { EXPECT_EQ(TwDefine("Nowhere size='1 1'"), 0); });
+    EXPECT_THAT(errors, HasSubstr("unknown bar 'Nowhere'"));
+
+    errors = errorsOf([] { EXPECT_EQ(TwDefine("Stars size='10' colour='1 2 3' alpha=12"), 0); });
+    EXPECT_THAT(errors, HasSubstr("bad value '10'"));
+    EXPECT_THAT(errors, HasSubstr("unknown bar parameter 'colour'"));
+    EXPECT_EQ(mBar->alpha, 12) << "the good parts of a statement still apply";
+}
+
+TEST_F(Tw, AVariableWithABrokenOptionStringIsKeptAndReported)
+{
+    float gain = 50.f;
+    const std::string errors = errorsOf([&] {
+        EXPECT_EQ(TwAddVarRW(mBar, "Visual Gain", TW_TYPE_FLOAT, &gain, "min=0.01 max=lots step=0.05"), 0);
+    });
+    EXPECT_THAT(errors, HasSubstr("bad value 'lots'"));
+    ASSERT_NE(mBar->findVar("Visual Gain"), nullptr);
+    EXPECT_DOUBLE_EQ(*mBar->findVar("Visual Gain")->min, 0.01);
+
+    EXPECT_THAT(errorsOf([&] { EXPECT_EQ(TwAddVarRW(mBar, "Visual Gain", TW_TYPE_FLOAT, &gain, ""), 0); }),
+                HasSubstr("already exists"));
+}
+
+TEST_F(Tw, AStaleBarOrAMissingInitIsAnErrorNotACrash)
+{
+    TwBar* bar = TwNewBar("Gone");
+    EXPECT_EQ(TwDeleteBar(bar), 1);
+    EXPECT_THAT(errorsOf([&] { EXPECT_EQ(TwDeleteBar(bar), 0); }), HasSubstr("invalid bar"));
+    float value = 0;
+    EXPECT_THAT(errorsOf([&] { EXPECT_EQ(TwAddVarRW(bar, "x", TW_TYPE_FLOAT, &value, ""), 0); }),
+                HasSubstr("invalid bar"));
+
+    TwTerminate();
+    EXPECT_THAT(errorsOf([] { EXPECT_EQ(TwDraw(), 0); }), HasSubstr("not initialized"));
+    EXPECT_EQ(TwInit(TW_OPENGL, nullptr), 1);
+}
+
+TEST_F(Tw, FontScalingIsAGlobalSettingForBeforeInit)
+{
+    EXPECT_THAT(errorsOf([] { EXPECT_EQ(TwDefine(" GLOBAL fontscaling= 2"), 0); }),
+                HasSubstr("before TwInit"));
+    TwTerminate();
+
+    const int before = tw::initCount();
+    EXPECT_EQ(TwDefine(" GLOBAL fontscaling= 2"), 1);
+    EXPECT_EQ(TwInit(TW_OPENGL, nullptr), 1);
+    EXPECT_EQ(tw::context()->fontScaling, 2.f);
+    EXPECT_EQ(tw::initCount(), before + 1);
+    EXPECT_THAT(errorsOf([] { EXPECT_EQ(TwInit(TW_OPENGL, nullptr), 0); }), HasSubstr("already initialized"));
+    EXPECT_EQ(tw::initCount(), before + 1);
+}
+
+TEST_F(Tw, APressAwayFromEveryBarIsNotHandledAndItsReleaseNeither)
+{
+    EXPECT_EQ(TwMouseMotion(700, 500), 0);
+    EXPECT_EQ(TwMouseButton(TW_MOUSE_PRESSED, TW_MOUSE_LEFT), 0);
+    EXPECT_EQ(TwMouseButton(TW_MOUSE_RELEASED, TW_MOUSE_LEFT), 0);
+    EXPECT_EQ(TwMouseWheel(3), 0);
+}
+
+} // namespace
+} // namespace mirvo::params

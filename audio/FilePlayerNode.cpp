@@ -4,6 +4,7 @@
 #include "audio/FilePlayerNode.h"
 
 #include "audio/Context.h"
+#include "audio/RealtimeScope.h"
 
 #include <algorithm>
 #include <cassert>
@@ -286,6 +287,7 @@ void FilePlayerNode::readFile()
 
 void FilePlayerNode::process(Buffer* buffer)
 {
+    MIRVO_RT_SCOPE();
     const size_t numFrames = buffer->getNumFrames();
     if (mRingBuffers.empty()) {
         buffer->zero();
@@ -296,7 +298,7 @@ void FilePlayerNode::process(Buffer* buffer)
     if (available < mBufferFramesThreshold) {
         if (mIsReadAsync) {
             mRefillRequested = true;
-            mCondition.notify_one();
+            MIRVO_RT_UNCHECKED(mCondition.notify_one());
         } else {
             readFile();
         }

@@ -48,8 +48,11 @@ constexpr uint64_t kFramesPerRead = kRate / 80;
 constexpr uint64_t kSettleFrames = kRate;
 constexpr uint64_t kWarmUpFrames = 60 * kRate;
 constexpr long kRssToleranceBytes = 2 * 1024 * 1024;
-// A device gives the reader half a ring (4096 frames) of real time to refill.
-constexpr auto kReaderSlack = 85ms;
+// How long the device waits for a reader that has left the rings short. A real device gives it
+// the rest of the ring (85 ms) at most; the render here runs many times faster on a shared,
+// often overloaded machine, so the bound is one of liveness: a reader that has not refilled
+// within a second has missed its wake-up or is stuck.
+constexpr auto kReaderSlack = 1s;
 
 uint64_t soakFrames()
 {
@@ -125,7 +128,7 @@ TEST(AudioSoak, TheAppGraphRunsLongWithoutShortBlocksGrowthOrLeftovers)
     const std::string mono = folder.file("mono-44k.wav");
     const std::string quad = folder.file("quad-32k.ogg");
     if (!makeWithFfmpeg("sine=frequency=330:sample_rate=44100:duration=20", "-ac 1", mono) ||
-        !makeWithFfmpeg("sine=frequency=220:sample_rate=32000:duration=25", "-ac 4 -c:a libvorbis", quad)) {
+        !makeWithFfmpeg("sine=frequency=220:sample_rate=32000:duration=25", "-af aformat=channel_layouts=quad -c:a libvorbis", quad)) {
         GTEST_SKIP() << "ffmpeg cannot make the test files";
     }
     const std::vector<std::string> files = {std::string(MIRVO_RESOURCES_DIR) + "/init.mp3", mono, quad};

@@ -2,7 +2,8 @@
 # Hostile files dropped on the running program: with $MIRVO the program (an AddressSanitizer
 # build in scripts/sanitize) and a display in $DISPLAY. Every input that cannot be played
 # costs one line on standard error and nothing else; afterwards the program still answers
-# keys, plays the good file, and quits cleanly, with no sanitizer report.
+# keys, plays the good file, and quits cleanly, with no sanitizer report. MIRVO_PRELOAD is
+# preloaded into the program only (scripts/sanitize keeps the GL driver resident with it).
 #   hostile_drops.sh unplayable | truncated | long_header | deleted_while_playing
 set -uo pipefail
 
@@ -46,7 +47,7 @@ long_header_wav() {
 
 # Starts the program with the given arguments and waits for its window; $wid names it.
 start_mirvo() {
-    "$MIRVO" --windowed "$@" >"$work/out" 2>"$work/err" &
+    LD_PRELOAD="${MIRVO_PRELOAD:-}" "$MIRVO" --windowed "$@" >"$work/out" 2>"$work/err" &
     pid=$!
     wid=""
     for _ in $(seq 1 600); do

@@ -235,12 +235,19 @@ void FilePlayerNode::readAsyncTask()
         if (!requested && getNumBufferedFrames() >= mBufferFramesThreshold) {
             continue;
         }
-        readFile();
+        // Top the rings up while a whole read still fits, so that a reader the scheduler kept
+        // waiting catches up in one wake.
+        const size_t readSize = mSourceFile ? mSourceFile->getMaxFramesPerRead() : 0;
+        do {
+            readFile();
+        } while (mRefillProgressed && !mAsyncReadShouldQuit && !mRingBuffers.empty() &&
+                 mRingBuffers.front().getAvailableWrite() >= readSize);
     }
 }
 
 void FilePlayerNode::readFile()
 {
+    mRefillProgressed = false;
     if (!mSourceFile || mRingBuffers.empty()) {
         return;
     }
@@ -277,9 +284,11 @@ void FilePlayerNode::readFile()
         return;
     }
     mReadPos += framesRead;
+    mRefillProgressed = true;
     for (size_t ch = 0; ch < mRingBuffers.size(); ++ch) {
         if (!mRingBuffers[ch].write(mIoBuffer.getChannel(ch), framesRead)) {
             mLastOverrun = currentFrame();
+            mRefillProgressed = false;
             break;
         }
     }

@@ -95,6 +95,8 @@ class FilePlayerNode : public SamplePlayerNode {
     // The source returned nothing (or failed) before its stated length: the material ends
     // where the rings run dry.
     std::atomic<bool> mSourceExhausted{false};
+    // Whether the last readFile moved frames into the rings; read thread only.
+    bool mRefillProgressed = false;
     mutable std::mutex mErrorMutex;
     std::string mLastError;
 };

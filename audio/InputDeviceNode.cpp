@@ -15,9 +15,10 @@ InputDeviceNode::InputDeviceNode(const DeviceRef& device, const Format& format)
     }
 }
 
-void InputDeviceNode::allocateRingBuffer(size_t framesPerBlock, size_t ringBlocks)
+void InputDeviceNode::allocateRingBuffer(size_t framesPerBlock)
 {
-    mRingBuffer.resize(mNumChannels * framesPerBlock * ringBlocks);
+    mRingBuffer.resize(mNumChannels * framesPerBlock * kRingBufferBlocks);
+    mPriming = true;
 }
 
 uint64_t InputDeviceNode::getContextFramePosition() const
@@ -38,10 +39,18 @@ void InputDeviceNode::writeCapturedBlock(const float* samples, size_t numChannel
 void InputDeviceNode::readCapturedBlock(Buffer* buffer)
 {
     const size_t count = buffer->getNumChannels() * buffer->getNumFrames();
-    if (mRingBuffer.getAvailableRead() >= count)
+    const size_t available = mRingBuffer.getAvailableRead();
+    if (mPriming) {
+        if (available < count * kPrimingBlocks)
+            return;
+        mPriming = false;
+    }
+    if (available >= count) {
         mRingBuffer.read(buffer->getData(), count);
-    else
+    } else {
         mLastUnderrun = getContextFramePosition();
+        mPriming = true;
+    }
 }
 
 } // namespace mirvo::audio

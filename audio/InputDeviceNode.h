@@ -25,13 +25,20 @@ class InputDeviceNode : public InputNode {
     uint64_t getLastUnderrun() const { return mLastUnderrun.load(); }
 
   protected:
-    // Main thread, while no device runs: a ring of ringBlocks blocks of this node's channels.
-    void allocateRingBuffer(size_t framesPerBlock, size_t ringBlocks = 2);
+    // Two independently clocked device threads deliver and fetch blocks with several
+    // milliseconds of jitter each; the ring keeps about kPrimingBlocks queued between them and
+    // room for as many again, so neither side trips over the other in the steady state.
+    static constexpr size_t kRingBufferBlocks = 4;
+    static constexpr size_t kPrimingBlocks = 2;
+
+    // Main thread, while no device runs: an empty ring of kRingBufferBlocks blocks.
+    void allocateRingBuffer(size_t framesPerBlock);
     // Input device thread: queues one captured block, given channel after channel in one piece
     // (numChannels * numFrames samples); drops it and records an overrun when it does not fit.
     void writeCapturedBlock(const float* samples, size_t numChannels, size_t numFrames);
-    // Audio thread: moves one queued block into the graph's block; when none is queued, records
-    // an underrun and leaves the block as it was.
+    // Audio thread: moves one queued block into the graph's block. Until kPrimingBlocks are
+    // queued (at the start and after a starved block) it leaves the block as it was; a block that
+    // finds the ring empty after that records an underrun.
     void readCapturedBlock(Buffer* buffer);
     // Any thread: the frame count of the context, 0 when it is gone.
     uint64_t getContextFramePosition() const;
@@ -40,6 +47,8 @@ class InputDeviceNode : public InputNode {
     std::atomic<uint64_t> mLastOverrun;
     std::atomic<uint64_t> mLastUnderrun;
     dsp::RingBuffer mRingBuffer;
+    // Audio thread (reset on the main thread while no device runs).
+    bool mPriming = true;
 };
 
 } // namespace mirvo::audio

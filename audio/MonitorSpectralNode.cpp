@@ -1,9 +1,35 @@
 #include "audio/MonitorSpectralNode.h"
 
+#include "audio/dsp/VectorTarget.h"
+
 #include <cassert>
 #include <cmath>
 
 namespace mirvo::audio {
+
+namespace {
+
+// mono[i] = (left[i] * scale + right[i] * scale) * window[i]
+MIRVO_VECTOR_LOOP void mixStereoWindowed(const float* left, const float* right, float scale,
+                                         const float* window, float* mono, size_t length)
+{
+    for (size_t i = 0; i < length; ++i) {
+        mono[i] = (left[i] * scale + right[i] * scale) * window[i];
+    }
+}
+
+// magnitudes[k] = |bin k| * inverseSize * (1 - smoothing) + smoothing * magnitudes[k]
+MIRVO_VECTOR_LOOP void smoothMagnitudes(const float* real, const float* imag, float inverseSize,
+                                        float smoothing, float* magnitudes, size_t numBins)
+{
+    const float fresh = 1.0f - smoothing;
+    for (size_t k = 0; k < numBins; ++k) {
+        const float magnitude = std::sqrt(real[k] * real[k] + imag[k] * imag[k]) * inverseSize;
+        magnitudes[k] = magnitude * fresh + smoothing * magnitudes[k];
+    }
+}
+
+} // namespace
 
 MonitorSpectralNode::MonitorSpectralNode() : MonitorSpectralNode(Format())
 {
@@ -44,11 +70,8 @@ void MonitorSpectralNode::prepareFftInput()
     }
     const float scale = 1.0f / static_cast<float>(channels);
     if (channels == 2) {
-        const float* left = mCopiedBuffer.getChannel(0);
-        const float* right = mCopiedBuffer.getChannel(1);
-        for (size_t i = 0; i < mWindowSize; ++i) {
-            mono[i] = (left[i] * scale + right[i] * scale) * window[i];
-        }
+        mixStereoWindowed(mCopiedBuffer.getChannel(0), mCopiedBuffer.getChannel(1), scale, window, mono,
+                          mWindowSize);
         return;
     }
     dsp::mul(mCopiedBuffer.getChannel(0), scale, mono, mWindowSize);
@@ -74,15 +97,8 @@ const std::vector<float>& MonitorSpectralNode::getMagSpectrum()
     // Bin 0 reports the DC term alone; the packed Nyquist term is dropped.
     imag[0] = 0.0f;
 
-    const float inverseSize = 1.0f / static_cast<float>(mFft->getSize());
-    const float smoothing = mSmoothingFactor;
-    const float fresh = 1.0f - smoothing;
-    float* magnitudes = mMagSpectrum.data();
-    const size_t numBins = mMagSpectrum.size();
-    for (size_t k = 0; k < numBins; ++k) {
-        const float magnitude = std::sqrt(real[k] * real[k] + imag[k] * imag[k]) * inverseSize;
-        magnitudes[k] = magnitude * fresh + smoothing * magnitudes[k];
-    }
+    smoothMagnitudes(real, imag, 1.0f / static_cast<float>(mFft->getSize()), mSmoothingFactor,
+                     mMagSpectrum.data(), mMagSpectrum.size());
     return mMagSpectrum;
 }
 

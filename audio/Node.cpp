@@ -38,6 +38,13 @@ void Node::setContext(const ContextRef& context)
     mRenderContext = context.get();
 }
 
+std::unique_lock<std::mutex> Node::lockGraph() const
+{
+    // A node that outlived its context has no render to keep out.
+    ContextRef context = getContext();
+    return context ? std::unique_lock<std::mutex>(context->getMutex()) : std::unique_lock<std::mutex>();
+}
+
 void Node::connect(const NodeRef& output)
 {
     NodeRef self = shared_from_this();
@@ -92,7 +99,7 @@ void Node::disconnectAllInputs()
     // lock is let go, so that no destructor runs under it.
     std::set<NodeRef> released;
     {
-        std::lock_guard<std::mutex> lock(getContext()->getMutex());
+        std::unique_lock<std::mutex> lock = lockGraph();
         released.swap(mInputs);
     }
     notifyConnectionsDidChange();
@@ -100,7 +107,7 @@ void Node::disconnectAllInputs()
 
 void Node::connectInput(const NodeRef& input)
 {
-    std::lock_guard<std::mutex> lock(getContext()->getMutex());
+    std::unique_lock<std::mutex> lock = lockGraph();
     mInputs.insert(input);
     configureConnections();
 }
@@ -109,14 +116,14 @@ void Node::disconnectInput(const NodeRef& input)
 {
     std::set<NodeRef>::node_type released;
     {
-        std::lock_guard<std::mutex> lock(getContext()->getMutex());
+        std::unique_lock<std::mutex> lock = lockGraph();
         released = mInputs.extract(input);
     }
 }
 
 void Node::disconnectOutput(const NodeRef& output)
 {
-    std::lock_guard<std::mutex> lock(getContext()->getMutex());
+    std::unique_lock<std::mutex> lock = lockGraph();
     auto found = std::find_if(mOutputs.begin(), mOutputs.end(),
                               [&](const std::weak_ptr<Node>& entry) { return entry.lock() == output; });
     if (found != mOutputs.end()) {

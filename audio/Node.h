@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -158,6 +159,8 @@ class Node : public std::enable_shared_from_this<Node> {
 
   protected:
     void notifyConnectionsDidChange();
+    // Main thread: the graph lock, held; not held when the context is gone.
+    std::unique_lock<std::mutex> lockGraph() const;
     // True when an edge from source to dest would close a cycle.
     bool checkCycle(const NodeRef& source, const NodeRef& dest) const;
 

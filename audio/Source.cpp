@@ -149,7 +149,7 @@ BufferRef SourceFile::loadBuffer()
         const size_t produced = mConverter->convert(&mConverterReadBuffer, &scratch).second;
         // The converter may deliver a few frames more than the computed length; they are dropped.
         const size_t toCopy = std::min(produced, mNumFrames - mReadPos);
-        for (size_t ch = 0; ch < channels; ++ch) {
+        for (size_t ch = 0; ch < channels && toCopy > 0; ++ch) {
             std::memcpy(result->getChannel(ch) + mReadPos, scratch.getChannel(ch), toCopy * sizeof(float));
         }
         mReadPos += toCopy;

@@ -47,6 +47,12 @@ class SourceFile : public Source {
     size_t mFileReadPos = 0;
 };
 
+// Formats outside these bounds are refused at open: a damaged or crafted header could otherwise
+// make the resampler or the player's rings allocate gigabytes.
+constexpr size_t kMinFileSampleRate = 1000;
+constexpr size_t kMaxFileSampleRate = 768000;
+constexpr size_t kMaxFileChannels = 64;
+
 // Opens dataSource with the Ogg Vorbis decoder when its file name ends in exactly ".ogg" and
 // with the platform decoder otherwise; sampleRate 0 keeps the file's own rate.
 // Throws AudioFileExc when the file cannot be opened or holds no audio.

@@ -6,7 +6,6 @@
 #       the real-time sanitizer, and lets tests link that runtime with mirvo_link_rtsan.
 set(MIRVO_SANITIZE "" CACHE STRING "Sanitizers for -fsanitize= (e.g. address,undefined or thread)")
 option(MIRVO_RTSAN "Bracket the audio thread's work for the real-time sanitizer (clang 19+)" OFF)
-option(MIRVO_FUZZ "Build the libFuzzer targets (clang) instead of their corpus replays" OFF)
 
 if(MIRVO_SANITIZE)
   add_compile_options(-fsanitize=${MIRVO_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
@@ -47,10 +46,13 @@ endfunction()
 # Its seeds and the inputs that once found a fault live in fuzz/corpus/<name>/ beside the
 # calling folder's CMakeLists.txt. With MIRVO_FUZZ the target is the fuzzer mirvo_fuzz_<name>
 # (scripts/sanitize --fuzz runs it); otherwise a unit test replays every stored input.
+# REPLAY_ONLY: only the replay, for a fuzzer whose target is made elsewhere.
 function(mirvo_add_fuzzer name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "REPLAY_ONLY" "" "SOURCES;LIBS" ${ARGN})
   set(corpus ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus/${name})
-  if(MIRVO_FUZZ)
+  if(MIRVO_FUZZ AND ARG_REPLAY_ONLY)
+    return()
+  elseif(MIRVO_FUZZ)
     add_executable(mirvo_fuzz_${name} ${ARG_SOURCES})
     target_link_libraries(mirvo_fuzz_${name} PRIVATE ${ARG_LIBS})
     target_include_directories(mirvo_fuzz_${name} PRIVATE ${PROJECT_SOURCE_DIR})

@@ -251,12 +251,13 @@ void SampleApp::reportPacing()
         intervals.push_back((mFrameTimes[i] - mFrameTimes[i - 1]) * 1000.0);
     std::sort(intervals.begin(), intervals.end());
     const double median = intervals[intervals.size() / 2];
-    const double p99 =
-        intervals[std::min(intervals.size() - 1, std::size_t(double(intervals.size()) * 0.99))];
-    std::printf("pacing: intervals=%zu requested=%.3fms median=%.3fms p99=%.3fms min=%.3fms max=%.3fms "
-                "cpu=%.2f%% of a core\n",
-                intervals.size(), 1000.0 / double(getFrameRate()), median, p99, intervals.front(),
-                intervals.back(), wall > 0.0 ? 100.0 * cpu / wall : 0.0);
+    auto percentile = [&intervals](double p) {
+        return intervals[std::min(intervals.size() - 1, std::size_t(double(intervals.size()) * p))];
+    };
+    std::printf("pacing: intervals=%zu requested=%.3fms median=%.3fms p90=%.3fms p99=%.3fms min=%.3fms "
+                "max=%.3fms cpu=%.2f%% of a core\n",
+                intervals.size(), 1000.0 / double(getFrameRate()), median, percentile(0.9), percentile(0.99),
+                intervals.front(), intervals.back(), wall > 0.0 ? 100.0 * cpu / wall : 0.0);
 }
 
 MIRVO_APP_BASIC(SampleApp, RendererGl)

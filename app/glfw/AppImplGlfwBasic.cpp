@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace mirvo::app {
 
@@ -131,6 +132,8 @@ void AppImplGlfwBasic::run()
             glfwWaitEventsTimeout(wait);
         else
             glfwPollEvents();
+        if (mDeferredException)
+            std::rethrow_exception(std::exchange(mDeferredException, nullptr));
         for (auto& window : mWindows)
             window->flushPendingKey();
         checkResignActive();
@@ -168,7 +171,7 @@ void AppImplGlfwBasic::startUp()
             continue;
         window->getRenderer()->makeCurrentContext();
         mActiveWindow = window;
-        ref->emitResize();
+        window->emitResize();
     }
 
     mActiveWindow = mWindows.empty() ? nullptr : mWindows.front().get();
@@ -220,7 +223,7 @@ WindowRef AppImplGlfwBasic::createWindow(const Window::Format& format)
     const WindowRef ref = window->getWindow();
     window->getRenderer()->makeCurrentContext();
     mActiveWindow = window;
-    ref->emitResize();
+    window->emitResize();
     window->setReadyToDraw(true);
     return ref;
 }
@@ -339,6 +342,12 @@ void AppImplGlfwBasic::focusChanged(WindowImplGlfw* window, bool focused)
             mApp.getSignalDidBecomeActive()();
         }
     }
+}
+
+void AppImplGlfwBasic::deferException(std::exception_ptr exception)
+{
+    if (!mDeferredException)
+        mDeferredException = std::move(exception);
 }
 
 void AppImplGlfwBasic::checkResignActive()

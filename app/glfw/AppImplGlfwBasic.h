@@ -5,6 +5,7 @@
 
 #include "app/AppImplBasic.h"
 
+#include <exception>
 #include <memory>
 #include <vector>
 
@@ -42,6 +43,9 @@ class AppImplGlfwBasic : public AppImplBasic {
     // The user asked to close a window (its close button).
     void closeRequested(WindowImplGlfw* window);
     void focusChanged(WindowImplGlfw* window, bool focused);
+    // An exception thrown by the application inside a GLFW callback; the loop throws the
+    // first one once GLFW has returned.
+    void deferException(std::exception_ptr exception);
 
     // The interval the frame timer runs at, in seconds.
     double getFrameInterval() const;
@@ -74,6 +78,7 @@ class AppImplGlfwBasic : public AppImplBasic {
     bool mTerminating = false;
     bool mCursorHidden = false;
     bool mActive = false;
+    std::exception_ptr mDeferredException;
 };
 
 } // namespace mirvo::app::glfw

@@ -167,18 +167,55 @@ WindowImplGlfw* WindowImplGlfw::from(GLFWwindow* window)
     return static_cast<WindowImplGlfw*>(glfwGetWindowUserPointer(window));
 }
 
+namespace {
+
+// Runs a callback body; an exception from the application waits in the application
+// object until the loop is out of GLFW's event processing, and is thrown from there.
+template <typename Body> void guarded(GLFWwindow* window, Body&& body)
+{
+    try {
+        body();
+    } catch (...) {
+        auto* self = static_cast<WindowImplGlfw*>(glfwGetWindowUserPointer(window));
+        if (!self)
+            throw;
+        self->deferException(std::current_exception());
+    }
+}
+
+} // namespace
+
+void WindowImplGlfw::deferException(std::exception_ptr exception)
+{
+    mAppImpl.deferException(std::move(exception));
+}
+
 void WindowImplGlfw::installCallbacks()
 {
-    glfwSetKeyCallback(mGlfwWindow, onKey);
-    glfwSetCharCallback(mGlfwWindow, onChar);
-    glfwSetMouseButtonCallback(mGlfwWindow, onMouseButton);
-    glfwSetCursorPosCallback(mGlfwWindow, onCursorPos);
-    glfwSetScrollCallback(mGlfwWindow, onScroll);
-    glfwSetDropCallback(mGlfwWindow, onDrop);
-    glfwSetWindowSizeCallback(mGlfwWindow, onWindowSize);
-    glfwSetWindowPosCallback(mGlfwWindow, onWindowPos);
-    glfwSetWindowCloseCallback(mGlfwWindow, onWindowClose);
-    glfwSetWindowFocusCallback(mGlfwWindow, onWindowFocus);
+    glfwSetKeyCallback(mGlfwWindow, [](GLFWwindow* w, int key, int scancode, int action, int mods) {
+        guarded(w, [&] { onKey(w, key, scancode, action, mods); });
+    });
+    glfwSetCharCallback(mGlfwWindow, [](GLFWwindow* w, unsigned int codepoint) {
+        guarded(w, [&] { onChar(w, codepoint); });
+    });
+    glfwSetMouseButtonCallback(mGlfwWindow, [](GLFWwindow* w, int button, int action, int mods) {
+        guarded(w, [&] { onMouseButton(w, button, action, mods); });
+    });
+    glfwSetCursorPosCallback(
+        mGlfwWindow, [](GLFWwindow* w, double x, double y) { guarded(w, [&] { onCursorPos(w, x, y); }); });
+    glfwSetScrollCallback(
+        mGlfwWindow, [](GLFWwindow* w, double dx, double dy) { guarded(w, [&] { onScroll(w, dx, dy); }); });
+    glfwSetDropCallback(mGlfwWindow, [](GLFWwindow* w, int count, const char** paths) {
+        guarded(w, [&] { onDrop(w, count, paths); });
+    });
+    glfwSetWindowSizeCallback(mGlfwWindow, [](GLFWwindow* w, int width, int height) {
+        guarded(w, [&] { onWindowSize(w, width, height); });
+    });
+    glfwSetWindowPosCallback(mGlfwWindow,
+                             [](GLFWwindow* w, int x, int y) { guarded(w, [&] { onWindowPos(w, x, y); }); });
+    glfwSetWindowCloseCallback(mGlfwWindow, [](GLFWwindow* w) { guarded(w, [&] { onWindowClose(w); }); });
+    glfwSetWindowFocusCallback(
+        mGlfwWindow, [](GLFWwindow* w, int focused) { guarded(w, [&] { onWindowFocus(w, focused); }); });
 }
 
 void WindowImplGlfw::setSize(Vec2i size)
@@ -294,6 +331,10 @@ void WindowImplGlfw::draw()
     const RendererRef renderer = mRenderer;
     renderer->startDraw();
     mAppImpl.setActiveWindow(this);
+    if (mResizePending) {
+        mResizePending = false;
+        emitResize();
+    }
     window->emitDraw();
     renderer->finishDraw();
 }
@@ -493,14 +534,29 @@ void WindowImplGlfw::handleResize(int width, int height)
     flushPendingKey();
     mRenderer->setFrameSize(width, height);
     mSize = {width, height};
-    if (!mReadyToDraw || !mWindow)
+    if (!mWindow)
         return;
+    if (!mReadyToDraw) {
+        // A window manager may answer a full-screen or size request only after start-up
+        // sent the initial resize; the first draw passes the new size on.
+        mResizePending = mSize != mResizedSize;
+        return;
+    }
+    mResizePending = false;
     mRenderer->makeCurrentContext();
     mRenderer->defaultResize();
     mAppImpl.setActiveWindow(this);
-    const WindowRef keepAlive = mWindow;
-    keepAlive->emitResize();
+    emitResize();
     draw();
+}
+
+void WindowImplGlfw::emitResize()
+{
+    if (!mWindow)
+        return;
+    const WindowRef keepAlive = mWindow;
+    mResizedSize = mSize;
+    keepAlive->emitResize();
 }
 
 void WindowImplGlfw::onWindowPos(GLFWwindow* window, int x, int y)

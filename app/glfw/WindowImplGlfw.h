@@ -8,6 +8,7 @@
 #include "app/WindowImpl.h"
 
 #include <cstdint>
+#include <exception>
 #include <optional>
 
 struct GLFWwindow;
@@ -57,6 +58,11 @@ class WindowImplGlfw : public WindowImpl {
     // that happens first sends it without one.
     void flushPendingKey();
     void setCursorHidden(bool hidden);
+    // The window's resize emission, remembering the size it announced.
+    void emitResize();
+
+    // Keeps an exception thrown inside a GLFW callback for the event loop to rethrow.
+    void deferException(std::exception_ptr exception);
 
     // The Window becomes invalid and the native window disappears; the native window is
     // destroyed with this object.
@@ -102,6 +108,9 @@ class WindowImplGlfw : public WindowImpl {
     Vec2i mWindowedPos;
     Vec2i mWindowedSize;
     bool mReadyToDraw = false;
+    bool mResizePending = false;
+    // The size the application last heard of.
+    Vec2i mResizedSize;
 
     std::optional<KeyEvent> mPendingKeyDown;
     // Button flags of the buttons held, so that cursor motion becomes a drag.

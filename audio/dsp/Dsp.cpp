@@ -1,5 +1,7 @@
 #include "audio/dsp/Dsp.h"
 
+#include "audio/dsp/VectorTarget.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -8,14 +10,14 @@ namespace mirvo::audio::dsp {
 // Element-wise loops: an output that aliases an input element for element carries no
 // dependency from one iteration to the next, which is what ivdep promises the vectoriser.
 
-void fill(float value, float* array, size_t length)
+MIRVO_VECTOR_LOOP void fill(float value, float* array, size_t length)
 {
     for (size_t i = 0; i < length; ++i) {
         array[i] = value;
     }
 }
 
-void add(const float* a, const float* b, float* result, size_t length)
+MIRVO_VECTOR_LOOP void add(const float* a, const float* b, float* result, size_t length)
 {
 #pragma GCC ivdep
     for (size_t i = 0; i < length; ++i) {
@@ -23,7 +25,7 @@ void add(const float* a, const float* b, float* result, size_t length)
     }
 }
 
-void mul(const float* array, float scalar, float* result, size_t length)
+MIRVO_VECTOR_LOOP void mul(const float* array, float scalar, float* result, size_t length)
 {
 #pragma GCC ivdep
     for (size_t i = 0; i < length; ++i) {
@@ -31,7 +33,7 @@ void mul(const float* array, float scalar, float* result, size_t length)
     }
 }
 
-void mul(const float* a, const float* b, float* result, size_t length)
+MIRVO_VECTOR_LOOP void mul(const float* a, const float* b, float* result, size_t length)
 {
 #pragma GCC ivdep
     for (size_t i = 0; i < length; ++i) {
@@ -39,12 +41,34 @@ void mul(const float* a, const float* b, float* result, size_t length)
     }
 }
 
-void addMul(const float* a, const float* b, float scalar, float* result, size_t length)
+MIRVO_VECTOR_LOOP void addMul(const float* a, const float* b, float scalar, float* result, size_t length)
 {
 #pragma GCC ivdep
     for (size_t i = 0; i < length; ++i) {
         result[i] = (a[i] + b[i]) * scalar;
     }
+}
+
+MIRVO_VECTOR_LOOP bool exceedsMagnitude(const float* array, float threshold, size_t length)
+{
+    // A clean block is the common case: one branch-free pass, with independent accumulators
+    // so that the compares do not wait on one another.
+    constexpr size_t kLanes = 32;
+    int32_t exceeded[kLanes] = {};
+    size_t i = 0;
+    for (; i + kLanes <= length; i += kLanes) {
+        for (size_t lane = 0; lane < kLanes; ++lane) {
+            exceeded[lane] |= std::fabs(array[i + lane]) > threshold ? -1 : 0;
+        }
+    }
+    int32_t any = 0;
+    for (size_t lane = 0; lane < kLanes; ++lane) {
+        any |= exceeded[lane];
+    }
+    for (; i < length; ++i) {
+        any |= std::fabs(array[i]) > threshold ? -1 : 0;
+    }
+    return any != 0;
 }
 
 void generateWindow(WindowType type, float* window, size_t length)

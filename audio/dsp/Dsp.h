@@ -22,6 +22,9 @@ void mul(const float* a, const float* b, float* result, size_t length);
 // result[i] = (a[i] + b[i]) * scalar
 void addMul(const float* a, const float* b, float scalar, float* result, size_t length);
 
+// True when some |array[i]| > threshold.
+bool exceedsMagnitude(const float* array, float threshold, size_t length);
+
 // Symmetric window of the given length; coefficients are computed in double precision.
 // Any type value other than BLACKMAN, HAMMING and HANN gives the rectangular window.
 void generateWindow(WindowType type, float* window, size_t length);

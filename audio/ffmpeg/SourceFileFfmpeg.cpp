@@ -212,7 +212,8 @@ bool SourceFileFfmpeg::Decoder::open(const DataSourceRef& dataSource, std::share
     }
     numChannels = audioStream->codecpar->ch_layout.nb_channels;
     nativeRate = audioStream->codecpar->sample_rate;
-    if (numChannels < 1 || nativeRate < 1) {
+    if (numChannels < 1 || size_t(numChannels) > kMaxFileChannels ||
+        size_t(nativeRate) < kMinFileSampleRate || size_t(nativeRate) > kMaxFileSampleRate) {
         return false;
     }
     mTimeBase = audioStream->time_base;
@@ -314,6 +315,12 @@ bool SourceFileFfmpeg::Decoder::prepareResampler()
                       av_channel_layout_compare(&mSwrInputLayout, &mFrame->ch_layout) == 0;
     if (same) {
         return true;
+    }
+    // A later link of a chained file gets the same scrutiny as the first; its frames are dropped.
+    if (size_t(mFrame->sample_rate) < kMinFileSampleRate ||
+        size_t(mFrame->sample_rate) > kMaxFileSampleRate ||
+        size_t(mFrame->ch_layout.nb_channels) > kMaxFileChannels) {
+        return false;
     }
     if (mSwr) {
         drainResampler();

@@ -60,8 +60,13 @@ void Context::registerClearStatics()
     statics().isRegisteredForCleanup = true;
     // Without an application object there is no shutdown signal to hook; the statics then
     // live until the process ends and are torn down, manager first, at exit.
-    if (app::App* application = app::App::get())
-        application->getSignalShutdown().connect([] { statics().clear(); });
+    if (app::App* application = app::App::get()) {
+        application->getSignalShutdown().connect([] {
+            // Statics made again after this shutdown belong to whichever application comes next.
+            statics().clear();
+            statics().isRegisteredForCleanup = false;
+        });
+    }
 }
 
 ContextRtAudio::~ContextRtAudio() = default;

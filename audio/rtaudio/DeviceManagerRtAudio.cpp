@@ -3,6 +3,7 @@
 #include "audio/Exception.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <dlfcn.h>
 #include <stdexcept>
 
@@ -73,6 +74,13 @@ const std::vector<DeviceRef>& DeviceManagerRtAudio::getDevices()
         return mDevices;
     // Set first: the key check while adding walks getDevices, which must not build again.
     mListBuilt = true;
+
+    if (const char* chosen = std::getenv("MIRVO_AUDIO_API"); chosen && *chosen) {
+        const RtAudio::Api api = RtAudio::getCompiledApiByName(chosen);
+        if (api != RtAudio::UNSPECIFIED && countDevices(api) > 0)
+            addDevicesOf(api, true);
+        return DeviceManagerNull::getDevices();
+    }
 
     // A sound server, when one answers, owns the hardware; going around it through ALSA would
     // find the cards busy.

@@ -1,6 +1,7 @@
 // The Linux device manager: the devices of the system's audio server or driver, found through
 // RtAudio once on first use (PulseAudio or PipeWire when a server answers, otherwise ALSA, plus
-// JACK while its server runs), followed by the built-in "Null" device. Main thread only.
+// JACK while its server runs), followed by the built-in "Null" device. MIRVO_AUDIO_API ("pulse",
+// "alsa" or "jack") restricts the list to that system's devices. Main thread only.
 #pragma once
 
 #include "audio/null/DeviceManagerNull.h"

@@ -46,7 +46,7 @@ void InputDeviceNodeRtAudio::initialize()
     const size_t framesPerBlock = getFramesPerBlock();
     if (mDevice->getSampleRate() != sampleRate || mDevice->getFramesPerBlock() != framesPerBlock)
         mDevice->updateFormat(Device::Format().sampleRate(sampleRate).framesPerBlock(framesPerBlock));
-    allocateRingBuffer(framesPerBlock, kRingBufferBlocks);
+    allocateRingBuffer(framesPerBlock);
 
     try {
         auto* manager = dynamic_cast<DeviceManagerRtAudio*>(Context::deviceManager());
@@ -93,8 +93,10 @@ void InputDeviceNodeRtAudio::enableProcessing()
     if (mSynchronousOutput || !mRtAudio)
         return;
     try {
-        if (mRtAudio->isStreamOpen() && !mRtAudio->isStreamRunning())
+        if (mRtAudio->isStreamOpen() && !mRtAudio->isStreamRunning()) {
+            mGate.open();
             mRtAudio->startStream();
+        }
     } catch (const RtAudioError&) {
     }
 }
@@ -103,6 +105,7 @@ void InputDeviceNodeRtAudio::disableProcessing()
 {
     if (mSynchronousOutput || !mRtAudio)
         return;
+    mGate.close();
     try {
         if (mRtAudio->isStreamRunning())
             mRtAudio->abortStream();
@@ -114,10 +117,12 @@ int InputDeviceNodeRtAudio::captureCallback(void* outputBuffer, void* inputBuffe
                                             double streamTime, RtAudioStreamStatus status, void* userData)
 {
     auto* node = static_cast<InputDeviceNodeRtAudio*>(userData);
-    if (node->mContext.expired() || !inputBuffer)
+    if (!node->mGate.enter())
         return 0;
     // Non-interleaved capture is already channel after channel in one piece, as the ring holds it.
-    node->writeCapturedBlock(static_cast<const float*>(inputBuffer), node->mNumChannels, numFrames);
+    if (!node->mContext.expired() && inputBuffer)
+        node->writeCapturedBlock(static_cast<const float*>(inputBuffer), node->mNumChannels, numFrames);
+    node->mGate.leave();
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "audio/InputDeviceNode.h"
+#include "audio/rtaudio/CallbackGate.h"
 
 #include <rtaudio/RtAudio.h>
 
@@ -36,7 +37,7 @@ class InputDeviceNodeRtAudio : public InputDeviceNode {
     // Set in synchronous mode: the output whose stream captures for this node.
     OutputDeviceNodeRtAudio* mSynchronousOutput = nullptr;
     std::unique_ptr<RtAudio> mRtAudio;
-    static constexpr size_t kRingBufferBlocks = 2;
+    CallbackGate mGate;
 };
 
 } // namespace mirvo::audio

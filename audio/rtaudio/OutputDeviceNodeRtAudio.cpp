@@ -13,7 +13,8 @@ namespace {
 
 // RtAudio's error callback carries no user pointer, but it is called on the stream's own thread
 // right after a render callback, so the node that rendered last on this thread is the one whose
-// device failed. Errors raised on other threads (opening, stopping) are reported by exceptions.
+// device failed. Failures on the main thread (opening, starting) show as an exception or as a
+// stream that is not open or not running afterwards, and are handled there.
 thread_local OutputDeviceNodeRtAudio* tRenderingNode = nullptr;
 
 // Blocks in a row whose delivery failed before the device counts as lost; a single failed
@@ -96,6 +97,7 @@ void OutputDeviceNodeRtAudio::enableProcessing()
 {
     if (!mOnFallback && mRtAudio) {
         try {
+            mGate.open();
             mRtAudio->startStream();
             if (!mRtAudio->isStreamRunning())
                 throw std::runtime_error("the stream did not start");
@@ -111,6 +113,7 @@ void OutputDeviceNodeRtAudio::enableProcessing()
 
 void OutputDeviceNodeRtAudio::disableProcessing()
 {
+    mGate.close();
     if (mRtAudio) {
         try {
             // Aborting drops what the server still buffers instead of waiting for it to play
@@ -142,8 +145,15 @@ int OutputDeviceNodeRtAudio::renderCallback(void* outputBuffer, void* inputBuffe
                                             double streamTime, RtAudioStreamStatus status, void* userData)
 {
     auto* node = static_cast<OutputDeviceNodeRtAudio*>(userData);
+    if (!node->mGate.enter()) {
+        std::memset(outputBuffer, 0, sizeof(float) * numFrames * node->mNumChannels);
+        return 0;
+    }
     tRenderingNode = node;
-    return node->render(static_cast<float*>(outputBuffer), static_cast<const float*>(inputBuffer), numFrames);
+    const int result =
+        node->render(static_cast<float*>(outputBuffer), static_cast<const float*>(inputBuffer), numFrames);
+    node->mGate.leave();
+    return result;
 }
 
 void OutputDeviceNodeRtAudio::errorCallback(RtAudioError::Type type, const std::string& message)

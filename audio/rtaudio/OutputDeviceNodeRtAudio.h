@@ -6,6 +6,7 @@
 
 #include "audio/OutputDeviceNode.h"
 #include "audio/null/NullDeviceStream.h"
+#include "audio/rtaudio/CallbackGate.h"
 
 #include <rtaudio/RtAudio.h>
 
@@ -53,6 +54,7 @@ class OutputDeviceNodeRtAudio : public OutputDeviceNode, private NullDeviceStrea
     void reportLoss(const std::string& reason);
 
     std::unique_ptr<RtAudio> mRtAudio;
+    CallbackGate mGate;
     NullDeviceStream mFallbackStream;
     std::vector<float*> mChannelPointers;
     std::vector<float> mPendingStorage;

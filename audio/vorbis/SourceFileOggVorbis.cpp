@@ -113,7 +113,8 @@ SourceFileOggVorbis::SourceFileOggVorbis(const DataSourceRef& dataSource, size_t
     mState->open = true;
 
     const vorbis_info* info = ov_info(&mState->vorbisFile, -1);
-    if (!info || info->channels < 1 || info->rate < 1) {
+    if (!info || info->channels < 1 || size_t(info->channels) > kMaxFileChannels ||
+        info->rate < long(kMinFileSampleRate) || info->rate > long(kMaxFileSampleRate)) {
         throw AudioFileExc(kOpenError);
     }
     // After scanning a chained file libvorbisfile may be left positioned in its last link;

@@ -131,15 +131,13 @@ int addVar(const char* function, TwBar* bar, const char* name, TwType type, void
     return ok ? 1 : 0;
 }
 
+// A special key for a text field: pressed for one frame.
 void queueTextKey(Window& window, int key)
 {
     InputEvent press{InputEvent::KEY};
     press.key = key;
     press.down = true;
     window.queue(press);
-    InputEvent release = press;
-    release.down = false;
-    window.queue(release);
 }
 
 } // namespace
@@ -466,7 +464,9 @@ int TwKeyPressed(int key, int modifiers)
     // A text field being edited takes every key, so typing never fires a shortcut.
     if (window.drawer && window.drawer->wantsTextInput()) {
         const bool printable = (key >= 32 && key < 127) || (key >= 160 && key < 256);
-        if (printable) {
+        if ((modifiers & (TW_KMOD_CTRL | TW_KMOD_ALT | TW_KMOD_META)) != 0) {
+            // Not text, and not for the application either while a field is being edited.
+        } else if (printable) {
             InputEvent event{InputEvent::CHARACTER};
             event.character = unsigned(key);
             window.queue(event);

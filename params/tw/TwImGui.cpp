@@ -12,6 +12,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <vector>
 
 namespace mirvo::params::tw {
 
@@ -98,6 +99,7 @@ class ImGuiDrawer : public Drawer {
     ImGuiContext* mContext = nullptr;
     float mScale = 1.f;
     bool mWantsTextInput = false;
+    std::vector<int> mKeysDown;
     std::chrono::steady_clock::time_point mLastFrame;
 };
 
@@ -137,8 +139,12 @@ ImGuiDrawer::ImGuiDrawer(float fontScaling) : mScale(std::max(1.f, fontScaling))
     style.WindowPadding = ImVec2(6, 4);
     style.FramePadding = ImVec2(4, 1);
     style.ItemSpacing = ImVec2(4, 2);
-    style.WindowRounding = 2.f;
-    style.FrameRounding = 1.f;
+    // Square corners and unsmoothed fills: everything here is axis-aligned, and it halves the
+    // vertices the software renderers of test machines have to push through.
+    style.WindowRounding = 0.f;
+    style.FrameRounding = 0.f;
+    style.GrabRounding = 0.f;
+    style.AntiAliasedFill = false;
     style.WindowBorderSize = 1.f;
     style.ScrollbarSize = 10.f;
     style.WindowMinSize = ImVec2(60, 40);
@@ -157,15 +163,19 @@ ImGuiDrawer::~ImGuiDrawer()
     ImGui::DestroyContext(mContext);
 }
 
-// Hands the queued input to ImGui as it would have arrived between frames: a button or
-// key that changes twice, or a move after a click, waits for the next frame, so a quick
-// click is never lost and a drag starts where the press was.
+// Hands the queued input to ImGui as it would have arrived between frames: a button that
+// changes twice, a key pressed twice, or a move after a click, waits for the next frame, so
+// a quick click is never lost and a drag starts where the press was.
 void ImGuiDrawer::applyInput(Window& window)
 {
     ImGuiIO& io = ImGui::GetIO();
+    // Keys are taps: pressed in one frame, released at the start of the next.
+    for (const int key : mKeysDown) {
+        io.KeysDown[key] = false;
+    }
+    mKeysDown.clear();
     std::array<bool, 3> buttonChanged{};
     bool anyButtonChanged = false;
-    std::vector<int> keysChanged;
     std::size_t used = 0;
     for (; used < window.input.size(); ++used) {
         const InputEvent& event = window.input[used];
@@ -197,12 +207,12 @@ void ImGuiDrawer::applyInput(Window& window)
             if (event.key < 0 || event.key >= int(IM_ARRAYSIZE(io.KeysDown))) {
                 break;
             }
-            if (std::find(keysChanged.begin(), keysChanged.end(), event.key) != keysChanged.end()) {
-                stop = true;
+            if (std::find(mKeysDown.begin(), mKeysDown.end(), event.key) != mKeysDown.end()) {
+                stop = true; // the same key again: its next press needs the next frame
                 break;
             }
-            io.KeysDown[event.key] = event.down;
-            keysChanged.push_back(event.key);
+            io.KeysDown[event.key] = true;
+            mKeysDown.push_back(event.key);
             break;
         }
         if (stop) {
@@ -324,12 +334,13 @@ void ImGuiDrawer::drawVar(Var& var, float labelWidth, float valueWidth)
 {
     const float rowStart = ImGui::GetCursorPosX();
     const ImVec2 labelPos = ImGui::GetCursorScreenPos();
-    ImGui::AlignTextToFramePadding();
-    // Long labels are cut at the value column rather than running under the value.
-    ImGui::PushClipRect(labelPos, ImVec2(labelPos.x + labelWidth, labelPos.y + ImGui::GetFrameHeight()),
-                        true);
-    ImGui::TextUnformatted(var.label.c_str());
-    ImGui::PopClipRect();
+    const float rowHeight = ImGui::GetFrameHeight();
+    // Long labels are cut at the value column. Cutting on the CPU keeps the whole bar in one
+    // draw call, where a clip rectangle per label would start a new one each time.
+    const ImRect labelBox(labelPos, ImVec2(labelPos.x + labelWidth, labelPos.y + rowHeight));
+    ImGui::RenderTextClipped(ImVec2(labelPos.x, labelPos.y + ImGui::GetStyle().FramePadding.y), labelBox.Max,
+                             var.label.c_str(), nullptr, nullptr, ImVec2(0.f, 0.f), &labelBox);
+    ImGui::Dummy(ImVec2(labelWidth, rowHeight));
     ImGui::SameLine(rowStart + labelWidth + ImGui::GetStyle().ItemSpacing.x);
     ImGui::SetNextItemWidth(valueWidth);
 

@@ -62,7 +62,7 @@ struct InputEvent {
     bool down = false;
     float wheel = 0;
     unsigned character = 0;
-    int key = 0; // a special key for an active text field; `down` says press or release
+    int key = 0; // a special key for an active text field, pressed for one frame
 };
 
 struct Window;

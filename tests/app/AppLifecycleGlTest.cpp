@@ -7,6 +7,8 @@
 
 #include <epoxy/gl.h>
 
+#include <GLFW/glfw3.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -331,4 +333,78 @@ TEST(AppWindows, ResizingAWindowRunsTheDefaultResizeThenTheApplicationsResize)
     EXPECT_EQ(sizeInResize, Vec2i(400, 300));
     EXPECT_EQ(viewport[2], 400);
     EXPECT_EQ(viewport[3], 300);
+}
+
+TEST(AppWindows, FormatStyleFlagsReachTheNativeWindow)
+{
+    ScriptedApp app;
+    int decorated = -1;
+    int floating = -1;
+    int resizable = -1;
+    bool borderlessAfterToggle = true;
+    app.onPrepareSettings = [](AppBasic::Settings* settings) {
+        settings->setBorderless();
+        settings->setAlwaysOnTop();
+        settings->setResizable(false);
+    };
+    app.onSetup = [&] {
+        auto* native = static_cast<GLFWwindow*>(app.getWindow()->getNative());
+        decorated = glfwGetWindowAttrib(native, GLFW_DECORATED);
+        floating = glfwGetWindowAttrib(native, GLFW_FLOATING);
+        resizable = glfwGetWindowAttrib(native, GLFW_RESIZABLE);
+        app.getWindow()->setBorderless(false);
+        borderlessAfterToggle = glfwGetWindowAttrib(native, GLFW_DECORATED) == GLFW_FALSE;
+    };
+    app.run();
+    EXPECT_EQ(decorated, GLFW_FALSE);
+    EXPECT_EQ(floating, GLFW_TRUE);
+    EXPECT_EQ(resizable, GLFW_FALSE);
+    EXPECT_FALSE(borderlessAfterToggle);
+}
+
+TEST(AppWindows, ASizeChangeArrivingBeforeTheFirstFrameStillReachesTheApplication)
+{
+    // What a window manager does when it answers a full-screen request late.
+    ScriptedApp app;
+    app.quitAfterFrames = 600;
+    Vec2i lastResize;
+    GLint viewport[4] = {};
+    app.onSetup = [&] {
+        app.getWindow()->getSignalResize().connect([&] {
+            lastResize = app.getWindowSize();
+            glGetIntegerv(GL_VIEWPORT, viewport);
+        });
+        app.getWindow()->setSize(Vec2i(500, 400));
+    };
+    app.onUpdate = [&] {
+        if (lastResize == Vec2i(500, 400))
+            app.quit();
+    };
+    app.run();
+    EXPECT_EQ(lastResize, Vec2i(500, 400));
+    EXPECT_EQ(viewport[2], 500);
+    EXPECT_EQ(viewport[3], 400);
+}
+
+TEST(AppWindows, MovingAWindowUpdatesItsPositionAndEmitsMove)
+{
+    ScriptedApp app;
+    app.quitAfterFrames = 600;
+    int moves = 0;
+    Vec2i posInMove;
+    app.onSetup = [&] {
+        app.getWindow()->getSignalMove().connect([&] {
+            ++moves;
+            posInMove = app.getWindow()->getPos();
+        });
+    };
+    app.onUpdate = [&] {
+        if (app.getElapsedFrames() == 2)
+            app.setWindowPos(Vec2i(100, 120));
+        if (posInMove == Vec2i(100, 120))
+            app.quit();
+    };
+    app.run();
+    EXPECT_GE(moves, 1);
+    EXPECT_EQ(posInMove, Vec2i(100, 120));
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 using namespace mirvo;
 using namespace mirvo::app;
@@ -160,4 +161,25 @@ TEST(Input, ControlQAsksTheShouldQuitQueryInsteadOfReachingTheApplication)
     EXPECT_LT(app.getElapsedFrames(), kInputPatienceFrames);
     EXPECT_GE(asked, 1);
     EXPECT_FALSE(hasKey(app.keysDown, KeyEvent::KEY_q));
+}
+
+namespace {
+
+class ThrowingKeyApp : public ScriptedApp {
+  public:
+    void keyDown(KeyEvent event) override { throw std::runtime_error("from keyDown"); }
+};
+
+} // namespace
+
+TEST(Input, AnExceptionFromAnEventHandlerLeavesLaunchLikeOneFromUpdate)
+{
+    ThrowingKeyApp app;
+    app.quitAfterFrames = kInputPatienceFrames;
+    app.onUpdate = [&] {
+        if (app.getElapsedFrames() == 3)
+            runXdotool("key x");
+    };
+    EXPECT_THROW(app.run(), std::runtime_error);
+    EXPECT_LT(app.getElapsedFrames(), kInputPatienceFrames);
 }

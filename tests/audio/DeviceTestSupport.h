@@ -1,13 +1,16 @@
 // Graph pieces for the device tests: a context whose device outputs render on demand into
 // buffers of their own (the test plays the device thread), an input whose capture ring the test
-// feeds directly, and a sine source.
+// feeds directly, a sine source and a recorder.
 #pragma once
 
 #include "audio/Context.h"
 #include "audio/InputDeviceNode.h"
 #include "audio/Node.h"
+#include "audio/NodeAutoPullable.h"
 #include "audio/OutputDeviceNode.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -103,6 +106,33 @@ class SineSourceNode : public Node {
     float mFrequency;
     float mAmplitude;
     double mPhase = 0.0;
+};
+
+// Keeps the first channel of every block it is pulled for; the context pulls it when it feeds
+// nothing.
+class RecorderNode : public NodeAutoPullable {
+  public:
+    explicit RecorderNode(size_t capacity) : NodeAutoPullable(Format().autoEnable(true)), mSamples(capacity)
+    {
+    }
+
+    void process(Buffer* buffer) override
+    {
+        const size_t start = mRecorded.load();
+        const size_t frames = std::min(buffer->getNumFrames(), mSamples.size() - start);
+        std::copy_n(buffer->getChannel(0), frames, mSamples.begin() + std::ptrdiff_t(start));
+        mRecorded = start + frames;
+    }
+    // Once rendering has stopped.
+    std::vector<float> recorded() const
+    {
+        return std::vector<float>(mSamples.begin(), mSamples.begin() + std::ptrdiff_t(mRecorded.load()));
+    }
+    size_t getNumRecorded() const { return mRecorded.load(); }
+
+  private:
+    std::vector<float> mSamples;
+    std::atomic<size_t> mRecorded{0};
 };
 
 } // namespace mirvo::audio::test

@@ -29,6 +29,21 @@ TEST(VectorOps, ComputeElementWiseAndAllowTheResultToAliasAnInput)
     EXPECT_EQ(result, (std::vector<float>{7, 7, 7, 320, 500}));
 }
 
+TEST(ExceedsMagnitude, FindsOneSampleBeyondTheThresholdWhereverItLies)
+{
+    constexpr float kThreshold = 2.0f;
+    for (size_t length : {5, 32, 100, 1024}) {
+        std::vector<float> samples(length, 2.0f);
+        EXPECT_FALSE(exceedsMagnitude(samples.data(), kThreshold, length)) << "length " << length;
+        for (size_t position : {size_t(0), length / 2, length - 1}) {
+            std::vector<float> withPeak = samples;
+            withPeak[position] = position % 2 == 0 ? -2.5f : 2.5f;
+            EXPECT_TRUE(exceedsMagnitude(withPeak.data(), kThreshold, length))
+                << "length " << length << " position " << position;
+        }
+    }
+}
+
 TEST(GenerateWindow, HannOfFourIsZeroThreeQuartersThreeQuartersZero)
 {
     std::vector<float> window(4, -1.0f);

@@ -1,6 +1,7 @@
 #include "audio/Context.h"
 #include "audio/rtaudio/OutputDeviceNodeRtAudio.h"
 #include "tests/audio/DeviceTestSupport.h"
+#include "tests/audio/ShutdownOnlyApp.h"
 #include "tests/audio/SoundServerSupport.h"
 
 #include <gtest/gtest.h>
@@ -75,6 +76,9 @@ TEST(LostOutputDevice, FallsBackToTheNullDeviceKeepingTheGraphRunningAndSaysSoOn
     PrivateSoundServer server;
     ASSERT_TRUE(server.answers());
     setenv("PULSE_SERVER", server.getAddress().c_str(), 1);
+    // The engine found this server's devices; the application's shutdown releases them again so
+    // that later tests in this process see the ordinary server.
+    test::ShutdownOnlyApp application;
 
     Context* context = Context::master();
     auto output = std::dynamic_pointer_cast<OutputDeviceNodeRtAudio>(context->getOutput());
@@ -102,6 +106,7 @@ TEST(LostOutputDevice, FallsBackToTheNullDeviceKeepingTheGraphRunningAndSaysSoOn
 
     context->disconnectAllNodes();
     unsetenv("PULSE_SERVER");
+    application.getSignalShutdown()();
 }
 
 } // namespace

@@ -170,6 +170,22 @@ TEST_F(NodeGraph, InitialisingAnAutoEnabledNodeEnablesItAndAChannelChangeUniniti
     EXPECT_EQ(log, (std::vector<std::string>{"node initialize", "node enable"}));
 }
 
+TEST(ContextLifetime, NodesThatOutliveTheirContextCanStillBeTakenApart)
+{
+    ContextManualRef context = ContextManual::create(48000, 64, 2);
+    auto source = context->makeNode(new ConstantSourceNode({1.0f}));
+    auto gain = context->makeNode(new GainNode(1.0f));
+    source->connect(gain);
+    gain->connect(context->getOutput());
+    context.reset();
+
+    EXPECT_FALSE(gain->getContext());
+    EXPECT_FALSE(gain->isInitialized());
+    gain->disconnectAll();
+    EXPECT_TRUE(gain->getInputs().empty());
+    EXPECT_TRUE(source->getOutputs().empty());
+}
+
 class LoggingOutputNode : public OutputNodeManual {
   public:
     LoggingOutputNode(std::vector<std::string>* log) : OutputNodeManual(Format(), 48000, 64), mLog(log) {}

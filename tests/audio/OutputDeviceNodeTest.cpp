@@ -174,26 +174,37 @@ TEST_F(DeviceInput, CarriesCapturedBlocksThroughTheRingAndRecordsOverrunsAndUnde
     input->enable();
     mContext->enable();
 
-    std::vector<float> block(2 * kFrames);
-    for (size_t i = 0; i < block.size(); ++i)
-        block[i] = float(i) / float(block.size());
-    input->capture(block, kFrames);
+    std::vector<float> first(2 * kFrames);
+    std::vector<float> second(2 * kFrames);
+    for (size_t i = 0; i < first.size(); ++i) {
+        first[i] = float(i) / float(first.size());
+        second[i] = -first[i];
+    }
+
+    // The ring fills to two blocks before the graph reads from it, so that the jitter of two
+    // device threads does not starve it.
+    input->capture(first, kFrames);
     output->renderBlock();
-    EXPECT_FLOAT_EQ(output->getDeviceChannel(0)[3], block[3]);
-    EXPECT_FLOAT_EQ(output->getDeviceChannel(1)[3], block[kFrames + 3]);
+    EXPECT_TRUE(output->deviceBlockIsSilent());
+    input->capture(second, kFrames);
+    output->renderBlock();
+    EXPECT_FLOAT_EQ(output->getDeviceChannel(0)[3], first[3]);
+    EXPECT_FLOAT_EQ(output->getDeviceChannel(1)[3], first[kFrames + 3]);
+    output->renderBlock();
+    EXPECT_FLOAT_EQ(output->getDeviceChannel(1)[3], second[kFrames + 3]);
     EXPECT_EQ(input->getLastUnderrun(), 0u);
 
     // Starved: the block is left as the output zeroed it, and the position is recorded.
     output->renderBlock();
     EXPECT_TRUE(output->deviceBlockIsSilent());
-    EXPECT_EQ(input->getLastUnderrun(), kFrames);
+    EXPECT_EQ(input->getLastUnderrun(), 3 * kFrames);
 
-    // A reader that stalls: the ring holds two blocks, the third is dropped.
-    input->capture(block, kFrames);
-    input->capture(block, kFrames);
+    // A reader that stalls: the ring holds four blocks, the fifth is dropped.
+    for (int block = 0; block < 4; ++block)
+        input->capture(first, kFrames);
     EXPECT_EQ(input->getLastOverrun(), 0u);
-    input->capture(block, kFrames);
-    EXPECT_EQ(input->getLastOverrun(), 2 * kFrames);
+    input->capture(first, kFrames);
+    EXPECT_EQ(input->getLastOverrun(), 4 * kFrames);
 }
 
 } // namespace

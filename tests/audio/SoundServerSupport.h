@@ -103,20 +103,4 @@ inline std::vector<float> asFloats(const std::string& raw)
     return samples;
 }
 
-// The stretch between the first and last sample louder than `threshold`, less `margin` samples
-// at each end (where playback starts and stops).
-inline std::vector<float> trimToSignal(const std::vector<float>& samples, float threshold, size_t margin)
-{
-    size_t first = 0;
-    while (first < samples.size() && std::fabs(samples[first]) < threshold)
-        ++first;
-    size_t last = samples.size();
-    while (last > first && std::fabs(samples[last - 1]) < threshold)
-        --last;
-    if (last - first <= 2 * margin)
-        return {};
-    return std::vector<float>(samples.begin() + std::ptrdiff_t(first + margin),
-                              samples.begin() + std::ptrdiff_t(last - margin));
-}
-
 } // namespace mirvo::audio::test

@@ -7,6 +7,8 @@
 #include "audio/FilePlayerNode.h"
 #include "audio/ffmpeg/SourceFileFfmpeg.h"
 
+#include <cstring>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -91,6 +93,23 @@ TEST(SourceFileBadInput, NetworkLinksAreNotOpened)
                "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\nhttp://127.0.0.1:9/a.mp3\n"
                "#EXT-X-ENDLIST\n");
     EXPECT_EQ(loadError(dir.file("list.m3u8")), kPlatformError + dir.file("list.m3u8"));
+}
+
+TEST(SourceFileBadInput, AHeaderClaimingAnAbsurdRateIsRefused)
+{
+    // Resampling from 654 MHz would make the resampler allocate gigabytes.
+    TempDir dir;
+    const std::string path = makeTone(dir, "tone.wav", 8000, 2, 800);
+    std::string bytes;
+    {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    ASSERT_EQ(bytes.compare(12, 4, "fmt "), 0) << "a plain WAV header";
+    const uint32_t rate = 654333474;
+    std::memcpy(bytes.data() + 24, &rate, 4);
+    writeBytes(dir.file("absurd.wav"), bytes);
+    EXPECT_EQ(loadError(dir.file("absurd.wav")), kPlatformError + dir.file("absurd.wav"));
 }
 
 TEST(SourceFileBadInput, TruncatedFilesOpenAndReadToWhatTheyHold)

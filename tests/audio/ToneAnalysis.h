@@ -57,9 +57,50 @@ inline ToneReport analyseTone(const std::vector<float>& samples, double sampleRa
     return report;
 }
 
+// Frequency and level as the medians over windows of `window` samples, so that a few late or
+// dropped blocks move the answer little.
+inline ToneReport analyseToneByWindows(const std::vector<float>& samples, double sampleRate,
+                                       double expectedFrequency, double expectedAmplitude, size_t window)
+{
+    std::vector<double> frequencies;
+    std::vector<double> levels;
+    for (size_t start = 0; start + window <= samples.size(); start += window) {
+        const std::vector<float> part(samples.begin() + std::ptrdiff_t(start),
+                                      samples.begin() + std::ptrdiff_t(start + window));
+        const ToneReport report = analyseTone(part, sampleRate, expectedFrequency, expectedAmplitude);
+        frequencies.push_back(report.frequency);
+        levels.push_back(report.rms);
+    }
+    ToneReport median;
+    if (frequencies.empty())
+        return median;
+    std::nth_element(frequencies.begin(), frequencies.begin() + std::ptrdiff_t(frequencies.size() / 2),
+                     frequencies.end());
+    std::nth_element(levels.begin(), levels.begin() + std::ptrdiff_t(levels.size() / 2), levels.end());
+    median.frequency = frequencies[frequencies.size() / 2];
+    median.rms = levels[levels.size() / 2];
+    return median;
+}
+
 inline double levelDifferenceDb(double rms, double amplitude)
 {
     return 20.0 * std::log10(rms / (amplitude / std::numbers::sqrt2));
+}
+
+// The stretch between the first and last sample louder than `threshold`, less `margin` samples
+// at each end (where playback starts and stops).
+inline std::vector<float> trimToSignal(const std::vector<float>& samples, float threshold, size_t margin)
+{
+    size_t first = 0;
+    while (first < samples.size() && std::fabs(samples[first]) < threshold)
+        ++first;
+    size_t last = samples.size();
+    while (last > first && std::fabs(samples[last - 1]) < threshold)
+        --last;
+    if (last - first <= 2 * margin)
+        return {};
+    return std::vector<float>(samples.begin() + std::ptrdiff_t(first + margin),
+                              samples.begin() + std::ptrdiff_t(last - margin));
 }
 
 } // namespace mirvo::audio::test

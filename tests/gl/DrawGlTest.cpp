@@ -1,3 +1,4 @@
+#include "app/Camera.h"
 #include "gl/Draw.h"
 
 #include "GlTestContext.h"
@@ -76,6 +77,25 @@ TEST_F(DrawGl, ALineLandsOnThePixelsItNames)
     EXPECT_TRUE(isColor(pixel(50, 21), 0, 0, 0)) << pixel(50, 21);
     EXPECT_TRUE(isColor(pixel(95, 20), 0, 0, 0)) << pixel(95, 20);
     EXPECT_EQ(glIsEnabled(GL_VERTEX_ARRAY), GL_FALSE);
+}
+
+TEST_F(DrawGl, ALineLandsOnTheSamePixelsUnderTheWindowCameraMatrices)
+{
+    // The matrices every window starts a frame with: a 60-degree camera looking at the
+    // plane z = 0 from where one unit is one pixel, flipped so that y grows downward.
+    const CameraPersp camera(sContext->width(), sContext->height(), 60.f);
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(camera.getProjectionMatrix().data());
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(camera.getModelViewMatrix().data());
+    glScalef(1.f, -1.f, 1.f);
+    glTranslatef(0.f, -float(sContext->height()), 0.f);
+
+    drawLine(Vec2f(10.5f, 20.5f), Vec2f(90.5f, 20.5f));
+    EXPECT_TRUE(isColor(pixel(11, 20), 255, 255, 255)) << pixel(11, 20);
+    EXPECT_TRUE(isColor(pixel(50, 20), 255, 255, 255)) << pixel(50, 20);
+    EXPECT_TRUE(isColor(pixel(50, 19), 0, 0, 0)) << pixel(50, 19);
+    EXPECT_TRUE(isColor(pixel(50, 21), 0, 0, 0)) << pixel(50, 21);
 }
 
 TEST_F(DrawGl, APathIsOneOpenStripThroughItsPointsAndNothingWithoutSegments)

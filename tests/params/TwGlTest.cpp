@@ -5,6 +5,7 @@
 #include "tests/gl/GlTestContext.h"
 
 #include <memory>
+#include <string>
 
 namespace mirvo::params {
 namespace {
@@ -175,6 +176,43 @@ TEST_F(TwGl, AQuickClickBetweenTwoFramesTogglesACheckbox)
     frame();
     frame();
     EXPECT_TRUE(mDisplaySpectrum);
+}
+
+TEST_F(TwGl, ADoubleClickedValueTakesTypedTextAndKeysDoNotFireShortcutsMeanwhile)
+{
+    float radius = 10.f;
+    TwAddVarRW(mBar, "Radius", TW_TYPE_FLOAT, &radius, "min=1 max=1000 step=1 keyIncr=q");
+    frame();
+    const tw::Rect field = mBar->findVar("Radius")->drawnRect;
+    moveTo(field.x + field.width / 2, field.y + field.height / 2);
+    frame();
+    for (int click = 0; click < 2; ++click) {
+        TwMouseButton(TW_MOUSE_PRESSED, TW_MOUSE_LEFT);
+        frame();
+        TwMouseButton(TW_MOUSE_RELEASED, TW_MOUSE_LEFT);
+        frame();
+    }
+    frame();
+
+    // Ctrl+A is no text; the next keys replace what is there.
+    EXPECT_EQ(TwKeyPressed('a', TW_KMOD_CTRL), 1);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(TwKeyPressed(TW_KEY_BACKSPACE, 0), 1);
+    }
+    for (int i = 0; i < 8; ++i) {
+        frame();
+    }
+    for (const char key : std::string("2q5")) {
+        EXPECT_EQ(TwKeyPressed(key, 0), 1) << "taken by the text field";
+        frame();
+    }
+    EXPECT_EQ(TwKeyPressed(TW_KEY_RETURN, 0), 1);
+    frame();
+    frame();
+    EXPECT_FLOAT_EQ(radius, 25.f) << "the q was typed, not used as a shortcut";
+
+    EXPECT_EQ(TwKeyPressed('q', 0), 1);
+    EXPECT_FLOAT_EQ(radius, 26.f) << "after Return, q is a shortcut again";
 }
 
 TEST_F(TwGl, AHiddenBarIsNotDrawnOrHitAndShowingItRestoresIt)

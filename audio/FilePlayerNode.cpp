@@ -136,6 +136,7 @@ void FilePlayerNode::enableProcessing()
 
 void FilePlayerNode::start()
 {
+    mNumUnderruns = 0;
     seek(0);
     enable();
     // Start decoding now rather than when the first block finds the rings empty.

@@ -164,20 +164,26 @@ void Node::configureConnections()
     constexpr bool isDelayNode = false;
 
     bool inputChannelsDiffer = false;
-    size_t maxInputChannels = 0;
     if (!mInputs.empty()) {
         const size_t firstChannels = (*mInputs.begin())->getNumChannels();
         for (const NodeRef& input : mInputs) {
             inputChannelsDiffer = inputChannelsDiffer || input->getNumChannels() != firstChannels;
-            maxInputChannels = std::max(maxInputChannels, input->getNumChannels());
         }
     }
+    // Asked when needed: an earlier input may have just followed this node's count.
+    auto maxInputChannels = [this] {
+        size_t widest = 0;
+        for (const NodeRef& input : mInputs) {
+            widest = std::max(widest, input->getNumChannels());
+        }
+        return widest;
+    };
 
     for (const NodeRef& input : mInputs) {
         bool inputProcessesInPlace = true;
         if (!supportsInputNumChannels(input->getNumChannels())) {
             if (mChannelMode == ChannelMode::MATCHES_INPUT) {
-                setNumChannels(maxInputChannels);
+                setNumChannels(maxInputChannels());
             } else if (input->getChannelMode() == ChannelMode::MATCHES_OUTPUT) {
                 input->setNumChannels(mNumChannels);
                 input->configureConnections();

@@ -76,21 +76,34 @@ size_t SourceFile::read(Buffer* buffer)
         return framesRead;
     }
 
-    const size_t native = getSampleRateNative();
-    const size_t fileRemaining = mFileNumFrames > mFileReadPos ? mFileNumFrames - mFileReadPos : 0;
-    const size_t fileFrames =
-        std::min({size_t(double(buffer->getNumFrames()) * double(native) / double(mSampleRate)),
-                  mMaxFramesPerRead, fileRemaining});
-    mConverterReadBuffer.setNumFrames(fileFrames);
-    const size_t fileFramesRead = fileFrames ? performRead(&mConverterReadBuffer, 0, fileFrames) : 0;
-    mFileReadPos += fileFramesRead;
-    if (fileFramesRead < fileFrames) {
-        // The file holds less than it claimed: what is left of it ends here.
-        mFileReadPos = mFileNumFrames;
+    if (buffer->getNumFrames() == 0) {
+        return 0;
     }
-    // An empty read buffer asks the converter for the tail its filter still holds.
-    mConverterReadBuffer.setNumFrames(fileFramesRead);
-    const size_t produced = mConverter->convert(&mConverterReadBuffer, buffer).second;
+    const size_t native = getSampleRateNative();
+    size_t produced = 0;
+    // The resampler holds back the first frames it is given (its filter's delay): keep feeding
+    // it until something comes out, so that 0 frames always means the end of the file.
+    for (bool flushed = false; produced == 0 && !flushed;) {
+        const size_t fileRemaining = mFileNumFrames > mFileReadPos ? mFileNumFrames - mFileReadPos : 0;
+        size_t fileFrames =
+            std::min({size_t(double(buffer->getNumFrames()) * double(native) / double(mSampleRate)),
+                      mMaxFramesPerRead, fileRemaining});
+        if (fileFrames == 0 && fileRemaining > 0) {
+            // A buffer shorter than one file frame still moves the file on.
+            fileFrames = 1;
+        }
+        mConverterReadBuffer.setNumFrames(fileFrames);
+        const size_t fileFramesRead = fileFrames ? performRead(&mConverterReadBuffer, 0, fileFrames) : 0;
+        mFileReadPos += fileFramesRead;
+        if (fileFramesRead < fileFrames) {
+            // The file holds less than it claimed: what is left of it ends here.
+            mFileReadPos = mFileNumFrames;
+        }
+        // An empty read buffer asks the converter for the tail its filter still holds.
+        flushed = fileFramesRead == 0;
+        mConverterReadBuffer.setNumFrames(fileFramesRead);
+        produced = mConverter->convert(&mConverterReadBuffer, buffer).second;
+    }
     mReadPos += produced;
     return produced;
 }

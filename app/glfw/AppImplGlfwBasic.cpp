@@ -336,11 +336,11 @@ void AppImplGlfwBasic::destroyReleasedWindows()
 
 void AppImplGlfwBasic::focusChanged(WindowImplGlfw* window, bool focused)
 {
-    if (focused) {
-        if (!mActive) {
-            mActive = true;
-            mApp.getSignalDidBecomeActive()();
-        }
+    if (!focused) {
+        mFocusLost = true;
+    } else if (!mActive) {
+        mActive = true;
+        mApp.getSignalDidBecomeActive()();
     }
 }
 
@@ -352,6 +352,10 @@ void AppImplGlfwBasic::deferException(std::exception_ptr exception)
 
 void AppImplGlfwBasic::checkResignActive()
 {
+    // Asking for the focus is a round trip to the display server: only after a loss.
+    if (!mFocusLost)
+        return;
+    mFocusLost = false;
     if (!mActive)
         return;
     for (const auto& window : mWindows) {

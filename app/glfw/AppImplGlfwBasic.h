@@ -78,6 +78,7 @@ class AppImplGlfwBasic : public AppImplBasic {
     bool mTerminating = false;
     bool mCursorHidden = false;
     bool mActive = false;
+    bool mFocusLost = false;
     std::exception_ptr mDeferredException;
 };
 

@@ -90,16 +90,20 @@ void NullDeviceStream::launch(Client* client, State initial)
 void NullDeviceStream::takeOver()
 {
     State expected = State::Standby;
+    // Without the mutex a wakeup can be missed; the standby wait then ends at its next poll.
     if (mState.compare_exchange_strong(expected, State::Rendering))
-        mState.notify_all();
+        mStandbyCondition.notify_all();
 }
 
 void NullDeviceStream::stop()
 {
     if (!mThread.joinable())
         return;
-    mState = State::Stopping;
-    mState.notify_all();
+    {
+        std::lock_guard<std::mutex> lock(mStandbyMutex);
+        mState = State::Stopping;
+    }
+    mStandbyCondition.notify_all();
     mThread.join();
     mState = State::Idle;
 }
@@ -108,8 +112,15 @@ void NullDeviceStream::run()
 {
     tryRealtimePriority();
 
-    while (mState.load() == State::Standby)
-        mState.wait(State::Standby);
+    while (mState.load() == State::Standby) {
+        {
+            std::unique_lock<std::mutex> lock(mStandbyMutex);
+            mStandbyCondition.wait_for(lock, kStandbyPoll,
+                                       [this] { return mState.load() != State::Standby; });
+        }
+        if (mState.load() == State::Standby && mClient->isStalled())
+            takeOver();
+    }
 
     int64_t timelineStart = nowNanos();
     uint64_t framesOnTimeline = 0;

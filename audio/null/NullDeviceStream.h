@@ -5,8 +5,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -19,6 +22,9 @@ class NullDeviceStream {
         virtual ~Client() = default;
         // Stream thread. Fill channels[0 .. numChannels) with numFrames samples each.
         virtual void renderNullBlock(float* const* channels, size_t numChannels, size_t numFrames) = 0;
+        // Stream thread, while in standby, every kStandbyPoll: true hands the stream over, as if
+        // takeOver had been called (a device that stopped calling back).
+        virtual bool isStalled() { return false; }
     };
 
     NullDeviceStream() = default;
@@ -30,11 +36,13 @@ class NullDeviceStream {
     void open(size_t numChannels, size_t sampleRate, size_t framesPerBlock);
     // Main thread. Starts the thread rendering at once.
     void start(Client* client);
-    // Main thread. Starts the thread waiting, so that takeOver can start rendering later from a
-    // thread that must not create threads (a failing device callback).
+    // Main thread. Starts the thread waiting, so that takeOver (or the client's isStalled) can
+    // start rendering later without creating a thread then (a failing device callback must not).
     void startStandby(Client* client);
     // Any thread; allocates nothing and takes no lock. No effect unless in standby.
     void takeOver();
+
+    static constexpr std::chrono::milliseconds kStandbyPoll{100};
     // Main thread. Returns within about one block period.
     void stop();
 
@@ -61,6 +69,9 @@ class NullDeviceStream {
     size_t mFramesPerBlock = 0;
     Client* mClient = nullptr;
     std::atomic<State> mState{State::Idle};
+    // Only the standby wait uses these; rendering never touches them.
+    std::mutex mStandbyMutex;
+    std::condition_variable mStandbyCondition;
     std::atomic<uint64_t> mNumBlocksRendered{0};
     std::atomic<uint64_t> mNumResyncs{0};
     std::thread mThread;

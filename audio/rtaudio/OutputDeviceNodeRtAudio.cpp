@@ -20,6 +20,9 @@ thread_local OutputDeviceNodeRtAudio* tRenderingNode = nullptr;
 // Blocks in a row whose delivery failed before the device counts as lost; a single failed
 // write (an xrun the driver recovers from) does not switch the output away.
 constexpr int kFailedBlocksBeforeLoss = 4;
+// Standby polls without a single callback before a running device counts as lost: two seconds,
+// well beyond any server's start-up or scheduling delay.
+constexpr int kPollsWithoutCallbackBeforeLoss = 20;
 
 } // namespace
 
@@ -101,7 +104,10 @@ void OutputDeviceNodeRtAudio::enableProcessing()
             mRtAudio->startStream();
             if (!mRtAudio->isStreamRunning())
                 throw std::runtime_error("the stream did not start");
-            // Waits, costing nothing, until the device callback hands over after a loss.
+            // Waits, costing nothing, until the device callback hands over after a loss or the
+            // callbacks stop coming.
+            mCallbacksAtLastPoll = mNumCallbacks.load();
+            mPollsWithoutCallback = 0;
             mFallbackStream.startStandby(this);
             return;
         } catch (const std::exception& exc) {
@@ -164,6 +170,7 @@ void OutputDeviceNodeRtAudio::errorCallback(RtAudioError::Type type, const std::
 
 int OutputDeviceNodeRtAudio::render(float* output, const float* input, unsigned int numFrames)
 {
+    mNumCallbacks.fetch_add(1, std::memory_order_relaxed);
     mFailedBlocksInARow = mErrorsSinceLastBlock > 0 ? mFailedBlocksInARow + 1 : 0;
     mErrorsSinceLastBlock = 0;
     if (mFailedBlocksInARow >= kFailedBlocksBeforeLoss)
@@ -209,6 +216,21 @@ void OutputDeviceNodeRtAudio::renderInPieces(float* output, unsigned int numFram
         mPendingFrames -= frames;
         mPendingReadPosition += frames;
     }
+}
+
+bool OutputDeviceNodeRtAudio::isStalled()
+{
+    const uint64_t callbacks = mNumCallbacks.load(std::memory_order_relaxed);
+    if (callbacks != mCallbacksAtLastPoll) {
+        mCallbacksAtLastPoll = callbacks;
+        mPollsWithoutCallback = 0;
+        return false;
+    }
+    if (++mPollsWithoutCallback < kPollsWithoutCallbackBeforeLoss)
+        return false;
+    // A callback that comes after all finds the device lost, answers silence and aborts.
+    mDeviceLost = true;
+    return true;
 }
 
 void OutputDeviceNodeRtAudio::renderNullBlock(float* const* channels, size_t numChannels, size_t numFrames)

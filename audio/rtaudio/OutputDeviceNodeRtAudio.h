@@ -49,6 +49,9 @@ class OutputDeviceNodeRtAudio : public OutputDeviceNode, private NullDeviceStrea
     void renderInPieces(float* output, unsigned int numFrames);
     // Null stream thread, after a takeover.
     void renderNullBlock(float* const* channels, size_t numChannels, size_t numFrames) override;
+    // Null stream thread, in standby: true once the device has not called back for a while
+    // (a server that hangs or shuts the stream down without an error on our thread).
+    bool isStalled() override;
     // Main thread: the stream could not be opened or started.
     void fallBack(const std::string& reason);
     void reportLoss(const std::string& reason);
@@ -68,6 +71,10 @@ class OutputDeviceNodeRtAudio : public OutputDeviceNode, private NullDeviceStrea
     const float* mCurrentInput = nullptr;
     size_t mSynchronousInputChannels = 0;
     std::atomic<bool> mDeviceLost{false};
+    std::atomic<uint64_t> mNumCallbacks{0};
+    // Null stream thread (reset on the main thread before it starts).
+    uint64_t mCallbacksAtLastPoll = 0;
+    int mPollsWithoutCallback = 0;
     std::atomic<bool> mOnFallback{false};
     bool mLossReported = false;
 };

@@ -277,8 +277,10 @@ std::string applyVarAttribute(Var& var, const Attribute& attribute)
         (name == "keyincr" ? var.keyIncr : name == "keydecr" ? var.keyDecr : var.keyToggle) = *shortcut;
     } else if (name == "label") {
         var.label = attribute.value;
-    } else if (name == "help" || name == "group") {
-        var.help = name == "help" ? attribute.value : var.help;
+    } else if (name == "help") {
+        var.help = attribute.value;
+    } else if (name == "group") {
+        // Accepted; the bars show their variables in one flat list.
     } else if (name == "readonly" || name == "visible") {
         const auto flag = parseBool(attribute.value);
         if (!flag) {

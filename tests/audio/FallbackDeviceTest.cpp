@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <thread>
 
 namespace mirvo::audio {
@@ -62,6 +63,7 @@ class PrivateSoundServer {
     }
     const std::string& getAddress() const { return mAddress; }
     void kill() { mServer->stop(SIGKILL); }
+    void freeze() { mServer->signal(SIGSTOP); }
 
   private:
     std::string mDir;
@@ -69,10 +71,10 @@ class PrivateSoundServer {
     std::unique_ptr<test::ChildProcess> mServer;
 };
 
-TEST(LostOutputDevice, FallsBackToTheNullDeviceKeepingTheGraphRunningAndSaysSoOnce)
+// Plays on a private server, loses it through `lose`, and checks that the graph goes on on the
+// null device with one line on stderr.
+void playThenLoseTheServer(const std::function<void(PrivateSoundServer&)>& lose)
 {
-    if (std::system("command -v pulseaudio >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "pulseaudio is not installed";
     PrivateSoundServer server;
     ASSERT_TRUE(server.answers());
     setenv("PULSE_SERVER", server.getAddress().c_str(), 1);
@@ -91,7 +93,7 @@ TEST(LostOutputDevice, FallsBackToTheNullDeviceKeepingTheGraphRunningAndSaysSoOn
     const uint64_t block = output->getFramesPerBlock();
     EXPECT_TRUE(waitFor([&] { return context->getNumProcessedFrames() >= 20 * block; }));
 
-    server.kill();
+    lose(server);
     EXPECT_TRUE(waitFor([&] { return output->isOnFallback(); }));
     const uint64_t framesAtLoss = context->getNumProcessedFrames();
     EXPECT_TRUE(waitFor([&] { return context->getNumProcessedFrames() >= framesAtLoss + 20 * block; }))
@@ -99,6 +101,8 @@ TEST(LostOutputDevice, FallsBackToTheNullDeviceKeepingTheGraphRunningAndSaysSoOn
     EXPECT_TRUE(context->isEnabled());
     EXPECT_EQ(sine->getOutputs().size(), 1u) << "the graph keeps its connections";
 
+    // A frozen server holds the stream until it dies.
+    server.kill();
     context->disable();
     const std::string printed = testing::internal::GetCapturedStderr();
     EXPECT_NE(printed.find("output continues on the null device"), std::string::npos) << printed;
@@ -107,6 +111,25 @@ TEST(LostOutputDevice, FallsBackToTheNullDeviceKeepingTheGraphRunningAndSaysSoOn
     context->disconnectAllNodes();
     unsetenv("PULSE_SERVER");
     application.getSignalShutdown()();
+}
+
+bool pulseAudioInstalled()
+{
+    return std::system("command -v pulseaudio >/dev/null 2>&1") == 0;
+}
+
+TEST(LostOutputDevice, FallsBackToTheNullDeviceWhenTheServerDiesAndSaysSoOnce)
+{
+    if (!pulseAudioInstalled())
+        GTEST_SKIP() << "pulseaudio is not installed";
+    playThenLoseTheServer([](PrivateSoundServer& server) { server.kill(); });
+}
+
+TEST(LostOutputDevice, FallsBackToTheNullDeviceWhenTheServerStopsAnswering)
+{
+    if (!pulseAudioInstalled())
+        GTEST_SKIP() << "pulseaudio is not installed";
+    playThenLoseTheServer([](PrivateSoundServer& server) { server.freeze(); });
 }
 
 } // namespace

@@ -72,6 +72,12 @@ class ChildProcess {
     ~ChildProcess() { stop(SIGTERM); }
 
     bool isStarted() const { return mPid > 0; }
+    // Sends a signal and returns at once (SIGSTOP freezes the child, for instance).
+    void signal(int signal)
+    {
+        if (mPid > 0)
+            kill(mPid, signal);
+    }
     void stop(int signal)
     {
         if (mPid > 0) {

@@ -115,6 +115,13 @@ TEST(SourceFile, ConvertingReadsReachTheEndOfTheFileWhicheverWayTheRatesDiffer)
     }
 }
 
+TEST(SourceFile, ConvertingReadsIntoATinyBufferDoNotEndEarly)
+{
+    RampSource source(4410, 44100, 48000);
+    source.setupSampleRateConversion();
+    EXPECT_NEAR(double(readToEnd(source, 1)), 4800.0, 2.0);
+}
+
 TEST(SourceFile, ConvertingReadEndsWhenTheFileHoldsLessThanItsLength)
 {
     RampSource source(44100, 44100, 48000);

@@ -1,0 +1,43 @@
+// The program's command line: what `main` reads before the application starts. Without
+// arguments every field keeps the behaviour of a plain start (full screen, the start-up
+// music, the galaxy first, running until quit).
+#pragma once
+
+#include "core/Vec.h"
+
+#include <cstddef>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace mirvo {
+
+// A command line that cannot be run; the message is one line for the user.
+class CommandLineError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+struct CommandLine {
+    enum class Action { RUN, HELP, VERSION, LIST_AUDIO_DEVICES, BENCHMARK };
+
+    Action action = Action::RUN;
+    std::optional<std::string> musicFile;
+    bool windowed = false;
+    Vec2i windowSize{1280, 720};
+    std::optional<std::string> audioDevice;
+    std::size_t firstScene = 0;
+    std::optional<int> frames;
+    std::optional<std::string> screenshotPath;
+    // Print the wall-clock time at the end of the first frame's drawing (start-up figures).
+    bool reportStartup = false;
+    // Files handed to the window's drop path after the first frame, as one drop.
+    std::vector<std::string> testDropFiles;
+
+    // Throws CommandLineError for unknown options, missing or bad values.
+    static CommandLine parse(const std::vector<std::string>& args);
+    static std::string usage();
+};
+
+} // namespace mirvo

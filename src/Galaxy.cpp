@@ -1,0 +1,196 @@
+// The galaxy scene: seeded star generation, the per-frame magnitude stream and the draw.
+#include "src/Galaxy.h"
+
+#include "core/Resources.h"
+#include "gl/Draw.h"
+#include "gl/Gl.h"
+#include "gl/GlslProg.h"
+#include "gl/VboMesh.h"
+#include "params/InterfaceGl.h"
+
+#include <algorithm>
+#include <cassert>
+#include <string>
+
+namespace mirvo {
+
+namespace {
+
+constexpr uint32_t kSeed = 214;
+constexpr std::size_t kMaxStars = 50000;
+constexpr std::size_t kHueSlot = 0;
+constexpr std::size_t kMagnitudeSlot = 1;
+
+} // namespace
+
+Galaxy::Galaxy(MonitorSpectralNodeRef monitor, std::vector<float>& spectrum)
+    : Visualizer(std::move(monitor), spectrum), mMaxStars(kMaxStars), mRand(kSeed),
+      mRotation(0.0f, 0.0f, 0.0f)
+{
+}
+
+void Galaxy::assignDefaults()
+{
+    mStarCount = 10000;
+    mMinGalaxyRadius = 200.0f;
+    mMaxGalaxyRadius = 15000.0f;
+    mMinStarRadius = 5.0f;
+    mMaxStarRadius = 75.0f;
+    mMinSaturation = 0.0f;
+    mMaxSaturation = 0.8f;
+    mMinBrightness = 0.25f;
+    mMaxBrightness = 0.7f;
+    mAngularVelocity = 10.0f;
+}
+
+void Galaxy::setup()
+{
+    mShader = gl::GlslProg::create(app::loadResource("stars.vert"), app::loadResource("stars.frag"));
+    assignDefaults();
+
+    if (!mParams) {
+        mParams = params::InterfaceGl::create("Stars", Vec2i(225, 200), ColorA(0.3f, 0.3f, 0.3f, 0.4f));
+        mParams->addParam("Star Count", &mStarCount, "min=1 max=" + std::to_string(mMaxStars) + " step=1000",
+                          false);
+        mParams->addParam("Min Galaxy Radius", &mMinGalaxyRadius, "min=10.0 max=100000.0 step=50.0", false);
+        mParams->addParam("Max Galaxy Radius", &mMaxGalaxyRadius, "min=10.0 max=100000.0 step=50.0", false);
+        mParams->addParam("Minimum Radius", &mMinStarRadius,
+                          "min=1.0 max=1000.0 step=1.0 keyIncr=q keyDecr=a", false);
+        mParams->addParam("Maximum Radius", &mMaxStarRadius,
+                          "min=1.0 max=1000.0 step=1.0 keyIncr=w keyDecr=s", false);
+        mParams->addParam("Minimum Saturation", &mMinSaturation,
+                          "min=0.0 max=1.0 step=0.05 keyIncr=i keyDecr=k", false);
+        mParams->addParam("Maximum Saturation", &mMaxSaturation,
+                          "min=0.0 max=1.0 step=0.05 keyIncr=o keyDecr=l", false);
+        mParams->addParam("Minimum Brightness", &mMinBrightness,
+                          "min=0.0 max=1.0 step=0.05 keyIncr=z keyDecr=h", false);
+        mParams->addParam("Maximum Brightness", &mMaxBrightness,
+                          "min=0.0 max=1.0 step=0.05 keyIncr=u keyDecr=j", false);
+        mParams->addParam("Angular Velcity", &mAngularVelocity, "min=0.0 max=100.0 step=0.05", false);
+    }
+
+    buildMesh();
+}
+
+void Galaxy::buildMesh()
+{
+    gl::VboMesh::Layout layout;
+    layout.setStaticIndices();
+    layout.setStaticPositions();
+    layout.addDynamicCustomFloat();
+    layout.addDynamicCustomFloat();
+    mMesh = gl::VboMesh::create(mMaxStars, mMaxStars, layout, GL_POINTS);
+
+    std::vector<uint32_t> indices(mMaxStars);
+    for (std::size_t i = 0; i < mMaxStars; ++i) {
+        indices[i] = static_cast<uint32_t>(i);
+    }
+
+    mShader->bind();
+    mMesh->setCustomDynamicLocation(kHueSlot, mShader->getAttribLocation("a_hue"));
+    mMesh->setCustomDynamicLocation(kMagnitudeSlot, mShader->getAttribLocation("a_magnitude"));
+    gl::GlslProg::unbind();
+
+    mMesh->bufferIndices(indices);
+
+    const std::size_t spectrumSize = mSpectrum->size();
+    gl::VboMesh::VertexIter iter = mMesh->mapVertexBuffer();
+    std::vector<Vec3f> positions = generateStarPositions(mRand, mMaxStars);
+    for (std::size_t i = 0; i < mMaxStars; ++i) {
+        // The magnitude is written too: every mapping discards the buffer, and the first
+        // frame should not read undefined values.
+        iter.setCustomFloat(kHueSlot, starHue(i, spectrumSize));
+        iter.setCustomFloat(kMagnitudeSlot, 0.0f);
+        ++iter;
+    }
+    mMesh->bufferPositions(positions);
+}
+
+std::vector<Vec3f> Galaxy::generateStarPositions(Rand& rand, std::size_t count)
+{
+    std::vector<Vec3f> positions;
+    positions.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const Vec3f direction = rand.randVec3f();
+        const float u1 = rand.nextFloat();
+        const float u2 = rand.nextFloat();
+        positions.push_back(((direction * u1) * u2) * 0.25f);
+    }
+    return positions;
+}
+
+float Galaxy::starHue(std::size_t index, std::size_t spectrumSize)
+{
+    if (spectrumSize == 0) {
+        return 0.0f;
+    }
+    return static_cast<float>(index % spectrumSize) / static_cast<float>(spectrumSize);
+}
+
+void Galaxy::activate()
+{
+    glEnable(GL_VERTEX_PROGRAM_POINT_SIZE);
+    glEnable(GL_POINT_SPRITE);
+    gl::enableAdditiveBlending();
+}
+
+void Galaxy::deactivate()
+{
+    glDisable(GL_VERTEX_PROGRAM_POINT_SIZE);
+    glDisable(GL_POINT_SPRITE);
+    glDisable(GL_BLEND);
+}
+
+void Galaxy::update(float dt)
+{
+    const float low = avgMagnitudeInRange(mLowStart, mLowEnd);
+    const float step = (low + dt) * mAngularVelocity;
+    mRotation.y += step;
+    mRotation.x += step * 0.2f;
+}
+
+void Galaxy::updateMeshMagnitudes()
+{
+    const std::vector<float>& spectrum = *mSpectrum;
+    if (spectrum.empty()) {
+        return;
+    }
+    const std::size_t n = spectrum.size();
+    gl::VboMesh::VertexIter iter = mMesh->mapVertexBuffer();
+    for (std::size_t i = 0; i < mMaxStars; ++i) {
+        const std::size_t bin = i % n;
+        iter.setCustomFloat(kHueSlot, starHue(bin, n));
+        iter.setCustomFloat(kMagnitudeSlot, spectrum[bin]);
+        ++iter;
+    }
+    assert(iter.isDone() && "every star's attributes written");
+}
+
+void Galaxy::draw()
+{
+    updateMeshMagnitudes();
+
+    gl::pushModelView();
+    const float scale = (mMinGalaxyRadius + mMaxGalaxyRadius) * 0.5f;
+    gl::scale(Vec3f(scale, scale, scale));
+    gl::rotate(mRotation);
+
+    mShader->bind();
+    mShader->uniform("u_minStarRadius", mMinStarRadius);
+    mShader->uniform("u_maxStarRadius", mMaxStarRadius);
+    mShader->uniform("u_minStarColorSaturation", mMinSaturation);
+    mShader->uniform("u_maxStarColorSaturation", mMaxSaturation);
+    mShader->uniform("u_minStarColorValue", mMinBrightness);
+    mShader->uniform("u_maxStarColorValue", mMaxBrightness);
+
+    mMesh->bindAllData();
+    // The panel bounds the count to 1..mMaxStars; clamp anyway so a bad value cannot read
+    // past the buffer.
+    const int32_t count = std::clamp<int32_t>(mStarCount, 0, static_cast<int32_t>(mMaxStars));
+    gl::drawArrays(mMesh, 0, count);
+
+    gl::GlslProg::unbind();
+    gl::popModelView();
+}
+
+} // namespace mirvo

@@ -1,0 +1,69 @@
+// The galaxy scene: a slowly turning ball of point-sprite stars, one FFT bin per star,
+// whose size and colour follow that bin. The star field comes from a fixed seed so every
+// run looks the same. Main thread only, with the GL context current.
+#pragma once
+
+#include "core/Rand.h"
+#include "core/Vec.h"
+#include "src/Visualizer.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace mirvo::gl {
+class GlslProg;
+class VboMesh;
+} // namespace mirvo::gl
+
+namespace mirvo {
+
+class Galaxy : public Visualizer {
+  public:
+    Galaxy(MonitorSpectralNodeRef monitor, std::vector<float>& spectrum);
+
+    void setup() override;
+    void activate() override;
+    void deactivate() override;
+    void update(float dt) override;
+    void draw() override;
+    InterfaceGlRef getParams() override { return mParams; }
+
+    // The tunable defaults, without loading shaders or building the panel.
+    void assignDefaults();
+    // Rewrites hue and magnitude of every star in the mesh from the current spectrum.
+    void updateMeshMagnitudes();
+
+    // Star positions in units of the mean galaxy radius, drawn from `rand` in the fixed
+    // order the look of the galaxy depends on.
+    static std::vector<Vec3f> generateStarPositions(Rand& rand, std::size_t count);
+    static float starHue(std::size_t index, std::size_t spectrumSize);
+
+    const Vec3f& getRotation() const { return mRotation; }
+    std::size_t getMaxStars() const { return mMaxStars; }
+    void setStarCount(int32_t count) { mStarCount = count; }
+    void setAngularVelocity(float velocity) { mAngularVelocity = velocity; }
+
+  private:
+    void buildMesh();
+
+    std::size_t mMaxStars;
+    InterfaceGlRef mParams;
+    std::shared_ptr<gl::VboMesh> mMesh;
+    std::shared_ptr<gl::GlslProg> mShader;
+    Rand mRand;
+    int32_t mStarCount = 10000;
+    float mMinGalaxyRadius = 200.0f;
+    float mMaxGalaxyRadius = 15000.0f;
+    float mMinStarRadius = 5.0f;
+    float mMaxStarRadius = 75.0f;
+    float mMinSaturation = 0.0f;
+    float mMaxSaturation = 0.8f;
+    float mMinBrightness = 0.25f;
+    float mMaxBrightness = 0.7f;
+    float mAngularVelocity = 10.0f;
+    Vec3f mRotation;
+};
+
+} // namespace mirvo

@@ -1,0 +1,499 @@
+// The application controller: start-up, the per-frame spectrum and scene drive, keys, file
+// drops, and the command-line extras (window size, first scene, frame limit, screenshot).
+#include "src/MirvoApp.h"
+
+#include "app/RendererGl.h"
+#include "audio/Context.h"
+#include "audio/Device.h"
+#include "audio/Exception.h"
+#include "audio/FilePlayerNode.h"
+#include "audio/GainNode.h"
+#include "audio/InputDeviceNode.h"
+#include "audio/MonitorSpectralNode.h"
+#include "audio/OutputDeviceNode.h"
+#include "audio/OutputNode.h"
+#include "audio/SourceFile.h"
+#include "core/DataSource.h"
+#include "core/Resources.h"
+#include "gl/Draw.h"
+#include "gl/Gl.h"
+#include "gl/GlslProg.h"
+#include "src/BareStars.h"
+#include "src/Galaxy.h"
+#include "src/PngWriter.h"
+#include "src/SpectrumOverlay.h"
+#include "src/SpectrumShaping.h"
+#include "src/Tree.h"
+#include "src/Triangles.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <stdexcept>
+#include <string>
+
+namespace mirvo {
+
+namespace {
+
+constexpr uint32_t kOptionKey = app::Event::ALT_DOWN;
+constexpr int kBenchmarkWarmupFrames = 20;
+constexpr int kBenchmarkMeasuredFrames = 120;
+// Every benchmark case sees the same mid-level spectrum, so the galaxy and the bare sprites
+// rasterise stars of the same sizes whatever the music is doing.
+constexpr float kBenchmarkMagnitude = 0.5f;
+
+// A failure a person can meet at start-up, already phrased for them.
+class StartupError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Driver logs span many lines; the user gets one.
+std::string oneLine(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+        text.pop_back();
+    }
+    for (char& c : text) {
+        if (c == '\n' || c == '\r') {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
+audio::SourceFileRef openSourceFile(const DataSourceRef& source, const std::string& name, size_t sampleRate)
+{
+    try {
+        return audio::SourceFileRef(audio::load(source, sampleRate));
+    } catch (const std::exception& exc) {
+        throw StartupError("cannot play '" + name + "': " + oneLine(exc.what()));
+    }
+}
+
+} // namespace
+
+MirvoApp::MirvoApp(CommandLine commandLine) : mCommandLine(std::move(commandLine))
+{
+}
+
+MirvoApp::~MirvoApp() = default;
+
+void MirvoApp::prepareSettings(Settings* settings)
+{
+    settings->setFrameRate(80.0f);
+    if (settings->getDefaultWindowFormat().getTitle().empty()) {
+        settings->getDefaultWindowFormat().setTitle(settings->getTitle());
+    }
+    if (mCommandLine.windowed || mCommandLine.action == CommandLine::Action::BENCHMARK) {
+        settings->setFullScreen(false);
+        settings->setWindowSize(mCommandLine.windowSize);
+    } else {
+        settings->setFullScreen(true);
+    }
+    if (mCommandLine.action == CommandLine::Action::BENCHMARK) {
+        settings->disableFrameRate();
+    }
+}
+
+void MirvoApp::setup()
+{
+    try {
+        mLastTime = 0.0f;
+        mDeltaTime = 0.0f;
+        mVisualGain = 50.0f;
+        mRampStart = 0.05f;
+        mRampEnd = 1.0f;
+        mSwitchInterval = 15.0f;
+        mSwitchCountdown = 15.0f;
+        mUiVisible = false;
+        mDisplaySpectrum = false;
+        mStartIdx = 1;
+        mEndIdx = 511;
+
+        mParams = params::InterfaceGl("Spectrum", Vec2i(225, 200), ColorA(0.3f, 0.3f, 0.3f, 0.4f));
+        const std::string indexOptions = "min=1 max=" + std::to_string(512) + " step=10";
+        mParams.addParam("Start Idx", &mStartIdx, indexOptions, false);
+        mParams.addParam("End Idx", &mEndIdx, indexOptions, false);
+        mParams.addParam("Visual Gain", &mVisualGain, "min=0.01 max=100000.0 step=0.05", false);
+        mParams.addParam("Ramp Start", &mRampStart, "min=0.01 max=100000.0 step=0.05", false);
+        mParams.addParam("Ramp End", &mRampEnd, "min=0.01 max=100000.0 step=0.05", false);
+        mParams.addParam("Display Spectrum", &mDisplaySpectrum, false);
+
+        setupAudio();
+        setupVisualizers();
+        if (mCommandLine.firstScene != 0) {
+            setVisualizer(mCommandLine.firstScene);
+        }
+        hideCursor();
+        if (mCommandLine.action == CommandLine::Action::BENCHMARK) {
+            mBenchmark =
+                std::make_unique<FrameBenchmark>(FrameBenchmark::standardCases(), kBenchmarkWarmupFrames,
+                                                 mCommandLine.frames.value_or(kBenchmarkMeasuredFrames));
+            mBareStars = std::make_unique<BareStars>(50000);
+        }
+        mStarted = true;
+    } catch (const gl::GlslProgCompileExc& exc) {
+        const std::string what = exc.what();
+        const char* file = what.rfind("FRAGMENT", 0) == 0 ? "stars.frag" : "stars.vert";
+        std::cerr << "mirvo: the shader '" << file << "' does not compile: " << oneLine(what) << std::endl;
+        mExitCode = 1;
+    } catch (const std::exception& exc) {
+        std::cerr << "mirvo: cannot start: " << oneLine(exc.what()) << std::endl;
+        mExitCode = 1;
+    }
+    if (!mStarted) {
+        quit();
+    }
+}
+
+bool MirvoApp::hasAudioInput()
+{
+    for (const audio::DeviceRef& device : audio::Device::getDevices()) {
+        if (device->getNumInputChannels() > 0) {
+            return true;
+        }
+    }
+    std::cout << "No audio input!" << std::endl;
+    return false;
+}
+
+void MirvoApp::setupAudio()
+{
+    audio::Context* context = audio::Context::master();
+    if (mCommandLine.audioDevice) {
+        const audio::DeviceRef device = audio::Device::findDeviceByName(*mCommandLine.audioDevice);
+        if (!device || device->getNumOutputChannels() == 0) {
+            throw StartupError("no audio output device called '" + *mCommandLine.audioDevice +
+                               "' (see --list-audio-devices)");
+        }
+        context->setOutput(context->createOutputDeviceNode(device));
+    }
+
+    const bool hasInput = hasAudioInput();
+
+    auto monitorFormat =
+        audio::MonitorSpectralNode::Format().windowSize(512).fftSize(2048).windowType(audio::dsp::HANN);
+    mMonitor = context->makeNode(new audio::MonitorSpectralNode(monitorFormat));
+
+    if (hasInput) {
+        mInputDeviceNode = context->createInputDeviceNode(audio::Device::getDefaultInput());
+        mInputDeviceNode->connect(mMonitor);
+    }
+
+    const size_t sampleRate = context->getOutput()->getSampleRate();
+    audio::SourceFileRef sourceFile;
+    if (mCommandLine.musicFile) {
+        sourceFile = openSourceFile(loadFile(*mCommandLine.musicFile), *mCommandLine.musicFile, sampleRate);
+    } else {
+        sourceFile = openSourceFile(app::loadResource("init.mp3"), "init.mp3", sampleRate);
+    }
+    mFilePlayer = context->makeNode(new audio::FilePlayerNode(sourceFile, true));
+
+    auto listeningGain = context->makeNode(new audio::GainNode(0.9f));
+    auto analysisGain = context->makeNode(new audio::GainNode(10.9f));
+
+    mFilePlayer->connect(listeningGain);
+    listeningGain->connect(context->getOutput());
+    mFilePlayer->connect(analysisGain);
+    analysisGain->connect(mMonitor);
+
+    context->enable();
+
+    mFilePlayer->enable();
+    if (mInputDeviceNode) {
+        mInputDeviceNode->disable();
+    }
+
+    mMagSpectrum = mMonitor->getMagSpectrum();
+}
+
+void MirvoApp::setupVisualizers()
+{
+    mGalaxy = new Galaxy(mMonitor, mMagSpectrum);
+    mTree = new Tree(mMonitor, mMagSpectrum);
+    setupVisualizers({mGalaxy, mTree, new Triangles(mMonitor, mMagSpectrum)});
+}
+
+void MirvoApp::setupVisualizers(std::vector<Visualizer*> visualizers)
+{
+    for (Visualizer* visualizer : visualizers) {
+        mVisualizers.push_back(visualizer);
+    }
+    mCurrentVisualizer = 0;
+    for (Visualizer* visualizer : mVisualizers) {
+        visualizer->setup();
+    }
+    mVisualizers[0]->activate();
+}
+
+void MirvoApp::update()
+{
+    if (!mStarted) {
+        return;
+    }
+    mFrameStart = std::chrono::steady_clock::now();
+    if (mBenchmark && mBenchmark->isCaseStarting()) {
+        applyBenchmarkCase();
+    }
+    const float now = static_cast<float>(getElapsedSeconds());
+    mDeltaTime = now - mLastTime;
+    mLastTime = now;
+
+    mMagSpectrum = mMonitor->getMagSpectrum();
+    shapeSpectrum();
+    if (mBenchmark) {
+        std::fill(mMagSpectrum.begin(), mMagSpectrum.end(), kBenchmarkMagnitude);
+    }
+    if (mDisplaySpectrum) {
+        updateSpectrumPath();
+    }
+
+    mVisualizers[mCurrentVisualizer]->update(mDeltaTime);
+    if (mBenchmark) {
+        return; // the schedule chooses the scenes
+    }
+
+    mSwitchCountdown -= mDeltaTime;
+    if (mSwitchCountdown > 0.0f) {
+        return;
+    }
+    mSwitchCountdown = mSwitchInterval;
+    setVisualizer((mCurrentVisualizer + 1) % mVisualizers.size());
+}
+
+void MirvoApp::shapeSpectrum()
+{
+    mirvo::shapeSpectrum(mMagSpectrum, mVisualGain, mRampStart, mRampEnd);
+}
+
+void MirvoApp::updateSpectrumPath()
+{
+    buildSpectrumPath(mSpectrumPath, mMagSpectrum, static_cast<float>(getWindowWidth()),
+                      static_cast<float>(getWindowHeight()));
+}
+
+void MirvoApp::draw()
+{
+    gl::clear(ColorA(0.0f, 0.0f, 0.0f, 1.0f), true);
+    if (!mStarted) {
+        return;
+    }
+
+    gl::pushModelView();
+    const Vec2i size = getWindowSize();
+    gl::translate(Vec2f(static_cast<float>(size.x / 2), static_cast<float>(size.y / 2)));
+    if (mBenchmark && !mBenchmark->isDone() &&
+        mBenchmark->currentCase().scene == FrameBenchmark::Scene::BARE_STARS) {
+        mBareStars->draw(mMagSpectrum, mBenchmark->currentCase().starCount, mGalaxy->getRotation());
+    } else {
+        mVisualizers[mCurrentVisualizer]->draw();
+    }
+    gl::popModelView();
+
+    if (mUiVisible) {
+        for (Visualizer* visualizer : mVisualizers) {
+            if (InterfaceGlRef panel = visualizer->getParams()) {
+                panel->draw();
+            }
+        }
+        mParams.draw();
+    }
+
+    if (mDisplaySpectrum) {
+        drawSpectrum();
+    }
+
+    if (mBenchmark) {
+        finishBenchmarkFrame();
+    } else {
+        countFrameAndMaybeQuit();
+    }
+}
+
+void MirvoApp::drawSpectrum()
+{
+    const float height = static_cast<float>(getWindowHeight());
+    const float width = static_cast<float>(getWindowWidth());
+
+    glColor4f(1.0f, 0.2f, 0.2f, 1.0f);
+    const float startX = spectrumBinX(static_cast<float>(mStartIdx), width);
+    gl::drawLine(Vec2f(startX, height), Vec2f(startX, 0.9f * height));
+    const float endX = spectrumBinX(static_cast<float>(mEndIdx), width);
+    gl::drawLine(Vec2f(endX, height), Vec2f(endX, 0.8f * height));
+
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    gl::draw(mSpectrumPath);
+}
+
+void MirvoApp::keyDown(app::KeyEvent event)
+{
+    const bool option = (event.getModifiers() & kOptionKey) != 0;
+    switch (event.getCode()) {
+    case app::KeyEvent::KEY_RIGHT:
+        if (option) {
+            setVisualizer((mCurrentVisualizer + 1) % mVisualizers.size());
+        }
+        break;
+    case app::KeyEvent::KEY_LEFT:
+        if (option) {
+            setVisualizer(mCurrentVisualizer == 0 ? mVisualizers.size() - 1 : mCurrentVisualizer - 1);
+        }
+        break;
+    case app::KeyEvent::KEY_SPACE:
+        if (mFilePlayer) {
+            mFilePlayer->setEnabled(!mFilePlayer->isEnabled());
+        }
+        break;
+    case app::KeyEvent::KEY_t:
+        toggleUi();
+        break;
+    default:
+        break;
+    }
+}
+
+void MirvoApp::setVisualizer(std::size_t index)
+{
+    if (index >= mVisualizers.size()) {
+        throw std::range_error("Invalid visualizer idx given");
+    }
+    mVisualizers[mCurrentVisualizer]->deactivate();
+    mCurrentVisualizer = index;
+    mVisualizers[mCurrentVisualizer]->activate();
+}
+
+void MirvoApp::toggleUi()
+{
+    const bool show = !mUiVisible;
+    for (Visualizer* visualizer : mVisualizers) {
+        if (InterfaceGlRef panel = visualizer->getParams()) {
+            if (show) {
+                panel->show(true);
+            } else {
+                panel->hide();
+            }
+        }
+    }
+    mUiVisible = show;
+    if (show) {
+        mParams.show(true);
+        showCursor();
+    } else {
+        mParams.hide();
+        hideCursor();
+    }
+}
+
+void MirvoApp::fileDrop(app::FileDropEvent event)
+{
+    // The first dropped file that decodes replaces the music; directories and files that
+    // cannot be played are skipped with one line each, and the music plays on meanwhile.
+    audio::SourceFileRef sourceFile;
+    for (const std::filesystem::path& path : event.getFiles()) {
+        std::error_code error;
+        if (std::filesystem::is_directory(path, error)) {
+            continue;
+        }
+        try {
+            sourceFile = audio::SourceFileRef(audio::load(loadFile(path.string()), 0));
+            break;
+        } catch (const std::exception& exc) {
+            std::cerr << "mirvo: cannot play '" << path.string() << "': " << oneLine(exc.what()) << std::endl;
+        }
+    }
+    if (!sourceFile || !mFilePlayer) {
+        return;
+    }
+
+    mFilePlayer->setSourceFile(sourceFile);
+    mFilePlayer->enable();
+    if (mInputDeviceNode) {
+        mInputDeviceNode->disable();
+    }
+    mFilePlayer->start();
+}
+
+void MirvoApp::countFrameAndMaybeQuit()
+{
+    ++mFramesDrawn;
+    if (mFramesDrawn == 1 && mCommandLine.reportStartup) {
+        glFinish();
+        const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+        std::cout << "first frame drawn at "
+                  << std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch).count()
+                  << " ns (unix time)" << std::endl;
+    }
+    if (mFramesDrawn == 1 && !mCommandLine.testDropFiles.empty()) {
+        dropTestFiles();
+    }
+    if (!mCommandLine.frames || mFramesDrawn != static_cast<uint64_t>(*mCommandLine.frames)) {
+        return;
+    }
+    if (mCommandLine.screenshotPath) {
+        try {
+            const app::Surface8u surface = getWindow()->getRenderer()->copyWindowSurface();
+            std::vector<uint8_t> rgb;
+            rgb.reserve(static_cast<std::size_t>(surface.width) * static_cast<std::size_t>(surface.height) *
+                        3);
+            for (std::size_t i = 0; i + 3 < surface.rgba.size() + 1; i += 4) {
+                rgb.insert(rgb.end(), {surface.rgba[i], surface.rgba[i + 1], surface.rgba[i + 2]});
+            }
+            writePng(*mCommandLine.screenshotPath, surface.width, surface.height, rgb, false);
+        } catch (const std::exception& exc) {
+            std::cerr << "mirvo: " << oneLine(exc.what()) << std::endl;
+            mExitCode = 1;
+        }
+    }
+    quit();
+}
+
+void MirvoApp::applyBenchmarkCase()
+{
+    const FrameBenchmark::Case& benchmarkCase = mBenchmark->currentCase();
+    switch (benchmarkCase.scene) {
+    case FrameBenchmark::Scene::GALAXY:
+    case FrameBenchmark::Scene::BARE_STARS:
+        setVisualizer(0);
+        mGalaxy->setStarCount(benchmarkCase.starCount);
+        break;
+    case FrameBenchmark::Scene::TREE:
+        mTree->setTreeCount(benchmarkCase.treeCount);
+        setVisualizer(1);
+        break;
+    case FrameBenchmark::Scene::TRIANGLES:
+        setVisualizer(2);
+        break;
+    }
+    if (benchmarkCase.panels != mUiVisible) {
+        toggleUi();
+    }
+}
+
+void MirvoApp::finishBenchmarkFrame()
+{
+    // Waiting for the GL to finish charges each frame with its whole rendering cost.
+    glFinish();
+    const std::chrono::duration<double, std::milli> cost = std::chrono::steady_clock::now() - mFrameStart;
+    mBenchmark->recordFrame(cost.count());
+    if (mBenchmark->isDone()) {
+        std::cout << "Frame cost at " << getWindowWidth() << "x" << getWindowHeight()
+                  << " (update + draw + glFinish, swap excluded):\n"
+                  << mBenchmark->report() << std::flush;
+        mBenchmark.reset();
+        // Its GL objects must go while the window's context is still current.
+        mBareStars.reset();
+        quit();
+    }
+}
+
+void MirvoApp::dropTestFiles()
+{
+    std::vector<std::filesystem::path> files(mCommandLine.testDropFiles.begin(),
+                                             mCommandLine.testDropFiles.end());
+    app::FileDropEvent event(getWindow(), 0, 0, std::move(files));
+    getWindow()->emitFileDrop(event);
+}
+
+} // namespace mirvo

@@ -1,0 +1,55 @@
+// The scene interface the controller drives: life cycle hooks, the shared spectrum and the
+// three fixed frequency bands. Scenes are created once by the controller and live for the
+// whole run; everything here runs on the main thread.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+namespace mirvo::audio {
+class MonitorSpectralNode;
+} // namespace mirvo::audio
+
+namespace mirvo::params {
+class InterfaceGl;
+} // namespace mirvo::params
+
+namespace mirvo {
+
+using MonitorSpectralNodeRef = std::shared_ptr<audio::MonitorSpectralNode>;
+using InterfaceGlRef = std::shared_ptr<params::InterfaceGl>;
+
+class Visualizer {
+  public:
+    // The spectrum is owned by the controller, refreshed in place every frame before
+    // `update`, and outlives the scene.
+    Visualizer(MonitorSpectralNodeRef monitor, std::vector<float>& spectrum);
+    virtual ~Visualizer() = default;
+
+    virtual void setup() {}
+    virtual void activate() = 0;
+    virtual void deactivate() = 0;
+    virtual void update(float dt) = 0;
+    virtual void draw() = 0;
+    virtual InterfaceGlRef getParams() { return {}; }
+
+    // Sum of the bins startIdx..endIdx (both included) divided by endIdx - startIdx.
+    float avgMagnitudeInRange(std::size_t startIdx, std::size_t endIdx) const;
+    // The same over a band given as fractions of the spectrum length, truncated to bins.
+    float avgMagnitudeInRange(float start, float end) const;
+
+    const std::vector<float>& getSpectrum() const { return *mSpectrum; }
+
+  protected:
+    float mLowStart;
+    float mLowEnd;
+    float mMidStart;
+    float mMidEnd;
+    float mHighStart;
+    float mHighEnd;
+    MonitorSpectralNodeRef mMonitor;
+    std::vector<float>* mSpectrum;
+};
+
+} // namespace mirvo

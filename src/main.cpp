@@ -1,0 +1,83 @@
+// The program's entry point: reads the command line, answers the informational options
+// itself, and otherwise runs MirvoApp with the default GL renderer.
+#include "app/AppBasic.h"
+#include "app/RendererGl.h"
+#include "audio/Context.h"
+#include "audio/Device.h"
+#include "src/CommandLine.h"
+#include "src/MirvoApp.h"
+
+#include <exception>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+int listAudioDevices()
+{
+    using mirvo::audio::Device;
+    const mirvo::audio::DeviceRef defaultOutput = Device::getDefaultOutput();
+    const mirvo::audio::DeviceRef defaultInput = Device::getDefaultInput();
+    for (const mirvo::audio::DeviceRef& device : Device::getDevices()) {
+        std::cout << device->getName() << " (" << device->getNumOutputChannels() << " out, "
+                  << device->getNumInputChannels() << " in, " << device->getSampleRate() << " Hz)";
+        if (device == defaultOutput) {
+            std::cout << " [default output]";
+        }
+        if (device == defaultInput) {
+            std::cout << " [default input]";
+        }
+        std::cout << '\n';
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    mirvo::CommandLine commandLine;
+    try {
+        commandLine = mirvo::CommandLine::parse(std::vector<std::string>(argv, argv + argc));
+    } catch (const mirvo::CommandLineError& error) {
+        std::cerr << "mirvo: " << error.what() << std::endl;
+        return 2;
+    }
+
+    switch (commandLine.action) {
+    case mirvo::CommandLine::Action::HELP:
+        std::cout << mirvo::CommandLine::usage();
+        return 0;
+    case mirvo::CommandLine::Action::VERSION:
+        std::cout << "mirvo " << MIRVO_VERSION << std::endl;
+        return 0;
+    case mirvo::CommandLine::Action::LIST_AUDIO_DEVICES:
+        return listAudioDevices();
+    default:
+        break;
+    }
+    if (commandLine.audioDevice) {
+        const mirvo::audio::DeviceRef device =
+            mirvo::audio::Device::findDeviceByName(*commandLine.audioDevice);
+        if (!device || device->getNumOutputChannels() == 0) {
+            std::cerr << "mirvo: no audio output device called '" << *commandLine.audioDevice
+                      << "' (see --list-audio-devices)" << std::endl;
+            return 2;
+        }
+    }
+
+    auto app = std::make_unique<mirvo::MirvoApp>(commandLine);
+    mirvo::app::App::setInstance(app.get());
+    app->setDefaultRenderer(std::make_shared<mirvo::app::RendererGl>(5));
+    try {
+        app->launch("MirvoApp", argc, argv);
+    } catch (const mirvo::app::ExcNoDisplay& exc) {
+        std::cerr << exc.what() << std::endl;
+        return 1;
+    }
+    const int exitCode = app->getExitCode();
+    app.reset();
+    return exitCode;
+}

@@ -1,0 +1,361 @@
+#!/usr/bin/env bash
+# End-to-end checks of the real program: mirvo_e2e.sh CASE, with $MIRVO the program and a
+# display in $DISPLAY (scripts/test starts Xvfb and a private PulseAudio when none is there).
+# Screenshots are judged by colour statistics; set MIRVO_E2E_KEEP=DIR to keep them.
+set -uo pipefail
+
+: "${MIRVO:?set MIRVO to the mirvo program}"
+test_case=${1:?which case}
+work=$(mktemp -d /tmp/mirvo-e2e.XXXXXX)
+pid=""
+
+cleanup() {
+    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    fi
+    if [ -n "${MIRVO_E2E_KEEP:-}" ]; then
+        mkdir -p "$MIRVO_E2E_KEEP/$test_case"
+        cp -r "$work"/. "$MIRVO_E2E_KEEP/$test_case/"
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL ($test_case): $*" >&2
+    for f in "$work"/out "$work"/err; do
+        [ -s "$f" ] && { echo "--- $(basename "$f"):" >&2; head -20 "$f" >&2; }
+    done
+    exit 1
+}
+
+# Runs the program to completion; sets $status.
+run_mirvo() {
+    "$MIRVO" "$@" >"$work/out" 2>"$work/err"
+    status=$?
+}
+
+line_count() { wc -l <"$1" | tr -d ' '; }
+
+expect_status() {
+    [ "$status" -eq "$1" ] || fail "exit status $status, expected $1"
+}
+
+expect_quiet() {
+    [ -s "$work/err" ] && fail "unexpected standard error"
+    # The only line the program may print on its own is the note about a missing input.
+    if [ -s "$work/out" ] && [ "$(cat "$work/out")" != "No audio input!" ]; then
+        fail "unexpected standard output"
+    fi
+    return 0
+}
+
+expect_one_error_line_naming() {
+    [ "$(line_count "$work/err")" -eq 1 ] || fail "expected one line on standard error"
+    grep -qF -- "$1" "$work/err" || fail "the error line does not name '$1'"
+}
+
+start_mirvo() {
+    "$MIRVO" --windowed "$@" >"$work/out" 2>"$work/err" &
+    pid=$!
+    wid=""
+    for _ in $(seq 1 200); do
+        wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -1)
+        [ -n "$wid" ] && break
+        kill -0 "$pid" 2>/dev/null || fail "the program ended before its window appeared"
+        sleep 0.1
+    done
+    [ -n "$wid" ] || fail "no window appeared"
+    xdotool mousemove --window "$wid" 5 5 >/dev/null 2>&1
+    xdotool windowfocus --sync "$wid" >/dev/null 2>&1
+    # Let the first frames draw.
+    sleep "${settle:-2}"
+}
+
+stop_mirvo() {
+    kill -0 "$pid" 2>/dev/null || fail "the program died while running"
+    # A key pressed while the program is busy with a slow frame can be missed; ask twice.
+    for _ in 1 2; do
+        key ctrl+q
+        for _ in $(seq 1 50); do
+            kill -0 "$pid" 2>/dev/null || break 2
+            sleep 0.1
+        done
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        fail "Ctrl+Q did not end the program"
+    fi
+    wait "$pid"
+    status=$?
+    pid=""
+}
+
+key() {
+    xdotool windowfocus --sync "$wid" >/dev/null 2>&1
+    xdotool key "$@"
+}
+
+shot() {
+    import -window "$wid" "$work/$1.png" 2>/dev/null || fail "cannot capture the window"
+}
+
+# Shares of the pixels of a screenshot, by ImageMagick's per-pixel operators (fx would be too
+# slow on a loaded machine).
+share_brighter_than() { # image, threshold in percent of the brightest channel
+    convert "$work/$1.png" -alpha off -separate -evaluate-sequence max -threshold "$2%" -format '%[fx:mean]' info:
+}
+share_pastel() { # every channel above 30 % and the brightest above 70 %
+    convert "$work/$1.png" -alpha off \( -clone 0 -separate -evaluate-sequence min -threshold 30% \) \
+        \( -clone 0 -separate -evaluate-sequence max -threshold 70% \) -delete 0 \
+        -compose multiply -composite -format '%[fx:mean]' info:
+}
+share_near() { # image, colour
+    convert "$work/$1.png" -alpha off -fuzz 12% -fill '#FE01FD' -opaque "$2" -fuzz 0 \
+        -fill black +opaque '#FE01FD' -fill white -opaque '#FE01FD' -format '%[fx:mean]' info:
+}
+share_grey() { # unsaturated and neither black nor white: the panels
+    convert "$work/$1.png" -alpha off -colorspace HSL -separate -delete 0 \( -clone 0 -threshold 10% -negate \) \
+        \( -clone 1 -threshold 8% \) \( -clone 1 -threshold 70% -negate \) -delete 0,1 \
+        -background white -compose multiply -flatten -format '%[fx:mean]' info:
+}
+
+at_least() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a >= b) }'; }
+
+changed_pixels() {
+    compare -metric AE -fuzz 2% "$work/$1.png" "$work/$2.png" null: 2>&1 | awk '{ print int($1) }'
+}
+
+# The galaxy: bright small points on black.
+expect_galaxy() {
+    local dark bright
+    dark=$(awk -v s="$(share_brighter_than "$1" 5)" 'BEGIN { print 1 - s }')
+    bright=$(share_brighter_than "$1" 50)
+    at_least "$dark" 0.3 || fail "$1: galaxy expected, but only $dark of it is black"
+    at_least "$bright" 0.0005 || fail "$1: galaxy expected, but no bright stars ($bright)"
+}
+
+# The tree: pastel lines over a very dark background that is not black.
+expect_tree() {
+    local background pastel
+    background=$(convert "$work/$1.png" -alpha off -crop 1x1+2+2 -format '%[fx:max(r,max(g,b))]' info:)
+    at_least "$background" 0.005 || fail "$1: tree expected, but the background is black"
+    at_least 0.12 "$background" || fail "$1: tree expected, but the background is not dark ($background)"
+    pastel=$(share_pastel "$1")
+    at_least "$pastel" 0.002 || fail "$1: tree expected, but no pastel lines ($pastel)"
+}
+
+# The triangles: pure red, green and blue and their additive mixes on black. Triangles that
+# happen to coincide hide a colour, so any three of the seven will do.
+expect_triangles() {
+    local colour share total=0 present=0
+    for colour in '#FF0000' '#00FF00' '#0000FF' '#FFFF00' '#00FFFF' '#FF00FF' '#FFFFFF'; do
+        share=$(share_near "$1" "$colour")
+        total=$(awk -v a="$total" -v b="$share" 'BEGIN { print a + b }')
+        at_least "$share" 0.002 && present=$((present + 1))
+    done
+    at_least "$total" 0.05 || fail "$1: triangles expected, but only $total of it is red, green, blue or a mix"
+    [ "$present" -ge 3 ] || fail "$1: triangles expected, but only $present of the seven colours show"
+}
+
+case "$test_case" in
+starts_quietly)
+    run_mirvo --windowed --frames 160
+    expect_status 0
+    expect_quiet
+    ;;
+
+screenshot)
+    run_mirvo --windowed=640x360 --frames 240 --screenshot "$work/last-frame.png"
+    expect_status 0
+    expect_quiet
+    [ -f "$work/last-frame.png" ] || fail "no screenshot written"
+    [ "$(identify -format '%m %w %h' "$work/last-frame.png")" = "PNG 640 360" ] || fail "not a 640x360 PNG"
+    expect_galaxy last-frame
+    ;;
+
+bad_options)
+    for args in "--bogus" "--scene stars" "--frames ten" "--windowed=12" "--screenshot x.png" "a.mp3 b.mp3" \
+        "--audio-device No-Such-Device"; do
+        # shellcheck disable=SC2086
+        run_mirvo $args
+        expect_status 2
+        [ "$(line_count "$work/err")" -eq 1 ] || fail "'$args': expected one line on standard error"
+        [ -s "$work/out" ] && fail "'$args': unexpected standard output"
+    done
+    run_mirvo --help
+    expect_status 0
+    grep -q -- "--windowed" "$work/out" || fail "--help does not list the options"
+    run_mirvo --version
+    expect_status 0
+    grep -q "^mirvo " "$work/out" || fail "--version prints no version"
+    run_mirvo --list-audio-devices
+    expect_status 0
+    grep -q "^Null " "$work/out" || fail "the null device is not listed"
+    ;;
+
+no_display)
+    DISPLAY=:31999 WAYLAND_DISPLAY= run_mirvo --windowed --frames 10
+    expect_status 1
+    [ "$(line_count "$work/err")" -eq 1 ] || fail "expected one line on standard error"
+    ;;
+
+music_file_argument)
+    # One second of music and some seconds of frames: the visuals go on after the music ends.
+    sox -n -r 44100 -c 2 "$work/tone.wav" synth 1 sine 220 sine 660 2>/dev/null || fail "sox failed"
+    run_mirvo --windowed --frames 240 "$work/tone.wav"
+    expect_status 0
+    expect_quiet
+    run_mirvo --windowed --frames 60 --audio-device Null "$work/tone.wav"
+    expect_status 0
+    expect_quiet
+    ;;
+
+missing_music_file)
+    run_mirvo --windowed --frames 10 "$work/no-such-song.mp3"
+    expect_status 1
+    expect_one_error_line_naming "no-such-song.mp3"
+    head -c 20000 /dev/urandom >"$work/noise.mp3"
+    run_mirvo --windowed --frames 10 "$work/noise.mp3"
+    expect_status 1
+    expect_one_error_line_naming "noise.mp3"
+    ;;
+
+startup_failures)
+    # A private copy of the program with resources of our making beside it.
+    resources_of_build="$(dirname "$MIRVO")/resources"
+    mkdir -p "$work/bin/resources"
+    cp "$MIRVO" "$work/bin/mirvo"
+    cp "$resources_of_build/stars.vert" "$resources_of_build/stars.frag" "$work/bin/resources/"
+    MIRVO="$work/bin/mirvo"
+
+    run_mirvo --windowed --frames 10
+    expect_status 1
+    expect_one_error_line_naming "init.mp3"
+
+    head -c 20000 /dev/urandom >"$work/bin/resources/init.mp3"
+    run_mirvo --windowed --frames 10
+    expect_status 1
+    expect_one_error_line_naming "init.mp3"
+
+    cp "$resources_of_build/init.mp3" "$work/bin/resources/init.mp3"
+    printf '#version 120\nvoid main() { gl_FragColor = undefined_thing; }\n' >"$work/bin/resources/stars.frag"
+    run_mirvo --windowed --frames 10
+    expect_status 1
+    expect_one_error_line_naming "stars.frag"
+    ;;
+
+dropped_files)
+    head -c 20000 /dev/urandom >"$work/broken.mp3"
+    run_mirvo --windowed --frames 120 --test-drop "$work/broken.mp3"
+    expect_status 0
+    expect_one_error_line_naming "broken.mp3"
+
+    mkdir "$work/a-folder"
+    sox -n -r 48000 -c 1 "$work/good.wav" synth 3 sine 330 2>/dev/null || fail "sox failed"
+    run_mirvo --windowed --frames 120 --test-drop "$work/a-folder" --test-drop "$work/good.wav"
+    expect_status 0
+    expect_quiet
+    ;;
+
+scene_switch)
+    # Screenshots first, judgements after: each run stays well inside the 15 s after which
+    # the scene changes by itself.
+    start_mirvo
+    shot 1-galaxy
+    key alt+Right
+    sleep 1
+    shot 2-tree
+    key alt+Right
+    sleep 1
+    shot 3-triangles
+    key Right
+    sleep 1
+    shot 4-still-triangles
+    stop_mirvo
+    expect_status 0
+    expect_quiet
+
+    start_mirvo --scene triangles
+    key alt+Right
+    sleep 1
+    shot 5-galaxy-after-the-last
+    key alt+Left
+    sleep 1
+    shot 6-triangles-before-the-first
+    key alt+Left
+    sleep 1
+    shot 7-tree
+    stop_mirvo
+    expect_status 0
+    expect_quiet
+
+    expect_galaxy 1-galaxy
+    expect_tree 2-tree
+    expect_triangles 3-triangles
+    expect_triangles 4-still-triangles
+    expect_galaxy 5-galaxy-after-the-last
+    expect_triangles 6-triangles-before-the-first
+    expect_tree 7-tree
+    ;;
+
+auto_switch)
+    start_mirvo
+    shot 1-start
+    expect_galaxy 1-start
+    sleep 15
+    shot 2-after-15s
+    expect_tree 2-after-15s
+    stop_mirvo
+    expect_status 0
+    ;;
+
+panels)
+    start_mirvo --scene triangles
+    shot 1-hidden
+    key t
+    sleep 1
+    shot 2-shown
+    key t
+    sleep 1
+    shot 3-hidden-again
+    before=$(share_grey 1-hidden)
+    shown=$(share_grey 2-shown)
+    after=$(share_grey 3-hidden-again)
+    at_least "$shown" "$(awk -v b="$before" 'BEGIN { print b + 0.05 }')" ||
+        fail "T showed no panels (grey share $before -> $shown)"
+    at_least "$(awk -v b="$before" 'BEGIN { print b + 0.02 }')" "$after" ||
+        fail "a second T did not hide the panels (grey share $shown -> $after)"
+    stop_mirvo
+    expect_status 0
+    expect_quiet
+    ;;
+
+space_pauses)
+    start_mirvo --scene triangles
+    shot 1-playing
+    sleep 0.5
+    shot 2-playing
+    [ "$(changed_pixels 1-playing 2-playing)" -gt 1000 ] || fail "the triangles do not move while the music plays"
+    key space
+    sleep 2
+    shot 3-paused
+    sleep 0.7
+    shot 4-paused
+    [ "$(changed_pixels 3-paused 4-paused)" -lt 50 ] || fail "the triangles still move after Space"
+    key space
+    sleep 2
+    shot 5-resumed
+    sleep 0.5
+    shot 6-resumed
+    [ "$(changed_pixels 5-resumed 6-resumed)" -gt 1000 ] || fail "a second Space did not resume the music"
+    stop_mirvo
+    expect_status 0
+    expect_quiet
+    ;;
+
+*)
+    fail "no such case"
+    ;;
+esac
+exit 0

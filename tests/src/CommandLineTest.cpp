@@ -1,0 +1,93 @@
+#include "src/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace mirvo {
+namespace {
+
+CommandLine parse(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "mirvo");
+    return CommandLine::parse(args);
+}
+
+TEST(CommandLine, NoArgumentsMeanThePlainFullScreenStart)
+{
+    const CommandLine line = parse({});
+    EXPECT_EQ(line.action, CommandLine::Action::RUN);
+    EXPECT_FALSE(line.windowed);
+    EXPECT_FALSE(line.musicFile);
+    EXPECT_FALSE(line.audioDevice);
+    EXPECT_EQ(line.firstScene, 0u);
+    EXPECT_FALSE(line.frames);
+    EXPECT_FALSE(line.screenshotPath);
+}
+
+TEST(CommandLine, ReadsEveryOptionWithValuesInlineOrSeparate)
+{
+    const CommandLine line =
+        parse({"--windowed=800x600", "--audio-device", "Null", "--scene=triangles", "--frames", "240",
+               "--screenshot=/tmp/shot.png", "--report-startup", "song.ogg"});
+    EXPECT_TRUE(line.windowed);
+    EXPECT_EQ(line.windowSize, Vec2i(800, 600));
+    EXPECT_EQ(line.audioDevice, "Null");
+    EXPECT_EQ(line.firstScene, 2u);
+    EXPECT_EQ(line.frames, 240);
+    EXPECT_EQ(line.screenshotPath, "/tmp/shot.png");
+    EXPECT_EQ(line.musicFile, "song.ogg");
+    EXPECT_TRUE(line.reportStartup);
+}
+
+TEST(CommandLine, WindowedWithoutASizeUsesTheDefault)
+{
+    const CommandLine line = parse({"--windowed", "--scene", "tree"});
+    EXPECT_TRUE(line.windowed);
+    EXPECT_EQ(line.windowSize, Vec2i(1280, 720));
+    EXPECT_EQ(line.firstScene, 1u);
+}
+
+TEST(CommandLine, ADoubleDashLetsAFileNameStartWithADash)
+{
+    EXPECT_EQ(parse({"--", "-odd name.mp3"}).musicFile, "-odd name.mp3");
+}
+
+TEST(CommandLine, InformationalOptionsChooseTheirAction)
+{
+    EXPECT_EQ(parse({"--help"}).action, CommandLine::Action::HELP);
+    EXPECT_EQ(parse({"--version"}).action, CommandLine::Action::VERSION);
+    EXPECT_EQ(parse({"--list-audio-devices"}).action, CommandLine::Action::LIST_AUDIO_DEVICES);
+}
+
+TEST(CommandLine, RefusesUnknownOptionsAndBadValues)
+{
+    const std::vector<std::vector<std::string>> bad = {
+        {"--fullscreen"},    {"-x"},
+        {"--windowed=800"},  {"--windowed=0x600"},
+        {"--windowed=axb"},  {"--scene", "stars"},
+        {"--scene"},         {"--frames", "0"},
+        {"--frames", "ten"}, {"--frames=12abc"},
+        {"--audio-device="}, {"--help=yes"},
+        {"a.mp3", "b.mp3"},  {"--screenshot", "x.png"},
+    };
+    for (const auto& args : bad) {
+        EXPECT_THROW(parse(args), CommandLineError) << args[0];
+    }
+}
+
+TEST(CommandLine, ErrorMessagesAreOneLine)
+{
+    try {
+        parse({"--scene", "stars"});
+        FAIL() << "no error";
+    } catch (const CommandLineError& error) {
+        const std::string message = error.what();
+        EXPECT_EQ(message.find('\n'), std::string::npos);
+        EXPECT_NE(message.find("stars"), std::string::npos);
+    }
+}
+
+} // namespace
+} // namespace mirvo

@@ -4,6 +4,7 @@
 #include "audio/FilePlayerNode.h"
 
 #include "audio/Context.h"
+#include "audio/RealtimeScope.h"
 
 #include <algorithm>
 #include <cassert>
@@ -296,6 +297,7 @@ void FilePlayerNode::readFile()
 
 void FilePlayerNode::process(Buffer* buffer)
 {
+    MIRVO_RT_SCOPE();
     const size_t numFrames = buffer->getNumFrames();
     if (mRingBuffers.empty()) {
         buffer->zero();
@@ -306,7 +308,7 @@ void FilePlayerNode::process(Buffer* buffer)
     if (available < mBufferFramesThreshold) {
         if (mIsReadAsync) {
             mRefillRequested = true;
-            mCondition.notify_one();
+            MIRVO_RT_UNCHECKED(mCondition.notify_one());
         } else {
             readFile();
         }

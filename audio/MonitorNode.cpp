@@ -1,5 +1,7 @@
 #include "audio/MonitorNode.h"
 
+#include "audio/RealtimeScope.h"
+
 #include <algorithm>
 
 namespace mirvo::audio {
@@ -48,6 +50,7 @@ void MonitorNode::initialize()
 
 void MonitorNode::process(Buffer* buffer)
 {
+    MIRVO_RT_SCOPE();
     if (mRingBuffers.empty()) {
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "audio/Context.h"
 #include "audio/Exception.h"
+#include "audio/RealtimeScope.h"
 
 #include <algorithm>
 #include <cstring>
@@ -68,6 +69,7 @@ void OutputDeviceNode::renderToDevice(float* const* deviceChannels, size_t numDe
         fillSilence(deviceChannels, numDeviceChannels, numFrames);
         return;
     }
+    MIRVO_RT_SCOPE();
 
     mInternalBuffer.zero();
     pullInputs(&mInternalBuffer);

@@ -1,6 +1,7 @@
 #include "audio/OutputNodeManual.h"
 
 #include "audio/Context.h"
+#include "audio/RealtimeScope.h"
 
 #include <cstring>
 #include <mutex>
@@ -29,11 +30,13 @@ void OutputNodeManual::renderBlock()
         return;
     }
     std::lock_guard<std::mutex> lock(context->getMutex());
+    MIRVO_RT_SCOPE();
     mInternalBuffer.zero();
     pullInputs(&mInternalBuffer);
     if (checkClip(mInternalBuffer) || mOutputBuffer.getSize() != mInternalBuffer.getSize()) {
         mOutputBuffer.zero();
-    } else {
+    } else if (mOutputBuffer.getSize() > 0) {
+        // An output nothing feeds is never initialised, and memcpy must not see its null data.
         std::memcpy(mOutputBuffer.getData(), mInternalBuffer.getData(),
                     mOutputBuffer.getSize() * sizeof(float));
     }

@@ -1,0 +1,118 @@
+// Runs the application's audio graph under the real-time sanitizer: the engine brackets the audio thread's
+// work (the render under the graph lock, the monitor's process) with real-time scopes, and any
+// allocation, lock, sleep or file call inside one ends the process. Built only with clang 19
+// and MIRVO_RTSAN (scripts/sanitize rtsan).
+#include "audio/Context.h"
+#include "audio/ContextManual.h"
+#include "audio/DeviceManager.h"
+#include "audio/FilePlayerNode.h"
+#include "audio/GainNode.h"
+#include "audio/MonitorSpectralNode.h"
+#include "audio/OutputDeviceNode.h"
+#include "audio/SourceFile.h"
+#include "core/DataSource.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <thread>
+#include <vector>
+
+extern "C" void __rtsan_init();
+
+namespace mirvo::audio {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr size_t kSampleRate = 48000;
+constexpr size_t kFramesPerBlock = 512;
+constexpr int kSpectrumReads = 800; // 10 s
+constexpr auto kBetweenSpectrumReads = 12500us; // 80 a second
+constexpr int kReadsBetweenPauses = 160;        // every 2 s
+
+// The application's graph on the "Null" device, whose own thread renders in real time: the
+// start-up music -> gain 0.9 -> output, and -> gain 10.9 -> spectral monitor, which nothing
+// pulls, so the context pulls it after every block.
+TEST(RealtimeAudio, TheAppGraphPlaysThroughTheNullDeviceWithoutUnsafeCallsOnTheAudioThread)
+{
+    Context* context = Context::master();
+    DeviceRef device = Context::deviceManager()->findDeviceByName("Null");
+    ASSERT_NE(device, nullptr);
+    context->setOutput(context->createOutputDeviceNode(device));
+    {
+        auto monitor = context->makeNode(
+            new MonitorSpectralNode(MonitorSpectralNode::Format().fftSize(2048).windowSize(512)));
+        SourceFileRef music(load(DataSourcePath::create(MIRVO_RESOURCES_DIR "/init.mp3"), kSampleRate));
+        auto player = context->makeNode(new FilePlayerNode(music, true));
+        auto heard = context->makeNode(new GainNode(0.9f));
+        auto analysed = context->makeNode(new GainNode(10.9f));
+        player->connect(heard);
+        heard->connect(context->getOutput());
+        player->connect(analysed);
+        analysed->connect(monitor);
+        context->enable();
+        player->enable();
+
+        float loudestBin = 0.0f;
+        int pauses = 0;
+        for (int read = 1; read <= kSpectrumReads; ++read) {
+            std::this_thread::sleep_for(kBetweenSpectrumReads);
+            for (float magnitude : monitor->getMagSpectrum()) {
+                loudestBin = std::max(loudestBin, magnitude);
+            }
+            if (read % kReadsBetweenPauses == 0) {
+                player->setEnabled(!player->isEnabled());
+                ++pauses;
+            }
+        }
+        context->disable();
+
+        EXPECT_GT(context->getNumProcessedFrames(), kSampleRate) << "the device hardly rendered";
+        EXPECT_GE(pauses, 4);
+        EXPECT_GT(loudestBin, 0.0f) << "the monitor never saw the music";
+        EXPECT_TRUE(player->getLastError().empty()) << player->getLastError();
+    }
+    context->disconnectAllNodes();
+    context->setOutput(nullptr);
+}
+
+// Allocates on every block: the sanitizer must catch it, or the test above proves nothing.
+class AllocatingNode : public Node {
+  public:
+    AllocatingNode() : Node(Format().channels(2)) {}
+    void process(Buffer* buffer) override
+    {
+        auto scratch = std::make_unique<std::vector<float>>(buffer->getNumFrames());
+        mSink += (*scratch)[0];
+    }
+
+  private:
+    float mSink = 0.0f;
+};
+
+TEST(RealtimeAudioDeathTest, AnAllocationInsideTheRenderIsCaught)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            auto context = ContextManual::create(kSampleRate, kFramesPerBlock, 2);
+            context->makeNode(new AllocatingNode())->connect(context->getOutput());
+            context->enable();
+            context->renderBlocks(1);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(1), "Real-time violation.*malloc");
+}
+
+} // namespace
+} // namespace mirvo::audio
+
+int main(int argc, char** argv)
+{
+    __rtsan_init();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

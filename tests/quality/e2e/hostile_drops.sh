@@ -73,13 +73,20 @@ corner_brightness() {
 }
 
 # The galaxy draws on black, the tree on a dark colour: Option+Right must get from one to the
-# other, or the program has stopped answering.
+# other, or the program has stopped answering. Polled, as an instrumented build draws slowly.
+wait_for_corner() { # awk condition on b, what failed
+    for _ in $(seq 1 40); do
+        kill -0 "$pid" 2>/dev/null || fail "the program died"
+        awk -v b="$(corner_brightness)" "BEGIN { exit !($1) }" && return 0
+        sleep 0.5
+    done
+    fail "$2"
+}
+
 expect_scene_switch() {
-    kill -0 "$pid" 2>/dev/null || fail "the program died"
-    awk -v b="$(corner_brightness)" 'BEGIN { exit !(b < 0.005) }' || fail "the galaxy is not showing"
+    wait_for_corner "b < 0.005" "the galaxy is not showing"
     key alt+Right
-    sleep 2
-    awk -v b="$(corner_brightness)" 'BEGIN { exit !(b >= 0.005) }' || fail "Option+Right did not switch the scene"
+    wait_for_corner "b >= 0.005" "Option+Right did not switch the scene"
 }
 
 quit_mirvo() {

@@ -3,7 +3,7 @@
 #include "app/AppBasic.h"
 #include "app/Camera.h"
 #include "app/Window.h"
-#include "app/WindowImpl.h"
+#include "app/WindowImplNull.h"
 
 #include <benchmark/benchmark.h>
 
@@ -11,30 +11,6 @@ using namespace mirvo;
 using namespace mirvo::app;
 
 namespace {
-
-class NullWindowImpl : public WindowImpl {
-  public:
-    Vec2i getSize() const override { return {640, 480}; }
-    void setSize(Vec2i) override {}
-    Vec2i getPos() const override { return {}; }
-    void setPos(Vec2i) override {}
-    std::string getTitle() const override { return {}; }
-    void setTitle(const std::string&) override {}
-    bool isFullScreen() const override { return false; }
-    void setFullScreen(bool, const FullScreenOptions&) override {}
-    bool isBorderless() const override { return false; }
-    void setBorderless(bool) override {}
-    bool isAlwaysOnTop() const override { return false; }
-    void setAlwaysOnTop(bool) override {}
-    void hide() override {}
-    void show() override {}
-    bool isHidden() const override { return false; }
-    void close() override {}
-    DisplayRef getDisplay() const override { return {}; }
-    RendererRef getRenderer() const override { return {}; }
-    float getContentScale() const override { return 1.0f; }
-    void* getNative() const override { return nullptr; }
-};
 
 class CountingApp : public AppBasic {
   public:
@@ -47,7 +23,7 @@ class CountingApp : public AppBasic {
 void BM_KeyDownThroughWindowSignal(benchmark::State& state)
 {
     CountingApp app;
-    NullWindowImpl impl;
+    WindowImplNull impl;
     const WindowRef window = Window::privateCreate(&impl, &app);
     int slotCalls = 0;
     for (int i = 0; i < 3; ++i)

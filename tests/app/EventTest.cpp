@@ -3,7 +3,7 @@
 #include "app/AppBasic.h"
 #include "app/EventCombiner.h"
 #include "app/Window.h"
-#include "app/WindowImpl.h"
+#include "app/WindowImplNull.h"
 
 #include <gtest/gtest.h>
 
@@ -15,30 +15,6 @@ using namespace mirvo;
 using namespace mirvo::app;
 
 namespace {
-
-class StubWindowImpl : public WindowImpl {
-  public:
-    Vec2i getSize() const override { return {320, 200}; }
-    void setSize(Vec2i) override {}
-    Vec2i getPos() const override { return {}; }
-    void setPos(Vec2i) override {}
-    std::string getTitle() const override { return {}; }
-    void setTitle(const std::string&) override {}
-    bool isFullScreen() const override { return false; }
-    void setFullScreen(bool, const FullScreenOptions&) override {}
-    bool isBorderless() const override { return false; }
-    void setBorderless(bool) override {}
-    bool isAlwaysOnTop() const override { return false; }
-    void setAlwaysOnTop(bool) override {}
-    void hide() override {}
-    void show() override {}
-    bool isHidden() const override { return false; }
-    void close() override {}
-    DisplayRef getDisplay() const override { return {}; }
-    RendererRef getRenderer() const override { return {}; }
-    float getContentScale() const override { return 1.0f; }
-    void* getNative() const override { return nullptr; }
-};
 
 class HandlerLogApp : public AppBasic {
   public:
@@ -57,7 +33,7 @@ class HandlerLogApp : public AppBasic {
 
 struct WindowFixture : ::testing::Test {
     HandlerLogApp app;
-    StubWindowImpl impl;
+    WindowImplNull impl{Vec2i{320, 200}};
     WindowRef window = Window::privateCreate(&impl, &app);
 };
 

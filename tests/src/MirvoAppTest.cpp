@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -36,14 +37,17 @@ class Controller : public ::testing::Test {
   protected:
     Controller() : spectrum(1024, 0.0f)
     {
-        app.setupVisualizers({new RecordingScene("galaxy", log, spectrum),
-                              new RecordingScene("tree", log, spectrum),
-                              new RecordingScene("triangles", log, spectrum)});
+        for (const char* name : {"galaxy", "tree", "triangles"}) {
+            scenes.push_back(std::make_unique<RecordingScene>(name, log, spectrum));
+        }
+        app.setupVisualizers({scenes[0].get(), scenes[1].get(), scenes[2].get()});
         log.clear();
     }
 
     std::vector<float> spectrum;
     std::vector<std::string> log;
+    // The application keeps its scenes for the whole run and never deletes them.
+    std::vector<std::unique_ptr<RecordingScene>> scenes;
     MirvoApp app;
 };
 
@@ -51,8 +55,10 @@ TEST(MirvoApp, SetsUpEverySceneInOrderThenActivatesOnlyTheFirst)
 {
     std::vector<float> spectrum(8, 0.0f);
     std::vector<std::string> log;
+    RecordingScene a("a", log, spectrum);
+    RecordingScene b("b", log, spectrum);
     MirvoApp app;
-    app.setupVisualizers({new RecordingScene("a", log, spectrum), new RecordingScene("b", log, spectrum)});
+    app.setupVisualizers({&a, &b});
     EXPECT_EQ(log, (std::vector<std::string>{"a.setup", "b.setup", "a.activate"}));
     EXPECT_EQ(app.getCurrentVisualizer(), 0u);
 }

@@ -3,6 +3,7 @@
 #include "audio/Context.h"
 #include "audio/rtaudio/DeviceManagerRtAudio.h"
 #include "audio/rtaudio/OutputDeviceNodeRtAudio.h"
+#include "audio/rtaudio/RtAudioStream.h"
 
 #include <cstring>
 
@@ -78,14 +79,7 @@ void InputDeviceNodeRtAudio::uninitialize()
         return;
     }
     disableProcessing();
-    if (mRtAudio) {
-        try {
-            if (mRtAudio->isStreamOpen())
-                mRtAudio->closeStream();
-        } catch (const RtAudioError&) {
-        }
-        mRtAudio.reset();
-    }
+    closeStreamQuietly(mRtAudio);
 }
 
 void InputDeviceNodeRtAudio::enableProcessing()
@@ -106,11 +100,7 @@ void InputDeviceNodeRtAudio::disableProcessing()
     if (mSynchronousOutput || !mRtAudio)
         return;
     mGate.close();
-    try {
-        if (mRtAudio->isStreamRunning())
-            mRtAudio->abortStream();
-    } catch (const RtAudioError&) {
-    }
+    abortStreamQuietly(*mRtAudio);
 }
 
 int InputDeviceNodeRtAudio::captureCallback(void* outputBuffer, void* inputBuffer, unsigned int numFrames,

@@ -2,6 +2,7 @@
 
 #include "audio/Context.h"
 #include "audio/rtaudio/DeviceManagerRtAudio.h"
+#include "audio/rtaudio/RtAudioStream.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -85,15 +86,7 @@ void OutputDeviceNodeRtAudio::initialize()
 void OutputDeviceNodeRtAudio::uninitialize()
 {
     disableProcessing();
-    if (mRtAudio) {
-        try {
-            if (mRtAudio->isStreamOpen())
-                mRtAudio->closeStream();
-        } catch (const RtAudioError&) {
-            // Closing a stream whose server is gone can complain; the stream is gone either way.
-        }
-        mRtAudio.reset();
-    }
+    closeStreamQuietly(mRtAudio);
 }
 
 void OutputDeviceNodeRtAudio::enableProcessing()
@@ -120,15 +113,8 @@ void OutputDeviceNodeRtAudio::enableProcessing()
 void OutputDeviceNodeRtAudio::disableProcessing()
 {
     mGate.close();
-    if (mRtAudio) {
-        try {
-            // Aborting drops what the server still buffers instead of waiting for it to play
-            // out, so the UI thread waits at most for the block being rendered.
-            if (mRtAudio->isStreamRunning())
-                mRtAudio->abortStream();
-        } catch (const RtAudioError&) {
-        }
-    }
+    if (mRtAudio)
+        abortStreamQuietly(*mRtAudio);
     mFallbackStream.stop();
 }
 

@@ -1,7 +1,7 @@
 #include "app/KeyEvent.h"
 #include "app/MouseEvent.h"
 #include "app/Window.h"
-#include "app/WindowImpl.h"
+#include "app/WindowImplNull.h"
 #include "params/InterfaceGl.h"
 #include "params/tw/TwModel.h"
 
@@ -15,33 +15,16 @@ namespace {
 constexpr int kWidth = 800;
 constexpr int kHeight = 600;
 
-// A window without a platform behind it: a fixed size and content scale, no renderer.
-class FakeWindowImpl : public app::WindowImpl {
+// A window without a platform behind it, at a chosen content scale.
+class FakeWindowImpl : public app::WindowImplNull {
   public:
-    explicit FakeWindowImpl(float contentScale = 1.f) : mContentScale(contentScale) {}
-    Vec2i getSize() const override { return mSize; }
-    void setSize(Vec2i size) override { mSize = size; }
-    Vec2i getPos() const override { return {}; }
-    void setPos(Vec2i) override {}
-    std::string getTitle() const override { return {}; }
-    void setTitle(const std::string&) override {}
-    bool isFullScreen() const override { return false; }
-    void setFullScreen(bool, const app::FullScreenOptions&) override {}
-    bool isBorderless() const override { return false; }
-    void setBorderless(bool) override {}
-    bool isAlwaysOnTop() const override { return false; }
-    void setAlwaysOnTop(bool) override {}
-    void hide() override {}
-    void show() override {}
-    bool isHidden() const override { return false; }
-    void close() override {}
-    app::DisplayRef getDisplay() const override { return {}; }
-    app::RendererRef getRenderer() const override { return {}; }
+    explicit FakeWindowImpl(float contentScale = 1.f)
+        : WindowImplNull({kWidth, kHeight}), mContentScale(contentScale)
+    {
+    }
     float getContentScale() const override { return mContentScale; }
-    void* getNative() const override { return nullptr; }
 
   private:
-    Vec2i mSize{kWidth, kHeight};
     float mContentScale;
 };
 

@@ -37,10 +37,12 @@ class FilePlayer : public ::testing::Test {
     }
 
     // Waits until the reader has buffered a block, or has nothing more to read, so that the
-    // offline render never outruns the read thread.
+    // offline render never outruns the read thread. A file cut short never reaches its stated
+    // length, so the wait also gives up after mReaderPatience; a test whose file is whole can
+    // afford to be patient on a loaded or instrumented machine.
     void waitForReader(const FilePlayerNodeRef& player)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+        const auto deadline = std::chrono::steady_clock::now() + mReaderPatience;
         while (player->isReadAsync() && player->isEnabled() && player->getNumBufferedFrames() < kBlock &&
                player->getReadPosition() < player->getNumFrames() &&
                std::chrono::steady_clock::now() < deadline) {
@@ -82,6 +84,7 @@ class FilePlayer : public ::testing::Test {
     }
 
     ContextManualRef mContext = ContextManual::create(kRate, kBlock, 2);
+    std::chrono::milliseconds mReaderPatience{300};
 };
 
 TEST_F(FilePlayer, EndsWithTheLastFramesThenSilenceAndDisablesItself)
@@ -239,6 +242,7 @@ TEST_F(FilePlayer, PlaysARealFileResampledToTheGraph)
     auto player = mContext->makeNode(new FilePlayerNode(SourceFileRef(std::move(source)), true));
     player->connect(mContext->getOutput());
     player->start();
+    mReaderPatience = std::chrono::milliseconds(5000);
     const std::vector<float> out = render(player, 100);
     EXPECT_TRUE(player->isEof());
     size_t heard = 0;

@@ -121,6 +121,7 @@ void MirvoApp::setup()
         mParams.addParam("Ramp End", &mRampEnd, "min=0.01 max=100000.0 step=0.05", false);
         mParams.addParam("Display Spectrum", &mDisplaySpectrum, false);
 
+        mRenderer = getWindow()->getRenderer();
         setupAudio();
         setupVisualizers();
         if (mCommandLine.firstScene != 0) {
@@ -207,6 +208,25 @@ void MirvoApp::setupAudio()
     }
 
     mMagSpectrum = mMonitor->getMagSpectrum();
+}
+
+void MirvoApp::shutdown()
+{
+    // The scenes and panels own GL objects, and the scenes hold the analysis end of the audio
+    // graph. The window's context outlives shutdown, so free them here while it can still be
+    // made current, instead of leaving them and the player's read thread to the process exit.
+    if (mRenderer) {
+        mRenderer->makeCurrentContext();
+    }
+    for (Visualizer* visualizer : mVisualizers) {
+        delete visualizer;
+    }
+    mVisualizers.clear();
+    mGalaxy = nullptr;
+    mTree = nullptr;
+    mBareStars.reset();
+    mParams = params::InterfaceGl();
+    mRenderer.reset();
 }
 
 void MirvoApp::setupVisualizers()

@@ -36,7 +36,7 @@ class MirvoApp : public app::AppBasic {
 
     void prepareSettings(Settings* settings) override;
     void setup() override;
-    void shutdown() override {}
+    void shutdown() override;
     void update() override;
     void draw() override;
     void keyDown(app::KeyEvent event) override;
@@ -92,6 +92,7 @@ class MirvoApp : public app::AppBasic {
     int mExitCode = 0;
     bool mStarted = false;
     uint64_t mFramesDrawn = 0;
+    app::RendererRef mRenderer;
     Galaxy* mGalaxy = nullptr;
     Tree* mTree = nullptr;
     std::unique_ptr<FrameBenchmark> mBenchmark;

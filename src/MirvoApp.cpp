@@ -408,12 +408,15 @@ void MirvoApp::toggleUi()
 
 void MirvoApp::fileDrop(app::FileDropEvent event)
 {
-    // The first dropped file that decodes replaces the music; directories and files that
-    // cannot be played are skipped with one line each, and the music plays on meanwhile.
+    // The first dropped file that decodes replaces the music, and the music plays on meanwhile.
+    // Files that cannot be played are skipped with one line each. Folders dropped beside a file
+    // are passed over quietly; a drop of folders alone says so, or it would seem ignored.
     audio::SourceFileRef sourceFile;
+    std::vector<std::filesystem::path> folders;
     for (const std::filesystem::path& path : event.getFiles()) {
         std::error_code error;
         if (std::filesystem::is_directory(path, error)) {
+            folders.push_back(path);
             continue;
         }
         try {
@@ -421,6 +424,11 @@ void MirvoApp::fileDrop(app::FileDropEvent event)
             break;
         } catch (const std::exception& exc) {
             std::cerr << "mirvo: cannot play '" << path.string() << "': " << oneLine(exc.what()) << std::endl;
+        }
+    }
+    if (!sourceFile && folders.size() == event.getNumFiles()) {
+        for (const std::filesystem::path& folder : folders) {
+            std::cerr << "mirvo: cannot play '" << folder.string() << "': it is a folder" << std::endl;
         }
     }
     if (!sourceFile || !mFilePlayer) {

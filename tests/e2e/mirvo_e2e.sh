@@ -256,6 +256,11 @@ dropped_files)
     run_mirvo --windowed --frames 120 --test-drop "$work/a-folder" --test-drop "$work/good.wav"
     expect_status 0
     expect_quiet
+
+    # A folder on its own plays nothing, and says so.
+    run_mirvo --windowed --frames 120 --test-drop "$work/a-folder"
+    expect_status 0
+    expect_one_error_line_naming "a-folder"
     ;;
 
 scene_switch)

@@ -128,6 +128,9 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
             result.reportStartup = true;
         } else if (name == "--test-drop") {
             result.testDropFiles.push_back(takeValue());
+        } else if (name == "--test-drop-one-by-one") {
+            noValue();
+            result.testDropOneByOne = true;
         } else {
             throw CommandLineError("unknown option '" + name + "' (see --help)");
         }
@@ -154,6 +157,7 @@ std::string CommandLine::usage()
            "  --benchmark              measure the frame cost of every scene and exit\n"
            "  --report-startup         print the wall-clock time when the first frame is drawn\n"
            "  --test-drop FILE         drop FILE on the window after the first frame (for tests)\n"
+           "  --test-drop-one-by-one   drop the --test-drop files one per frame, not all at once\n"
            "  --help                   show this help and exit\n"
            "  --version                show the version and exit\n"
            "\n"

@@ -32,8 +32,10 @@ struct CommandLine {
     std::optional<std::string> screenshotPath;
     // Print the wall-clock time at the end of the first frame's drawing (start-up figures).
     bool reportStartup = false;
-    // Files handed to the window's drop path after the first frame, as one drop.
+    // Files handed to the window's drop path after the first frame, as one drop, or with
+    // testDropOneByOne as one drop each on successive frames.
     std::vector<std::string> testDropFiles;
+    bool testDropOneByOne = false;
 
     // Throws CommandLineError for unknown options, missing or bad values.
     static CommandLine parse(const std::vector<std::string>& args);

@@ -453,7 +453,7 @@ void MirvoApp::countFrameAndMaybeQuit()
                   << std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch).count()
                   << " ns (unix time)" << std::endl;
     }
-    if (mFramesDrawn == 1 && !mCommandLine.testDropFiles.empty()) {
+    if (!mCommandLine.testDropFiles.empty()) {
         dropTestFiles();
     }
     if (!mCommandLine.frames || mFramesDrawn != static_cast<uint64_t>(*mCommandLine.frames)) {
@@ -518,8 +518,18 @@ void MirvoApp::finishBenchmarkFrame()
 
 void MirvoApp::dropTestFiles()
 {
-    std::vector<std::filesystem::path> files(mCommandLine.testDropFiles.begin(),
-                                             mCommandLine.testDropFiles.end());
+    const std::vector<std::string>& dropped = mCommandLine.testDropFiles;
+    std::vector<std::filesystem::path> files;
+    if (mCommandLine.testDropOneByOne) {
+        if (mFramesDrawn <= dropped.size()) {
+            files.emplace_back(dropped[mFramesDrawn - 1]);
+        }
+    } else if (mFramesDrawn == 1) {
+        files.assign(dropped.begin(), dropped.end());
+    }
+    if (files.empty()) {
+        return;
+    }
     app::FileDropEvent event(getWindow(), 0, 0, std::move(files));
     getWindow()->emitFileDrop(event);
 }

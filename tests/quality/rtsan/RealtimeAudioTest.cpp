@@ -29,7 +29,7 @@ using namespace std::chrono_literals;
 
 constexpr size_t kSampleRate = 48000;
 constexpr size_t kFramesPerBlock = 512;
-constexpr int kSpectrumReads = 800; // 10 s
+constexpr int kSpectrumReads = 800;             // 10 s
 constexpr auto kBetweenSpectrumReads = 12500us; // 80 a second
 constexpr int kReadsBetweenPauses = 160;        // every 2 s
 

@@ -304,7 +304,13 @@ void FilePlayerNode::process(Buffer* buffer)
         return;
     }
     const size_t pos = mReadPos;
-    const size_t available = mRingBuffers.front().getAvailableRead();
+    // The reader fills the channels' rings one after another: count only the frames every
+    // channel holds already, or a block read between two of its writes would take a frame
+    // count from one channel that another does not have yet, and the channels would drift.
+    size_t available = mRingBuffers.front().getAvailableRead();
+    for (const auto& ring : mRingBuffers) {
+        available = std::min(available, ring.getAvailableRead());
+    }
     if (available < mBufferFramesThreshold) {
         if (mIsReadAsync) {
             mRefillRequested = true;

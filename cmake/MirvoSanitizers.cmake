@@ -46,13 +46,10 @@ endfunction()
 # Its seeds and the inputs that once found a fault live in fuzz/corpus/<name>/ beside the
 # calling folder's CMakeLists.txt. With MIRVO_FUZZ the target is the fuzzer mirvo_fuzz_<name>
 # (scripts/sanitize --fuzz runs it); otherwise a unit test replays every stored input.
-# REPLAY_ONLY: only the replay, for a fuzzer whose target is made elsewhere.
 function(mirvo_add_fuzzer name)
-  cmake_parse_arguments(ARG "REPLAY_ONLY" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   set(corpus ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus/${name})
-  if(MIRVO_FUZZ AND ARG_REPLAY_ONLY)
-    return()
-  elseif(MIRVO_FUZZ)
+  if(MIRVO_FUZZ)
     add_executable(mirvo_fuzz_${name} ${ARG_SOURCES})
     target_link_libraries(mirvo_fuzz_${name} PRIVATE ${ARG_LIBS})
     target_include_directories(mirvo_fuzz_${name} PRIVATE ${PROJECT_SOURCE_DIR})

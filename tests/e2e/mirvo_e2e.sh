@@ -120,6 +120,11 @@ share_grey() { # unsaturated and neither black nor white: the panels
         -background white -compose multiply -flatten -format '%[fx:mean]' info:
 }
 
+# "visible" or "hidden": the cursor the X server shows now (the pointer rests on the window).
+cursor_state() {
+    "${CURSOR_PROBE:?set CURSOR_PROBE to the cursor probe}" || fail "cannot read the cursor"
+}
+
 at_least() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a >= b) }'; }
 
 changed_pixels() {
@@ -318,12 +323,18 @@ auto_switch)
 panels)
     start_mirvo --scene triangles
     shot 1-hidden
+    cursor_hidden=$(cursor_state)
     key t
     sleep 1
     shot 2-shown
+    cursor_shown=$(cursor_state)
     key t
     sleep 1
     shot 3-hidden-again
+    cursor_hidden_again=$(cursor_state)
+    [ "$cursor_hidden" = hidden ] || fail "the cursor shows over the visuals ($cursor_hidden)"
+    [ "$cursor_shown" = visible ] || fail "T did not show the cursor with the panels ($cursor_shown)"
+    [ "$cursor_hidden_again" = hidden ] || fail "a second T did not hide the cursor ($cursor_hidden_again)"
     before=$(share_grey 1-hidden)
     shown=$(share_grey 2-shown)
     after=$(share_grey 3-hidden-again)
@@ -334,6 +345,35 @@ panels)
     stop_mirvo
     expect_status 0
     expect_quiet
+    ;;
+
+music_survives_bad_drop)
+    # Record what reaches the sound server while a file that cannot be decoded is dropped:
+    # the music must go on from its first sound to the program's end without a silent gap.
+    sink=$(pactl get-default-sink 2>/dev/null) || { echo "no sound server; skipped"; exit 77; }
+    sox -n -r 48000 -c 2 "$work/music.wav" synth 10 sine 440 vol 0.5 2>/dev/null || fail "sox failed"
+    head -c 20000 /dev/urandom >"$work/broken.mp3"
+    parec -d "$sink.monitor" --raw --format=float32le --channels=1 --rate=48000 >"$work/recording.raw" 2>/dev/null &
+    recorder=$!
+    sleep 0.5
+    run_mirvo --windowed --frames 320 --test-drop "$work/broken.mp3" "$work/music.wav"
+    sleep 0.5
+    kill "$recorder" 2>/dev/null
+    wait "$recorder" 2>/dev/null
+    expect_status 0
+    expect_one_error_line_naming "broken.mp3"
+    # 50 ms windows: how long the sound lasted and how many windows inside it were silent.
+    read -r sounding silent < <(od -An -v -f -w4 "$work/recording.raw" | awk '
+        { sum += $1 * $1; if (++n == 2400) { rms[w++] = sqrt(sum / n); sum = 0; n = 0 } }
+        END {
+            first = -1; last = -1
+            for (i = 0; i < w; i++) if (rms[i] > 0.1) { if (first < 0) first = i; last = i }
+            gaps = 0
+            for (i = first; first >= 0 && i <= last; i++) if (rms[i] < 0.1) gaps++
+            print (first < 0 ? 0 : (last - first + 1) * 0.05), gaps
+        }')
+    at_least "$sounding" 3 || fail "the music lasted only $sounding s of a 4 s run after the bad drop"
+    [ "$silent" -eq 0 ] || fail "the music had $silent silent 50 ms windows around the bad drop"
     ;;
 
 space_pauses)

@@ -263,19 +263,33 @@ void Node::pullInputs(Buffer* inPlaceBuffer)
     const uint64_t numProcessedFrames = mRenderContext->getNumProcessedFrames();
     if (numProcessedFrames != mLastProcessedFrame) {
         mLastProcessedFrame = numProcessedFrames;
-        mSummingBuffer.zero();
         sumInputs();
     }
 }
 
 void Node::sumInputs()
 {
+    // The sum starts from silence. When the first input fills the summing buffer channel for
+    // channel, copying it is that same sum in one pass instead of a clear and an add.
+    bool summingBufferHoldsSum = false;
     for (const NodeRef& inputRef : mInputs) {
         Node* input = inputRef.get();
         input->pullInputs(&mInternalBuffer);
         const Buffer* rendered = input->getProcessesInPlace() ? &mInternalBuffer : input->getInternalBuffer();
-        dsp::sumBuffers(rendered, &mSummingBuffer,
-                        std::min(rendered->getNumFrames(), mSummingBuffer.getNumFrames()));
+        const size_t numFrames = std::min(rendered->getNumFrames(), mSummingBuffer.getNumFrames());
+        if (!summingBufferHoldsSum && rendered->getNumChannels() == mSummingBuffer.getNumChannels() &&
+            numFrames == mSummingBuffer.getNumFrames()) {
+            dsp::mixBuffers(rendered, &mSummingBuffer, numFrames);
+        } else {
+            if (!summingBufferHoldsSum) {
+                mSummingBuffer.zero();
+            }
+            dsp::sumBuffers(rendered, &mSummingBuffer, numFrames);
+        }
+        summingBufferHoldsSum = true;
+    }
+    if (!summingBufferHoldsSum) {
+        mSummingBuffer.zero();
     }
     if (mEnabled.load(std::memory_order_relaxed)) {
         process(&mSummingBuffer);

@@ -51,6 +51,28 @@ TEST_F(BlockRendering, SumsTwoInputs)
     EXPECT_FLOAT_EQ(block.getChannel(1)[10], 0.75f);
 }
 
+// The first input starts the sum, copied when it matches the output's shape and added to
+// silence when it does not; either way no block may carry the previous block's sum.
+TEST_F(BlockRendering, SumsInputsOfMixedWidthsAfreshEveryBlock)
+{
+    for (const bool monoFirst : {true, false}) {
+        ContextManualRef context = ContextManual::create(48000, kFrames, 2);
+        auto mono = context->makeNode(new ConstantSourceNode({0.25f}, Node::Format().channels(1)));
+        auto stereo = context->makeNode(new ConstantSourceNode({0.5f, -0.5f}, Node::Format().channels(2)));
+        auto gain = context->makeNode(new GainNode(2.0f));
+        (monoFirst ? mono : stereo)->connect(gain);
+        (monoFirst ? stereo : mono)->connect(gain);
+        gain->connect(context->getOutput());
+
+        for (int block = 0; block < 3; ++block) {
+            context->renderBlocks(1);
+            const Buffer& rendered = context->getManualOutput()->getOutputBuffer();
+            EXPECT_FLOAT_EQ(rendered.getChannel(0)[0], 1.5f) << "mono first: " << monoFirst;
+            EXPECT_FLOAT_EQ(rendered.getChannel(1)[kFrames - 1], -0.5f) << "mono first: " << monoFirst;
+        }
+    }
+}
+
 TEST_F(BlockRendering, ANodeWithTwoConsumersRendersOncePerBlockForBoth)
 {
     auto source = mContext->makeNode(new ConstantSourceNode({1.0f}, Node::Format().channels(2)));

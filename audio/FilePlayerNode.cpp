@@ -58,7 +58,7 @@ uint64_t FilePlayerNode::currentFrame() const
 
 size_t FilePlayerNode::getNumBufferedFrames() const
 {
-    return mRingBuffers.empty() ? 0 : mRingBuffers.front().getAvailableRead();
+    return dsp::commonAvailableRead(mRingBuffers);
 }
 
 std::string FilePlayerNode::getLastError() const
@@ -242,7 +242,7 @@ void FilePlayerNode::readAsyncTask()
         do {
             readFile();
         } while (mRefillProgressed && !mAsyncReadShouldQuit && !mRingBuffers.empty() &&
-                 mRingBuffers.front().getAvailableWrite() >= readSize);
+                 dsp::commonAvailableWrite(mRingBuffers) >= readSize);
     }
 }
 
@@ -253,7 +253,7 @@ void FilePlayerNode::readFile()
         return;
     }
     const size_t pos = mReadPos;
-    const size_t free = mRingBuffers.front().getAvailableWrite();
+    const size_t free = dsp::commonAvailableWrite(mRingBuffers);
     const size_t end = mLoopEnabled ? mLoopEnd.load() : mNumFrames;
     const size_t numFrames = end > pos ? std::min(end - pos, free) : 0;
     if (numFrames == 0 || mSourceExhausted) {
@@ -284,7 +284,6 @@ void FilePlayerNode::readFile()
         mLastOverrun = currentFrame();
         return;
     }
-    mReadPos += framesRead;
     mRefillProgressed = true;
     for (size_t ch = 0; ch < mRingBuffers.size(); ++ch) {
         if (!mRingBuffers[ch].write(mIoBuffer.getChannel(ch), framesRead)) {
@@ -293,6 +292,10 @@ void FilePlayerNode::readFile()
             break;
         }
     }
+    // Only now that the frames are in the rings: the audio thread takes a short block with the
+    // read position at the end of the material for the end of the file, and would drop the
+    // last read while its channels were still being written.
+    mReadPos += framesRead;
 }
 
 void FilePlayerNode::process(Buffer* buffer)
@@ -304,13 +307,7 @@ void FilePlayerNode::process(Buffer* buffer)
         return;
     }
     const size_t pos = mReadPos;
-    // The reader fills the channels' rings one after another: count only the frames every
-    // channel holds already, or a block read between two of its writes would take a frame
-    // count from one channel that another does not have yet, and the channels would drift.
-    size_t available = mRingBuffers.front().getAvailableRead();
-    for (const auto& ring : mRingBuffers) {
-        available = std::min(available, ring.getAvailableRead());
-    }
+    const size_t available = getNumBufferedFrames();
     if (available < mBufferFramesThreshold) {
         if (mIsReadAsync) {
             mRefillRequested = true;

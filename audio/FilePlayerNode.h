@@ -51,7 +51,7 @@ class FilePlayerNode : public SamplePlayerNode {
     uint64_t getLastOverrun() const { return mLastOverrun.load(); }
     // Any thread: blocks that found the rings short in mid-material since the last start.
     uint64_t getNumUnderruns() const { return mNumUnderruns.load(); }
-    // Any thread: frames buffered ahead of the audio thread.
+    // Any thread: frames buffered ahead of the audio thread, in every channel's ring.
     size_t getNumBufferedFrames() const;
     // Main thread: why the decoder stopped playback, empty while nothing failed. Kept until the
     // next start, seek or setSourceFile.

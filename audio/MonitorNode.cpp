@@ -55,22 +55,25 @@ void MonitorNode::process(Buffer* buffer)
         return;
     }
     const size_t numFrames = std::min(buffer->getNumFrames(), mRingBuffers.front().getSize());
+    // A full ring drops this block for every channel, so the channels stay in step.
+    if (dsp::commonAvailableWrite(mRingBuffers) < numFrames) {
+        return;
+    }
     const size_t channels = std::min(buffer->getNumChannels(), mRingBuffers.size());
     for (size_t ch = 0; ch < channels; ++ch) {
-        // A full ring drops this block for it and every later channel.
-        if (!mRingBuffers[ch].write(buffer->getChannel(ch), numFrames)) {
-            break;
-        }
+        mRingBuffers[ch].write(buffer->getChannel(ch), numFrames);
     }
 }
 
 void MonitorNode::fillCopiedBuffer()
 {
+    // Until every channel holds a whole window, the last window copied stands.
+    if (dsp::commonAvailableRead(mRingBuffers) < mWindowSize) {
+        return;
+    }
     const size_t channels = std::min(mRingBuffers.size(), mCopiedBuffer.getNumChannels());
     for (size_t ch = 0; ch < channels; ++ch) {
-        if (!mRingBuffers[ch].read(mCopiedBuffer.getChannel(ch), mWindowSize)) {
-            break;
-        }
+        mRingBuffers[ch].read(mCopiedBuffer.getChannel(ch), mWindowSize);
     }
 }
 

@@ -4,11 +4,13 @@
 // stays empty so that a full ring and an empty ring differ.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstring>
 #include <memory>
 #include <type_traits>
+#include <vector>
 
 namespace mirvo::audio::dsp {
 
@@ -146,5 +148,27 @@ template <typename T> class RingBufferT {
 };
 
 using RingBuffer = RingBufferT<float>;
+
+// One ring a channel, written and read a channel at a time, so at any instant the rings may
+// hold different counts. A writer or reader that moves only what every ring allows keeps the
+// channels in step; one that goes by a single ring can succeed on one channel and fail on the
+// next, and the channels stay apart from then on. Either thread; allocates nothing.
+template <typename T> size_t commonAvailableRead(const std::vector<RingBufferT<T>>& rings)
+{
+    size_t available = rings.empty() ? 0 : rings.front().getAvailableRead();
+    for (const RingBufferT<T>& ring : rings) {
+        available = std::min(available, ring.getAvailableRead());
+    }
+    return available;
+}
+
+template <typename T> size_t commonAvailableWrite(const std::vector<RingBufferT<T>>& rings)
+{
+    size_t available = rings.empty() ? 0 : rings.front().getAvailableWrite();
+    for (const RingBufferT<T>& ring : rings) {
+        available = std::min(available, ring.getAvailableWrite());
+    }
+    return available;
+}
 
 } // namespace mirvo::audio::dsp

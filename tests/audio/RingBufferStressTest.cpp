@@ -2,12 +2,14 @@
 // cross threads in the audio engine. Meant to run under ThreadSanitizer as well as plainly.
 #include "audio/ContextManual.h"
 #include "audio/GainNode.h"
+#include "audio/MonitorNode.h"
 #include "audio/MonitorSpectralNode.h"
 #include "audio/dsp/RingBuffer.h"
 #include "tests/audio/TestNodes.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -99,6 +101,39 @@ TEST(MonitorStress, TheUiThreadAnalysesWhileTheAudioThreadRenders)
     // scaled by the 512 / 2048 share of real samples: about 0.0625 once settled.
     EXPECT_GT(peak, 0.03f);
     EXPECT_LT(peak, 0.0626f);
+}
+
+// The audio thread writes each channel's ring in turn while the UI thread reads them in turn:
+// a block must go to every channel or to none, and a window must come from every channel or
+// from none, or the channels of every later window are blocks apart.
+TEST(MonitorStress, ChannelsStayInStepWhileBothThreadsRun)
+{
+    ContextManualRef context = ContextManual::create(48000, 256, 2);
+    auto counter = context->makeNode(new test::BlockCounterNode(Node::Format().channels(2)));
+    auto monitor = context->makeNode(new MonitorNode(MonitorNode::Format().windowSize(512)));
+    counter->connect(monitor);
+    context->enable();
+
+    std::atomic<bool> rendering{true};
+    std::thread audioThread([&] {
+        for (int block = 0; block < 40000; ++block) {
+            context->renderBlocks(1);
+        }
+        rendering = false;
+    });
+
+    size_t windows = 0;
+    size_t windowsOutOfStep = 0;
+    while (rendering.load()) {
+        const Buffer& window = monitor->getBuffer();
+        windowsOutOfStep +=
+            !std::equal(window.getChannel(0), window.getChannel(0) + 512, window.getChannel(1));
+        ++windows;
+    }
+    audioThread.join();
+
+    EXPECT_GT(windows, 0u);
+    EXPECT_EQ(windowsOutOfStep, 0u) << "of " << windows;
 }
 
 } // namespace

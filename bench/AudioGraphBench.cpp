@@ -39,18 +39,10 @@ std::vector<float> testSignal(size_t length)
 // happen outside the timed render.
 void BM_RenderAppGraph(benchmark::State& state)
 {
-    ContextManualRef context = ContextManual::create(48000, kFrames, kChannels);
-    auto player = context->makeNode(new test::RingSourceNode(kChannels, 4 * kFrames));
-    auto heard = context->makeNode(new GainNode(0.9f));
-    auto analysed = context->makeNode(new GainNode(10.9f));
-    auto monitor = context->makeNode(new MonitorSpectralNode(
-        MonitorSpectralNode::Format().windowSize(512).fftSize(2048).windowType(dsp::HANN)));
-    player->connect(heard);
-    heard->connect(context->getOutput());
-    player->connect(analysed);
-    analysed->connect(monitor);
-    context->enable();
-    auto output = context->getManualOutput();
+    test::OfflineAppGraph graph(kFrames);
+    auto output = graph.context->getManualOutput();
+    const auto& player = graph.player;
+    const auto& monitor = graph.monitor;
 
     const std::vector<float> block = testSignal(kFrames);
     for (auto _ : state) {

@@ -1,7 +1,10 @@
 // Small nodes the audio tests and benchmarks build graphs from.
 #pragma once
 
+#include "audio/ContextManual.h"
+#include "audio/GainNode.h"
 #include "audio/InputNode.h"
+#include "audio/MonitorSpectralNode.h"
 #include "audio/Node.h"
 #include "audio/dsp/Dsp.h"
 #include "audio/dsp/RingBuffer.h"
@@ -128,6 +131,30 @@ class LoggingNode : public Node {
   private:
     std::string mLabel;
     std::vector<std::string>* mLog;
+};
+
+// The application's graph rendered offline: a player fed from rings (as the file player is),
+// gain 0.9 to the output, and gain 10.9 to a spectral monitor at the application's settings
+// (window 512, FFT 2048, Hann), which the context pulls. Enabled and ready to render.
+struct OfflineAppGraph {
+    explicit OfflineAppGraph(size_t framesPerBlock)
+        : context(ContextManual::create(48000, framesPerBlock, 2)),
+          player(context->makeNode(new RingSourceNode(2, 4 * framesPerBlock))),
+          monitor(context->makeNode(new MonitorSpectralNode(
+              MonitorSpectralNode::Format().windowSize(512).fftSize(2048).windowType(dsp::HANN))))
+    {
+        auto heard = context->makeNode(new GainNode(0.9f));
+        auto analysed = context->makeNode(new GainNode(10.9f));
+        player->connect(heard);
+        heard->connect(context->getOutput());
+        player->connect(analysed);
+        analysed->connect(monitor);
+        context->enable();
+    }
+
+    ContextManualRef context;
+    std::shared_ptr<RingSourceNode> player;
+    std::shared_ptr<MonitorSpectralNode> monitor;
 };
 
 } // namespace mirvo::audio::test

@@ -148,17 +148,10 @@ TEST(AllocationWatch, SeesAnAllocationOnThisThread)
 
 TEST(RenderAllocation, TheApplicationGraphRendersTenThousandBlocksWithoutAllocating)
 {
-    ContextManualRef context = ContextManual::create(48000, kFramesPerBlock, 2);
-    auto player = context->makeNode(new test::RingSourceNode(2, 4 * kFramesPerBlock));
-    auto heard = context->makeNode(new GainNode(0.9f));
-    auto analysed = context->makeNode(new GainNode(10.9f));
-    auto monitor = context->makeNode(new MonitorSpectralNode(
-        MonitorSpectralNode::Format().windowSize(512).fftSize(2048).windowType(dsp::HANN)));
-    player->connect(heard);
-    heard->connect(context->getOutput());
-    player->connect(analysed);
-    analysed->connect(monitor);
-    context->enable();
+    test::OfflineAppGraph graph(kFramesPerBlock);
+    const ContextManualRef& context = graph.context;
+    const auto& player = graph.player;
+    const auto& monitor = graph.monitor;
     ASSERT_TRUE(monitor->isPulledByContext());
 
     std::vector<float> block(kFramesPerBlock);

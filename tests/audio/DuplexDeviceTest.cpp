@@ -17,10 +17,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr double kToneFrequency = 1000.0;
-constexpr double kToneAmplitude = 0.5;
-constexpr double kFrequencyTolerance = 1.0;
-constexpr double kLevelToleranceDb = 1.0;
+using test::kFrequencyTolerance;
+using test::kLevelToleranceDb;
+using test::kToneAmplitude;
+using test::kToneFrequency;
 
 // ALSA's default device, routed through the sound server, plays and captures: one device for
 // both directions, so the input rides in the output's own stream. With the server's null sink

@@ -16,10 +16,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr double kToneFrequency = 1000.0;
-constexpr double kToneAmplitude = 0.5;
-constexpr double kFrequencyTolerance = 1.0;
-constexpr double kLevelToleranceDb = 1.0;
+using test::kFrequencyTolerance;
+using test::kLevelToleranceDb;
+using test::kToneAmplitude;
+using test::kToneFrequency;
 constexpr double kStepToleranceRatio = 1.05;
 // A liveness bound, not a timing check: generous for a loaded two-core machine.
 constexpr auto kPatience = 20s;

@@ -16,10 +16,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr double kToneFrequency = 1000.0;
-constexpr double kToneAmplitude = 0.5;
-constexpr double kFrequencyTolerance = 1.0;
-constexpr double kLevelToleranceDb = 1.0;
+using test::kFrequencyTolerance;
+using test::kLevelToleranceDb;
+using test::kToneAmplitude;
+using test::kToneFrequency;
 // The server resamples on the way to the monitor; its filter may overshoot a clean step a little.
 constexpr double kStepToleranceRatio = 1.5;
 constexpr auto kPatience = 20s;

@@ -10,6 +10,12 @@
 
 namespace mirvo::audio::test {
 
+// The tone the playback tests send through a device, and how closely the recording must match.
+constexpr double kToneFrequency = 1000.0;
+constexpr double kToneAmplitude = 0.5;
+constexpr double kFrequencyTolerance = 1.0;
+constexpr double kLevelToleranceDb = 1.0;
+
 struct ToneReport {
     double frequency = 0.0;
     double rms = 0.0;

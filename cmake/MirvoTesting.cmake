@@ -12,7 +12,8 @@ function(mirvo_add_test name)
   set_property(GLOBAL APPEND PROPERTY MIRVO_TEST_TARGETS_${ARG_LABEL} ${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
-  target_compile_definitions(${name} PRIVATE MIRVO_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
+  target_compile_definitions(${name} PRIVATE MIRVO_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
+                                             MIRVO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   mirvo_set_warnings(${name})
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST

@@ -25,9 +25,9 @@ constexpr int kCentre = kSize / 2;
 
 std::string readResource(const std::string& name)
 {
-    // The shaders as the repository holds them, two folders up from this file.
-    const auto path =
-        std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "resources" / name;
+    // The shaders as the repository holds them; the name of this source file may be relative
+    // (compiler caches and out-of-tree builds make it so), the configured root never is.
+    const auto path = std::filesystem::path(MIRVO_SOURCE_DIR) / "resources" / name;
     std::ifstream in(path);
     if (!in) {
         throw std::runtime_error("cannot read " + path.string());

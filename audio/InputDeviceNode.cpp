@@ -1,13 +1,25 @@
 #include "audio/InputDeviceNode.h"
 
 #include "audio/Context.h"
+#include "audio/Exception.h"
 
 #include <algorithm>
 
 namespace mirvo::audio {
 
+namespace {
+
+const DeviceRef& requireDevice(const DeviceRef& device)
+{
+    if (!device)
+        throw AudioDeviceExc("no audio input device to capture from");
+    return device;
+}
+
+} // namespace
+
 InputDeviceNode::InputDeviceNode(const DeviceRef& device, const Format& format)
-    : InputNode(format), mDevice(device), mLastOverrun(0), mLastUnderrun(0)
+    : InputNode(format), mDevice(requireDevice(device)), mLastOverrun(0), mLastUnderrun(0)
 {
     if (mChannelMode != ChannelMode::SPECIFIED) {
         mChannelMode = ChannelMode::SPECIFIED;

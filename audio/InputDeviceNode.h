@@ -16,6 +16,7 @@ namespace mirvo::audio {
 class InputDeviceNode : public InputNode {
   public:
     // Main thread. Without a channel count the node takes the device's input channels, up to 2.
+    // A null device (a system without a capturing device) throws AudioDeviceExc.
     InputDeviceNode(const DeviceRef& device, const Format& format);
 
     const DeviceRef& getDevice() const { return mDevice; }

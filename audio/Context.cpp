@@ -102,6 +102,15 @@ void Context::walkGraph(const std::function<void(const NodeRef&)>& action)
 void Context::initializeAllNodes()
 {
     walkGraph([](const NodeRef& node) { node->configureConnections(); });
+    // After a format change the scratch block must match the new block size before the device
+    // renders again; the nodes' own buffers were resized by their configuration above.
+    if (mOutput) {
+        size_t channels = 0;
+        for (const NodeRef& node : mAutoPulledNodes) {
+            channels = std::max(channels, node->getNumChannels());
+        }
+        sizeAutoPullBuffer(mOutput->getFramesPerBlock(), channels);
+    }
 }
 
 void Context::uninitializeAllNodes()
@@ -118,7 +127,6 @@ void Context::addAutoPulledNode(const NodeRef& node)
 {
     // Asked before locking: making a default output must not happen under the graph lock.
     const size_t framesPerBlock = getOutput()->getFramesPerBlock();
-    const size_t channels = std::max<size_t>(2, node->getNumChannels());
 
     std::lock_guard<std::mutex> lock(mMutex);
     mAutoPulledNodes.insert(node);
@@ -127,10 +135,22 @@ void Context::addAutoPulledNode(const NodeRef& node)
     // The audio thread rebuilds the cache and reshapes the scratch block; both are sized here
     // so that it never has to allocate.
     mAutoPullCache.reserve(mAutoPulledNodes.size());
-    if (mAutoPullBuffer.getNumFrames() < framesPerBlock ||
-        mAutoPullBuffer.getAllocatedSize() < framesPerBlock * channels) {
-        mAutoPullBuffer.setSize(std::max(framesPerBlock, mAutoPullBuffer.getNumFrames()), channels);
+    sizeAutoPullBuffer(framesPerBlock, node->getNumChannels());
+}
+
+void Context::autoPulledNodeConfigured(const Node& node)
+{
+    // Configuration already asked the output for its block size, so it exists by now.
+    if (mOutput) {
+        sizeAutoPullBuffer(mOutput->getFramesPerBlock(), node.getNumChannels());
     }
+}
+
+void Context::sizeAutoPullBuffer(size_t framesPerBlock, size_t numChannels)
+{
+    mAutoPullChannels = std::max(mAutoPullChannels, numChannels);
+    // Exactly one block: a longer one would hand the monitors frames this block never rendered.
+    mAutoPullBuffer.setSize(framesPerBlock, mAutoPullChannels);
 }
 
 void Context::removeAutoPulledNode(const NodeRef& node)
@@ -156,8 +176,13 @@ void Context::processAutoPulledNodes()
         }
         mAutoPullCacheDirty = false;
     }
+    // The scratch block's storage was sized on the UI thread for the widest auto-pulled node; a
+    // node that grew without its configuration telling the context renders fewer channels
+    // rather than allocating here.
+    const size_t framesPerBlock = std::max<size_t>(mAutoPullBuffer.getNumFrames(), 1);
+    const size_t channelCapacity = mAutoPullBuffer.getAllocatedSize() / framesPerBlock;
     for (Node* node : mAutoPullCache) {
-        mAutoPullBuffer.setNumChannels(node->getNumChannels());
+        mAutoPullBuffer.setNumChannels(std::min(node->getNumChannels(), channelCapacity));
         node->pullInputs(&mAutoPullBuffer);
         if (!node->getProcessesInPlace()) {
             const Buffer* rendered = node->getInternalBuffer();

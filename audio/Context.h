@@ -78,7 +78,8 @@ class Context : public std::enable_shared_from_this<Context> {
     // Any thread.
     uint64_t getNumProcessedFrames() const { return mNumProcessedFrames.load(); }
 
-    // Main thread, not under the graph lock (the context is disabled around these).
+    // Main thread, not under the graph lock (the context is disabled around these). Initialising
+    // also reshapes the auto-pull scratch block to the output's current block size.
     void initializeAllNodes();
     void uninitializeAllNodes();
     virtual void disconnectAllNodes();
@@ -87,6 +88,12 @@ class Context : public std::enable_shared_from_this<Context> {
     void addAutoPulledNode(const NodeRef& node);
     void removeAutoPulledNode(const NodeRef& node);
     const std::set<NodeRef>& getAutoPulledNodes() const { return mAutoPulledNodes; }
+    // Main thread, with the graph lock held or the context disabled: an auto-pulled node has
+    // been configured, perhaps with a new channel count. The scratch block is made ready for it
+    // here, so that the audio thread never has to grow it.
+    void autoPulledNodeConfigured(const Node& node);
+    // The scratch block the auto-pulled nodes render into (for inspection).
+    const BufferDynamic& getAutoPullBuffer() const { return mAutoPullBuffer; }
 
     // Audio thread, with the graph lock held: pulls the nodes nobody downstream pulls.
     void processAutoPulledNodes();
@@ -102,6 +109,9 @@ class Context : public std::enable_shared_from_this<Context> {
 
   private:
     void walkGraph(const std::function<void(const NodeRef&)>& action);
+    // Main thread, with the graph lock held or the context disabled: one block of the output's
+    // size by the widest channel count seen so far (and at least numChannels).
+    void sizeAutoPullBuffer(size_t framesPerBlock, size_t numChannels);
 
     std::atomic<uint64_t> mNumProcessedFrames;
     OutputNodeRef mOutput;
@@ -110,6 +120,8 @@ class Context : public std::enable_shared_from_this<Context> {
     bool mAutoPullRequired;
     bool mAutoPullCacheDirty;
     BufferDynamic mAutoPullBuffer;
+    // The widest auto-pulled node so far: the scratch block's storage holds that many channels.
+    size_t mAutoPullChannels = 2;
     std::mutex mMutex;
     bool mEnabled;
 };

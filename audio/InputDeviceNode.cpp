@@ -1,13 +1,25 @@
 #include "audio/InputDeviceNode.h"
 
 #include "audio/Context.h"
+#include "audio/Exception.h"
 
 #include <algorithm>
 
 namespace mirvo::audio {
 
+namespace {
+
+const DeviceRef& requireDevice(const DeviceRef& device)
+{
+    if (!device)
+        throw AudioDeviceExc("no audio input device to capture from");
+    return device;
+}
+
+} // namespace
+
 InputDeviceNode::InputDeviceNode(const DeviceRef& device, const Format& format)
-    : InputNode(format), mDevice(device), mLastOverrun(0), mLastUnderrun(0)
+    : InputNode(format), mDevice(requireDevice(device)), mLastOverrun(0), mLastUnderrun(0)
 {
     if (mChannelMode != ChannelMode::SPECIFIED) {
         mChannelMode = ChannelMode::SPECIFIED;
@@ -15,9 +27,11 @@ InputDeviceNode::InputDeviceNode(const DeviceRef& device, const Format& format)
     }
 }
 
-void InputDeviceNode::allocateRingBuffer(size_t framesPerBlock)
+void InputDeviceNode::allocateRingBuffer(size_t graphFrames, size_t deviceFrames)
 {
-    mRingBuffer.resize(mNumChannels * framesPerBlock * kRingBufferBlocks);
+    const size_t block = std::max(graphFrames, deviceFrames);
+    mRingBuffer.resize(mNumChannels, block * kRingBufferBlocks);
+    mPrimingFrames = block * kPrimingBlocks;
     mPriming = true;
 }
 
@@ -27,27 +41,27 @@ uint64_t InputDeviceNode::getContextFramePosition() const
     return context && !mContext.expired() ? context->getNumProcessedFrames() : 0;
 }
 
-void InputDeviceNode::writeCapturedBlock(const float* samples, size_t numChannels, size_t numFrames)
+void InputDeviceNode::writeCapturedFrames(const float* samples, size_t numChannels, size_t numFrames)
 {
-    const size_t count = numChannels * numFrames;
-    if (mRingBuffer.getAvailableWrite() >= count)
-        mRingBuffer.write(samples, count);
-    else
+    // A stream opened for another channel count cannot be laid into this ring frame by frame.
+    if (numChannels != mRingBuffer.getNumChannels())
+        return;
+    if (!mRingBuffer.write(samples, numFrames, numFrames))
         mLastOverrun = getContextFramePosition();
 }
 
 void InputDeviceNode::readCapturedBlock(Buffer* buffer)
 {
-    const size_t count = buffer->getNumChannels() * buffer->getNumFrames();
+    const size_t numFrames = buffer->getNumFrames();
+    if (buffer->getNumChannels() != mRingBuffer.getNumChannels())
+        return;
     const size_t available = mRingBuffer.getAvailableRead();
     if (mPriming) {
-        if (available < count * kPrimingBlocks)
+        if (available < std::max(mPrimingFrames, numFrames))
             return;
         mPriming = false;
     }
-    if (available >= count) {
-        mRingBuffer.read(buffer->getData(), count);
-    } else {
+    if (!mRingBuffer.read(buffer->getData(), numFrames, numFrames)) {
         mLastUnderrun = getContextFramePosition();
         mPriming = true;
     }

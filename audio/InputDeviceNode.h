@@ -1,12 +1,12 @@
-// The input node bound to an audio device. Captured blocks reach the graph either straight from
-// the output's callback (one shared device) or through a ring of whole blocks written by a
-// separate device callback; this class holds that ring and its overrun and underrun positions,
-// platform forms supply the device stream.
+// The input node bound to an audio device. Captured frames reach the graph either straight from
+// the output's callback (one shared device) or through a ring of frames written by a separate
+// device callback; this class holds that ring, rebuilds the graph's blocks from it and records
+// overruns and underruns, platform forms supply the device stream.
 #pragma once
 
 #include "audio/Device.h"
 #include "audio/InputNode.h"
-#include "audio/dsp/RingBuffer.h"
+#include "audio/dsp/FrameRingBuffer.h"
 
 #include <atomic>
 #include <cstdint>
@@ -16,6 +16,7 @@ namespace mirvo::audio {
 class InputDeviceNode : public InputNode {
   public:
     // Main thread. Without a channel count the node takes the device's input channels, up to 2.
+    // A null device (a system without a capturing device) throws AudioDeviceExc.
     InputDeviceNode(const DeviceRef& device, const Format& format);
 
     const DeviceRef& getDevice() const { return mDevice; }
@@ -25,20 +26,23 @@ class InputDeviceNode : public InputNode {
     uint64_t getLastUnderrun() const { return mLastUnderrun.load(); }
 
   protected:
-    // Two independently clocked device threads deliver and fetch blocks with several
+    // Two independently clocked device threads deliver and fetch frames with several
     // milliseconds of jitter each; the ring keeps about kPrimingBlocks queued between them and
-    // room for as many again, so neither side trips over the other in the steady state.
+    // room for as many again, so neither side trips over the other in the steady state. A block
+    // here is the larger of the graph's block and the device's delivery.
     static constexpr size_t kRingBufferBlocks = 4;
     static constexpr size_t kPrimingBlocks = 2;
 
-    // Main thread, while no device runs: an empty ring of kRingBufferBlocks blocks.
-    void allocateRingBuffer(size_t framesPerBlock);
-    // Input device thread: queues one captured block, given channel after channel in one piece
-    // (numChannels * numFrames samples); drops it and records an overrun when it does not fit.
-    void writeCapturedBlock(const float* samples, size_t numChannels, size_t numFrames);
-    // Audio thread: moves one queued block into the graph's block. Until kPrimingBlocks are
-    // queued (at the start and after a starved block) it leaves the block as it was; a block that
-    // finds the ring empty after that records an underrun.
+    // Main thread, while no device runs: an empty ring for a graph of graphFrames a block fed by
+    // a device that delivers up to deviceFrames at a time (0: the graph's block size).
+    void allocateRingBuffer(size_t graphFrames, size_t deviceFrames = 0);
+    // Input device thread: queues numFrames captured frames, given channel after channel
+    // (channel c at samples + c * numFrames). Any count will do, whatever the graph's block
+    // size; frames that do not fit are dropped as a whole and an overrun is recorded.
+    void writeCapturedFrames(const float* samples, size_t numChannels, size_t numFrames);
+    // Audio thread: rebuilds one graph block from the queued frames. Until kPrimingBlocks are
+    // queued (at the start and after a starved block) it leaves the block as it was; a block
+    // that finds too few frames after that records an underrun.
     void readCapturedBlock(Buffer* buffer);
     // Any thread: the frame count of the context, 0 when it is gone.
     uint64_t getContextFramePosition() const;
@@ -46,7 +50,9 @@ class InputDeviceNode : public InputNode {
     DeviceRef mDevice;
     std::atomic<uint64_t> mLastOverrun;
     std::atomic<uint64_t> mLastUnderrun;
-    dsp::RingBuffer mRingBuffer;
+    dsp::FrameRingBuffer mRingBuffer;
+    // Frames the ring must hold before the graph starts taking them.
+    size_t mPrimingFrames = 0;
     // Audio thread (reset on the main thread while no device runs).
     bool mPriming = true;
 };

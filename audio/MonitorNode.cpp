@@ -25,7 +25,8 @@ MonitorNode::MonitorNode() : MonitorNode(Format())
 }
 
 MonitorNode::MonitorNode(const Format& format)
-    : NodeAutoPullable(format), mWindowSize(format.getWindowSize()), mRingBufferPaddingFactor(2)
+    : NodeAutoPullable(format), mWindowSize(format.getWindowSize()), mRingBufferPaddingFactor(2),
+      mRequestedWindowSize(format.getWindowSize())
 {
 }
 
@@ -33,10 +34,12 @@ MonitorNode::~MonitorNode() = default;
 
 void MonitorNode::initialize()
 {
-    if (mWindowSize == 0) {
+    // Derived again on every initialisation: a window that follows the block size must follow a
+    // block-size change too.
+    if (mRequestedWindowSize == 0) {
         mWindowSize = getFramesPerBlock();
     } else {
-        mWindowSize = nextPowerOfTwo(mWindowSize);
+        mWindowSize = nextPowerOfTwo(mRequestedWindowSize);
     }
     // The rings are replaced rather than appended to, so both sides always use the ones that
     // match the current channel count.

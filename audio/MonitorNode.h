@@ -67,6 +67,10 @@ class MonitorNode : public NodeAutoPullable {
     Buffer mCopiedBuffer;
     size_t mWindowSize;
     size_t mRingBufferPaddingFactor;
+
+  private:
+    // As the format gave it; 0 follows the output's block size.
+    size_t mRequestedWindowSize;
 };
 
 // The next power of two at or above value, on its low 32 bits; powers of two are kept.

@@ -37,7 +37,7 @@ MonitorSpectralNode::MonitorSpectralNode() : MonitorSpectralNode(Format())
 
 MonitorSpectralNode::MonitorSpectralNode(const Format& format)
     : MonitorNode(format), mFftSize(format.getFftSize()), mWindowType(format.getWindowType()),
-      mSmoothingFactor(0.5f)
+      mSmoothingFactor(0.5f), mRequestedFftSize(format.getFftSize())
 {
 }
 
@@ -47,7 +47,7 @@ void MonitorSpectralNode::initialize()
 {
     MonitorNode::initialize();
 
-    mFftSize = nextPowerOfTwo(std::max(mFftSize, mWindowSize));
+    mFftSize = nextPowerOfTwo(std::max(mRequestedFftSize, mWindowSize));
     mFft = std::make_unique<dsp::Fft>(mFftSize);
     mFftBuffer = Buffer(mFftSize, 1);
     mBufferSpectral = BufferSpectral(mFftSize);

@@ -85,6 +85,8 @@ class MonitorSpectralNode : public MonitorNode {
     size_t mFftSize;
     dsp::WindowType mWindowType;
     float mSmoothingFactor;
+    // As the format gave it; initialisation derives the FFT size from it and the window.
+    size_t mRequestedFftSize;
 };
 
 } // namespace mirvo::audio

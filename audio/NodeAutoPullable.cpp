@@ -37,6 +37,16 @@ void NodeAutoPullable::disconnectInput(const NodeRef& input)
     updatePullMethod();
 }
 
+void NodeAutoPullable::configureConnections()
+{
+    Node::configureConnections();
+    if (mIsPulledByContext) {
+        if (ContextRef context = getContext()) {
+            context->autoPulledNodeConfigured(*this);
+        }
+    }
+}
+
 void NodeAutoPullable::updatePullMethod()
 {
     ContextRef context = getContext();

@@ -16,6 +16,9 @@ class NodeAutoPullable : public Node {
     void connectInput(const NodeRef& input) override;
     // Main thread.
     void disconnectInput(const NodeRef& input) override;
+    // Main thread with the graph lock held (or the context disabled): also lets the context size
+    // its scratch block for this node's channel count, which may just have changed.
+    void configureConnections() override;
 
     bool isPulledByContext() const { return mIsPulledByContext; }
 

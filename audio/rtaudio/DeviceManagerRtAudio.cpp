@@ -109,35 +109,45 @@ void DeviceManagerRtAudio::addDevicesOf(RtAudio::Api api, bool takeDefaults)
             } catch (const RtAudioError&) {
                 continue;
             }
-            if (!probed.probed || (probed.outputChannels == 0 && probed.inputChannels == 0))
-                continue;
-
-            // RtAudio reports no model or manufacturer; the audio system that serves the device
-            // takes the manufacturer's place, and a number keeps equal names apart.
-            std::string key = makeDeviceKey(probed.name, "", RtAudio::getApiDisplayName(api));
-            const std::string baseKey = key;
-            for (int suffix = 2; findDeviceByKey(key); ++suffix)
-                key = baseKey + " (" + std::to_string(suffix) + ")";
-
-            DeviceRef device = addDevice(key);
-            DeviceInfo& info = mDeviceInfos[device];
-            info.api = api;
-            info.index = index;
-            info.name = probed.name;
-            info.numInputChannels = probed.inputChannels;
-            info.numOutputChannels = probed.outputChannels;
-            info.sampleRates = probed.sampleRates;
-            info.sampleRate = initialSampleRate(probed);
-            info.framesPerBlock = kDefaultFramesPerBlock;
-
-            if (takeDefaults && index == defaultOutput && probed.outputChannels > 0)
-                mDefaultOutput = device;
-            if (takeDefaults && index == defaultInput && probed.inputChannels > 0)
-                mDefaultInput = device;
+            addProbedDevice(api, index, probed, takeDefaults && index == defaultOutput,
+                            takeDefaults && index == defaultInput);
         }
     } catch (const RtAudioError&) {
         // An API that fails as a whole contributes no devices.
     }
+}
+
+DeviceRef DeviceManagerRtAudio::addProbedDevice(RtAudio::Api api, unsigned int index,
+                                                const RtAudio::DeviceInfo& probed, bool isApiDefaultOutput,
+                                                bool isApiDefaultInput)
+{
+    if (!probed.probed || (probed.outputChannels == 0 && probed.inputChannels == 0))
+        return {};
+
+    // RtAudio reports no model or manufacturer; the audio system that serves the device takes
+    // the manufacturer's place, and a number keeps equal names apart.
+    std::string key = makeDeviceKey(probed.name, "", RtAudio::getApiDisplayName(api));
+    const std::string baseKey = key;
+    for (int suffix = 2; findDeviceByKey(key); ++suffix)
+        key = baseKey + " (" + std::to_string(suffix) + ")";
+
+    DeviceRef device = addDevice(key);
+    DeviceInfo& info = mDeviceInfos[device];
+    info.api = api;
+    info.index = index;
+    info.name = probed.name;
+    info.numInputChannels = probed.inputChannels;
+    info.numOutputChannels = probed.outputChannels;
+    info.sampleRates = probed.sampleRates;
+    info.sampleRate = initialSampleRate(probed);
+    info.framesPerBlock = kDefaultFramesPerBlock;
+
+    // An API's default that does not play (or capture) is no default for that direction.
+    if (isApiDefaultOutput && probed.outputChannels > 0)
+        mDefaultOutput = device;
+    if (isApiDefaultInput && probed.inputChannels > 0)
+        mDefaultInput = device;
+    return device;
 }
 
 DeviceRef DeviceManagerRtAudio::getDefaultOutput()
@@ -155,7 +165,15 @@ DeviceRef DeviceManagerRtAudio::getDefaultOutput()
 DeviceRef DeviceManagerRtAudio::getDefaultInput()
 {
     getDevices();
-    return mDefaultInput;
+    if (mDefaultInput)
+        return mDefaultInput;
+    // The API's default input can be a device that was not probed or does not capture (several
+    // cards, or JACK beside a sound server) while another device does.
+    for (const auto& device : mDevices) {
+        if (isRtAudioDevice(device) && infoOf(device).numInputChannels > 0)
+            return device;
+    }
+    return {};
 }
 
 DeviceManagerRtAudio::DeviceInfo& DeviceManagerRtAudio::infoOf(const DeviceRef& device)

@@ -32,7 +32,7 @@ class DeviceManagerRtAudio : public DeviceManagerNull {
     const std::vector<DeviceRef>& getDevices() override;
     // The server's default output, else the first device with outputs, else "Null".
     DeviceRef getDefaultOutput() override;
-    // The server's default input; empty when no device captures.
+    // The server's default input, else the first device with inputs; empty when none captures.
     DeviceRef getDefaultInput() override;
 
     std::string getName(const DeviceRef& device) override;
@@ -52,6 +52,12 @@ class DeviceManagerRtAudio : public DeviceManagerNull {
     static constexpr size_t kMinFramesPerBlock = 32;
     static constexpr size_t kMaxFramesPerBlock = 8192;
     static constexpr size_t kDefaultFramesPerBlock = 512;
+
+  protected:
+    // Adds one probed device of an API (none when it neither plays nor captures) and takes it as
+    // our default output or input when it is the API's and offers that direction.
+    DeviceRef addProbedDevice(RtAudio::Api api, unsigned int index, const RtAudio::DeviceInfo& probed,
+                              bool isApiDefaultOutput, bool isApiDefaultInput);
 
   private:
     // Adds the probed devices of one API and, when asked, takes the API's defaults as ours.

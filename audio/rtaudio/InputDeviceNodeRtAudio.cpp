@@ -65,6 +65,10 @@ void InputDeviceNodeRtAudio::initialize()
         unsigned int deviceFrames = unsigned(framesPerBlock);
         mRtAudio->openStream(nullptr, &input, RTAUDIO_FLOAT32, unsigned(sampleRate), &deviceFrames,
                              &InputDeviceNodeRtAudio::captureCallback, this, &options);
+        // Sound servers grant a block size of their own choosing; the ring carries frames, so
+        // any size works, but it must hold a few of the device's deliveries.
+        if (deviceFrames != framesPerBlock)
+            allocateRingBuffer(framesPerBlock, deviceFrames);
     } catch (const RtAudioError&) {
         // Capture is optional: without its stream the node underruns and leaves blocks silent.
         mRtAudio.reset();
@@ -109,9 +113,9 @@ int InputDeviceNodeRtAudio::captureCallback(void* outputBuffer, void* inputBuffe
     auto* node = static_cast<InputDeviceNodeRtAudio*>(userData);
     if (!node->mGate.enter())
         return 0;
-    // Non-interleaved capture is already channel after channel in one piece, as the ring holds it.
+    // Non-interleaved capture: channel after channel, numFrames each, whatever the graph's block.
     if (!node->mContext.expired() && inputBuffer)
-        node->writeCapturedBlock(static_cast<const float*>(inputBuffer), node->mNumChannels, numFrames);
+        node->writeCapturedFrames(static_cast<const float*>(inputBuffer), node->mNumChannels, numFrames);
     node->mGate.leave();
     return 0;
 }

@@ -1,6 +1,7 @@
 // The input node on an RtAudio device. When it shares the output's device with the same channel
 // count it captures inside the output's stream (synchronous); otherwise it opens a capture
-// stream of its own whose thread queues whole blocks into the ring the render thread reads.
+// stream of its own whose thread queues frames, in whatever blocks the device grants, into the
+// ring from which the render thread rebuilds the graph's blocks.
 #pragma once
 
 #include "audio/InputDeviceNode.h"
@@ -31,6 +32,7 @@ class InputDeviceNodeRtAudio : public InputDeviceNode {
     bool isSynchronous() const { return mSynchronousOutput != nullptr; }
 
   private:
+    // Input device thread: hands the captured frames to the ring.
     static int captureCallback(void* outputBuffer, void* inputBuffer, unsigned int numFrames,
                                double streamTime, RtAudioStreamStatus status, void* userData);
 

@@ -1,5 +1,6 @@
 #include "audio/rtaudio/OutputDeviceNodeRtAudio.h"
 
+#include "app/App.h"
 #include "audio/Context.h"
 #include "audio/rtaudio/DeviceManagerRtAudio.h"
 #include "audio/rtaudio/RtAudioStream.h"
@@ -30,6 +31,9 @@ constexpr int kPollsWithoutCallbackBeforeLoss = 20;
 OutputDeviceNodeRtAudio::OutputDeviceNodeRtAudio(const DeviceRef& device, const Format& format)
     : OutputDeviceNode(device, format)
 {
+    // A loss seen on a device thread is told from the main thread, once a frame at the latest.
+    if (app::App* application = app::App::get())
+        mUpdateConnection = application->getSignalUpdate().connect([this] { reportDeviceEvents(); });
 }
 
 OutputDeviceNodeRtAudio::~OutputDeviceNodeRtAudio()
@@ -116,6 +120,13 @@ void OutputDeviceNodeRtAudio::disableProcessing()
     if (mRtAudio)
         abortStreamQuietly(*mRtAudio);
     mFallbackStream.stop();
+    reportDeviceEvents();
+}
+
+void OutputDeviceNodeRtAudio::reportDeviceEvents()
+{
+    if (mPendingLossReports.exchange(0) > 0)
+        reportLoss("the device stopped responding");
 }
 
 void OutputDeviceNodeRtAudio::fallBack(const std::string& reason)
@@ -221,11 +232,9 @@ bool OutputDeviceNodeRtAudio::isStalled()
 
 void OutputDeviceNodeRtAudio::renderNullBlock(float* const* channels, size_t numChannels, size_t numFrames)
 {
-    if (!mOnFallback.exchange(true)) {
-        // The one line the user gets; printed by the fallback thread before its first block,
-        // never by the device's thread.
-        reportLoss("the device stopped responding");
-    }
+    // Counted here, told by the main thread: a render thread does no I/O.
+    if (!mOnFallback.exchange(true))
+        mPendingLossReports.fetch_add(1, std::memory_order_relaxed);
     renderToDevice(channels, numChannels, numFrames);
 }
 

@@ -1,7 +1,8 @@
 // The output node on an RtAudio device stream: initialize opens the stream, enable starts it,
 // and RtAudio's thread runs the render logic once per block. When the device is lost (unplugged,
-// server gone) or cannot be opened, the node says so once on stderr and renders on a null
-// stream at the same format instead, so the graph, analysis and visuals go on.
+// server gone) or cannot be opened, the node renders on a null stream at the same format
+// instead, so the graph, analysis and visuals go on, and says so once on stderr from the main
+// thread (at the application's next update, or when the node stops).
 #pragma once
 
 #include "audio/OutputDeviceNode.h"
@@ -29,6 +30,9 @@ class OutputDeviceNodeRtAudio : public OutputDeviceNode, private NullDeviceStrea
 
     // Any thread: true once the device failed and the null stream took over.
     bool isOnFallback() const { return mOnFallback.load(); }
+    // Main thread: prints the line for a loss that a device thread counted since the last call.
+    // Connected to the application's update signal when there is an application.
+    void reportDeviceEvents();
 
     // Main thread, from an input node on the same device: capture numChannels channels in this
     // node's stream (0 stops capturing). Takes effect when the stream is next opened.
@@ -54,6 +58,7 @@ class OutputDeviceNodeRtAudio : public OutputDeviceNode, private NullDeviceStrea
     bool isStalled() override;
     // Main thread: the stream could not be opened or started.
     void fallBack(const std::string& reason);
+    // Main thread: the one line on stderr.
     void reportLoss(const std::string& reason);
 
     std::unique_ptr<RtAudio> mRtAudio;
@@ -76,7 +81,11 @@ class OutputDeviceNodeRtAudio : public OutputDeviceNode, private NullDeviceStrea
     uint64_t mCallbacksAtLastPoll = 0;
     int mPollsWithoutCallback = 0;
     std::atomic<bool> mOnFallback{false};
+    // Written by the null stream thread when it takes over, emptied by reportDeviceEvents.
+    std::atomic<uint32_t> mPendingLossReports{0};
+    // Main thread.
     bool mLossReported = false;
+    boost::signals2::scoped_connection mUpdateConnection;
 };
 
 } // namespace mirvo::audio

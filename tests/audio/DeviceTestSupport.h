@@ -56,14 +56,25 @@ class ManualDeviceInput : public InputDeviceNode {
   public:
     ManualDeviceInput(const DeviceRef& device, const Format& format) : InputDeviceNode(device, format) {}
 
-    void initialize() override { allocateRingBuffer(getFramesPerBlock()); }
+    void initialize() override { allocateRingBuffer(getFramesPerBlock(), mDeviceFrames); }
     void process(Buffer* buffer) override { readCapturedBlock(buffer); }
 
-    // Plays the input device's callback.
+    // Main thread, before the node is initialised: the most frames one callback will deliver
+    // (0: the graph's block size), as a device that grants its own block size reports it.
+    void setDeviceFrames(size_t frames) { mDeviceFrames = frames; }
+
+    // Plays the input device's callback: numFrames frames, channel after channel.
+    void capture(const float* channelAfterChannel, size_t numFrames)
+    {
+        writeCapturedFrames(channelAfterChannel, mNumChannels, numFrames);
+    }
     void capture(const std::vector<float>& channelAfterChannel, size_t numFrames)
     {
-        writeCapturedBlock(channelAfterChannel.data(), mNumChannels, numFrames);
+        capture(channelAfterChannel.data(), numFrames);
     }
+
+  private:
+    size_t mDeviceFrames = 0;
 };
 
 class DeviceTestContext : public Context {

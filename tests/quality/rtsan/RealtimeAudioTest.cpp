@@ -4,6 +4,7 @@
 // and MIRVO_RTSAN (scripts/sanitize rtsan).
 #include "audio/Context.h"
 #include "audio/ContextManual.h"
+#include "audio/Device.h"
 #include "audio/DeviceManager.h"
 #include "audio/FilePlayerNode.h"
 #include "audio/GainNode.h"
@@ -16,7 +17,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -74,6 +77,78 @@ TEST(RealtimeAudio, TheAppGraphPlaysThroughTheNullDeviceWithoutUnsafeCallsOnTheA
         EXPECT_GE(pauses, 4);
         EXPECT_GT(loudestBin, 0.0f) << "the monitor never saw the music";
         EXPECT_TRUE(player->getLastError().empty()) << player->getLastError();
+    }
+    context->disconnectAllNodes();
+    context->setOutput(nullptr);
+}
+
+// A tone whose channel count the UI thread changes while the graph plays, as the file player
+// does when a file with another layout is dropped: under the graph lock, then configured.
+class WideningToneNode : public Node {
+  public:
+    WideningToneNode() : Node(Format().channels(2).autoEnable(true)) {}
+    void process(Buffer* buffer) override
+    {
+        for (size_t frame = 0; frame < buffer->getNumFrames(); ++frame) {
+            const float sample = 0.25f * float(std::sin(mPhase));
+            for (size_t ch = 0; ch < buffer->getNumChannels(); ++ch)
+                buffer->getChannel(ch)[frame] = sample;
+            mPhase = std::fmod(mPhase + 0.1309, 6.283185307179586);
+        }
+    }
+    void widen(size_t numChannels)
+    {
+        std::lock_guard<std::mutex> lock(getContext()->getMutex());
+        setNumChannels(numChannels);
+        configureConnections();
+    }
+
+  private:
+    double mPhase = 0.0;
+};
+
+// The graph widens from stereo to six channels, then the device changes its block size three
+// times, all while the device thread renders: everything the change needs is sized on this
+// thread.
+TEST(RealtimeAudio, WideningToSixChannelsAndChangingTheBlockSizeWhilePlayingStayRealtimeSafe)
+{
+    Context* context = Context::master();
+    DeviceRef device = Context::deviceManager()->findDeviceByName("Null");
+    ASSERT_NE(device, nullptr);
+    context->setOutput(context->createOutputDeviceNode(device));
+    {
+        auto monitor = context->makeNode(
+            new MonitorSpectralNode(MonitorSpectralNode::Format().fftSize(2048).windowSize(512)));
+        auto tone = context->makeNode(new WideningToneNode());
+        auto heard = context->makeNode(new GainNode(0.9f));
+        auto analysed = context->makeNode(new GainNode(10.9f));
+        tone->connect(heard);
+        heard->connect(context->getOutput());
+        tone->connect(analysed);
+        analysed->connect(monitor);
+        context->enable();
+
+        float loudestBin = 0.0f;
+        auto readSpectra = [&](int reads) {
+            for (int read = 0; read < reads; ++read) {
+                std::this_thread::sleep_for(kBetweenSpectrumReads);
+                for (float magnitude : monitor->getMagSpectrum())
+                    loudestBin = std::max(loudestBin, magnitude);
+            }
+        };
+        readSpectra(16);
+        tone->widen(6);
+        EXPECT_EQ(monitor->getNumChannels(), 6u);
+        readSpectra(16);
+        for (size_t framesPerBlock : {256, 1024, 512}) {
+            const uint64_t framesBefore = context->getNumProcessedFrames();
+            device->updateFormat(Device::Format().framesPerBlock(framesPerBlock));
+            readSpectra(16);
+            EXPECT_GT(context->getNumProcessedFrames(), framesBefore + 4 * framesPerBlock)
+                << "the device hardly rendered at " << framesPerBlock << " frames per block";
+        }
+        context->disable();
+        EXPECT_GT(loudestBin, 0.0f) << "the monitor never saw the tone";
     }
     context->disconnectAllNodes();
     context->setOutput(nullptr);

@@ -160,9 +160,6 @@ void Node::configureConnections()
     if (mInputs.size() > 1 || mOutputs.size() > 1) {
         mProcessInPlace = false;
     }
-    // A delay node would also keep its inputs out of place; this engine has none.
-    constexpr bool isDelayNode = false;
-
     bool inputChannelsDiffer = false;
     if (!mInputs.empty()) {
         const size_t firstChannels = (*mInputs.begin())->getNumChannels();
@@ -197,9 +194,6 @@ void Node::configureConnections()
             inputProcessesInPlace = false;
         }
         if (inputChannelsDiffer) {
-            inputProcessesInPlace = false;
-        }
-        if (!mProcessInPlace && isDelayNode) {
             inputProcessesInPlace = false;
         }
         if (!inputProcessesInPlace) {

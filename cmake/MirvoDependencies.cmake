@@ -10,6 +10,8 @@ pkg_check_modules(RTAUDIO REQUIRED IMPORTED_TARGET rtaudio)
 pkg_check_modules(VORBISFILE REQUIRED IMPORTED_TARGET vorbisfile)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswresample libavutil)
 pkg_check_modules(IMGUI REQUIRED IMPORTED_TARGET imgui)
+pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
+find_package(CLI11 CONFIG REQUIRED)
 find_package(X11 REQUIRED)
 find_package(OpenGL REQUIRED COMPONENTS OpenGL)
 

@@ -1,12 +1,19 @@
-// Command-line parsing: long options with their value either after '=' or as the next
-// argument, and at most one music file.
+// The options are declared once, on a CLI11 parser; parsing, validation and the --help text all
+// come from those declarations. Every failure becomes one CommandLineError line.
 #include "src/CommandLine.h"
 
+#include <CLI/CLI.hpp>
+
+#include <array>
 #include <charconv>
+#include <memory>
+#include <utility>
 
 namespace mirvo {
 
 namespace {
+
+constexpr std::array<const char*, 3> kSceneNames = {"galaxy", "tree", "triangles"};
 
 bool parseInt(const std::string& text, int& value)
 {
@@ -16,30 +23,130 @@ bool parseInt(const std::string& text, int& value)
     return ec == std::errc() && ptr == last && !text.empty();
 }
 
-Vec2i parseWindowSize(const std::string& text)
+// Empty when `text` is a window size, else why not.
+std::string checkWindowSize(const std::string& text)
 {
     const auto x = text.find('x');
     int width = 0;
     int height = 0;
     if (x == std::string::npos || !parseInt(text.substr(0, x), width) ||
         !parseInt(text.substr(x + 1), height) || width <= 0 || height <= 0) {
-        throw CommandLineError("bad window size '" + text + "' for --windowed (expected WxH, e.g. 1280x720)");
+        return "bad window size '" + text + "' (expected WxH, e.g. 1280x720)";
     }
+    return {};
+}
+
+Vec2i parseWindowSize(const std::string& text)
+{
+    const auto x = text.find('x');
+    int width = 0;
+    int height = 0;
+    parseInt(text.substr(0, x), width);
+    parseInt(text.substr(x + 1), height);
     return {width, height};
 }
 
-std::size_t parseScene(const std::string& name)
+// Validators are named "" so that --help shows only the value's own name.
+const CLI::Validator kNotEmpty(
+    [](const std::string& value) { return value.empty() ? std::string("must not be empty") : std::string(); },
+    "");
+
+const CLI::Validator kPositiveCount(
+    [](const std::string& value) {
+        int count = 0;
+        return parseInt(value, count) && count > 0
+                   ? std::string()
+                   : "bad count '" + value + "' (expected a positive integer)";
+    },
+    "");
+
+// A flag that may carry a value is declared as "--name{default}"; help shows it as --name[=VALUE].
+class UsageFormatter : public CLI::Formatter {
+  public:
+    std::string make_option_name(const CLI::Option* option, bool positional) const override
+    {
+        std::string name = CLI::Formatter::make_option_name(option, positional);
+        const auto brace = name.find('{');
+        if (brace != std::string::npos) {
+            name = name.substr(0, brace) + "[=" + option->get_type_name() + "]";
+        }
+        return name;
+    }
+
+    std::string make_option_opts(const CLI::Option* option) const override
+    {
+        // Such a flag takes no separate value, so its value's name is already in its own.
+        const bool flagWithValue = option->get_expected_max() == 0 && option->get_type_size() != 0;
+        return flagWithValue ? std::string() : CLI::Formatter::make_option_opts(option);
+    }
+};
+
+// The parser bound to `result`'s fields; `usage` builds one without a result to print from.
+std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSize, std::string& scene)
 {
-    if (name == "galaxy") {
-        return 0;
+    auto parser = std::make_unique<CLI::App>(
+        "An audio-reactive music visualizer. Without arguments it plays its start-up music full screen.",
+        "mirvo");
+    parser->set_help_flag();
+    parser->footer("Keys: Alt+Right / Alt+Left next / previous scene, Space pause, T panels, Ctrl+Q quit.");
+    parser->formatter(std::make_shared<UsageFormatter>());
+    parser->get_formatter()->column_width(28);
+
+    parser->add_option("FILE", result.musicFile, "play this audio file instead of the start-up music")
+        ->type_name("");
+    parser
+        ->add_flag("--windowed{1280x720}", windowSize,
+                   "open a window instead of going full screen (default 1280x720)")
+        ->type_name("WxH")
+        ->check(CLI::Validator(checkWindowSize, ""));
+    parser->add_option("--audio-device", result.audioDevice, "play through the output device called NAME")
+        ->type_name("NAME")
+        ->check(kNotEmpty);
+    parser->add_option("--scene", scene, "first scene: galaxy, tree or triangles (default galaxy)")
+        ->type_name("NAME")
+        ->check(CLI::IsMember({kSceneNames[0], kSceneNames[1], kSceneNames[2]}).description(""));
+    parser->add_option("--frames", result.frames, "quit after N frames")
+        ->type_name("N")
+        ->check(kPositiveCount);
+    parser
+        ->add_option("--screenshot", result.screenshotPath,
+                     "with --frames: write the last frame to PATH as PNG")
+        ->type_name("PATH")
+        ->check(kNotEmpty);
+    parser
+        ->add_flag("--report-startup", result.reportStartup,
+                   "print the wall-clock time when the first frame is drawn")
+        ->disable_flag_override();
+    parser
+        ->add_option("--test-drop", result.testDropFiles,
+                     "drop FILE on the window after the first frame (for tests)")
+        ->type_name("FILE")
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    parser
+        ->add_flag("--test-drop-one-by-one", result.testDropOneByOne,
+                   "drop the --test-drop files one per frame, not all at once")
+        ->disable_flag_override();
+
+    struct Informational {
+        const char* name;
+        CommandLine::Action action;
+        const char* help;
+    };
+    for (const Informational& option :
+         {Informational{"--list-audio-devices", CommandLine::Action::LIST_AUDIO_DEVICES,
+                        "list the audio devices and exit"},
+          Informational{"--benchmark", CommandLine::Action::BENCHMARK,
+                        "measure the frame cost of every scene and exit"},
+          Informational{"--help", CommandLine::Action::HELP, "show this help and exit"},
+          Informational{"--version", CommandLine::Action::VERSION, "show the version and exit"}}) {
+        parser
+            ->add_flag_callback(
+                option.name, [&result, action = option.action] { result.action = action; }, option.help)
+            ->disable_flag_override();
     }
-    if (name == "tree") {
-        return 1;
-    }
-    if (name == "triangles") {
-        return 2;
-    }
-    throw CommandLineError("unknown scene '" + name + "' for --scene (expected galaxy, tree or triangles)");
+    return parser;
 }
 
 } // namespace
@@ -47,95 +154,36 @@ std::size_t parseScene(const std::string& name)
 CommandLine CommandLine::parse(const std::vector<std::string>& args)
 {
     CommandLine result;
-    bool optionsEnded = false;
-    // args[0] is the program path.
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
-            if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-                throw CommandLineError("unknown option '" + arg + "' (see --help)");
-            }
-            if (result.musicFile) {
-                throw CommandLineError("more than one music file given ('" + *result.musicFile + "' and '" +
-                                       arg + "')");
-            }
-            result.musicFile = arg;
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
+    std::string windowSize;
+    std::string scene;
+    std::unique_ptr<CLI::App> parser = makeParser(result, windowSize, scene);
 
-        const auto eq = arg.find('=');
-        const std::string name = arg.substr(0, eq);
-        const std::optional<std::string> inlineValue =
-            eq == std::string::npos ? std::nullopt : std::optional<std::string>(arg.substr(eq + 1));
-        auto takeValue = [&]() -> std::string {
-            if (inlineValue) {
-                return *inlineValue;
+    // CLI11 takes the arguments last first, without the program name.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    if (!reversed.empty()) {
+        reversed.pop_back();
+    }
+    try {
+        parser->parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        std::string message = error.what();
+        for (char& c : message) {
+            if (c == '\n') {
+                c = ' ';
             }
-            if (i + 1 >= args.size()) {
-                throw CommandLineError("option '" + name + "' needs a value (see --help)");
-            }
-            return args[++i];
-        };
-        auto noValue = [&]() {
-            if (inlineValue) {
-                throw CommandLineError("option '" + name + "' takes no value");
-            }
-        };
-
-        if (name == "--help") {
-            noValue();
-            result.action = Action::HELP;
-        } else if (name == "--version") {
-            noValue();
-            result.action = Action::VERSION;
-        } else if (name == "--list-audio-devices") {
-            noValue();
-            result.action = Action::LIST_AUDIO_DEVICES;
-        } else if (name == "--benchmark") {
-            noValue();
-            result.action = Action::BENCHMARK;
-        } else if (name == "--windowed") {
-            result.windowed = true;
-            if (inlineValue) {
-                result.windowSize = parseWindowSize(*inlineValue);
-            }
-        } else if (name == "--audio-device") {
-            result.audioDevice = takeValue();
-            if (result.audioDevice->empty()) {
-                throw CommandLineError("empty device name for --audio-device");
-            }
-        } else if (name == "--scene") {
-            result.firstScene = parseScene(takeValue());
-        } else if (name == "--frames") {
-            const std::string value = takeValue();
-            int frames = 0;
-            if (!parseInt(value, frames) || frames <= 0) {
-                throw CommandLineError("bad frame count '" + value +
-                                       "' for --frames (expected a positive integer)");
-            }
-            result.frames = frames;
-        } else if (name == "--screenshot") {
-            result.screenshotPath = takeValue();
-            if (result.screenshotPath->empty()) {
-                throw CommandLineError("empty path for --screenshot");
-            }
-        } else if (name == "--report-startup") {
-            noValue();
-            result.reportStartup = true;
-        } else if (name == "--test-drop") {
-            result.testDropFiles.push_back(takeValue());
-        } else if (name == "--test-drop-one-by-one") {
-            noValue();
-            result.testDropOneByOne = true;
-        } else {
-            throw CommandLineError("unknown option '" + name + "' (see --help)");
         }
+        throw CommandLineError(message + " (see --help)");
     }
 
+    if (!windowSize.empty()) {
+        result.windowed = true;
+        result.windowSize = parseWindowSize(windowSize);
+    }
+    for (std::size_t index = 0; index < kSceneNames.size(); ++index) {
+        if (scene == kSceneNames[index]) {
+            result.firstScene = index;
+        }
+    }
     if (result.screenshotPath && !result.frames) {
         throw CommandLineError("--screenshot needs --frames N (the screenshot is of the last frame)");
     }
@@ -144,24 +192,10 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
 
 std::string CommandLine::usage()
 {
-    return "Usage: mirvo [OPTIONS] [FILE]\n"
-           "An audio-reactive music visualizer. Without arguments it plays its start-up music full screen.\n"
-           "\n"
-           "  FILE                     play this audio file instead of the start-up music\n"
-           "  --windowed[=WxH]         open a window instead of going full screen (default 1280x720)\n"
-           "  --audio-device NAME      play through the output device called NAME\n"
-           "  --list-audio-devices     list the audio devices and exit\n"
-           "  --scene NAME             first scene: galaxy, tree or triangles (default galaxy)\n"
-           "  --frames N               quit after N frames\n"
-           "  --screenshot PATH        with --frames: write the last frame to PATH as PNG\n"
-           "  --benchmark              measure the frame cost of every scene and exit\n"
-           "  --report-startup         print the wall-clock time when the first frame is drawn\n"
-           "  --test-drop FILE         drop FILE on the window after the first frame (for tests)\n"
-           "  --test-drop-one-by-one   drop the --test-drop files one per frame, not all at once\n"
-           "  --help                   show this help and exit\n"
-           "  --version                show the version and exit\n"
-           "\n"
-           "Keys: Alt+Right / Alt+Left next / previous scene, Space pause, T panels, Ctrl+Q quit.\n";
+    CommandLine unused;
+    std::string windowSize;
+    std::string scene;
+    return makeParser(unused, windowSize, scene)->help();
 }
 
 } // namespace mirvo

@@ -39,6 +39,7 @@ struct CommandLine {
 
     // Throws CommandLineError for unknown options, missing or bad values.
     static CommandLine parse(const std::vector<std::string>& args);
+    // The --help text, made from the same declarations that parse reads.
     static std::string usage();
 };
 

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -74,6 +78,37 @@ TEST(CommandLine, RefusesUnknownOptionsAndBadValues)
     };
     for (const auto& args : bad) {
         EXPECT_THROW(parse(args), CommandLineError) << args[0];
+    }
+}
+
+TEST(CommandLine, RepeatedTestDropsCollectEachFileAndLeaveTheMusicFileAlone)
+{
+    const CommandLine line =
+        parse({"--test-drop", "a.ogg", "--test-drop=b.mp3", "song.wav", "--test-drop-one-by-one"});
+    EXPECT_EQ(line.testDropFiles, (std::vector<std::string>{"a.ogg", "b.mp3"}));
+    EXPECT_EQ(line.musicFile, "song.wav");
+    EXPECT_TRUE(line.testDropOneByOne);
+}
+
+// Every option a person can give is in --help and has a row in the README's table, so neither
+// falls behind the parser.
+TEST(CommandLine, EveryOptionInTheHelpHasAReadmeRow)
+{
+    std::ifstream readmeFile(std::string(MIRVO_SOURCE_DIR) + "/README.md");
+    ASSERT_TRUE(readmeFile);
+    const std::string readme{std::istreambuf_iterator<char>(readmeFile), std::istreambuf_iterator<char>()};
+
+    const std::string usage = CommandLine::usage();
+    const std::regex optionName("(^|\\n) +(--[a-z][a-z-]*)");
+    std::set<std::string> options;
+    for (auto it = std::sregex_iterator(usage.begin(), usage.end(), optionName); it != std::sregex_iterator();
+         ++it) {
+        options.insert((*it)[2]);
+    }
+    EXPECT_GE(options.size(), 12u) << usage;
+    for (const std::string& option : options) {
+        const std::regex row("\\n\\|[^\\n]*`" + option + "[`= \\[]");
+        EXPECT_TRUE(std::regex_search(readme, row)) << option << " has no README row";
     }
 }
 

@@ -1,68 +1,96 @@
 #include "src/PngWriter.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace mirvo {
 namespace {
 
-uint32_t readBigEndian(const std::vector<uint8_t>& bytes, std::size_t at)
+struct DecodedPng {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;
+};
+
+DecodedPng readPng(const std::filesystem::path& path)
 {
-    return (uint32_t(bytes[at]) << 24) | (uint32_t(bytes[at + 1]) << 16) | (uint32_t(bytes[at + 2]) << 8) |
-           uint32_t(bytes[at + 3]);
+    png_image image;
+    std::memset(&image, 0, sizeof(image));
+    image.version = PNG_IMAGE_VERSION;
+    if (png_image_begin_read_from_file(&image, path.c_str()) == 0) {
+        ADD_FAILURE() << "not a readable PNG: " << image.message;
+        return {};
+    }
+    image.format = PNG_FORMAT_RGB;
+    DecodedPng decoded{static_cast<int>(image.width), static_cast<int>(image.height),
+                       std::vector<uint8_t>(PNG_IMAGE_SIZE(image))};
+    if (png_image_finish_read(&image, nullptr, decoded.rgb.data(), 0, nullptr) == 0) {
+        ADD_FAILURE() << "PNG did not decode: " << image.message;
+    }
+    return decoded;
 }
 
-std::vector<uint8_t> readAll(const std::filesystem::path& path)
+std::filesystem::path tempPng(const char* name)
 {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return std::filesystem::path(testing::TempDir()) / name;
 }
 
-TEST(PngWriter, ChecksumMatchesTheKnownValueOfAnEmptyEndChunk)
+TEST(PngWriter, ReadsBackPixelForPixelWithBottomUpRowsTurnedTheRightWayUp)
 {
-    const uint8_t iend[] = {'I', 'E', 'N', 'D'};
-    EXPECT_EQ(pngCrc32(iend, 4), 0xAE426082u);
-}
-
-TEST(PngWriter, WritesSignatureHeaderAndRowsTopDown)
-{
-    const auto path = std::filesystem::path(testing::TempDir()) / "mirvo-png-test.png";
-    // Two rows of two pixels, delivered bottom-up: the red row is the bottom one.
-    const std::vector<uint8_t> rgb = {255, 0, 0, 255, 0, 0, 0, 0, 255, 0, 0, 255};
-    writePng(path, 2, 2, rgb, true);
-    const std::vector<uint8_t> bytes = readAll(path);
+    const auto path = tempPng("mirvo-png-rows.png");
+    // Three rows of two pixels, delivered bottom-up: red at the bottom, blue at the top.
+    const std::vector<uint8_t> bottomUp = {255, 0, 0, 255, 0, 0, 0, 255, 0, 0, 255, 0, 0, 0, 255, 0, 0, 255};
+    writePng(path, 2, 3, bottomUp, true);
+    const DecodedPng decoded = readPng(path);
     std::filesystem::remove(path);
 
-    ASSERT_GT(bytes.size(), 8u + 25u + 12u);
-    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 8),
-              (std::vector<uint8_t>{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
-    EXPECT_EQ(readBigEndian(bytes, 16), 2u); // width
-    EXPECT_EQ(readBigEndian(bytes, 20), 2u); // height
+    ASSERT_EQ(decoded.width, 2);
+    ASSERT_EQ(decoded.height, 3);
+    const std::vector<uint8_t> topDown = {0, 0, 255, 0, 0, 255, 0, 255, 0, 0, 255, 0, 255, 0, 0, 255, 0, 0};
+    EXPECT_EQ(decoded.rgb, topDown);
+}
 
-    // IDAT follows IHDR: 2-byte zlib header, 5-byte stored block header, then the rows.
-    const std::size_t idatData = 8 + 25 + 8;
-    EXPECT_EQ(std::string(bytes.begin() + idatData - 4, bytes.begin() + idatData), "IDAT");
-    const std::size_t firstRow = idatData + 2 + 5;
-    EXPECT_EQ(bytes[firstRow], 0);       // filter byte
-    EXPECT_EQ(bytes[firstRow + 3], 255); // blue: the top row came from the end of the input
-    EXPECT_EQ(bytes[firstRow + 1], 0);
-    EXPECT_EQ(std::string(bytes.end() - 8, bytes.end() - 4), "IEND");
+TEST(PngWriter, CompressesAScreenSizedFrameFarBelowItsRawSize)
+{
+    // A black frame with a few bright shapes, like most of what the scenes draw.
+    constexpr int kWidth = 1280;
+    constexpr int kHeight = 720;
+    std::vector<uint8_t> rgb(static_cast<std::size_t>(kWidth) * kHeight * 3, 0);
+    for (int y = 300; y < 420; ++y) {
+        for (int x = 500; x < 780; ++x) {
+            uint8_t* pixel = &rgb[(static_cast<std::size_t>(y) * kWidth + x) * 3];
+            pixel[0] = static_cast<uint8_t>(x);
+            pixel[2] = static_cast<uint8_t>(y);
+        }
+    }
+    const auto path = tempPng("mirvo-png-frame.png");
+    writePng(path, kWidth, kHeight, rgb, false);
+    const auto fileSize = std::filesystem::file_size(path);
+    const DecodedPng decoded = readPng(path);
+    std::filesystem::remove(path);
+
+    EXPECT_LT(fileSize, rgb.size() / 20);
+    EXPECT_EQ(decoded.rgb, rgb);
 }
 
 TEST(PngWriter, SaysWhichFileCouldNotBeWritten)
 {
     const std::vector<uint8_t> rgb(3, 0);
-    try {
-        writePng("/nonexistent-dir/shot.png", 1, 1, rgb, false);
-        FAIL() << "no error";
-    } catch (const std::runtime_error& error) {
-        EXPECT_NE(std::string(error.what()).find("/nonexistent-dir/shot.png"), std::string::npos);
+    for (const char* target : {"/nonexistent-dir/shot.png", ""}) {
+        try {
+            writePng(target, 1, 1, rgb, false);
+            ADD_FAILURE() << "no error for '" << target << "'";
+        } catch (const std::runtime_error& error) {
+            EXPECT_NE(std::string(error.what()).find(std::string("'") + target + "'"), std::string::npos)
+                << error.what();
+        }
     }
+    EXPECT_THROW(writePng(tempPng("mirvo-png-empty.png"), 2, 2, rgb, false), std::runtime_error);
 }
 
 } // namespace

@@ -246,9 +246,7 @@ double percentile(std::vector<double> values, double fraction)
 // What the application does with a dropped file, once it has decoded its header.
 void dropOnPlayer(FilePlayerNode& player, const SourceFileRef& source)
 {
-    player.setSourceFile(source);
-    player.enable();
-    player.start();
+    player.playSourceFile(source);
 }
 
 void BM_DropStorm(benchmark::State& state)

@@ -65,12 +65,11 @@ class GatedRamp : public RampSource {
         std::lock_guard<std::mutex> lock(mMutex);
         mClosed = true;
     }
+    // Signals under the lock: the reader's next step may end in this object's destruction.
     void open()
     {
-        {
-            std::lock_guard<std::mutex> lock(mMutex);
-            mClosed = false;
-        }
+        std::lock_guard<std::mutex> lock(mMutex);
+        mClosed = false;
         mCondition.notify_all();
     }
     bool isHeld() const { return mHeld.load(); }

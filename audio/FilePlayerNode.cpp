@@ -1,9 +1,10 @@
 // The file player: rings filled by a read-ahead thread (or by the audio thread itself without
-// read-ahead), end-of-file and loop handling on the audio thread, and the swap of the source
-// while the graph runs.
+// read-ahead), loop wraps on the reader's side, the end of the file on the audio thread, and
+// the swap of prepared playback state while the graph runs.
 #include "audio/FilePlayerNode.h"
 
 #include "audio/Context.h"
+#include "audio/Exception.h"
 #include "audio/RealtimeScope.h"
 
 #include <algorithm>
@@ -81,8 +82,17 @@ void FilePlayerNode::recordFailure(const char* message)
     mSourceExhausted = true;
 }
 
+bool FilePlayerNode::isLooping() const
+{
+    return mLoopEnabled && mLoopEnd > mLoopBegin;
+}
+
 void FilePlayerNode::initialize()
 {
+    if (mInstallingPlayback) {
+        // The swap under way brought its own rings, filled, and the reader keeps running.
+        return;
+    }
     if (mSourceFile && mSourceFile->getSampleRate() != getSampleRate()) {
         mSourceFile = mSourceFile->cloneWithSampleRate(getSampleRate());
     }
@@ -91,15 +101,18 @@ void FilePlayerNode::initialize()
         mLoopEnd = mNumFrames;
     }
     const size_t maxFramesPerRead = mSourceFile ? mSourceFile->getMaxFramesPerRead() : 4096;
-    mIoBuffer.setSize(maxFramesPerRead, mNumChannels);
+    const size_t capacity = mRingBufferPaddingFactor * maxFramesPerRead;
+    // Shaped for the largest refill, so that a refill on the audio thread never grows it.
+    mIoBuffer.setSize(capacity, mNumChannels);
     // The reader and the audio thread are both stopped here, so the rings can be replaced.
     mRingBuffers.clear();
+    mRingBuffers.reserve(mNumChannels);
     for (size_t ch = 0; ch < mNumChannels; ++ch) {
-        mRingBuffers.emplace_back(mRingBufferPaddingFactor * maxFramesPerRead);
+        mRingBuffers.emplace_back(capacity);
     }
     mBufferFramesThreshold = mRingBuffers.empty() ? 0 : mRingBuffers.front().getSize() / 2;
 
-    if (mIsReadAsync) {
+    if (mIsReadAsync && !mReadThread) {
         mAsyncReadShouldQuit = false;
         mRefillRequested = false;
         mReadThread = std::make_unique<std::thread>(&FilePlayerNode::readAsyncTask, this);
@@ -108,6 +121,9 @@ void FilePlayerNode::initialize()
 
 void FilePlayerNode::uninitialize()
 {
+    if (mInstallingPlayback) {
+        return;
+    }
     stopReadThread();
 }
 
@@ -117,12 +133,26 @@ void FilePlayerNode::stopReadThread()
         return;
     }
     {
-        std::lock_guard<std::mutex> lock(mMutex);
+        // The wake mutex, not the player lock: this may run under the graph lock, and the
+        // player lock is taken before the graph lock elsewhere.
+        std::lock_guard<std::mutex> lock(mWakeMutex);
         mAsyncReadShouldQuit = true;
     }
     mCondition.notify_one();
     mReadThread->join();
     mReadThread.reset();
+}
+
+void FilePlayerNode::wakeReader()
+{
+    if (!mIsReadAsync) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mWakeMutex);
+        mRefillRequested = true;
+    }
+    mCondition.notify_one();
 }
 
 void FilePlayerNode::enableProcessing()
@@ -134,32 +164,186 @@ void FilePlayerNode::enableProcessing()
     mIsEof = false;
 }
 
+FilePlayerNode::Playback FilePlayerNode::preparePlayback(const SourceFileRef& source)
+{
+    Playback next;
+    next.source = source;
+    if (!source) {
+        return next;
+    }
+    next.numFrames = source->getNumFrames();
+    const size_t channels = source->getNumChannels();
+    const size_t maxFramesPerRead = source->getMaxFramesPerRead();
+    const size_t capacity = mRingBufferPaddingFactor * maxFramesPerRead;
+    next.ioBuffer.setSize(capacity, channels);
+    next.rings.reserve(channels);
+    for (size_t ch = 0; ch < channels; ++ch) {
+        next.rings.emplace_back(capacity);
+    }
+
+    // Fill the rings from the first frame, so that the first block after the swap is the
+    // file's beginning whenever the reader gets to run. A loop's end is where the reader wraps.
+    size_t end = next.numFrames;
+    if (mLoopEnabled && mLoopEnd > mLoopBegin && mLoopEnd < end) {
+        end = mLoopEnd;
+    }
+    try {
+        if (source->getReadPosition() != 0) {
+            source->seek(0);
+        }
+        while (next.readPos < end &&
+               dsp::commonAvailableWrite(next.rings) >= std::min(maxFramesPerRead, end - next.readPos)) {
+            next.ioBuffer.setNumFrames(std::min(end - next.readPos, maxFramesPerRead));
+            const size_t framesRead = source->read(&next.ioBuffer);
+            if (framesRead == 0) {
+                next.exhausted = true;
+                break;
+            }
+            for (size_t ch = 0; ch < channels; ++ch) {
+                next.rings[ch].write(next.ioBuffer.getChannel(ch), framesRead);
+            }
+            next.readPos += framesRead;
+        }
+    } catch (const std::exception& exc) {
+        next.exhausted = true;
+        next.error = exc.what();
+    } catch (...) {
+        next.exhausted = true;
+        next.error = "unknown decoder failure";
+    }
+    return next;
+}
+
+void FilePlayerNode::installPlayback(Playback& next, bool enable)
+{
+    ContextRef context = getContext();
+    std::unique_lock<std::mutex> graphLock;
+    if (context) {
+        graphLock = std::unique_lock<std::mutex>(context->getMutex());
+    }
+    // From here to the end nothing reads a file or waits for another thread: the audio thread
+    // is held off only for the swap and, when the channel count changes, the reconfiguration.
+    if (!isInitialized()) {
+        // Initialisation will make empty rings of its own: the material starts over with them.
+        next.readPos = 0;
+        next.exhausted = false;
+    }
+    mSourceFile.swap(next.source);
+    mRingBuffers.swap(next.rings);
+    std::swap(mIoBuffer, next.ioBuffer);
+    std::swap(mNumFrames, next.numFrames);
+    mBufferFramesThreshold = mRingBuffers.empty() ? 0 : mRingBuffers.front().getSize() / 2;
+    mReadPos = next.readPos;
+    mSourceExhausted = next.exhausted;
+    mIsEof = false;
+    mNumUnderruns = 0;
+    {
+        std::lock_guard<std::mutex> errorLock(mErrorMutex);
+        mLastError.swap(next.error);
+    }
+    if (mLoopEnd == 0 || mLoopEnd > mNumFrames) {
+        mLoopEnd = mNumFrames;
+    }
+    if (mLoopBegin > mNumFrames) {
+        mLoopBegin = mNumFrames;
+    }
+    if (mSourceFile && mSourceFile->getNumChannels() != getNumChannels()) {
+        mInstallingPlayback = true;
+        try {
+            setNumChannels(mSourceFile->getNumChannels());
+            configureConnections();
+        } catch (...) {
+            mInstallingPlayback = false;
+            throw;
+        }
+        mInstallingPlayback = false;
+    }
+    setEnabled(enable && mSourceFile);
+}
+
+void FilePlayerNode::playSourceFile(const SourceFileRef& sourceFile)
+{
+    replaceSourceFile(sourceFile, true);
+}
+
+void FilePlayerNode::setSourceFile(const SourceFileRef& sourceFile)
+{
+    replaceSourceFile(sourceFile, isEnabled());
+}
+
+void FilePlayerNode::replaceSourceFile(const SourceFileRef& sourceFile, bool enable)
+{
+    // Opening the resampling copy and decoding the first frames read the file: both happen
+    // before any lock is taken, and a failure leaves the current music as it is.
+    SourceFileRef source = sourceFile;
+    if (source && getContext() && source->getSampleRate() != getSampleRate()) {
+        source = source->cloneWithSampleRate(getSampleRate());
+    }
+    Playback next = preparePlayback(source);
+    if (source && next.readPos == 0 && !next.error.empty()) {
+        throw AudioFileExc(next.error);
+    }
+    {
+        std::unique_lock<std::mutex> playerLock(mMutex, std::defer_lock);
+        if (mIsReadAsync) {
+            // Waits for a refill under way, on this thread only: the graph lock is not held yet.
+            playerLock.lock();
+        }
+        installPlayback(next, enable);
+    }
+    wakeReader();
+    // next now holds the old source and rings, released here on the main thread.
+}
+
 void FilePlayerNode::start()
 {
-    mNumUnderruns = 0;
-    seek(0);
-    enable();
-    // Start decoding now rather than when the first block finds the rings empty.
-    mRefillRequested = true;
-    mCondition.notify_one();
+    if (!mSourceFile) {
+        return;
+    }
+    Playback fresh;
+    {
+        std::unique_lock<std::mutex> playerLock(mMutex, std::defer_lock);
+        if (mIsReadAsync) {
+            playerLock.lock();
+            // The reader is held off, so the source can be decoded from its start here.
+            fresh = preparePlayback(mSourceFile);
+        } else {
+            // Without read-ahead the source belongs to the audio thread; its next block refills
+            // from the start of the fresh, empty rings.
+            fresh.source = mSourceFile;
+            fresh.numFrames = mNumFrames;
+            fresh.rings.reserve(mRingBuffers.size());
+            for (const auto& ring : mRingBuffers) {
+                fresh.rings.emplace_back(ring.getSize());
+            }
+            fresh.ioBuffer.setSize(mRingBuffers.empty() ? 0 : mRingBuffers.front().getSize(), mNumChannels);
+        }
+        installPlayback(fresh, true);
+    }
+    wakeReader();
 }
 
 void FilePlayerNode::stop()
 {
     disable();
+    std::unique_lock<std::mutex> playerLock(mMutex, std::defer_lock);
+    if (mIsReadAsync) {
+        playerLock.lock();
+    }
     // The graph lock keeps a block that was already running from reading the rings while they
     // are cleared; the player lock keeps the reader from writing them.
+    std::unique_lock<std::mutex> graphLock;
     if (ContextRef context = getContext()) {
-        std::lock_guard<std::mutex> graphLock(context->getMutex());
-        std::unique_lock<std::mutex> playerLock(mMutex, std::defer_lock);
-        if (mIsReadAsync) {
-            playerLock.lock();
-        }
-        for (auto& ring : mRingBuffers) {
-            ring.clear();
-        }
+        graphLock = std::unique_lock<std::mutex>(context->getMutex());
     }
-    seek(0);
+    for (auto& ring : mRingBuffers) {
+        ring.clear();
+    }
+    mIsEof = false;
+    mSourceExhausted = false;
+    mReadPos = 0;
+    std::lock_guard<std::mutex> errorLock(mErrorMutex);
+    mLastError.clear();
 }
 
 void FilePlayerNode::seek(size_t frame)
@@ -184,52 +368,17 @@ void FilePlayerNode::seek(size_t frame)
     }
 }
 
-void FilePlayerNode::setSourceFile(const SourceFileRef& sourceFile)
-{
-    ContextRef context = getContext();
-    assert(context && "setSourceFile needs the node's context");
-    // Opening the resampling copy reads the file: do it before the graph lock is taken, so the
-    // audio thread does not wait for the disk.
-    SourceFileRef next = sourceFile;
-    if (next && next->getSampleRate() != getSampleRate()) {
-        next = next->cloneWithSampleRate(getSampleRate());
-    }
-
-    std::lock_guard<std::mutex> graphLock(context->getMutex());
-    const bool wasEnabled = isEnabled();
-    disable();
-    {
-        // The reader must not be inside the old source while it is replaced.
-        std::unique_lock<std::mutex> playerLock(mMutex, std::defer_lock);
-        if (mIsReadAsync) {
-            playerLock.lock();
-        }
-        mSourceFile = next;
-        mNumFrames = mSourceFile ? mSourceFile->getNumFrames() : 0;
-        mSourceExhausted = false;
-        std::lock_guard<std::mutex> errorLock(mErrorMutex);
-        mLastError.clear();
-    }
-    if (mSourceFile && mSourceFile->getNumChannels() != getNumChannels()) {
-        // Uninitialises (the reader ends) and initialises again with new rings and a new reader.
-        setNumChannels(mSourceFile->getNumChannels());
-        configureConnections();
-    }
-    if (mLoopEnd == 0 || mLoopEnd > mNumFrames) {
-        mLoopEnd = mNumFrames;
-    }
-    if (wasEnabled) {
-        enable();
-    }
-}
-
 void FilePlayerNode::readAsyncTask()
 {
     for (;;) {
-        std::unique_lock<std::mutex> lock(mMutex);
-        const bool requested = mCondition.wait_for(lock, kReaderWakeInterval, [this] {
-            return mAsyncReadShouldQuit.load() || mRefillRequested.exchange(false);
-        });
+        bool requested = false;
+        {
+            std::unique_lock<std::mutex> wakeLock(mWakeMutex);
+            requested = mCondition.wait_for(wakeLock, kReaderWakeInterval, [this] {
+                return mAsyncReadShouldQuit.load() || mRefillRequested.exchange(false);
+            });
+        }
+        std::lock_guard<std::mutex> lock(mMutex);
         if (mAsyncReadShouldQuit) {
             return;
         }
@@ -249,14 +398,22 @@ void FilePlayerNode::readAsyncTask()
 void FilePlayerNode::readFile()
 {
     mRefillProgressed = false;
-    if (!mSourceFile || mRingBuffers.empty()) {
+    if (!mSourceFile || mRingBuffers.empty() || mSourceExhausted) {
         return;
     }
-    const size_t pos = mReadPos;
+    size_t pos = mReadPos;
+    const bool looping = isLooping();
+    const size_t end = looping ? std::min(mLoopEnd.load(), mNumFrames) : mNumFrames;
+    const size_t loopBegin = std::min(mLoopBegin.load(), mNumFrames);
+    // The reader wraps a loop itself, so the frames after the wrap follow in the rings without a
+    // gap and only this thread moves the read position.
+    if (looping && pos >= end) {
+        pos = loopBegin;
+        mReadPos = pos;
+    }
     const size_t free = dsp::commonAvailableWrite(mRingBuffers);
-    const size_t end = mLoopEnabled ? mLoopEnd.load() : mNumFrames;
     const size_t numFrames = end > pos ? std::min(end - pos, free) : 0;
-    if (numFrames == 0 || mSourceExhausted) {
+    if (numFrames == 0) {
         mLastOverrun = currentFrame();
         return;
     }
@@ -279,7 +436,12 @@ void FilePlayerNode::readFile()
     }
     if (framesRead == 0) {
         // The file holds less than its stated length (a length the container only estimated,
-        // or a file cut short): its material ends here.
+        // or a file cut short): its material ends here, or the loop goes round from here.
+        if (looping && pos != loopBegin) {
+            mReadPos = loopBegin;
+            mRefillProgressed = true;
+            return;
+        }
         mSourceExhausted = true;
         mLastOverrun = currentFrame();
         return;
@@ -293,9 +455,8 @@ void FilePlayerNode::readFile()
         }
     }
     // Only now that the frames are in the rings: the audio thread takes a short block with the
-    // read position at the end of the material for the end of the file, and would drop the
-    // last read while its channels were still being written.
-    mReadPos += framesRead;
+    // read position at the end of the material for the end of the file.
+    mReadPos = pos + framesRead;
 }
 
 void FilePlayerNode::process(Buffer* buffer)
@@ -306,15 +467,18 @@ void FilePlayerNode::process(Buffer* buffer)
         buffer->zero();
         return;
     }
+    if (!mIsReadAsync && dsp::commonAvailableRead(mRingBuffers) < mBufferFramesThreshold) {
+        readFile();
+    }
+    // Both are read before the rings are: the reader raises them only after the frames they
+    // follow are in the rings, so a finished reader seen here means that what the rings hold
+    // now is all that is left.
+    const bool exhausted = mSourceExhausted;
     const size_t pos = mReadPos;
     const size_t available = getNumBufferedFrames();
-    if (available < mBufferFramesThreshold) {
-        if (mIsReadAsync) {
-            mRefillRequested = true;
-            MIRVO_RT_UNCHECKED(mCondition.notify_one());
-        } else {
-            readFile();
-        }
+    if (mIsReadAsync && available < mBufferFramesThreshold) {
+        mRefillRequested = true;
+        MIRVO_RT_UNCHECKED(mCondition.notify_one());
     }
 
     const size_t count = std::min(numFrames, available);
@@ -331,19 +495,8 @@ void FilePlayerNode::process(Buffer* buffer)
     for (size_t ch = 0; ch < buffer->getNumChannels(); ++ch) {
         std::fill(buffer->getChannel(ch) + count, buffer->getChannel(ch) + numFrames, 0.0f);
     }
-    const size_t end = pos + count;
-    const bool exhausted = mSourceExhausted;
-    if (mLoopEnabled && (end >= mLoopEnd || exhausted)) {
-        mSourceExhausted = false;
-        mReadPos = std::min(mLoopBegin.load(), mNumFrames);
-        if (!mIsReadAsync) {
-            try {
-                mSourceFile->seek(mReadPos);
-            } catch (const std::exception& exc) {
-                recordFailure(exc.what());
-            }
-        }
-    } else if (end < mNumFrames && !exhausted) {
+    const bool readerFinished = exhausted || (!isLooping() && pos >= mNumFrames);
+    if (!readerFinished) {
         // The reader fell behind: this block ends in silence.
         mLastUnderrun = currentFrame();
         ++mNumUnderruns;

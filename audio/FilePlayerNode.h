@@ -1,7 +1,9 @@
 // Plays a SourceFile into the graph. A read-ahead thread decodes into one lock-free ring per
 // channel and the audio thread only copies out of the rings and, when they run low, signals
 // the reader. The player lock (the node's mutex with read-ahead, the graph lock without)
-// serialises every use of the source: refills, seeks, stop and replacing the file.
+// serialises every use of the source: refills, seeks, start, stop and replacing the file.
+// Starting and replacing the file prepare the new rings on the main thread and only swap them
+// in under the graph lock, so the audio thread never waits for a decoder.
 // A decoder failure during a refill ends playback cleanly; getLastError tells what happened.
 #pragma once
 
@@ -32,14 +34,23 @@ class FilePlayerNode : public SamplePlayerNode {
                             const Format& format = Format());
     ~FilePlayerNode() override;
 
+    // Main thread; takes the player lock, then the graph lock. Plays from the first frame: the
+    // first block rendered after the call carries it, with nothing of what played before.
     void start() override;
+    // Main thread; takes the player lock, then the graph lock.
     void stop() override;
-    // With read-ahead the reader repositions the source at its next refill; up to one ring of
-    // audio from the old position still plays.
+    // Main thread. With read-ahead the reader repositions the source at its next refill; up to
+    // one ring of audio from the old position still plays.
     void seek(size_t frame) override;
 
-    // Main thread; takes the graph lock. Plays sourceFile next (resampled to the graph's rate
-    // when needed); the caller follows up with start.
+    // Main thread; takes the player lock, then the graph lock. Replaces the music and plays it
+    // from its first frame: the first block the audio thread renders afterwards is the new
+    // file's first frames. Throws AudioFileExc when the file cannot be prepared (its resampling
+    // copy does not open, or its first frames do not decode); the current music then plays on
+    // untouched.
+    void playSourceFile(const SourceFileRef& sourceFile);
+    // Main thread; takes the player lock, then the graph lock. Like playSourceFile, but keeps
+    // the node enabled or disabled as it was.
     void setSourceFile(const SourceFileRef& sourceFile);
     // Main thread.
     const SourceFileRef& getSourceFile() const { return mSourceFile; }
@@ -51,10 +62,10 @@ class FilePlayerNode : public SamplePlayerNode {
     uint64_t getLastOverrun() const { return mLastOverrun.load(); }
     // Any thread: blocks that found the rings short in mid-material since the last start.
     uint64_t getNumUnderruns() const { return mNumUnderruns.load(); }
-    // Any thread: frames buffered ahead of the audio thread, in every channel's ring.
+    // Main thread: frames buffered ahead of the audio thread, in every channel's ring.
     size_t getNumBufferedFrames() const;
     // Main thread: why the decoder stopped playback, empty while nothing failed. Kept until the
-    // next start, seek or setSourceFile.
+    // next start, seek or change of file.
     std::string getLastError() const;
 
   protected:
@@ -66,6 +77,29 @@ class FilePlayerNode : public SamplePlayerNode {
     void process(Buffer* buffer) override;
 
   private:
+    // Everything a source needs to play, made ready away from the audio thread and swapped in
+    // whole; after the swap it holds what was replaced, to be released on the main thread.
+    struct Playback {
+        SourceFileRef source;
+        std::vector<dsp::RingBuffer> rings;
+        BufferDynamic ioBuffer;
+        size_t numFrames = 0;
+        size_t readPos = 0;
+        bool exhausted = false;
+        std::string error;
+    };
+
+    // Main thread. Rings and buffers for source, with the rings filled from its first frame.
+    // Takes no lock: source must not be in use by the reader, or the caller holds the player
+    // lock. Decoder failures are recorded in the result, not thrown.
+    Playback preparePlayback(const SourceFileRef& source);
+    // Main thread; takes the player lock, then the graph lock.
+    void replaceSourceFile(const SourceFileRef& sourceFile, bool enable);
+    // Main thread, holding the player lock; takes the graph lock. Swaps next in, with the
+    // position and the enabled state, and leaves the replaced state in next.
+    void installPlayback(Playback& next, bool enable);
+    // Main thread, after the locks are let go.
+    void wakeReader();
     // Read thread: sleeps until the audio thread asks for more, then refills.
     void readAsyncTask();
     // Fills the rings from the source; the player lock is held. Never throws: a decoder failure
@@ -75,6 +109,7 @@ class FilePlayerNode : public SamplePlayerNode {
     void stopReadThread();
     std::mutex& getPlayerMutex();
     uint64_t currentFrame() const;
+    bool isLooping() const;
 
     std::vector<dsp::RingBuffer> mRingBuffers;
     BufferDynamic mIoBuffer;
@@ -85,7 +120,12 @@ class FilePlayerNode : public SamplePlayerNode {
     std::atomic<uint64_t> mLastOverrun{0};
     std::atomic<uint64_t> mNumUnderruns{0};
     std::unique_ptr<std::thread> mReadThread;
+    // The player lock: serialises every use of the source, the rings' producer side and the
+    // read position between the read thread and the main thread.
     std::mutex mMutex;
+    // Only the reader's sleep uses it, so that ending the reader under the graph lock never
+    // waits for the player lock.
+    std::mutex mWakeMutex;
     std::condition_variable mCondition;
     bool mIsReadAsync;
     std::atomic<bool> mAsyncReadShouldQuit{false};
@@ -93,10 +133,13 @@ class FilePlayerNode : public SamplePlayerNode {
     // busy is not lost.
     std::atomic<bool> mRefillRequested{false};
     // The source returned nothing (or failed) before its stated length: the material ends
-    // where the rings run dry.
+    // where the rings run dry. Raised only after the last frames are in the rings.
     std::atomic<bool> mSourceExhausted{false};
     // Whether the last readFile moved frames into the rings; read thread only.
     bool mRefillProgressed = false;
+    // Main thread: a swap is reconfiguring the graph, so initialize and uninitialize leave the
+    // installed rings and the running reader alone.
+    bool mInstallingPlayback = false;
     mutable std::mutex mErrorMutex;
     std::string mLastError;
 };

@@ -48,7 +48,11 @@ void MonitorSpectralNode::initialize()
     MonitorNode::initialize();
 
     mFftSize = nextPowerOfTwo(std::max(mRequestedFftSize, mWindowSize));
-    mFft = std::make_unique<dsp::Fft>(mFftSize);
+    // A channel-count change re-initialises the node under the graph lock; the transform does
+    // not depend on the channels, and planning a new one would hold the render thread off.
+    if (!mFft || mFft->getSize() != mFftSize) {
+        mFft = std::make_unique<dsp::Fft>(mFftSize);
+    }
     mFftBuffer = Buffer(mFftSize, 1);
     mBufferSpectral = BufferSpectral(mFftSize);
     mMagSpectrum.resize(mFftSize / 2, 0.0f);

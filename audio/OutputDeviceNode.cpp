@@ -3,6 +3,7 @@
 #include "audio/Context.h"
 #include "audio/Exception.h"
 #include "audio/RealtimeScope.h"
+#include "audio/RenderTiming.h"
 
 #include <algorithm>
 #include <cstring>
@@ -64,7 +65,9 @@ void OutputDeviceNode::renderToDevice(float* const* deviceChannels, size_t numDe
         fillSilence(deviceChannels, numDeviceChannels, numFrames);
         return;
     }
+    RenderTiming timing;
     std::lock_guard<std::mutex> lock(context->getMutex());
+    timing.locked();
     if (mContext.expired()) {
         fillSilence(deviceChannels, numDeviceChannels, numFrames);
         return;

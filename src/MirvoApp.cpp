@@ -421,8 +421,13 @@ void MirvoApp::fileDrop(app::FileDropEvent event)
         }
         try {
             sourceFile = audio::SourceFileRef(audio::load(loadFile(path.string()), 0));
+            if (mFilePlayer) {
+                // Swaps the music only once the file is ready to play; a failure leaves it as it was.
+                mFilePlayer->playSourceFile(sourceFile);
+            }
             break;
         } catch (const std::exception& exc) {
+            sourceFile.reset();
             std::cerr << "mirvo: cannot play '" << path.string() << "': " << oneLine(exc.what()) << std::endl;
         }
     }
@@ -435,12 +440,9 @@ void MirvoApp::fileDrop(app::FileDropEvent event)
         return;
     }
 
-    mFilePlayer->setSourceFile(sourceFile);
-    mFilePlayer->enable();
     if (mInputDeviceNode) {
         mInputDeviceNode->disable();
     }
-    mFilePlayer->start();
 }
 
 void MirvoApp::countFrameAndMaybeQuit()

@@ -170,6 +170,21 @@ TEST_F(FilePlayer, StopEmptiesTheRingsSoStartHasNoStaleAudio)
     EXPECT_EQ(frames.front(), 1);
 }
 
+TEST_F(FilePlayer, AStartLongAfterAStopPlaysFromTheBeginningOnce)
+{
+    // While stopped the reader is free to refill; what it buffered must not play before frame 0.
+    for (int run = 0; run < 3; ++run) {
+        auto player = makePlayer(makeRamp(40000));
+        player->start();
+        render(player, 6);
+        player->stop();
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        player->start();
+        expectConsecutive(framesHeard(render(player, 40)), 1, 40 * long(kBlock) - 1);
+        player->disconnectAll();
+    }
+}
+
 TEST_F(FilePlayer, AMonoFileReplacingAStereoOneReinitialisesWithOneChannel)
 {
     auto player = makePlayer(makeRamp(20000, 2));

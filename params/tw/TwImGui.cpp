@@ -110,6 +110,7 @@ class ImGuiDrawer : public Drawer {
     float mScale = 1.f;
     bool mWantsTextInput = false;
     std::vector<int> mKeysDown;
+    std::vector<int> mKeysReleased; // at the start of this frame
     std::chrono::steady_clock::time_point mLastFrame;
 };
 
@@ -182,9 +183,8 @@ ImGuiDrawer::~ImGuiDrawer()
 
 // Hands the queued input to ImGui as it would have arrived between frames: a button that
 // changes twice, a key pressed twice, or a move after a click, waits for the next frame, so
-// a quick click is never lost and a drag starts where the press was.
-// Modifiers hold for a whole frame, so input whose modifiers differ from those of the input
-// before it waits for the next one.
+// a quick click is never lost and a drag starts where the press was. Modifiers hold for a
+// whole frame, so input with other modifiers than the input before it waits as well.
 void ImGuiDrawer::applyInput(Window& window)
 {
     ImGuiIO& io = ImGui::GetIO();
@@ -193,7 +193,7 @@ void ImGuiDrawer::applyInput(Window& window)
     for (const int key : mKeysDown) {
         io.KeysDown[key] = false;
     }
-    const std::vector<int> released = std::move(mKeysDown);
+    mKeysReleased.swap(mKeysDown);
     mKeysDown.clear();
     setModifiers(io, window.heldModifiers);
     std::array<bool, 3> buttonChanged{};
@@ -238,7 +238,7 @@ void ImGuiDrawer::applyInput(Window& window)
                 break;
             }
             if (std::find(mKeysDown.begin(), mKeysDown.end(), event.key) != mKeysDown.end() ||
-                std::find(released.begin(), released.end(), event.key) != released.end()) {
+                std::find(mKeysReleased.begin(), mKeysReleased.end(), event.key) != mKeysReleased.end()) {
                 stop = true; // the same key again: its next press needs the next frame
                 break;
             }
@@ -262,6 +262,7 @@ void ImGuiDrawer::startAfresh(Window& window)
     io.ClearInputKeys();
     io.ClearInputCharacters();
     mKeysDown.clear();
+    mKeysReleased.clear();
     for (bool& down : io.MouseDown) {
         down = false;
     }

@@ -42,8 +42,9 @@ run_mirvo() {
     status=$?
 }
 
+# The places above are those of scale 1, whatever the display's own DPI setting.
 start_mirvo() {
-    "$MIRVO" --windowed=1280x720 --scene triangles "$@" >"$work/out" 2>"$work/err" &
+    MIRVO_CONTENT_SCALE="${MIRVO_CONTENT_SCALE:-1}" "$MIRVO" --windowed=1280x720 --scene triangles "$@" >"$work/out" 2>"$work/err" &
     pid=$!
     wid=""
     for _ in $(seq 1 200); do

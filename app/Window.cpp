@@ -141,6 +141,12 @@ float Window::getContentScale() const
     return mImpl->getContentScale();
 }
 
+float Window::getFramebufferScale() const
+{
+    checkValid();
+    return mImpl->getFramebufferScale();
+}
+
 void* Window::getNative() const
 {
     checkValid();

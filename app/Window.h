@@ -168,8 +168,13 @@ class Window : public std::enable_shared_from_this<Window> {
     void close();
     DisplayRef getDisplay() const;
     RendererRef getRenderer() const;
-    // Backing pixels per point.
+    // How much larger than at the standard 96 dots per inch the screen wants text and
+    // controls drawn: 2 on a typical HiDPI screen. The environment variable
+    // MIRVO_CONTENT_SCALE, when it holds a number from 0.5 to 8, takes the screen's place.
     float getContentScale() const;
+    // Framebuffer pixels per point of window size and pointer position; 1 where points are
+    // pixels, as on X11, however large the content scale.
+    float getFramebufferScale() const;
     // The platform's window handle.
     void* getNative() const;
 

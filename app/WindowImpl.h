@@ -38,6 +38,7 @@ class WindowImpl {
     virtual DisplayRef getDisplay() const = 0;
     virtual RendererRef getRenderer() const = 0;
     virtual float getContentScale() const = 0;
+    virtual float getFramebufferScale() const = 0;
     virtual void* getNative() const = 0;
 };
 

@@ -29,6 +29,7 @@ class WindowImplNull : public WindowImpl {
     DisplayRef getDisplay() const override { return {}; }
     RendererRef getRenderer() const override { return {}; }
     float getContentScale() const override { return 1.0f; }
+    float getFramebufferScale() const override { return 1.0f; }
     void* getNative() const override { return nullptr; }
 
   private:

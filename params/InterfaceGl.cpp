@@ -8,6 +8,7 @@
 #include "params/tw/TwModel.h"
 
 #include <cassert>
+#include <cmath>
 #include <cstdio>
 
 namespace mirvo::params {
@@ -26,10 +27,16 @@ namespace {
 // module user, at exit.
 class AntMgr {
   public:
-    explicit AntMgr(int fontScale)
+    explicit AntMgr(float contentScale)
     {
-        if (fontScale >= 2) {
-            TwDefine((" GLOBAL fontscaling= " + std::to_string(fontScale)).c_str());
+        // Desktops here scale by quarters as well as by whole numbers (1.5 is common), so
+        // the scale is kept to the nearest quarter rather than cut to an int; anything
+        // closer to 1 than that leaves the font at its designed size.
+        const float fontScale = std::round(contentScale * 4.f) / 4.f;
+        if (fontScale >= 1.25f) {
+            char number[16];
+            std::snprintf(number, sizeof number, "%g", double(fontScale));
+            TwDefine((std::string(" GLOBAL fontscaling= ") + number).c_str());
         }
         if (TwInit(TW_OPENGL, nullptr) == 0) {
             throw Exception(std::string("TwInit failed: ") + TwGetLastError());
@@ -87,7 +94,7 @@ int specialKey(int code)
 PanelWindowEntry& windowEntryFor(const app::WindowRef& window)
 {
     if (!antMgrInstance()) {
-        antMgrInstance() = std::make_shared<AntMgr>(int(window->getContentScale()));
+        antMgrInstance() = std::make_shared<AntMgr>(window->getContentScale());
     }
     WindowIds& ids = windowIds();
     auto found = ids.ids.find(window);
@@ -98,6 +105,22 @@ PanelWindowEntry& windowEntryFor(const app::WindowRef& window)
     // Map nodes stay where they are, so the slot may keep the entry's address.
     window->getSignalDraw().connect([&entry]() { ++entry.frame; });
     return entry;
+}
+
+template <typename EventT> int modifiersOf(const EventT& event)
+{
+    // The meta key is the window manager's; the panels leave it alone.
+    int modifiers = 0;
+    if (event.isShiftDown()) {
+        modifiers |= TW_KMOD_SHIFT;
+    }
+    if (event.isControlDown()) {
+        modifiers |= TW_KMOD_CTRL;
+    }
+    if (event.isAltDown()) {
+        modifiers |= TW_KMOD_ALT;
+    }
+    return modifiers;
 }
 
 ETwMouseButtonID buttonOf(const app::MouseEvent& event)
@@ -116,7 +139,7 @@ void copyStdString(std::string& destination, const std::string& source)
 void resizeTw(const std::weak_ptr<app::Window>& weakWindow)
 {
     if (const app::WindowRef window = weakWindow.lock()) {
-        const float scale = window->getContentScale();
+        const float scale = window->getFramebufferScale();
         TwWindowSize(int(float(window->getWidth()) * scale), int(float(window->getHeight()) * scale));
     }
 }
@@ -179,21 +202,25 @@ void InterfaceGl::init(const app::WindowRef& window, const std::string& title, c
     const std::weak_ptr<app::Window> weakWindow = mWindow;
     window->getSignalMouseDown().connect([id](app::MouseEvent& event) {
         TwSetCurrentWindow(id);
+        TwKeyModifiers(modifiersOf(event));
         event.setHandled(TwMouseButton(TW_MOUSE_PRESSED, buttonOf(event)) != 0);
     });
     window->getSignalMouseUp().connect([id](app::MouseEvent& event) {
         TwSetCurrentWindow(id);
+        TwKeyModifiers(modifiersOf(event));
         event.setHandled(TwMouseButton(TW_MOUSE_RELEASED, buttonOf(event)) != 0);
     });
     window->getSignalMouseWheel().connect([id](app::MouseEvent& event) {
         TwSetCurrentWindow(id);
+        TwKeyModifiers(modifiersOf(event));
         wheelPosition() += event.getWheelIncrement();
         event.setHandled(TwMouseWheel(int(wheelPosition())) != 0);
     });
     const auto mouseMove = [id, weakWindow](app::MouseEvent& event) {
         TwSetCurrentWindow(id);
+        TwKeyModifiers(modifiersOf(event));
         if (const app::WindowRef owner = weakWindow.lock()) {
-            const float scale = owner->getContentScale();
+            const float scale = owner->getFramebufferScale();
             event.setHandled(
                 TwMouseMotion(int(float(event.getX()) * scale), int(float(event.getY()) * scale)) != 0);
         }
@@ -202,16 +229,7 @@ void InterfaceGl::init(const app::WindowRef& window, const std::string& title, c
     window->getSignalMouseDrag().connect(mouseMove);
     window->getSignalKeyDown().connect([id](app::KeyEvent& event) {
         TwSetCurrentWindow(id);
-        int modifiers = 0;
-        if (event.isShiftDown()) {
-            modifiers |= TW_KMOD_SHIFT;
-        }
-        if (event.isControlDown()) {
-            modifiers |= TW_KMOD_CTRL;
-        }
-        if (event.isAltDown()) {
-            modifiers |= TW_KMOD_ALT;
-        }
+        const int modifiers = modifiersOf(event);
         const int special = specialKey(event.getCode());
         const int key = special != 0 ? special : static_cast<unsigned char>(event.getChar());
         event.setHandled(TwKeyPressed(key, modifiers) != 0);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cctype>
 #include <string>
 
 namespace mirvo {
@@ -20,6 +21,22 @@ constexpr uint32_t kSeed = 214;
 constexpr std::size_t kMaxStars = 50000;
 constexpr std::size_t kHueSlot = 0;
 constexpr std::size_t kMagnitudeSlot = 1;
+
+// The text of a shader resource. The program builder skips an empty source, which would leave
+// the stars to the fixed-function pipeline without a word; at start-up that is a broken
+// installation like a shader that does not compile.
+DataSourceRef loadShaderSource(const std::string& name)
+{
+    DataSourcePathRef source = app::loadResource(name);
+    const Buffer text = source->getBuffer();
+    const auto* begin = static_cast<const char*>(text.getData());
+    const bool blank = std::all_of(begin, begin + text.getDataSize(),
+                                   [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; });
+    if (blank) {
+        throw Exception("the shader '" + source->getFilePath().string() + "' is empty");
+    }
+    return source;
+}
 
 } // namespace
 
@@ -45,7 +62,9 @@ void Galaxy::assignDefaults()
 
 void Galaxy::setup()
 {
-    mShader = gl::GlslProg::create(app::loadResource("stars.vert"), app::loadResource("stars.frag"));
+    const DataSourceRef vertex = loadShaderSource("stars.vert");
+    const DataSourceRef fragment = loadShaderSource("stars.frag");
+    mShader = gl::GlslProg::create(vertex, fragment);
     assignDefaults();
 
     if (!mParams) {

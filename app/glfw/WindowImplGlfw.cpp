@@ -9,6 +9,7 @@
 #include <GLFW/glfw3.h>
 
 #include <cassert>
+#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
@@ -17,6 +18,9 @@ namespace mirvo::app::glfw {
 namespace {
 
 constexpr float kWheelIncrementPerNotch = 0.25f;
+// A forced content scale outside these is a typing mistake, not a screen.
+constexpr float kMinContentScale = 0.5f;
+constexpr float kMaxContentScale = 8.0f;
 
 std::uint32_t modifiersFromGlfw(int mods)
 {
@@ -302,7 +306,24 @@ void WindowImplGlfw::close()
 
 float WindowImplGlfw::getContentScale() const
 {
-    // Backing pixels per point: what the GL surface really has.
+    if (const char* forced = std::getenv("MIRVO_CONTENT_SCALE")) {
+        char* end = nullptr;
+        const float scale = std::strtof(forced, &end);
+        if (end != forced && *end == '\0' && scale >= kMinContentScale && scale <= kMaxContentScale)
+            return scale;
+    }
+    if (!mGlfwWindow)
+        return 1.0f;
+    // From the screen's DPI setting (Xft.dpi on X11), which the framebuffer does not show.
+    float scaleX = 1.0f;
+    float scaleY = 1.0f;
+    glfwGetWindowContentScale(mGlfwWindow, &scaleX, &scaleY);
+    return scaleX > 0.0f ? scaleX : 1.0f;
+}
+
+float WindowImplGlfw::getFramebufferScale() const
+{
+    // What the GL surface really has.
     if (!mGlfwWindow || mSize.x <= 0)
         return 1.0f;
     int width = 0;

@@ -44,6 +44,7 @@ class WindowImplGlfw : public WindowImpl {
     DisplayRef getDisplay() const override { return mDisplay; }
     RendererRef getRenderer() const override { return mRenderer; }
     float getContentScale() const override;
+    float getFramebufferScale() const override;
     void* getNative() const override { return mGlfwWindow; }
 
     const WindowRef& getWindow() const { return mWindow; }

@@ -131,13 +131,21 @@ int addVar(const char* function, TwBar* bar, const char* name, TwType type, void
     return ok ? 1 : 0;
 }
 
-// A special key for a text field: pressed for one frame.
-void queueTextKey(Window& window, int key)
+// A key for a text field that is not text itself (an arrow, Return, Control+A): pressed for
+// one frame, with the modifiers that make Shift+arrows select and Control+A select all.
+void queueTextKey(Window& window, int key, int modifiers)
 {
     InputEvent press{InputEvent::KEY};
-    press.key = key;
+    press.key = key >= 'A' && key <= 'Z' ? key - 'A' + 'a' : key;
     press.down = true;
+    press.modifiers = modifiers;
     window.queue(press);
+}
+
+void queuePointer(Window& window, InputEvent event)
+{
+    event.modifiers = window.heldModifiers;
+    window.queue(event);
 }
 
 } // namespace
@@ -396,9 +404,14 @@ int TwMouseButton(ETwMouseAction action, ETwMouseButtonID button)
     event.button = index;
     event.down = action == TW_MOUSE_PRESSED;
     const unsigned bit = 1u << index;
+    if (!window.showsBars()) {
+        // A press the bars took before they went away is not theirs to finish.
+        window.capturedButtons &= ~bit;
+        return 0;
+    }
     // Several panels of one window each pass on the same press; the drawer needs it once.
     if (event.down != ((window.queuedButtons & bit) != 0)) {
-        window.queue(event);
+        queuePointer(window, event);
         window.queuedButtons ^= bit;
     }
 
@@ -426,10 +439,13 @@ int TwMouseMotion(int mouseX, int mouseY)
     Window& window = ctx->currentWindow();
     window.mouseX = float(mouseX);
     window.mouseY = float(mouseY);
+    if (!window.showsBars()) {
+        return 0; // only where the pointer is matters, for when the bars come back
+    }
     InputEvent event{InputEvent::MOUSE_MOVE};
     event.x = window.mouseX;
     event.y = window.mouseY;
-    window.queue(event);
+    queuePointer(window, event);
     return window.capturedButtons != 0 || window.isOverBar(window.mouseX, window.mouseY) ? 1 : 0;
 }
 
@@ -445,7 +461,7 @@ int TwMouseWheel(int pos)
     if (delta != 0) {
         InputEvent event{InputEvent::MOUSE_WHEEL};
         event.wheel = float(delta);
-        window.queue(event);
+        queuePointer(window, event);
     }
     return window.isOverBar(window.mouseX, window.mouseY) ? 1 : 0;
 }
@@ -461,17 +477,18 @@ int TwKeyPressed(int key, int modifiers)
     }
     Window& window = ctx->currentWindow();
 
-    // A text field being edited takes every key, so typing never fires a shortcut.
-    if (window.drawer && window.drawer->wantsTextInput()) {
+    // A text field being edited takes every key, so typing never fires a shortcut; one on a
+    // bar that has gone away takes none.
+    if (window.showsBars() && window.drawer && window.drawer->wantsTextInput()) {
         const bool printable = (key >= 32 && key < 127) || (key >= 160 && key < 256);
-        if ((modifiers & (TW_KMOD_CTRL | TW_KMOD_ALT | TW_KMOD_META)) != 0) {
-            // Not text, and not for the application either while a field is being edited.
-        } else if (printable) {
+        const bool command = (modifiers & (TW_KMOD_CTRL | TW_KMOD_ALT | TW_KMOD_META)) != 0;
+        if (printable && !command) {
             InputEvent event{InputEvent::CHARACTER};
             event.character = unsigned(key);
+            event.modifiers = modifiers;
             window.queue(event);
         } else {
-            queueTextKey(window, key);
+            queueTextKey(window, key, modifiers);
         }
         return 1;
     }
@@ -501,6 +518,16 @@ int TwKeyPressed(int key, int modifiers)
         }
     }
     return used ? 1 : 0;
+}
+
+int TwKeyModifiers(int modifiers)
+{
+    Context* ctx = require("TwKeyModifiers");
+    if (ctx == nullptr) {
+        return 0;
+    }
+    ctx->currentWindow().heldModifiers = modifiers;
+    return 1;
 }
 
 void TwCopyStdStringToClientFunc(TwCopyStdStringToClient copyStdStringFunc)

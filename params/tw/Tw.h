@@ -93,6 +93,9 @@ int TwMouseMotion(int mouseX, int mouseY);
 int TwMouseWheel(int pos);
 // `key` is a character or an EKeySpecial code, `modifiers` a mask of ETwKeyModifier.
 int TwKeyPressed(int key, int modifiers);
+// The modifier keys held now (a mask of ETwKeyModifier), for the pointer input that follows:
+// Shift with a click extends a text selection. Always returns 1 once initialised.
+int TwKeyModifiers(int modifiers);
 
 using TwCopyStdStringToClient = void (*)(std::string& destination, const std::string& source);
 void TwCopyStdStringToClientFunc(TwCopyStdStringToClient copyStdStringFunc);

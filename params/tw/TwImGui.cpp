@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cfloat>
 #include <chrono>
 #include <cstdio>
 #include <vector>
@@ -23,6 +24,14 @@ constexpr float kBarMargin = 16.f;
 constexpr float kMinValueWidth = 64.f;
 constexpr float kValueShare = 0.36f;
 constexpr float kMinDeltaTime = 1e-4f;
+
+void setModifiers(ImGuiIO& io, int modifiers)
+{
+    io.KeyShift = (modifiers & TW_KMOD_SHIFT) != 0;
+    io.KeyCtrl = (modifiers & TW_KMOD_CTRL) != 0;
+    io.KeyAlt = (modifiers & TW_KMOD_ALT) != 0;
+    io.KeySuper = (modifiers & TW_KMOD_META) != 0;
+}
 
 ImVec4 rgba(int r, int g, int b, float alpha)
 {
@@ -92,6 +101,7 @@ class ImGuiDrawer : public Drawer {
 
   private:
     void applyInput(Window& window);
+    void startAfresh(Window& window);
     void placeBars(Window& window);
     void drawBar(TwBar& bar);
     void drawVar(Var& var, float labelWidth, float valueWidth);
@@ -100,6 +110,7 @@ class ImGuiDrawer : public Drawer {
     float mScale = 1.f;
     bool mWantsTextInput = false;
     std::vector<int> mKeysDown;
+    std::vector<int> mKeysReleased; // at the start of this frame
     std::chrono::steady_clock::time_point mLastFrame;
 };
 
@@ -128,6 +139,13 @@ ImGuiDrawer::ImGuiDrawer(float fontScaling) : mScale(std::max(1.f, fontScaling))
     io.KeyMap[ImGuiKey_Backspace] = TW_KEY_BACKSPACE;
     io.KeyMap[ImGuiKey_Enter] = TW_KEY_RETURN;
     io.KeyMap[ImGuiKey_Escape] = TW_KEY_ESCAPE;
+    // Control shortcuts of the text fields arrive as their lower-case letters.
+    io.KeyMap[ImGuiKey_A] = 'a';
+    io.KeyMap[ImGuiKey_C] = 'c';
+    io.KeyMap[ImGuiKey_V] = 'v';
+    io.KeyMap[ImGuiKey_X] = 'x';
+    io.KeyMap[ImGuiKey_Y] = 'y';
+    io.KeyMap[ImGuiKey_Z] = 'z';
 
     ImFontConfig font;
     font.SizePixels = kBaseFontSize * mScale;
@@ -165,20 +183,32 @@ ImGuiDrawer::~ImGuiDrawer()
 
 // Hands the queued input to ImGui as it would have arrived between frames: a button that
 // changes twice, a key pressed twice, or a move after a click, waits for the next frame, so
-// a quick click is never lost and a drag starts where the press was.
+// a quick click is never lost and a drag starts where the press was. Modifiers hold for a
+// whole frame, so input with other modifiers than the input before it waits as well.
 void ImGuiDrawer::applyInput(Window& window)
 {
     ImGuiIO& io = ImGui::GetIO();
-    // Keys are taps: pressed in one frame, released at the start of the next.
+    // Keys are taps: pressed in one frame, released at the start of the next, and up for a
+    // whole frame before they count as pressed again.
     for (const int key : mKeysDown) {
         io.KeysDown[key] = false;
     }
+    mKeysReleased.swap(mKeysDown);
     mKeysDown.clear();
+    setModifiers(io, window.heldModifiers);
     std::array<bool, 3> buttonChanged{};
     bool anyButtonChanged = false;
+    bool modifiersSet = false;
+    int frameModifiers = 0;
     std::size_t used = 0;
     for (; used < window.input.size(); ++used) {
         const InputEvent& event = window.input[used];
+        if (modifiersSet && event.modifiers != frameModifiers) {
+            break;
+        }
+        modifiersSet = true;
+        frameModifiers = event.modifiers;
+        setModifiers(io, frameModifiers);
         bool stop = false;
         switch (event.kind) {
         case InputEvent::MOUSE_MOVE:
@@ -207,7 +237,8 @@ void ImGuiDrawer::applyInput(Window& window)
             if (event.key < 0 || event.key >= int(IM_ARRAYSIZE(io.KeysDown))) {
                 break;
             }
-            if (std::find(mKeysDown.begin(), mKeysDown.end(), event.key) != mKeysDown.end()) {
+            if (std::find(mKeysDown.begin(), mKeysDown.end(), event.key) != mKeysDown.end() ||
+                std::find(mKeysReleased.begin(), mKeysReleased.end(), event.key) != mKeysReleased.end()) {
                 stop = true; // the same key again: its next press needs the next frame
                 break;
             }
@@ -220,6 +251,28 @@ void ImGuiDrawer::applyInput(Window& window)
         }
     }
     window.input.erase(window.input.begin(), window.input.begin() + std::ptrdiff_t(used));
+}
+
+// The bars were away: what ImGui still holds from before (a button down, a control being
+// dragged or edited, keys) is let go, and only the pointer's place carries over.
+void ImGuiDrawer::startAfresh(Window& window)
+{
+    window.forgetInput();
+    ImGuiIO& io = ImGui::GetIO();
+    io.ClearInputKeys();
+    io.ClearInputCharacters();
+    mKeysDown.clear();
+    mKeysReleased.clear();
+    for (bool& down : io.MouseDown) {
+        down = false;
+    }
+    io.MouseWheel = 0.f;
+    io.MouseWheelH = 0.f;
+    setModifiers(io, window.heldModifiers);
+    io.MousePos = window.mouseX >= 0 && window.mouseY >= 0 ? ImVec2(window.mouseX, window.mouseY)
+                                                           : ImVec2(-FLT_MAX, -FLT_MAX);
+    ImGui::ClearActiveID();
+    mWantsTextInput = false;
 }
 
 // Bars without a position of their own go side by side from the top-left corner, in the
@@ -257,7 +310,11 @@ void ImGuiDrawer::draw(Window& window)
     const auto now = std::chrono::steady_clock::now();
     io.DeltaTime = std::max(kMinDeltaTime, std::chrono::duration<float>(now - mLastFrame).count());
     mLastFrame = now;
-    applyInput(window);
+    if (window.showsBars()) {
+        applyInput(window);
+    } else {
+        startAfresh(window);
+    }
 
     ImGui_ImplOpenGL2_NewFrame();
     ImGui::NewFrame();

@@ -100,8 +100,24 @@ bool Window::isOverBar(float px, float py) const
     });
 }
 
+bool Window::showsBars() const
+{
+    return std::any_of(bars.begin(), bars.end(),
+                       [](const std::unique_ptr<TwBar>& bar) { return bar->visible && bar->drawn; });
+}
+
+void Window::forgetInput()
+{
+    input.clear();
+    queuedButtons = 0;
+    capturedButtons = 0;
+}
+
 void Window::queue(const InputEvent& event)
 {
+    if (!showsBars()) {
+        return;
+    }
     // Only the latest position matters between two draws.
     if (event.kind == InputEvent::MOUSE_MOVE && !input.empty() &&
         input.back().kind == InputEvent::MOUSE_MOVE) {
@@ -248,6 +264,10 @@ std::string applyBarAttribute(TwBar& bar, const Attribute& attribute)
             return badValue(attribute);
         }
         (name == "visible" ? bar.visible : name == "movable" ? bar.movable : bar.resizable) = *flag;
+        if (name == "visible" && !*flag) {
+            // Shown again, it counts as on screen only once it is drawn.
+            bar.drawn = false;
+        }
     } else {
         return "unknown bar parameter '" + attribute.name + "'";
     }

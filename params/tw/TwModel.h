@@ -62,7 +62,8 @@ struct InputEvent {
     bool down = false;
     float wheel = 0;
     unsigned character = 0;
-    int key = 0; // a special key for an active text field, pressed for one frame
+    int key = 0;       // a special key for an active text field, pressed for one frame
+    int modifiers = 0; // the ETwKeyModifier keys held as it happened
 };
 
 struct Window;
@@ -87,12 +88,19 @@ struct Window {
     float mouseX = -1, mouseY = -1;
     unsigned capturedButtons = 0; // buttons pressed over a bar, released wherever
     unsigned queuedButtons = 0;   // button state as queued for the drawer
+    int heldModifiers = 0;        // as the pointer input last reported them
     int wheelPos = 0;
     std::vector<InputEvent> input; // for the next draw
     std::unique_ptr<Drawer> drawer;
 
     TwBar* findBar(const std::string& name) const;
     bool isOverBar(float x, float y) const;
+    // True while a bar is on screen: visible, and drawn since it was last hidden. Until
+    // then the window takes no input and keeps none, so nothing done while the bars were
+    // away reaches them when they come back.
+    bool showsBars() const;
+    // Drops what was queued and lets go of the buttons the bars held.
+    void forgetInput();
     void queue(const InputEvent& event);
 };
 

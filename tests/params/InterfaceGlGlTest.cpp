@@ -15,22 +15,24 @@ namespace {
 constexpr int kWidth = 800;
 constexpr int kHeight = 600;
 
-// A window without a platform behind it, at a chosen content scale.
+// A window without a platform behind it, at a chosen content scale and pixel density.
 class FakeWindowImpl : public app::WindowImplNull {
   public:
-    explicit FakeWindowImpl(float contentScale = 1.f)
-        : WindowImplNull({kWidth, kHeight}), mContentScale(contentScale)
+    FakeWindowImpl(float contentScale, float framebufferScale)
+        : WindowImplNull({kWidth, kHeight}), mContentScale(contentScale), mFramebufferScale(framebufferScale)
     {
     }
     float getContentScale() const override { return mContentScale; }
+    float getFramebufferScale() const override { return mFramebufferScale; }
 
   private:
     float mContentScale;
+    float mFramebufferScale;
 };
 
 struct FakeWindow {
-    explicit FakeWindow(float contentScale = 1.f)
-        : impl(std::make_unique<FakeWindowImpl>(contentScale)),
+    explicit FakeWindow(float contentScale = 1.f, float framebufferScale = 1.f)
+        : impl(std::make_unique<FakeWindowImpl>(contentScale, framebufferScale)),
           window(app::Window::privateCreate(impl.get(), nullptr))
     {
     }
@@ -52,9 +54,9 @@ class InterfaceGlGl : public ::testing::Test {
         return event.isHandled();
     }
     static bool mouse(const app::WindowRef& window, void (app::Window::*emit)(app::MouseEvent&), int x, int y,
-                      int initiator = 0, float wheel = 0.f)
+                      int initiator = 0, float wheel = 0.f, std::uint32_t modifiers = 0)
     {
-        app::MouseEvent event(window, initiator, x, y, 0, wheel, 0);
+        app::MouseEvent event(window, initiator, x, y, modifiers, wheel, 0);
         (window.get()->*emit)(event);
         return event.isHandled();
     }
@@ -168,7 +170,7 @@ TEST_F(InterfaceGlGl, OnADoubleDensityDisplayTheFirstPanelScalesFontsAndThePixel
     if (tw::context() != nullptr) {
         GTEST_SKIP() << "the layer was set up by an earlier test in this process";
     }
-    FakeWindow window(2.f);
+    FakeWindow window(2.f, 2.f);
     InterfaceGl panel(window.window, "Spectrum", kSceneSize, kSceneColor);
     EXPECT_EQ(tw::context()->fontScaling, 2.f);
     const tw::Window& twWindow = tw::context()->windows.at(panel.getTwWindowId());
@@ -179,6 +181,93 @@ TEST_F(InterfaceGlGl, OnADoubleDensityDisplayTheFirstPanelScalesFontsAndThePixel
     window.window->emitResize();
     EXPECT_EQ(twWindow.width, 800);
     EXPECT_EQ(twWindow.height, 600);
+}
+
+// An X11 HiDPI screen: twice the dots per inch, but a point is still a pixel.
+TEST_F(InterfaceGlGl, AContentScaleAbovePixelDensityEnlargesThePanelsAndNotThePointer)
+{
+    if (tw::context() != nullptr) {
+        GTEST_SKIP() << "the layer was set up by an earlier test in this process";
+    }
+    FakeWindow window(2.f, 1.f);
+    InterfaceGl panel(window.window, "Spectrum", kSceneSize, kSceneColor);
+    bool flag = false;
+    panel.addParam("Display Spectrum", &flag);
+    EXPECT_EQ(tw::context()->fontScaling, 2.f);
+    const tw::Window& twWindow = tw::context()->windows.at(panel.getTwWindowId());
+    EXPECT_EQ(twWindow.width, kWidth) << "the layer works in the window's own pixels";
+
+    glClear(GL_COLOR_BUFFER_BIT);
+    panel.draw();
+    const tw::Rect bar = panel.getBar()->drawnRect;
+    EXPECT_EQ(bar.width, 2 * kSceneSize.x);
+    EXPECT_EQ(bar.height, 2 * kSceneSize.y);
+    const tw::Rect box = panel.getBar()->findVar("Display Spectrum")->drawnRect;
+    EXPECT_GE(box.height, 2 * 13.f) << "a row holds the doubled font";
+
+    // The pointer lands where the box was drawn, unscaled.
+    const int x = int(box.x + box.height / 2);
+    const int y = int(box.y + box.height / 2);
+    EXPECT_TRUE(mouse(window.window, &app::Window::emitMouseMove, x, y));
+    panel.draw();
+    EXPECT_TRUE(mouse(window.window, &app::Window::emitMouseDown, x, y, app::MouseEvent::LEFT));
+    panel.draw();
+    EXPECT_TRUE(mouse(window.window, &app::Window::emitMouseUp, x, y, app::MouseEvent::LEFT));
+    panel.draw();
+    panel.draw();
+    EXPECT_TRUE(flag);
+}
+
+TEST_F(InterfaceGlGl, AFractionalContentScaleKeepsItsQuarterSteps)
+{
+    if (tw::context() != nullptr) {
+        GTEST_SKIP() << "the layer was set up by an earlier test in this process";
+    }
+    FakeWindow window(1.5f, 1.f);
+    InterfaceGl panel(window.window, "Spectrum", kSceneSize, kSceneColor);
+    EXPECT_EQ(tw::context()->fontScaling, 1.5f);
+}
+
+TEST_F(InterfaceGlGl, AScaleCloseToOneLeavesTheFontAlone)
+{
+    if (tw::context() != nullptr) {
+        GTEST_SKIP() << "the layer was set up by an earlier test in this process";
+    }
+    FakeWindow window(1.08f, 1.f); // 104 dots per inch
+    InterfaceGl panel(window.window, "Spectrum", kSceneSize, kSceneColor);
+    EXPECT_EQ(tw::context()->fontScaling, 1.f);
+}
+
+// Control with a click opens a value's text field, which only works when the click's
+// modifiers reach the panel.
+TEST_F(InterfaceGlGl, TheModifiersOfAClickReachThePanel)
+{
+    FakeWindow window;
+    InterfaceGl panel(window.window, "Spectrum", kSceneSize, kSceneColor);
+    float gain = 50.f;
+    panel.addParam("Visual Gain", &gain, "min=0.01 max=100000.0 step=0.05");
+    glClear(GL_COLOR_BUFFER_BIT);
+    panel.draw();
+    const tw::Rect field = panel.getBar()->findVar("Visual Gain")->drawnRect;
+    const int x = int(field.x + field.width / 2);
+    const int y = int(field.y + field.height / 2);
+    const std::uint32_t control = app::Event::CTRL_DOWN;
+
+    mouse(window.window, &app::Window::emitMouseMove, x, y, 0, 0.f, control);
+    panel.draw();
+    mouse(window.window, &app::Window::emitMouseDown, x, y, app::MouseEvent::LEFT, 0.f,
+          control | app::Event::LEFT_DOWN);
+    panel.draw();
+    mouse(window.window, &app::Window::emitMouseUp, x, y, app::MouseEvent::LEFT, 0.f, control);
+    panel.draw();
+    mouse(window.window, &app::Window::emitMouseMove, x, y);
+    panel.draw();
+    EXPECT_TRUE(keyDown(window.window, '5')) << "the field is open and takes the key";
+    panel.draw();
+    keyDown(window.window, '\r', app::KeyEvent::KEY_RETURN);
+    panel.draw();
+    panel.draw();
+    EXPECT_FLOAT_EQ(gain, 5.f);
 }
 
 TEST_F(InterfaceGlGl, EveryPanelDrawingInOneFrameShowsTheBarsBlendedOnce)

@@ -4,8 +4,10 @@
 
 #include "tests/gl/GlTestContext.h"
 
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace mirvo::params {
 namespace {
@@ -81,6 +83,51 @@ class TwGl : public ::testing::Test {
     }
 
     static void moveTo(float x, float y) { TwMouseMotion(int(x), int(y)); }
+
+    void setVisible(bool visible)
+    {
+        const int value = visible ? 1 : 0;
+        TwSetParam(mBar, nullptr, "visible", TW_PARAM_INT32, 1, &value);
+    }
+
+    static void click()
+    {
+        TwMouseButton(TW_MOUSE_PRESSED, TW_MOUSE_LEFT);
+        TwMouseButton(TW_MOUSE_RELEASED, TW_MOUSE_LEFT);
+    }
+
+    // The middle of a control as the last frame drew it.
+    tw::Rect controlOf(const char* name) const { return mBar->findVar(name)->drawnRect; }
+    static float midX(const tw::Rect& r) { return r.x + r.width / 2; }
+    static float midY(const tw::Rect& r) { return r.y + r.height / 2; }
+
+    // Opens the text field of a value with a double click, its text all selected.
+    void startEditing(const char* name)
+    {
+        frame();
+        const tw::Rect field = controlOf(name);
+        moveTo(midX(field), midY(field));
+        frame();
+        for (int press = 0; press < 2; ++press) {
+            TwMouseButton(TW_MOUSE_PRESSED, TW_MOUSE_LEFT);
+            frame();
+            TwMouseButton(TW_MOUSE_RELEASED, TW_MOUSE_LEFT);
+            frame();
+        }
+        frame();
+    }
+
+    // Keys for an open text field, one frame each, then Return.
+    static void typeAndEnter(std::initializer_list<std::pair<int, int>> keys)
+    {
+        for (const auto& [key, modifiers] : keys) {
+            EXPECT_EQ(TwKeyPressed(key, modifiers), 1) << "key " << key << " taken by the text field";
+            frame();
+        }
+        TwKeyPressed(TW_KEY_RETURN, 0);
+        frame();
+        frame();
+    }
 
     bool mOwnsLayer = false;
     TwBar* mBar = nullptr;
@@ -199,7 +246,8 @@ TEST_F(TwGl, ADoubleClickedValueTakesTypedTextAndKeysDoNotFireShortcutsMeanwhile
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(TwKeyPressed(TW_KEY_BACKSPACE, 0), 1);
     }
-    for (int i = 0; i < 8; ++i) {
+    // A key pressed again needs a frame up in between.
+    for (int i = 0; i < 16; ++i) {
         frame();
     }
     for (const char key : std::string("2q5")) {
@@ -234,6 +282,123 @@ TEST_F(TwGl, AHiddenBarIsNotDrawnOrHitAndShowingItRestoresIt)
     EXPECT_EQ(again.y, shown.y);
     EXPECT_EQ(again.width, shown.width);
     EXPECT_EQ(again.height, shown.height);
+}
+
+TEST_F(TwGl, PointerInputWhileTheBarIsHiddenIsNotKeptForWhenItShowsAgain)
+{
+    frame();
+    const tw::Rect box = controlOf("Display Spectrum");
+    const tw::Rect drag = controlOf("Start Idx");
+
+    setVisible(false);
+    frame();
+    // Two clicks: a bar coming back misses the first input of its first frame anyway.
+    moveTo(box.x + box.height / 2, midY(box));
+    EXPECT_EQ(TwMouseButton(TW_MOUSE_PRESSED, TW_MOUSE_LEFT), 0) << "a hidden bar takes no click";
+    EXPECT_EQ(TwMouseButton(TW_MOUSE_RELEASED, TW_MOUSE_LEFT), 0);
+    click();
+    moveTo(midX(drag), midY(drag));
+    TwMouseButton(TW_MOUSE_PRESSED, TW_MOUSE_LEFT);
+    moveTo(midX(drag) + 30, midY(drag));
+    TwMouseButton(TW_MOUSE_RELEASED, TW_MOUSE_LEFT);
+    moveTo(box.x + box.height / 2, midY(box));
+    EXPECT_EQ(TwMouseWheel(3), 0);
+
+    setVisible(true);
+    for (int i = 0; i < 8; ++i) {
+        frame();
+    }
+    EXPECT_FALSE(mDisplaySpectrum) << "a click made while hidden was replayed";
+    EXPECT_EQ(mStartIdx, 1) << "a drag made while hidden was replayed";
+
+    // Where the pointer rests is still known: the next click lands on the box.
+    click();
+    frame();
+    frame();
+    EXPECT_TRUE(mDisplaySpectrum);
+}
+
+TEST_F(TwGl, ClicksBeforeTheFirstDrawAndAPressHeldAcrossHidingAreLetGo)
+{
+    // Where the bar will be, learnt from a bar of another window at the same place.
+    TwSetCurrentWindow(kWindowId + 1);
+    TwWindowSize(kWidth, kHeight);
+    TwBar* twin = TwNewBar("Spectrum");
+    TwDefine("`Spectrum` size='225 200'");
+    bool twinValue = false;
+    for (const char* name : {"Start Idx", "End Idx", "Visual Gain"}) {
+        TwAddVarRW(twin, name, TW_TYPE_FLOAT, &mVisualGain, nullptr);
+    }
+    TwAddVarRW(twin, "Display Spectrum", TW_TYPE_BOOLCPP, &twinValue, nullptr);
+    frame();
+    const tw::Rect box = twin->findVar("Display Spectrum")->drawnRect;
+    TwDeleteBar(twin);
+    TwSetCurrentWindow(kWindowId);
+
+    // This window's bar was made visible but has never been drawn.
+    moveTo(box.x + box.height / 2, midY(box));
+    click();
+    click();
+    frame();
+    frame();
+    EXPECT_FALSE(mDisplaySpectrum) << "a click from before the bar was ever drawn was replayed";
+
+    // A drag that the bar hid in the middle of ends with the hiding.
+    const tw::Rect drag = controlOf("Start Idx");
+    moveTo(midX(drag), midY(drag));
+    frame();
+    EXPECT_EQ(TwMouseButton(TW_MOUSE_PRESSED, TW_MOUSE_LEFT), 1);
+    frame();
+    setVisible(false);
+    EXPECT_EQ(TwMouseButton(TW_MOUSE_RELEASED, TW_MOUSE_LEFT), 0)
+        << "the hidden bar no longer owns the press";
+    setVisible(true);
+    frame();
+    moveTo(midX(drag) + 20, midY(drag));
+    frame();
+    frame();
+    EXPECT_EQ(mStartIdx, 1) << "the drag went on after the bar showed again";
+}
+
+TEST_F(TwGl, ATextFieldSelectsWithShiftAndTakesControlShortcuts)
+{
+    float radius[3] = {10.f, 10.f, 7.f};
+    TwAddVarRW(mBar, "Radius 1", TW_TYPE_FLOAT, &radius[0], "min=1 max=1000 step=1");
+    TwAddVarRW(mBar, "Radius 2", TW_TYPE_FLOAT, &radius[1], "min=1 max=1000 step=1");
+    TwAddVarRW(mBar, "Radius 3", TW_TYPE_FLOAT, &radius[2], "min=1 max=1000 step=1");
+
+    startEditing("Radius 1");
+    // End leaves the selection; Shift+Home selects back to the start, and 8 replaces it.
+    typeAndEnter({{TW_KEY_END, 0}, {TW_KEY_HOME, TW_KMOD_SHIFT}, {'8', 0}});
+    EXPECT_FLOAT_EQ(radius[0], 8.f);
+
+    startEditing("Radius 2");
+    // Control+A selects everything again.
+    typeAndEnter({{TW_KEY_END, 0}, {'a', TW_KMOD_CTRL}, {'7', 0}});
+    EXPECT_FLOAT_EQ(radius[1], 7.f);
+
+    startEditing("Radius 3");
+    // Shift+Left selects one character at a time: all three of "7.0", and 5 replaces them.
+    typeAndEnter({{TW_KEY_END, 0},
+                  {TW_KEY_LEFT, TW_KMOD_SHIFT},
+                  {TW_KEY_LEFT, TW_KMOD_SHIFT},
+                  {TW_KEY_LEFT, TW_KMOD_SHIFT},
+                  {'5', 0}});
+    EXPECT_FLOAT_EQ(radius[2], 5.f);
+}
+
+TEST_F(TwGl, KeysDoNotGoToATextFieldWhoseBarIsHidden)
+{
+    float radius = 10.f;
+    TwAddVarRW(mBar, "Radius", TW_TYPE_FLOAT, &radius, "min=1 max=1000 step=1 keyIncr=q");
+    startEditing("Radius");
+    setVisible(false);
+    EXPECT_EQ(TwKeyPressed('t', 0), 0) << "the application's own keys must get through";
+    setVisible(true);
+    frame();
+    frame();
+    EXPECT_EQ(TwKeyPressed('q', 0), 1);
+    EXPECT_FLOAT_EQ(radius, 11.f) << "the field was not open any more, so q is a shortcut";
 }
 
 } // namespace

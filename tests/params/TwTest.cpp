@@ -189,5 +189,20 @@ TEST_F(Tw, APressAwayFromEveryBarIsNotHandledAndItsReleaseNeither)
     EXPECT_EQ(TwMouseWheel(3), 0);
 }
 
+TEST_F(Tw, ABarThatIsNotOnScreenKeepsNoPointerInputButFollowsThePointer)
+{
+    TwKeyModifiers(TW_KMOD_SHIFT);
+    for (int i = 0; i < 2000; ++i) {
+        EXPECT_EQ(TwMouseMotion(i % 800, 100), 0);
+        TwMouseButton(i % 2 == 0 ? TW_MOUSE_PRESSED : TW_MOUSE_RELEASED, TW_MOUSE_LEFT);
+        TwMouseWheel(i);
+    }
+    const tw::Window& window = tw::context()->windows.at(0);
+    EXPECT_TRUE(window.input.empty()) << "the bar was never drawn";
+    EXPECT_EQ(window.capturedButtons, 0u);
+    EXPECT_EQ(window.mouseX, float(1999 % 800)) << "for when the bar shows";
+    EXPECT_EQ(window.wheelPos, 1999) << "the wheel's turns while away are not owed to it";
+}
+
 } // namespace
 } // namespace mirvo::params

@@ -1,9 +1,16 @@
 #include "src/Galaxy.h"
 
+#include "core/Exception.h"
+#include "core/Resources.h"
+
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace mirvo {
@@ -77,6 +84,56 @@ TEST(Galaxy, ZeroAngularVelocityStopsTheRotation)
     galaxy.setAngularVelocity(0.0f);
     galaxy.update(0.5f);
     EXPECT_EQ(galaxy.getRotation(), Vec3f(0.0f, 0.0f, 0.0f));
+}
+
+// A resource folder of the test's own, given back to the default afterwards.
+class GalaxyResources : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        mDirectory = std::filesystem::temp_directory_path() /
+                     ("mirvo-galaxy-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                      "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(mDirectory);
+        app::setResourceDirectory(mDirectory.string());
+    }
+    void TearDown() override
+    {
+        app::setResourceDirectory("");
+        std::filesystem::remove_all(mDirectory);
+    }
+    void write(const std::string& name, const std::string& text) const
+    {
+        std::ofstream(mDirectory / name, std::ios::binary) << text;
+    }
+
+    std::filesystem::path mDirectory;
+};
+
+TEST_F(GalaxyResources, AnEmptyOrBlankShaderIsAStartUpFailureThatNamesTheFile)
+{
+    const std::string shader = "void main() { gl_Position = ftransform(); }\n";
+    const struct {
+        std::string vertex;
+        std::string fragment;
+        const char* named;
+    } cases[] = {
+        {"", shader, "stars.vert"},
+        {shader, " \n\t\n", "stars.frag"},
+    };
+    for (const auto& c : cases) {
+        write("stars.vert", c.vertex);
+        write("stars.frag", c.fragment);
+        std::vector<float> spectrum(1024, 0.0f);
+        Galaxy galaxy(nullptr, spectrum);
+        try {
+            galaxy.setup();
+            ADD_FAILURE() << "set up with a blank " << c.named;
+        } catch (const Exception& exc) {
+            EXPECT_THAT(exc.what(), ::testing::HasSubstr(c.named));
+            EXPECT_THAT(exc.what(), ::testing::HasSubstr("empty"));
+        }
+    }
 }
 
 } // namespace

@@ -128,6 +128,9 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
             result.reportStartup = true;
         } else if (name == "--test-drop") {
             result.testDropFiles.push_back(takeValue());
+        } else if (name == "--no-notices") {
+            noValue();
+            result.notices = false;
         } else if (name == "--test-drop-one-by-one") {
             noValue();
             result.testDropOneByOne = true;
@@ -155,6 +158,7 @@ std::string CommandLine::usage()
            "  --frames N               quit after N frames\n"
            "  --screenshot PATH        with --frames: write the last frame to PATH as PNG\n"
            "  --benchmark              measure the frame cost of every scene and exit\n"
+           "  --no-notices             show no notices over the visuals (what plays, failed drops, pause)\n"
            "  --report-startup         print the wall-clock time when the first frame is drawn\n"
            "  --test-drop FILE         drop FILE on the window after the first frame (for tests)\n"
            "  --test-drop-one-by-one   drop the --test-drop files one per frame, not all at once\n"

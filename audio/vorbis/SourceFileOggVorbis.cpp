@@ -106,6 +106,21 @@ AudioFileExc::Reason reasonOf(int status)
     }
 }
 
+// libvorbisfile reports headers cut short like data that is not Vorbis at all; a file that
+// starts with a Vorbis identification page is the former.
+bool startsAsVorbis(const std::string& path)
+{
+    char head[35] = {};
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        return false;
+    }
+    const size_t got = std::fread(head, 1, sizeof head, file);
+    std::fclose(file);
+    return got == sizeof head && std::memcmp(head, "OggS", 4) == 0 &&
+           std::memcmp(head + 28, "\x01vorbis", 7) == 0;
+}
+
 // The value of the first "TAG=value" comment, the tag in any case; empty when there is none.
 std::string comment(const vorbis_comment& comments, const std::string& tag)
 {
@@ -134,6 +149,9 @@ SourceFileOggVorbis::SourceFileOggVorbis(const DataSourceRef& dataSource, size_t
         pathReason = diagnosePath(path);
         if (isRegularFile(path)) {
             status = ov_fopen(path.c_str(), &mState->vorbisFile);
+            if (status == OV_ENOTVORBIS && startsAsVorbis(path)) {
+                status = OV_EBADHEADER;
+            }
         }
     } else if (!mDataSource->isUrl()) {
         mStream = mDataSource->createStream();

@@ -98,7 +98,7 @@ audio::SourceFileRef openSourceFile(const DataSourceRef& source, const std::stri
 }
 
 // Text grows with the screen, so that a notice stays readable from a distance on a large one.
-constexpr float kNoticeReferenceHeight = 540.0f;
+constexpr float kNoticeReferenceHeight = 480.0f;
 
 } // namespace
 

@@ -64,28 +64,25 @@ std::string oneLine(std::string text)
     return text;
 }
 
-// Why a file cannot be played, in the words of the decoder's reason when it gave one.
+// Why a file cannot be played in the decoder's plain words; empty when it gave no reason.
 std::string plainReason(const std::exception& exc)
 {
-    if (const auto* fileExc = dynamic_cast<const audio::AudioFileExc*>(&exc)) {
-        const std::string words = audio::describe(fileExc->getReason());
-        if (!words.empty()) {
-            return words;
-        }
-    }
-    return oneLine(exc.what());
+    const auto* fileExc = dynamic_cast<const audio::AudioFileExc*>(&exc);
+    return fileExc ? audio::describe(fileExc->getReason()) : "";
 }
 
-// The same for a notice, which has no room for a decoder's technical message.
-std::string noticeReason(const std::exception& exc)
+// For standard error, which can take the technical message where there are no plain words.
+std::string reasonForLog(const std::exception& exc)
 {
-    if (const auto* fileExc = dynamic_cast<const audio::AudioFileExc*>(&exc)) {
-        const std::string words = audio::describe(fileExc->getReason());
-        if (!words.empty()) {
-            return words;
-        }
-    }
-    return "cannot be played";
+    const std::string words = plainReason(exc);
+    return words.empty() ? oneLine(exc.what()) : words;
+}
+
+// A notice has no room for a technical message.
+std::string reasonForNotice(const std::exception& exc)
+{
+    const std::string words = plainReason(exc);
+    return words.empty() ? "cannot be played" : words;
 }
 
 audio::SourceFileRef openSourceFile(const DataSourceRef& source, const std::string& name, size_t sampleRate)
@@ -93,7 +90,7 @@ audio::SourceFileRef openSourceFile(const DataSourceRef& source, const std::stri
     try {
         return audio::SourceFileRef(audio::load(source, sampleRate));
     } catch (const std::exception& exc) {
-        throw StartupError("cannot play '" + name + "': " + plainReason(exc));
+        throw StartupError("cannot play '" + name + "': " + reasonForLog(exc));
     }
 }
 
@@ -497,8 +494,8 @@ void MirvoApp::fileDrop(app::FileDropEvent event)
             played = path;
             break;
         } catch (const std::exception& exc) {
-            std::cerr << "mirvo: cannot play '" << path.string() << "': " << plainReason(exc) << std::endl;
-            failures.push_back({path.filename().string(), noticeReason(exc)});
+            std::cerr << "mirvo: cannot play '" << path.string() << "': " << reasonForLog(exc) << std::endl;
+            failures.push_back({path.filename().string(), reasonForNotice(exc)});
         }
     }
     if (!sourceFile && folders.size() == event.getNumFiles()) {

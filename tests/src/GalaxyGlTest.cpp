@@ -35,8 +35,9 @@ struct Frame {
 // Per frame, whether each watched star was drawn large.
 std::vector<std::vector<bool>> drawFrames(const std::vector<Frame>& frames)
 {
+    // The repository's shaders (the test data folder is tests/data).
     const auto resources =
-        std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "resources";
+        std::filesystem::path(MIRVO_TEST_DATA_DIR).parent_path().parent_path() / "resources";
     app::setResourceDirectory(resources.string());
 
     // Where the stars land: the galaxy unturned, centred, kPixelsPerUnit pixels per unit.

@@ -26,9 +26,10 @@ constexpr int kCentre = kSize / 2;
 
 std::string readResource(const std::string& name)
 {
-    // The shaders as the repository holds them, two folders up from this file.
+    // The shaders as the repository holds them. Not found from __FILE__: a compiler cache
+    // may make that path relative to the build.
     const auto path =
-        std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "resources" / name;
+        std::filesystem::path(MIRVO_TEST_DATA_DIR).parent_path().parent_path() / "resources" / name;
     std::ifstream in(path);
     if (!in) {
         throw std::runtime_error("cannot read " + path.string());

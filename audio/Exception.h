@@ -32,9 +32,41 @@ class AudioDeviceExc : public AudioExc {
     using AudioExc::AudioExc;
 };
 
+// A file that cannot be opened or decoded. Besides the decoder's message it carries what was
+// wrong in terms a person can act on, for the line the application shows them.
 class AudioFileExc : public AudioExc {
   public:
-    using AudioExc::AudioExc;
+    enum class Reason { UNKNOWN, NO_SUCH_FILE, FOLDER, CANNOT_READ, NOT_AUDIO, DAMAGED };
+
+    explicit AudioFileExc(const std::string& message, Reason reason = Reason::UNKNOWN)
+        : AudioExc(message), mReason(reason)
+    {
+    }
+
+    Reason getReason() const { return mReason; }
+
+  private:
+    Reason mReason;
 };
+
+// The reason in plain words ("no such file", "not an audio file", ...); empty for UNKNOWN.
+inline const char* describe(AudioFileExc::Reason reason)
+{
+    switch (reason) {
+    case AudioFileExc::Reason::NO_SUCH_FILE:
+        return "no such file";
+    case AudioFileExc::Reason::FOLDER:
+        return "it is a folder";
+    case AudioFileExc::Reason::CANNOT_READ:
+        return "cannot be read";
+    case AudioFileExc::Reason::NOT_AUDIO:
+        return "not an audio file";
+    case AudioFileExc::Reason::DAMAGED:
+        return "damaged or cut short";
+    case AudioFileExc::Reason::UNKNOWN:
+        break;
+    }
+    return "";
+}
 
 } // namespace mirvo::audio

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 namespace mirvo::audio {
 
@@ -33,6 +35,35 @@ std::string fileExtension(const std::string& path)
     }
     const size_t dot = name.find_last_of('.');
     return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+}
+
+AudioFileExc::Reason diagnosePath(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    using Reason = AudioFileExc::Reason;
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (status.type() == fs::file_type::not_found) {
+        return Reason::NO_SUCH_FILE;
+    }
+    if (error) {
+        // A folder on the way that may not be entered.
+        return Reason::CANNOT_READ;
+    }
+    if (status.type() == fs::file_type::directory) {
+        return Reason::FOLDER;
+    }
+    if (status.type() != fs::file_type::regular) {
+        return Reason::NOT_AUDIO; // a pipe or a device
+    }
+    if (!std::ifstream(path, std::ios::binary)) {
+        return Reason::CANNOT_READ;
+    }
+    const auto size = fs::file_size(path, error);
+    if (!error && size == 0) {
+        return Reason::DAMAGED;
+    }
+    return Reason::UNKNOWN;
 }
 
 std::unique_ptr<SourceFile> load(const DataSourceRef& dataSource, size_t sampleRate)

@@ -4,11 +4,13 @@
 // thread, or the thread that loads a whole buffer.
 #pragma once
 
+#include "audio/Exception.h"
 #include "audio/Source.h"
 #include "core/DataSource.h"
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace mirvo::audio {
 
@@ -33,6 +35,9 @@ class SourceFile : public Source {
     size_t getFileNumFrames() const { return mFileNumFrames; }
     // The output frame the next read starts at.
     size_t getReadPosition() const { return mReadPos; }
+    // What the file's tags call the music; empty where it has no such tag.
+    const std::string& getTitle() const { return mTitle; }
+    const std::string& getArtist() const { return mArtist; }
 
   protected:
     explicit SourceFile(size_t sampleRate) : Source(sampleRate) {}
@@ -45,6 +50,9 @@ class SourceFile : public Source {
     // File frames consumed by converting reads; lets a converting read find the end of the
     // file whichever way the two rates differ.
     size_t mFileReadPos = 0;
+    // Filled in by the decoder at open.
+    std::string mTitle;
+    std::string mArtist;
 };
 
 // Formats outside these bounds are refused at open: a damaged or crafted header could otherwise
@@ -57,6 +65,11 @@ constexpr size_t kMaxFileChannels = 64;
 // with the platform decoder otherwise; sampleRate 0 keeps the file's own rate.
 // Throws AudioFileExc when the file cannot be opened or holds no audio.
 std::unique_ptr<SourceFile> load(const DataSourceRef& dataSource, size_t sampleRate = 0);
+
+// Why the file at `path` cannot even be read: missing, a folder, not a regular file, not
+// readable, or empty. UNKNOWN when it is a readable regular file with something in it, so
+// that whatever failed lies in its content. The decoders give this to their exceptions.
+AudioFileExc::Reason diagnosePath(const std::string& path);
 
 // The text after the last '.' of the path's file name; empty for none, "." and "..".
 std::string fileExtension(const std::string& path);

@@ -114,6 +114,11 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
         ->type_name("PATH")
         ->check(kNotEmpty);
     parser
+        ->add_flag_callback(
+            "--no-notices", [&result] { result.notices = false; },
+            "show no notices over the visuals (what plays, failed drops, pause)")
+        ->disable_flag_override();
+    parser
         ->add_flag("--report-startup", result.reportStartup,
                    "print the wall-clock time when the first frame is drawn")
         ->disable_flag_override();

@@ -36,6 +36,8 @@ struct CommandLine {
     // testDropOneByOne as one drop each on successive frames.
     std::vector<std::string> testDropFiles;
     bool testDropOneByOne = false;
+    // Draw the notices (what plays, failed drops, paused); frame-comparing tests turn them off.
+    bool notices = true;
 
     // Throws CommandLineError for unknown options, missing or bad values.
     static CommandLine parse(const std::vector<std::string>& args);

@@ -18,6 +18,7 @@
 #include "gl/Draw.h"
 #include "gl/Gl.h"
 #include "gl/GlslProg.h"
+#include "params/NoticeDrawer.h"
 #include "src/BareStars.h"
 #include "src/Galaxy.h"
 #include "src/PngWriter.h"
@@ -63,14 +64,38 @@ std::string oneLine(std::string text)
     return text;
 }
 
+// Why a file cannot be played in the decoder's plain words; empty when it gave no reason.
+std::string plainReason(const std::exception& exc)
+{
+    const auto* fileExc = dynamic_cast<const audio::AudioFileExc*>(&exc);
+    return fileExc ? audio::describe(fileExc->getReason()) : "";
+}
+
+// For standard error, which can take the technical message where there are no plain words.
+std::string reasonForLog(const std::exception& exc)
+{
+    const std::string words = plainReason(exc);
+    return words.empty() ? oneLine(exc.what()) : words;
+}
+
+// A notice has no room for a technical message.
+std::string reasonForNotice(const std::exception& exc)
+{
+    const std::string words = plainReason(exc);
+    return words.empty() ? "cannot be played" : words;
+}
+
 audio::SourceFileRef openSourceFile(const DataSourceRef& source, const std::string& name, size_t sampleRate)
 {
     try {
         return audio::SourceFileRef(audio::load(source, sampleRate));
     } catch (const std::exception& exc) {
-        throw StartupError("cannot play '" + name + "': " + oneLine(exc.what()));
+        throw StartupError("cannot play '" + name + "': " + reasonForLog(exc));
     }
 }
+
+// Text grows with the screen, so that a notice stays readable from a distance on a large one.
+constexpr float kNoticeReferenceHeight = 480.0f;
 
 } // namespace
 
@@ -187,8 +212,10 @@ void MirvoApp::setupAudio()
     audio::SourceFileRef sourceFile;
     if (mCommandLine.musicFile) {
         sourceFile = openSourceFile(loadFile(*mCommandLine.musicFile), *mCommandLine.musicFile, sampleRate);
+        postTrackNotice(*sourceFile, std::filesystem::path(*mCommandLine.musicFile).filename().string());
     } else {
         sourceFile = openSourceFile(app::loadResource("init.mp3"), "init.mp3", sampleRate);
+        postTrackNotice(*sourceFile, "init.mp3");
     }
     mFilePlayer = context->makeNode(new audio::FilePlayerNode(sourceFile, true));
 
@@ -225,6 +252,7 @@ void MirvoApp::shutdown()
     mGalaxy = nullptr;
     mTree = nullptr;
     mBareStars.reset();
+    mNoticeDrawer.reset();
     mParams = params::InterfaceGl();
     mRenderer.reset();
 }
@@ -257,11 +285,17 @@ void MirvoApp::update()
     if (mBenchmark && mBenchmark->isCaseStarting()) {
         applyBenchmarkCase();
     }
-    const float now = static_cast<float>(getElapsedSeconds());
-    mDeltaTime = now - mLastTime;
-    mLastTime = now;
+    advanceFrame(static_cast<float>(getElapsedSeconds()));
+}
 
-    mMagSpectrum = mMonitor->getMagSpectrum();
+void MirvoApp::advanceFrame(float elapsedSeconds)
+{
+    mDeltaTime = elapsedSeconds - mLastTime;
+    mLastTime = elapsedSeconds;
+
+    if (mMonitor) {
+        mMagSpectrum = mMonitor->getMagSpectrum();
+    }
     shapeSpectrum();
     if (mBenchmark) {
         std::fill(mMagSpectrum.begin(), mMagSpectrum.end(), kBenchmarkMagnitude);
@@ -275,6 +309,8 @@ void MirvoApp::update()
         return; // the schedule chooses the scenes
     }
 
+    // However long the frame, one change at most: scenes skipped within one frame would
+    // never be seen, and the next scene gets its whole interval.
     mSwitchCountdown -= mDeltaTime;
     if (mSwitchCountdown > 0.0f) {
         return;
@@ -324,6 +360,9 @@ void MirvoApp::draw()
     if (mDisplaySpectrum) {
         drawSpectrum();
     }
+    if (mCommandLine.notices && !mBenchmark) {
+        drawNotices();
+    }
 
     if (mBenchmark) {
         finishBenchmarkFrame();
@@ -347,6 +386,33 @@ void MirvoApp::drawSpectrum()
     gl::draw(mSpectrumPath);
 }
 
+void MirvoApp::drawNotices()
+{
+    std::vector<params::NoticeBox> boxes;
+    for (Notices::Shown& shown : mNotices.visible(mLastTime)) {
+        boxes.push_back({std::move(shown.lines), shown.opacity});
+    }
+    if (boxes.empty()) {
+        return;
+    }
+    if (!mNoticeDrawer) {
+        mNoticeDrawer = std::make_unique<params::NoticeDrawer>();
+    }
+    const float contentScale = getWindow()->getContentScale();
+    const float height = static_cast<float>(getWindowHeight());
+    const float textScale = contentScale * std::max(1.0f, height / kNoticeReferenceHeight);
+    mNoticeDrawer->draw(boxes, static_cast<int>(static_cast<float>(getWindowWidth()) * contentScale),
+                        static_cast<int>(height * contentScale), textScale);
+}
+
+void MirvoApp::postTrackNotice(const audio::SourceFile& source, const std::string& fileName)
+{
+    const std::size_t rate = source.getSampleRate();
+    const double seconds =
+        rate > 0 ? static_cast<double>(source.getNumFrames()) / static_cast<double>(rate) : 0.0;
+    mNotices.post({notice::track(source.getTitle(), source.getArtist(), fileName, seconds)});
+}
+
 void MirvoApp::keyDown(app::KeyEvent event)
 {
     const bool option = (event.getModifiers() & kOptionKey) != 0;
@@ -364,6 +430,7 @@ void MirvoApp::keyDown(app::KeyEvent event)
     case app::KeyEvent::KEY_SPACE:
         if (mFilePlayer) {
             mFilePlayer->setEnabled(!mFilePlayer->isEnabled());
+            mNotices.setPaused(!mFilePlayer->isEnabled());
         }
         break;
     case app::KeyEvent::KEY_t:
@@ -409,9 +476,12 @@ void MirvoApp::toggleUi()
 void MirvoApp::fileDrop(app::FileDropEvent event)
 {
     // The first dropped file that decodes replaces the music, and the music plays on meanwhile.
-    // Files that cannot be played are skipped with one line each. Folders dropped beside a file
-    // are passed over quietly; a drop of folders alone says so, or it would seem ignored.
+    // Files that cannot be played are skipped with one line each, on standard error and in a
+    // notice. Folders dropped beside a file are passed over quietly; a drop of folders alone
+    // says so, or it would seem ignored.
     audio::SourceFileRef sourceFile;
+    std::filesystem::path played;
+    std::vector<notice::Failure> failures;
     std::vector<std::filesystem::path> folders;
     for (const std::filesystem::path& path : event.getFiles()) {
         std::error_code error;
@@ -422,24 +492,35 @@ void MirvoApp::fileDrop(app::FileDropEvent event)
         try {
             sourceFile = audio::SourceFileRef(audio::load(loadFile(path.string()), 0));
             if (mFilePlayer) {
-                // Swaps the music only once the file is ready to play; a failure leaves it as it was.
-                mFilePlayer->playSourceFile(sourceFile);
+                playSource(sourceFile);
             }
+            played = path;
             break;
         } catch (const std::exception& exc) {
             sourceFile.reset();
-            std::cerr << "mirvo: cannot play '" << path.string() << "': " << oneLine(exc.what()) << std::endl;
+            std::cerr << "mirvo: cannot play '" << path.string() << "': " << reasonForLog(exc) << std::endl;
+            failures.push_back({path.filename().string(), reasonForNotice(exc)});
         }
     }
     if (!sourceFile && folders.size() == event.getNumFiles()) {
         for (const std::filesystem::path& folder : folders) {
             std::cerr << "mirvo: cannot play '" << folder.string() << "': it is a folder" << std::endl;
+            failures.push_back({folder.filename().string(), "it is a folder"});
         }
     }
+    mNotices.post(notice::failures(failures));
     if (!sourceFile || !mFilePlayer) {
         return;
     }
 
+    mNotices.setPaused(false);
+    postTrackNotice(*sourceFile, played.filename().string());
+}
+
+void MirvoApp::playSource(const audio::SourceFileRef& sourceFile)
+{
+    // Swaps the music only once the file is ready to play; a failure throws and leaves it as it was.
+    mFilePlayer->playSourceFile(sourceFile);
     if (mInputDeviceNode) {
         mInputDeviceNode->disable();
     }

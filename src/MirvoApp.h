@@ -9,6 +9,7 @@
 #include "params/InterfaceGl.h"
 #include "src/CommandLine.h"
 #include "src/FrameBenchmark.h"
+#include "src/Notices.h"
 #include "src/Visualizer.h"
 
 #include <chrono>
@@ -21,7 +22,12 @@
 namespace mirvo::audio {
 class FilePlayerNode;
 class InputDeviceNode;
+class SourceFile;
 } // namespace mirvo::audio
+
+namespace mirvo::params {
+class NoticeDrawer;
+} // namespace mirvo::params
 
 namespace mirvo {
 
@@ -49,6 +55,12 @@ class MirvoApp : public app::AppBasic {
     // Takes the scenes (they live until the process ends), sets them up in order and
     // activates the first.
     void setupVisualizers(std::vector<Visualizer*> visualizers);
+    // One frame's update as of `elapsedSeconds` since the start: the time step, the spectrum,
+    // the current scene and the countdown to the next scene. update() passes the
+    // application's clock; the tests pass their own.
+    void advanceFrame(float elapsedSeconds);
+
+    Notices& getNotices() { return mNotices; }
 
     std::size_t getCurrentVisualizer() const { return mCurrentVisualizer; }
     std::size_t getNumVisualizers() const { return mVisualizers.size(); }
@@ -63,6 +75,10 @@ class MirvoApp : public app::AppBasic {
     void shapeSpectrum();
     void updateSpectrumPath();
     void drawSpectrum();
+    void drawNotices();
+    void postTrackNotice(const audio::SourceFile& source, const std::string& fileName);
+    // Replaces the music with sourceFile from its start, and switches live input off.
+    void playSource(const std::shared_ptr<audio::SourceFile>& sourceFile);
     void countFrameAndMaybeQuit();
     void dropTestFiles();
     void applyBenchmarkCase();
@@ -98,6 +114,8 @@ class MirvoApp : public app::AppBasic {
     std::unique_ptr<FrameBenchmark> mBenchmark;
     std::unique_ptr<BareStars> mBareStars;
     std::chrono::steady_clock::time_point mFrameStart;
+    Notices mNotices;
+    std::unique_ptr<params::NoticeDrawer> mNoticeDrawer;
 };
 
 } // namespace mirvo

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <sys/stat.h>
 #include <vector>
 
@@ -99,8 +101,9 @@ std::string percentEscapePath(const std::string& path)
 
 class SourceFileFfmpeg::Decoder {
   public:
-    // Opens the file and its best audio stream; returns false when either fails.
-    bool open(const DataSourceRef& dataSource, std::shared_ptr<IStreamMirvo>& stream);
+    using Reason = AudioFileExc::Reason;
+    // Opens the file and its best audio stream; returns why not when either fails.
+    std::optional<Reason> open(const DataSourceRef& dataSource, std::shared_ptr<IStreamMirvo>& stream);
     ~Decoder();
 
     size_t read(Buffer* buffer, size_t offset, size_t numFrames);
@@ -110,8 +113,11 @@ class SourceFileFfmpeg::Decoder {
     int nativeRate = 0;
     int outputRate = 0;
     size_t lengthFrames = 0;
+    std::string title;
+    std::string artist;
 
   private:
+    void readTags(const AVStream* audioStream);
     // The next decoded frame into mFrame; false at the end of the material.
     bool decodeNextFrame();
     // Makes the resampler match mFrame's format, first saving what the old one still holds.
@@ -149,7 +155,8 @@ class SourceFileFfmpeg::Decoder {
     std::vector<const uint8_t*> mInputPointers;
 };
 
-bool SourceFileFfmpeg::Decoder::open(const DataSourceRef& dataSource, std::shared_ptr<IStreamMirvo>& stream)
+std::optional<AudioFileExc::Reason> SourceFileFfmpeg::Decoder::open(const DataSourceRef& dataSource,
+                                                                    std::shared_ptr<IStreamMirvo>& stream)
 {
     AVDictionary* options = nullptr;
     int status = -1;
@@ -157,7 +164,7 @@ bool SourceFileFfmpeg::Decoder::open(const DataSourceRef& dataSource, std::share
         const std::string path = dataSource->getFilePath();
         // A FIFO or a device node would block the open forever.
         if (!isRegularFile(path)) {
-            return false;
+            return Reason::NOT_AUDIO;
         }
         // Local files only: a playlist or a crafted file must not make FFmpeg go on the network.
         av_dict_set(&options, "protocol_whitelist", "file", 0);
@@ -166,7 +173,7 @@ bool SourceFileFfmpeg::Decoder::open(const DataSourceRef& dataSource, std::share
     } else if (!dataSource->isUrl()) {
         stream = dataSource->createStream();
         if (!stream) {
-            return false;
+            return Reason::CANNOT_READ;
         }
         auto* ioBuffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
         mIo = avio_alloc_context(ioBuffer, kIoBufferSize, 0, stream.get(), readStream, nullptr, seekStream);
@@ -175,7 +182,7 @@ bool SourceFileFfmpeg::Decoder::open(const DataSourceRef& dataSource, std::share
             if (!mIo) {
                 av_free(ioBuffer);
             }
-            return false;
+            return Reason::UNKNOWN;
         }
         mFormat->pb = mIo;
         mFormat->flags |= AVFMT_FLAG_CUSTOM_IO;
@@ -184,17 +191,21 @@ bool SourceFileFfmpeg::Decoder::open(const DataSourceRef& dataSource, std::share
         status = avformat_open_input(&mFormat, nullptr, nullptr, &options);
     }
     av_dict_free(&options);
-    if (status < 0 || !mFormat) {
-        return false;
+    if (status == AVERROR(EACCES)) {
+        return Reason::CANNOT_READ;
     }
+    if (status < 0 || !mFormat) {
+        return Reason::NOT_AUDIO;
+    }
+    // The container was recognised, so what follows fails on its content.
     if (avformat_find_stream_info(mFormat, nullptr) < 0) {
-        return false;
+        return Reason::DAMAGED;
     }
     // Cover art in an MP3 or the picture of a video is another stream: ask for the audio one.
     const AVCodec* codec = nullptr;
     mStreamIndex = av_find_best_stream(mFormat, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (mStreamIndex < 0 || !codec) {
-        return false;
+        return Reason::NOT_AUDIO;
     }
     AVStream* audioStream = mFormat->streams[mStreamIndex];
     for (unsigned i = 0; i < mFormat->nb_streams; ++i) {
@@ -204,17 +215,17 @@ bool SourceFileFfmpeg::Decoder::open(const DataSourceRef& dataSource, std::share
     }
     mCodec = avcodec_alloc_context3(codec);
     if (!mCodec || avcodec_parameters_to_context(mCodec, audioStream->codecpar) < 0) {
-        return false;
+        return Reason::DAMAGED;
     }
     mCodec->pkt_timebase = audioStream->time_base;
     if (avcodec_open2(mCodec, codec, nullptr) < 0) {
-        return false;
+        return Reason::DAMAGED;
     }
     numChannels = audioStream->codecpar->ch_layout.nb_channels;
     nativeRate = audioStream->codecpar->sample_rate;
     if (numChannels < 1 || size_t(numChannels) > kMaxFileChannels ||
         size_t(nativeRate) < kMinFileSampleRate || size_t(nativeRate) > kMaxFileSampleRate) {
-        return false;
+        return Reason::DAMAGED;
     }
     mTimeBase = audioStream->time_base;
     mStartPts = audioStream->start_time != AV_NOPTS_VALUE ? audioStream->start_time : 0;
@@ -228,14 +239,34 @@ bool SourceFileFfmpeg::Decoder::open(const DataSourceRef& dataSource, std::share
     mPacket = av_packet_alloc();
     mFrame = av_frame_alloc();
     if (!mPacket || !mFrame) {
-        return false;
+        return Reason::UNKNOWN;
     }
     // Output channels are the stream's as opened; a later link with a different layout is
     // remixed to it by the resampler.
     av_channel_layout_default(&mOutputLayout, numChannels);
     mPending.resize(size_t(numChannels));
     mOutputPointers.resize(size_t(numChannels));
-    return true;
+    readTags(audioStream);
+    return std::nullopt;
+}
+
+void SourceFileFfmpeg::Decoder::readTags(const AVStream* audioStream)
+{
+    // ID3 and most containers keep tags on the file, Ogg and some others on the stream.
+    const auto tag = [&](const char* key) -> std::string {
+        for (const AVDictionary* dictionary : {mFormat->metadata, audioStream->metadata}) {
+            const AVDictionaryEntry* entry = av_dict_get(dictionary, key, nullptr, 0);
+            if (entry && entry->value && *entry->value) {
+                return entry->value;
+            }
+        }
+        return {};
+    };
+    title = tag("title");
+    artist = tag("artist");
+    if (artist.empty()) {
+        artist = tag("album_artist");
+    }
 }
 
 SourceFileFfmpeg::Decoder::~Decoder()
@@ -491,14 +522,24 @@ SourceFileFfmpeg::SourceFileFfmpeg(const DataSourceRef& dataSource, size_t sampl
     // The program writes no log; FFmpeg's own remarks about odd files would go to stderr.
     static std::once_flag quiet;
     std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
-    if (!mDecoder->open(dataSource, mStream)) {
-        throw AudioFileExc("could not open audio source file: " +
-                           percentEscapePath(dataSource->getFilePath()));
+    if (const auto failure = mDecoder->open(dataSource, mStream)) {
+        // A path that cannot be read at all says so better than the decoder can.
+        AudioFileExc::Reason reason = *failure;
+        if (dataSource->isFilePath()) {
+            const AudioFileExc::Reason pathReason = diagnosePath(dataSource->getFilePath());
+            if (pathReason != AudioFileExc::Reason::UNKNOWN) {
+                reason = pathReason;
+            }
+        }
+        throw AudioFileExc(
+            "could not open audio source file: " + percentEscapePath(dataSource->getFilePath()), reason);
     }
     mNumChannels = size_t(mDecoder->numChannels);
     mNativeSampleRate = size_t(mDecoder->nativeRate);
     mDecoder->outputRate = int(sampleRate ? sampleRate : mNativeSampleRate);
     mNumFrames = mFileNumFrames = mDecoder->lengthFrames;
+    mTitle = mDecoder->title;
+    mArtist = mDecoder->artist;
 }
 
 SourceFileFfmpeg::~SourceFileFfmpeg() = default;

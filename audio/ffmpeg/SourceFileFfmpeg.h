@@ -12,8 +12,8 @@ namespace mirvo::audio {
 
 class SourceFileFfmpeg : public SourceFile {
   public:
-    // Throws AudioFileExc "could not open audio source file: " and the percent-escaped path
-    // for anything that is not a readable local file with an audio stream.
+    // Throws AudioFileExc "could not open audio source file: " and the percent-escaped path,
+    // with the reason, for anything that is not a readable local file with an audio stream.
     SourceFileFfmpeg(const DataSourceRef& dataSource, size_t sampleRate);
     ~SourceFileFfmpeg() override;
 

@@ -7,8 +7,10 @@
 #include "core/Stream.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <sys/stat.h>
 
 #include <vorbis/vorbisfile.h>
@@ -88,34 +90,87 @@ bool isRegularFile(const std::string& path)
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+AudioFileExc::Reason reasonOf(int status)
+{
+    switch (status) {
+    case OV_EREAD:
+        return AudioFileExc::Reason::CANNOT_READ;
+    case OV_ENOTVORBIS:
+    case OV_EVERSION:
+        return AudioFileExc::Reason::NOT_AUDIO;
+    case OV_EBADHEADER:
+    case OV_EFAULT:
+        return AudioFileExc::Reason::DAMAGED;
+    default:
+        return AudioFileExc::Reason::NOT_AUDIO;
+    }
+}
+
+// libvorbisfile reports headers cut short like data that is not Vorbis at all; a file that
+// starts with a Vorbis identification page is the former.
+bool startsAsVorbis(const std::string& path)
+{
+    char head[35] = {};
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        return false;
+    }
+    const size_t got = std::fread(head, 1, sizeof head, file);
+    std::fclose(file);
+    return got == sizeof head && std::memcmp(head, "OggS", 4) == 0 &&
+           std::memcmp(head + 28, "\x01vorbis", 7) == 0;
+}
+
+// The value of the first "TAG=value" comment, the tag in any case; empty when there is none.
+std::string comment(const vorbis_comment& comments, const std::string& tag)
+{
+    for (int i = 0; i < comments.comments; ++i) {
+        const std::string text(comments.user_comments[i], size_t(comments.comment_lengths[i]));
+        if (text.size() > tag.size() && text[tag.size()] == '=' &&
+            std::equal(tag.begin(), tag.end(), text.begin(), [](char a, char b) {
+                return std::toupper((unsigned char)a) == std::toupper((unsigned char)b);
+            })) {
+            return text.substr(tag.size() + 1);
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 SourceFileOggVorbis::SourceFileOggVorbis(const DataSourceRef& dataSource, size_t sampleRate)
     : SourceFile(sampleRate), mState(std::make_unique<State>()), mDataSource(dataSource)
 {
-    int status = -1;
+    int status = OV_ENOTVORBIS;
+    AudioFileExc::Reason pathReason = AudioFileExc::Reason::UNKNOWN;
     if (mDataSource->isFilePath()) {
         const std::string path = mDataSource->getFilePath();
         // Opening a FIFO or a device blocks or never ends; only regular files are decoded.
+        pathReason = diagnosePath(path);
         if (isRegularFile(path)) {
             status = ov_fopen(path.c_str(), &mState->vorbisFile);
+            if (status == OV_ENOTVORBIS && startsAsVorbis(path)) {
+                status = OV_EBADHEADER;
+            }
         }
     } else if (!mDataSource->isUrl()) {
         mStream = mDataSource->createStream();
+        status = OV_EREAD;
         if (mStream) {
             const ov_callbacks callbacks{readCallback, seekCallback, closeCallback, tellCallback};
             status = ov_open_callbacks(mStream.get(), &mState->vorbisFile, nullptr, 0, callbacks);
         }
     }
     if (status != 0) {
-        throw AudioFileExc(kOpenError);
+        throw AudioFileExc(kOpenError,
+                           pathReason != AudioFileExc::Reason::UNKNOWN ? pathReason : reasonOf(status));
     }
     mState->open = true;
 
     const vorbis_info* info = ov_info(&mState->vorbisFile, -1);
     if (!info || info->channels < 1 || size_t(info->channels) > kMaxFileChannels ||
         info->rate < long(kMinFileSampleRate) || info->rate > long(kMaxFileSampleRate)) {
-        throw AudioFileExc(kOpenError);
+        throw AudioFileExc(kOpenError, AudioFileExc::Reason::DAMAGED);
     }
     // After scanning a chained file libvorbisfile may be left positioned in its last link;
     // decoding starts from the first.
@@ -126,6 +181,10 @@ SourceFileOggVorbis::SourceFileOggVorbis(const DataSourceRef& dataSource, size_t
     mNativeSampleRate = size_t(info->rate);
     const ogg_int64_t total = ov_pcm_total(&mState->vorbisFile, -1);
     mNumFrames = mFileNumFrames = total > 0 ? size_t(total) : 0;
+    if (vorbis_comment* comments = ov_comment(&mState->vorbisFile, -1)) {
+        mTitle = comment(*comments, "TITLE");
+        mArtist = comment(*comments, "ARTIST");
+    }
 }
 
 SourceFileOggVorbis::~SourceFileOggVorbis() = default;
@@ -170,7 +229,7 @@ size_t SourceFileOggVorbis::performRead(Buffer* buffer, size_t bufferFrameOffset
         readCount += size_t(framesRead);
     }
     if (framesRead < 0) {
-        throw AudioFileExc("ov_read_float error");
+        throw AudioFileExc("ov_read_float error", AudioFileExc::Reason::DAMAGED);
     }
     return readCount;
 }

@@ -12,8 +12,8 @@ namespace mirvo::audio {
 
 class SourceFileOggVorbis : public SourceFile {
   public:
-    // Throws AudioFileExc "Failed to open Ogg Vorbis file with error: " when the data is not
-    // an Ogg Vorbis stream.
+    // Throws AudioFileExc "Failed to open Ogg Vorbis file with error: ", with the reason, when
+    // the data is not an Ogg Vorbis stream.
     SourceFileOggVorbis(const DataSourceRef& dataSource, size_t sampleRate);
     ~SourceFileOggVorbis() override;
 

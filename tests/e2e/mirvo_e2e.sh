@@ -127,6 +127,44 @@ cursor_state() {
 
 at_least() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a >= b) }'; }
 
+# Bright pixels in the bottom-left corner, where the notices are: white text on its backdrop.
+notice_pixels() {
+    local w h
+    read -r w h < <(identify -format '%w %h' "$work/$1.png")
+    convert "$work/$1.png" -alpha off -crop "$((w * 3 / 10))x$((h / 4))+0+$((h * 3 / 4))" +repage \
+        -separate -evaluate-sequence max -threshold 70% -format '%[fx:round(mean*w*h)]' info:
+}
+
+# Starts recording what reaches the sound server; sets $recorder. Skips without a server.
+start_recording() {
+    sink=$(pactl get-default-sink 2>/dev/null) || { echo "no sound server; skipped"; exit 77; }
+    parec -d "$sink.monitor" --raw --format=float32le --channels=1 --rate=48000 >"$work/recording.raw" 2>/dev/null &
+    recorder=$!
+    sleep 0.5
+}
+
+stop_recording() {
+    sleep 0.5
+    kill "$recorder" 2>/dev/null
+    wait "$recorder" 2>/dev/null
+}
+
+# Fails unless the recording holds at least $1 seconds of sound with no silent 50 ms window.
+expect_sound_without_gaps() {
+    local sounding silent
+    read -r sounding silent < <(od -An -v -f -w4 "$work/recording.raw" | awk '
+        { sum += $1 * $1; if (++n == 2400) { rms[w++] = sqrt(sum / n); sum = 0; n = 0 } }
+        END {
+            first = -1; last = -1
+            for (i = 0; i < w; i++) if (rms[i] > 0.1) { if (first < 0) first = i; last = i }
+            gaps = 0
+            for (i = first; first >= 0 && i <= last; i++) if (rms[i] < 0.1) gaps++
+            print (first < 0 ? 0 : (last - first + 1) * 0.05), gaps
+        }')
+    at_least "$sounding" "$1" || fail "the music lasted only $sounding s"
+    [ "$silent" -eq 0 ] || fail "the music had $silent silent 50 ms windows"
+}
+
 changed_pixels() {
     compare -metric AE -fuzz 2% "$work/$1.png" "$work/$2.png" null: 2>&1 | awk '{ print int($1) }'
 }
@@ -271,7 +309,7 @@ dropped_files)
 scene_switch)
     # Screenshots first, judgements after: each run stays well inside the 15 s after which
     # the scene changes by itself.
-    start_mirvo
+    start_mirvo --no-notices
     shot 1-galaxy
     key alt+Right
     sleep 1
@@ -286,7 +324,7 @@ scene_switch)
     expect_status 0
     expect_quiet
 
-    start_mirvo --scene triangles
+    start_mirvo --no-notices --scene triangles
     key alt+Right
     sleep 1
     shot 5-galaxy-after-the-last
@@ -310,7 +348,7 @@ scene_switch)
     ;;
 
 auto_switch)
-    start_mirvo
+    start_mirvo --no-notices
     shot 1-start
     expect_galaxy 1-start
     sleep 15
@@ -321,7 +359,7 @@ auto_switch)
     ;;
 
 panels)
-    start_mirvo --scene triangles
+    start_mirvo --no-notices --scene triangles
     shot 1-hidden
     cursor_hidden=$(cursor_state)
     key t
@@ -350,34 +388,18 @@ panels)
 music_survives_bad_drop)
     # Record what reaches the sound server while a file that cannot be decoded is dropped:
     # the music must go on from its first sound to the program's end without a silent gap.
-    sink=$(pactl get-default-sink 2>/dev/null) || { echo "no sound server; skipped"; exit 77; }
     sox -n -r 48000 -c 2 "$work/music.wav" synth 10 sine 440 vol 0.5 2>/dev/null || fail "sox failed"
     head -c 20000 /dev/urandom >"$work/broken.mp3"
-    parec -d "$sink.monitor" --raw --format=float32le --channels=1 --rate=48000 >"$work/recording.raw" 2>/dev/null &
-    recorder=$!
-    sleep 0.5
+    start_recording
     run_mirvo --windowed --frames 320 --test-drop "$work/broken.mp3" "$work/music.wav"
-    sleep 0.5
-    kill "$recorder" 2>/dev/null
-    wait "$recorder" 2>/dev/null
+    stop_recording
     expect_status 0
     expect_one_error_line_naming "broken.mp3"
-    # 50 ms windows: how long the sound lasted and how many windows inside it were silent.
-    read -r sounding silent < <(od -An -v -f -w4 "$work/recording.raw" | awk '
-        { sum += $1 * $1; if (++n == 2400) { rms[w++] = sqrt(sum / n); sum = 0; n = 0 } }
-        END {
-            first = -1; last = -1
-            for (i = 0; i < w; i++) if (rms[i] > 0.1) { if (first < 0) first = i; last = i }
-            gaps = 0
-            for (i = first; first >= 0 && i <= last; i++) if (rms[i] < 0.1) gaps++
-            print (first < 0 ? 0 : (last - first + 1) * 0.05), gaps
-        }')
-    at_least "$sounding" 3 || fail "the music lasted only $sounding s of a 4 s run after the bad drop"
-    [ "$silent" -eq 0 ] || fail "the music had $silent silent 50 ms windows around the bad drop"
+    expect_sound_without_gaps 3
     ;;
 
 space_pauses)
-    start_mirvo --scene triangles
+    start_mirvo --no-notices --scene triangles
     shot 1-playing
     sleep 0.5
     shot 2-playing
@@ -397,6 +419,57 @@ space_pauses)
     stop_mirvo
     expect_status 0
     expect_quiet
+    ;;
+
+bad_drop_notice)
+    # A drop that cannot be played shows a notice over the visuals while the music plays on.
+    # In a window this wide the triangles leave the bottom-left corner black, so only notices
+    # light it.
+    sox -n -r 48000 -c 2 "$work/music.wav" synth 10 sine 440 vol 0.5 2>/dev/null || fail "sox failed"
+    echo "a shopping list, not music" >"$work/broken.mp3"
+    settle=1 start_mirvo --windowed=1600x900 --scene triangles "$work/music.wav"
+    shot 1-start
+    stop_mirvo
+    start_recording
+    settle=1 start_mirvo --windowed=1600x900 --scene triangles --test-drop "$work/broken.mp3" "$work/music.wav"
+    shot 2-bad-drop
+    sleep 5
+    shot 3-later
+    stop_mirvo
+    stop_recording
+    expect_status 0
+    expect_one_error_line_naming "broken.mp3': not an audio file"
+    start=$(notice_pixels 1-start)
+    dropped=$(notice_pixels 2-bad-drop)
+    later=$(notice_pixels 3-later)
+    [ "$start" -gt 100 ] || fail "no notice of the music that started ($start bright pixels)"
+    [ "$dropped" -gt $((start + 300)) ] || fail "no notice of the bad drop ($start -> $dropped bright pixels)"
+    [ "$later" -lt 20 ] || fail "the notices did not fade ($later bright pixels after 6 s)"
+    expect_sound_without_gaps 5
+
+    # Turned off, nothing shows.
+    settle=1 start_mirvo --windowed=1600x900 --no-notices --scene triangles --test-drop "$work/broken.mp3" "$work/music.wav"
+    shot 4-no-notices
+    stop_mirvo
+    [ "$(notice_pixels 4-no-notices)" -lt 20 ] || fail "--no-notices still shows notices"
+    ;;
+
+paused_notice)
+    # "Paused" shows for as long as the music is paused, longer than any other notice lasts.
+    settle=6 start_mirvo --windowed=1600x900 --scene triangles
+    shot 1-playing
+    key space
+    sleep 5
+    shot 2-paused
+    key space
+    sleep 2
+    shot 3-resumed
+    stop_mirvo
+    expect_status 0
+    expect_quiet
+    [ "$(notice_pixels 1-playing)" -lt 20 ] || fail "a notice still shows 6 s after the start"
+    [ "$(notice_pixels 2-paused)" -gt 50 ] || fail "no Paused notice 5 s into the pause"
+    [ "$(notice_pixels 3-resumed)" -lt 20 ] || fail "Paused still shows after the music resumed"
     ;;
 
 *)

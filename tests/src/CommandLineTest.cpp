@@ -28,13 +28,14 @@ TEST(CommandLine, NoArgumentsMeanThePlainFullScreenStart)
     EXPECT_EQ(line.firstScene, 0u);
     EXPECT_FALSE(line.frames);
     EXPECT_FALSE(line.screenshotPath);
+    EXPECT_TRUE(line.notices);
 }
 
 TEST(CommandLine, ReadsEveryOptionWithValuesInlineOrSeparate)
 {
     const CommandLine line =
         parse({"--windowed=800x600", "--audio-device", "Null", "--scene=triangles", "--frames", "240",
-               "--screenshot=/tmp/shot.png", "--report-startup", "song.ogg"});
+               "--screenshot=/tmp/shot.png", "--report-startup", "--no-notices", "song.ogg"});
     EXPECT_TRUE(line.windowed);
     EXPECT_EQ(line.windowSize, Vec2i(800, 600));
     EXPECT_EQ(line.audioDevice, "Null");
@@ -43,6 +44,7 @@ TEST(CommandLine, ReadsEveryOptionWithValuesInlineOrSeparate)
     EXPECT_EQ(line.screenshotPath, "/tmp/shot.png");
     EXPECT_EQ(line.musicFile, "song.ogg");
     EXPECT_TRUE(line.reportStartup);
+    EXPECT_FALSE(line.notices);
 }
 
 TEST(CommandLine, WindowedWithoutASizeUsesTheDefault)

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -20,8 +24,10 @@ class RecordingScene : public Visualizer {
     void setup() override { mLog.push_back(mName + ".setup"); }
     void activate() override { mLog.push_back(mName + ".activate"); }
     void deactivate() override { mLog.push_back(mName + ".deactivate"); }
-    void update(float) override {}
+    void update(float dt) override { updates.push_back(dt); }
     void draw() override {}
+
+    std::vector<float> updates;
 
   private:
     std::string mName;
@@ -99,6 +105,153 @@ TEST_F(Controller, ABadSceneIndexThrowsAndLeavesTheCurrentScene)
     }
     EXPECT_EQ(app.getCurrentVisualizer(), 1u);
     EXPECT_TRUE(log.empty());
+}
+
+// Frames of 1/80 s from `from` to `to` seconds; the times at which the scene changed.
+std::vector<float> runFrames(MirvoApp& app, float from, float to)
+{
+    std::vector<float> changes;
+    std::size_t scene = app.getCurrentVisualizer();
+    for (int frame = int(from * 80.0f) + 1; frame <= int(to * 80.0f); ++frame) {
+        const float now = float(frame) / 80.0f;
+        app.advanceFrame(now);
+        if (app.getCurrentVisualizer() != scene) {
+            scene = app.getCurrentVisualizer();
+            changes.push_back(now);
+        }
+    }
+    return changes;
+}
+
+TEST_F(Controller, ScenesChangeByThemselvesEveryFifteenSecondsInListOrder)
+{
+    const std::vector<float> changes = runFrames(app, 0.0f, 46.0f);
+    ASSERT_EQ(changes.size(), 3u);
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        EXPECT_NEAR(changes[i], 15.0f * float(i + 1), 0.03f) << "change " << i;
+    }
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"galaxy.deactivate", "tree.activate", "tree.deactivate",
+                                        "triangles.activate", "triangles.deactivate", "galaxy.activate"}));
+    EXPECT_EQ(app.getCurrentVisualizer(), 0u);
+}
+
+TEST_F(Controller, OnlyTheCurrentSceneRunsAndItGetsTheTimeSinceTheLastFrame)
+{
+    app.advanceFrame(2.5f); // the first frame: the whole time since the start
+    app.advanceFrame(2.6f);
+    ASSERT_EQ(scenes[0]->updates.size(), 2u);
+    EXPECT_FLOAT_EQ(scenes[0]->updates[0], 2.5f);
+    EXPECT_NEAR(scenes[0]->updates[1], 0.1f, 1e-5f);
+    app.setVisualizer(2);
+    app.advanceFrame(3.0f);
+    EXPECT_EQ(scenes[0]->updates.size(), 2u);
+    EXPECT_EQ(scenes[1]->updates.size(), 0u);
+    ASSERT_EQ(scenes[2]->updates.size(), 1u);
+    EXPECT_NEAR(scenes[2]->updates[0], 0.4f, 1e-5f);
+}
+
+TEST_F(Controller, ALongFrameChangesTheSceneOnceAndTheNextSceneGetsItsWholeInterval)
+{
+    // A frame 31 s long (a suspended machine, a debugger) passes two deadlines. Skipping a
+    // scene that would never be drawn helps nobody: one change, then a full interval.
+    app.advanceFrame(0.0125f);
+    app.advanceFrame(31.0f);
+    EXPECT_EQ(app.getCurrentVisualizer(), 1u);
+    EXPECT_EQ(log, (std::vector<std::string>{"galaxy.deactivate", "tree.activate"}));
+    const std::vector<float> changes = runFrames(app, 31.0f, 47.0f);
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_NEAR(changes[0], 46.0f, 0.03f);
+}
+
+TEST_F(Controller, AManualChangeLeavesTheCountdownRunning)
+{
+    runFrames(app, 0.0f, 10.0f);
+    app.keyDown(keyDown(app::KeyEvent::KEY_RIGHT, app::Event::ALT_DOWN));
+    ASSERT_EQ(app.getCurrentVisualizer(), 1u);
+    const std::vector<float> changes = runFrames(app, 10.0f, 16.0f);
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_NEAR(changes[0], 15.0f, 0.03f);
+    EXPECT_EQ(app.getCurrentVisualizer(), 2u);
+}
+
+// A private folder of files that cannot be played.
+class DropFolder {
+  public:
+    DropFolder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "mirvo-drop-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) {
+            throw std::runtime_error("mkdtemp failed");
+        }
+        mPath = pattern;
+        std::ofstream(mPath / "notes.mp3") << "a shopping list, not music\n";
+        std::filesystem::create_directory(mPath / "Albums");
+    }
+    ~DropFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(mPath, ignored);
+    }
+    std::filesystem::path operator/(const std::string& name) const { return mPath / name; }
+
+  private:
+    std::filesystem::path mPath;
+};
+
+std::vector<std::vector<std::string>> noticeLines(MirvoApp& app, float now)
+{
+    std::vector<std::vector<std::string>> lines;
+    for (const Notices::Shown& shown : app.getNotices().visible(now)) {
+        lines.push_back(shown.lines);
+    }
+    return lines;
+}
+
+TEST_F(Controller, ADropThatCannotBePlayedSaysWhyOnStandardErrorAndInANotice)
+{
+    DropFolder folder;
+    testing::internal::CaptureStderr();
+    app.fileDrop(app::FileDropEvent(nullptr, 0, 0, {folder / "gone.ogg", folder / "notes.mp3"}));
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(errors, "mirvo: cannot play '" + (folder / "gone.ogg").string() +
+                          "': no such file\n"
+                          "mirvo: cannot play '" +
+                          (folder / "notes.mp3").string() + "': not an audio file\n");
+    EXPECT_EQ(noticeLines(app, 0.0f), (std::vector<std::vector<std::string>>{
+                                          {"gone.ogg: no such file", "notes.mp3: not an audio file"}}));
+    EXPECT_EQ(app.getCurrentVisualizer(), 0u);
+    EXPECT_TRUE(log.empty());
+}
+
+TEST_F(Controller, AFolderIsNamedOnlyWhenNothingElseWasDropped)
+{
+    DropFolder folder;
+    testing::internal::CaptureStderr();
+    app.fileDrop(app::FileDropEvent(nullptr, 0, 0, {folder / "Albums", folder / "notes.mp3"}));
+    app.fileDrop(app::FileDropEvent(nullptr, 0, 0, {folder / "Albums"}));
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(noticeLines(app, 0.0f), (std::vector<std::vector<std::string>>{{"notes.mp3: not an audio file"},
+                                                                             {"Albums: it is a folder"}}));
+}
+
+TEST_F(Controller, ADropOfManyBadFilesListsThreeAndCountsTheRest)
+{
+    DropFolder folder;
+    std::vector<std::filesystem::path> files;
+    for (int i = 0; i < 5; ++i) {
+        files.push_back(folder / ("missing-" + std::to_string(i) + ".wav"));
+    }
+    testing::internal::CaptureStderr();
+    app.fileDrop(app::FileDropEvent(nullptr, 0, 0, files));
+    const std::string errors = testing::internal::GetCapturedStderr();
+    // Every file still has its line on standard error.
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 5);
+    const auto lines = noticeLines(app, 0.0f);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0],
+              (std::vector<std::string>{"missing-0.wav: no such file", "missing-1.wav: no such file",
+                                        "missing-2.wav: no such file", "and 2 more"}));
 }
 
 TEST_F(Controller, SelectingTheCurrentSceneRestartsIt)

@@ -1,6 +1,7 @@
 #include "gl/Draw.h"
 #include "gl/Gl.h"
 #include "gl/GlslProg.h"
+#include "src/SpectrumOverlay.h"
 #include "src/Tree.h"
 #include "src/Triangles.h"
 #include "tests/gl/GlTestContext.h"
@@ -100,7 +101,11 @@ TEST_F(StarSprite, LoudStarsAreLargerAndTakeTheirBinsHue)
 {
     drawStar(0.0f, 0.0f); // 5 px across
     EXPECT_EQ(brightness(context.pixel(kCentre + 10, kCentre)), 0);
-    EXPECT_GT(brightness(context.pixel(kCentre, kCentre)), 0);
+    int rise = 0;
+    for (int x = kCentre - 2; x <= kCentre + 1; ++x) {
+        rise = std::max(rise, brightness(context.pixel(x, kCentre)));
+    }
+    EXPECT_GT(rise, 0);
 
     drawStar(0.0f, 1.0f);
     EXPECT_GT(brightness(context.pixel(kCentre + 10, kCentre)), 0);
@@ -155,6 +160,35 @@ TEST(TrianglesGl, AddsTheThreeColoursWhereTheyOverlap)
     // Unturned, all three coincide: white at the centre, black far outside.
     EXPECT_EQ(context.pixel(kCentre, kCentre), (Rgba8{255, 255, 255, 255}));
     EXPECT_EQ(brightness(context.pixel(2, 2)), 0);
+}
+
+TEST(SpectrumOverlayGl, TheLineFollowsAKnownSpectrumAcrossTheLowerHalfOfTheBins)
+{
+    GlTestContext context(kSize, kSize);
+    // Quiet below bin 256, loud from there: with 512 bins across the window the step sits
+    // in the middle, and bins 512 and up lie past the right edge, however loud.
+    std::vector<float> spectrum(1024, 0.25f);
+    std::fill(spectrum.begin() + 256, spectrum.end(), 0.75f);
+    std::fill(spectrum.begin() + 512, spectrum.end(), 0.0f);
+    Path2d path;
+    buildSpectrumPath(path, spectrum, float(kSize), float(kSize));
+    gl::clear(ColorA(0, 0, 0, 1), true);
+    gl::draw(path);
+
+    const int quiet = int(0.75f * kSize) - 1; // one pixel above the point for 0.25
+    const int loud = int(0.25f * kSize) - 1;
+    EXPECT_GT(brightness(context.pixel(kSize / 4, quiet)), 0);
+    EXPECT_EQ(brightness(context.pixel(kSize / 4, loud)), 0);
+    EXPECT_GT(brightness(context.pixel(3 * kSize / 4, loud)), 0);
+    EXPECT_EQ(brightness(context.pixel(3 * kSize / 4, quiet)), 0);
+    // The rise between them is at the middle, not at a quarter or three quarters.
+    int rise = 0;
+    for (int x = kCentre - 2; x <= kCentre + 1; ++x) {
+        rise = std::max(rise, brightness(context.pixel(x, kCentre)));
+    }
+    EXPECT_GT(rise, 0);
+    EXPECT_EQ(brightness(context.pixel(kSize / 4 + 8, kCentre)), 0);
+    EXPECT_EQ(brightness(context.pixel(3 * kSize / 4 - 8, kCentre)), 0);
 }
 
 } // namespace

@@ -29,6 +29,23 @@ TEST(SpectrumOverlay, PathStartsAtTheBottomLeftAndHasOnePointPerBinMore)
     EXPECT_NEAR(spectrumBinX(512.0f, kWidth), kWidth, kTolerance);
 }
 
+TEST(SpectrumOverlay, EveryBinOfAKnownSpectrumLandsWhereTheMarkersWouldPointAtIt)
+{
+    // A ramp over the bins, so a point from the wrong bin or a wrong scale shows.
+    std::vector<float> spectrum(1024);
+    for (std::size_t i = 0; i < spectrum.size(); ++i) {
+        spectrum[i] = float(i) / 1023.0f;
+    }
+    Path2d path;
+    buildSpectrumPath(path, spectrum, kWidth, kHeight);
+    ASSERT_EQ(path.getNumPoints(), spectrum.size() + 1);
+    for (std::size_t i = 0; i < spectrum.size(); ++i) {
+        const Vec2f point = path.getPoints()[i + 1];
+        ASSERT_NEAR(point.x, spectrumBinX(float(i), kWidth), 0.01f) << "bin " << i;
+        ASSERT_NEAR(point.y, (1.0f - spectrum[i]) * kHeight - 1.0f, kTolerance) << "bin " << i;
+    }
+}
+
 TEST(SpectrumOverlay, RebuildingReplacesThePreviousPath)
 {
     Path2d path;

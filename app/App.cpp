@@ -19,8 +19,9 @@ App::~App()
 {
     // Wakes any thread blocked on the queue; handlers still queued never run.
     mIo->stop();
-    if (sInstance == this)
+    if (sInstance == this) {
         sInstance = nullptr;
+    }
 }
 
 void App::setWindowPos(Vec2i pos)
@@ -32,8 +33,9 @@ std::filesystem::path App::getAppPath() const
 {
     std::error_code error;
     const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
+    if (error) {
         return std::filesystem::current_path(error);
+    }
     return executable.parent_path();
 }
 
@@ -54,8 +56,9 @@ void App::runUpdate()
 
     boost::system::error_code error;
     mIo->poll(error);
-    if (error)
+    if (error) {
         throw boost::system::system_error(error);
+    }
 
     mSignalUpdate();
     update();

@@ -15,24 +15,28 @@ AppBasic::~AppBasic()
 
 void AppBasic::launch(const char* title, int argc, char* const argv[])
 {
-    for (int i = 0; i < argc; ++i)
+    for (int i = 0; i < argc; ++i) {
         mCommandLineArgs.emplace_back(argv[i]);
+    }
     mSettings.setTitle(title ? title : "");
     prepareSettings(&mSettings);
-    if (mSettings.isShouldQuit())
+    if (mSettings.isShouldQuit()) {
         return;
+    }
     enablePowerManagement(mSettings.isPowerManagementEnabled());
 
-    if (!getDefaultRenderer())
+    if (!getDefaultRenderer()) {
         setDefaultRenderer(RendererGl::create());
+    }
     mImpl = makeAppImplBasic(*this);
     mImpl->run();
 }
 
 void AppBasic::quit()
 {
-    if (mImpl)
+    if (mImpl) {
         mImpl->quit();
+    }
 }
 
 WindowRef AppBasic::getWindow() const
@@ -47,8 +51,9 @@ std::size_t AppBasic::getNumWindows() const
 
 WindowRef AppBasic::getWindowIndex(std::size_t index) const
 {
-    if (!mImpl)
+    if (!mImpl) {
         throw ExcInvalidWindow();
+    }
     return mImpl->getWindowIndex(index);
 }
 
@@ -59,18 +64,20 @@ float AppBasic::getFrameRate() const
 
 void AppBasic::setFrameRate(float frameRate)
 {
-    if (mImpl)
+    if (mImpl) {
         mImpl->setFrameRate(frameRate);
-    else
+    } else {
         mSettings.setFrameRate(frameRate);
+    }
 }
 
 void AppBasic::disableFrameRate()
 {
-    if (mImpl)
+    if (mImpl) {
         mImpl->disableFrameRate();
-    else
+    } else {
         mSettings.disableFrameRate();
+    }
 }
 
 bool AppBasic::isFrameRateEnabled() const
@@ -85,20 +92,23 @@ WindowRef AppBasic::getForegroundWindow() const
 
 void AppBasic::hideCursor()
 {
-    if (mImpl)
+    if (mImpl) {
         mImpl->hideCursor();
+    }
 }
 
 void AppBasic::showCursor()
 {
-    if (mImpl)
+    if (mImpl) {
         mImpl->showCursor();
+    }
 }
 
 WindowRef AppBasic::createWindow(const Window::Format& format)
 {
-    if (!mImpl)
+    if (!mImpl) {
         throw ExcInvalidWindow();
+    }
     return mImpl->createWindow(format);
 }
 

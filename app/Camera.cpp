@@ -41,29 +41,33 @@ std::array<Vec3f, 4> Camera::getFarClipCoordinates() const
 
 const Matrix44f& Camera::getProjectionMatrix() const
 {
-    if (!mProjectionCached)
+    if (!mProjectionCached) {
         calcProjection();
+    }
     return mProjectionMatrix;
 }
 
 const Matrix44f& Camera::getInverseProjectionMatrix() const
 {
-    if (!mProjectionCached)
+    if (!mProjectionCached) {
         calcProjection();
+    }
     return mInverseProjectionMatrix;
 }
 
 const Matrix44f& Camera::getModelViewMatrix() const
 {
-    if (!mModelViewCached)
+    if (!mModelViewCached) {
         calcModelView();
+    }
     return mModelViewMatrix;
 }
 
 const Matrix44f& Camera::getInverseModelViewMatrix() const
 {
-    if (!mInverseModelViewCached)
+    if (!mInverseModelViewCached) {
         calcInverseModelView();
+    }
     return mInverseModelViewMatrix;
 }
 
@@ -167,8 +171,9 @@ void Camera::calcModelView() const
 
 void Camera::calcInverseModelView() const
 {
-    if (!mModelViewCached)
+    if (!mModelViewCached) {
         calcModelView();
+    }
     mInverseModelViewMatrix = mModelViewMatrix.inverted();
     mInverseModelViewCached = true;
 }

@@ -20,8 +20,9 @@ template <typename EventT> class EventCombiner {
     template <typename InputIterator> void operator()(InputIterator first, InputIterator last) const
     {
         for (; first != last; ++first) {
-            if (isHandled())
+            if (isHandled()) {
                 return;
+            }
             *first;
         }
     }
@@ -41,8 +42,9 @@ class BooleanAndEventCombiner {
     template <typename InputIterator> bool operator()(InputIterator first, InputIterator last) const
     {
         bool result = true;
-        for (; first != last; ++first)
+        for (; first != last; ++first) {
             result = *first && result;
+        }
         return result;
     }
 };

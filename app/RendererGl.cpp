@@ -49,8 +49,9 @@ void RendererGl::setup(App* app, void* view, const RendererRef& sharedRenderer, 
 
 void RendererGl::makeCurrentContext()
 {
-    if (mImpl)
+    if (mImpl) {
         mImpl->makeCurrentContext();
+    }
 }
 
 void RendererGl::startDraw()
@@ -60,20 +61,23 @@ void RendererGl::startDraw()
 
 void RendererGl::finishDraw()
 {
-    if (mImpl)
+    if (mImpl) {
         mImpl->swapBuffers();
+    }
 }
 
 void RendererGl::setSwapInterval(int interval)
 {
-    if (mImpl)
+    if (mImpl) {
         mImpl->setSwapInterval(interval);
+    }
 }
 
 void RendererGl::setFrameSize(int width, int height)
 {
-    if (mImpl)
+    if (mImpl) {
         mImpl->setFrameSize(width, height);
+    }
 }
 
 void RendererGl::defaultResize()
@@ -94,15 +98,17 @@ void RendererGl::defaultResize()
 Surface8u RendererGl::copyWindowSurface()
 {
     Surface8u surface;
-    if (!mImpl)
+    if (!mImpl) {
         return surface;
+    }
     makeCurrentContext();
     const Vec2i backing = mImpl->getBackingSize();
     surface.width = backing.x;
     surface.height = backing.y;
     surface.rgba.resize(std::size_t(backing.x) * std::size_t(backing.y) * 4);
-    if (surface.rgba.empty())
+    if (surface.rgba.empty()) {
         return surface;
+    }
 
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);

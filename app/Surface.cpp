@@ -7,8 +7,9 @@ namespace mirvo::app {
 bool writePpm(const Surface8u& surface, const std::filesystem::path& path)
 {
     std::ofstream out(path, std::ios::binary);
-    if (!out)
+    if (!out) {
         return false;
+    }
     out << "P6\n" << surface.width << ' ' << surface.height << "\n255\n";
     std::vector<char> row(std::size_t(surface.width) * 3);
     for (int y = 0; y < surface.height; ++y) {

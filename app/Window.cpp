@@ -17,8 +17,9 @@ Window::Window(WindowImpl* impl, App* app) : mApp(app), mImpl(impl)
 
 void Window::checkValid() const
 {
-    if (!mValid || !mImpl)
+    if (!mValid || !mImpl) {
         throw ExcInvalidWindow();
+    }
 }
 
 Vec2i Window::getSize() const
@@ -157,8 +158,9 @@ template <typename EventT, typename Handler>
 void Window::emitEvent(EventSignal<EventT>& signal, EventT& event, Handler handler)
 {
     checkValid();
-    if (const RendererRef renderer = mImpl->getRenderer())
+    if (const RendererRef renderer = mImpl->getRenderer()) {
         renderer->makeCurrentContext();
+    }
 
     // Nested emissions (a slot that emits another event) restore the outer event.
     const Event* outer = mEmittingEvent;
@@ -171,8 +173,9 @@ void Window::emitEvent(EventSignal<EventT>& signal, EventT& event, Handler handl
     }
     mEmittingEvent = outer;
 
-    if (!event.isHandled() && mApp)
+    if (!event.isHandled() && mApp) {
         (mApp->*handler)(event);
+    }
 }
 
 void Window::emitMouseDown(MouseEvent& event)
@@ -234,8 +237,9 @@ void Window::emitDraw()
 {
     checkValid();
     mSignalDraw();
-    if (mApp)
+    if (mApp) {
         mApp->draw();
+    }
     mSignalPostDraw();
 }
 
@@ -247,15 +251,17 @@ void Window::emitResize()
         renderer->defaultResize();
     }
     mSignalResize();
-    if (mApp)
+    if (mApp) {
         mApp->resize();
+    }
 }
 
 void Window::emitNotification(EventSignalWindow& signal)
 {
     checkValid();
-    if (const RendererRef renderer = mImpl->getRenderer())
+    if (const RendererRef renderer = mImpl->getRenderer()) {
         renderer->makeCurrentContext();
+    }
     signal();
 }
 

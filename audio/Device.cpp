@@ -36,8 +36,9 @@ DeviceRef Device::findDeviceByKey(const std::string& key)
 
 const std::string& Device::getName()
 {
-    if (mName.empty() && mManager)
+    if (mName.empty() && mManager) {
         mName = mManager->getName(shared_from_this());
+    }
     return mName;
 }
 
@@ -53,22 +54,25 @@ size_t Device::getNumOutputChannels()
 
 size_t Device::getSampleRate()
 {
-    if (mSampleRate == 0 && mManager)
+    if (mSampleRate == 0 && mManager) {
         mSampleRate = mManager->getSampleRate(shared_from_this());
+    }
     return mSampleRate;
 }
 
 size_t Device::getFramesPerBlock()
 {
-    if (mFramesPerBlock == 0 && mManager)
+    if (mFramesPerBlock == 0 && mManager) {
         mFramesPerBlock = mManager->getFramesPerBlock(shared_from_this());
+    }
     return mFramesPerBlock;
 }
 
 void Device::updateFormat(const Format& format)
 {
-    if (!mManager)
+    if (!mManager) {
         return;
+    }
 
     // A field left at 0 counts as unchanged; comparing against the manager's answer rather
     // than a cache that may not be filled yet keeps a no-op from rebuilding the graph.
@@ -76,8 +80,9 @@ void Device::updateFormat(const Format& format)
     const size_t currentFrames = getFramesPerBlock();
     const bool rateChanges = format.getSampleRate() != 0 && format.getSampleRate() != currentRate;
     const bool framesChange = format.getFramesPerBlock() != 0 && format.getFramesPerBlock() != currentFrames;
-    if (!rateChanges && !framesChange)
+    if (!rateChanges && !framesChange) {
         return;
+    }
 
     DeviceRef self = shared_from_this();
     mSignalParamsWillChange();
@@ -97,8 +102,9 @@ void Device::updateFormat(const Format& format)
         mSignalParamsDidChange();
         throw;
     }
-    if (!mManager->isFormatUpdatedAsync())
+    if (!mManager->isFormatUpdatedAsync()) {
         mSignalParamsDidChange();
+    }
 }
 
 } // namespace mirvo::audio

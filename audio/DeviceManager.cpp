@@ -10,15 +10,17 @@ std::string makeDeviceKey(const std::string& name, const std::string& model, con
 DeviceManager::~DeviceManager()
 {
     // Nodes may hold devices past the manager's teardown; they must not call back into it.
-    for (auto& device : mDevices)
+    for (auto& device : mDevices) {
         device->mManager = nullptr;
+    }
 }
 
 DeviceRef DeviceManager::findDeviceByName(const std::string& name)
 {
     for (const auto& device : getDevices()) {
-        if (device->getName() == name)
+        if (device->getName() == name) {
             return device;
+        }
     }
     return {};
 }
@@ -26,8 +28,9 @@ DeviceRef DeviceManager::findDeviceByName(const std::string& name)
 DeviceRef DeviceManager::findDeviceByKey(const std::string& key)
 {
     for (const auto& device : getDevices()) {
-        if (device->getKey() == key)
+        if (device->getKey() == key) {
             return device;
+        }
     }
     return {};
 }

@@ -11,8 +11,9 @@ namespace {
 
 const DeviceRef& requireDevice(const DeviceRef& device)
 {
-    if (!device)
+    if (!device) {
         throw AudioDeviceExc("no audio input device to capture from");
+    }
     return device;
 }
 
@@ -44,21 +45,25 @@ uint64_t InputDeviceNode::getContextFramePosition() const
 void InputDeviceNode::writeCapturedFrames(const float* samples, size_t numChannels, size_t numFrames)
 {
     // A stream opened for another channel count cannot be laid into this ring frame by frame.
-    if (numChannels != mRingBuffer.getNumChannels())
+    if (numChannels != mRingBuffer.getNumChannels()) {
         return;
-    if (!mRingBuffer.write(samples, numFrames, numFrames))
+    }
+    if (!mRingBuffer.write(samples, numFrames, numFrames)) {
         mLastOverrun = getContextFramePosition();
+    }
 }
 
 void InputDeviceNode::readCapturedBlock(Buffer* buffer)
 {
     const size_t numFrames = buffer->getNumFrames();
-    if (buffer->getNumChannels() != mRingBuffer.getNumChannels())
+    if (buffer->getNumChannels() != mRingBuffer.getNumChannels()) {
         return;
+    }
     const size_t available = mRingBuffer.getAvailableRead();
     if (mPriming) {
-        if (available < std::max(mPrimingFrames, numFrames))
+        if (available < std::max(mPrimingFrames, numFrames)) {
             return;
+        }
         mPriming = false;
     }
     if (!mRingBuffer.read(buffer->getData(), numFrames, numFrames)) {

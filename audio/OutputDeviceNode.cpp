@@ -14,8 +14,9 @@ namespace {
 
 void fillSilence(float* const* channels, size_t numChannels, size_t numFrames)
 {
-    for (size_t ch = 0; ch < numChannels; ++ch)
+    for (size_t ch = 0; ch < numChannels; ++ch) {
         std::memset(channels[ch], 0, numFrames * sizeof(float));
+    }
 }
 
 } // namespace
@@ -33,9 +34,10 @@ OutputDeviceNode::OutputDeviceNode(const DeviceRef& device, const Format& format
         mChannelMode = ChannelMode::SPECIFIED;
         setNumChannels(std::min<size_t>(deviceChannels, 2));
     }
-    if (deviceChannels < mNumChannels)
+    if (deviceChannels < mNumChannels) {
         throw AudioFormatExc("Device can not accommodate " + std::to_string(deviceChannels) +
                              " output channels.");
+    }
 }
 
 void OutputDeviceNode::deviceParamsWillChange()

@@ -26,8 +26,9 @@ void BM_KeyDownThroughWindowSignal(benchmark::State& state)
     WindowImplNull impl;
     const WindowRef window = Window::privateCreate(&impl, &app);
     int slotCalls = 0;
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         window->getSignalKeyDown().connect([&slotCalls](KeyEvent&) { ++slotCalls; });
+    }
     for (auto _ : state) {
         KeyEvent event(window, KeyEvent::KEY_t, 't', 't', 0, 84);
         window->emitKeyDown(event);

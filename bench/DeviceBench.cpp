@@ -34,8 +34,9 @@ class StampingClient : public NullDeviceStream::Client {
     explicit StampingClient(size_t capacity) { mStamps.reserve(capacity); }
     void renderNullBlock(float* const*, size_t, size_t) override
     {
-        if (mStamps.size() < mStamps.capacity())
+        if (mStamps.size() < mStamps.capacity()) {
             mStamps.push_back(Clock::now());
+        }
     }
     std::vector<Clock::time_point> mStamps;
 };
@@ -79,16 +80,19 @@ class LoopSourceNode : public Node {
   public:
     LoopSourceNode() : Node(Format().channels(2).autoEnable(true)), mLoop(48000)
     {
-        for (size_t i = 0; i < mLoop.size(); ++i)
+        for (size_t i = 0; i < mLoop.size(); ++i) {
             mLoop[i] = 0.3f * float(std::sin(2.0 * std::numbers::pi * 440.0 * double(i) / 48000.0));
+        }
     }
     void process(Buffer* buffer) override
     {
         const size_t frames = buffer->getNumFrames();
-        if (mPosition + frames > mLoop.size())
+        if (mPosition + frames > mLoop.size()) {
             mPosition = 0;
-        for (size_t ch = 0; ch < buffer->getNumChannels(); ++ch)
+        }
+        for (size_t ch = 0; ch < buffer->getNumChannels(); ++ch) {
             std::copy_n(mLoop.data() + mPosition, frames, buffer->getChannel(ch));
+        }
         mPosition += frames;
     }
 
@@ -118,8 +122,9 @@ class TimedOutput : public OutputDeviceNode, private NullDeviceStream::Client {
         const auto start = Clock::now();
         renderToDevice(channels, numChannels, numFrames);
         const auto end = Clock::now();
-        if (mCosts.size() < mCosts.capacity())
+        if (mCosts.size() < mCosts.capacity()) {
             mCosts.push_back(std::chrono::duration<double, std::micro>(end - start).count());
+        }
         ++mBlocks;
     }
 

@@ -104,8 +104,9 @@ void SampleApp::prepareSettings(Settings* settings)
         } else if (arg == "--size" && hasValue) {
             int width = 0;
             int height = 0;
-            if (std::sscanf(args[++i].c_str(), "%dx%d", &width, &height) == 2)
+            if (std::sscanf(args[++i].c_str(), "%dx%d", &width, &height) == 2) {
                 settings->setWindowSize(width, height);
+            }
         } else if (arg == "--title" && hasValue) {
             settings->getDefaultWindowFormat().title(args[++i]);
         } else if (arg == "--fullscreen") {
@@ -125,16 +126,19 @@ void SampleApp::prepareSettings(Settings* settings)
             settings->setShouldQuit();
         }
     }
-    if (!mScreenshotPath.empty() && mFrames == 0)
+    if (!mScreenshotPath.empty() && mFrames == 0) {
         mFrames = 2;
+    }
 }
 
 void SampleApp::setup()
 {
-    if (auto renderer = std::dynamic_pointer_cast<RendererGl>(getWindow()->getRenderer()))
+    if (auto renderer = std::dynamic_pointer_cast<RendererGl>(getWindow()->getRenderer())) {
         renderer->setSwapInterval(mSwapInterval);
-    if (!mScreenshotPath.empty())
+    }
+    if (!mScreenshotPath.empty()) {
         getWindow()->getSignalPostDraw().connect([this] { captureScreenshot(); });
+    }
     std::printf("ready %dx%d samples=%d\n", getWindowWidth(), getWindowHeight(),
                 std::dynamic_pointer_cast<RendererGl>(getWindow()->getRenderer())->getAntiAliasing());
     std::fflush(stdout);
@@ -149,8 +153,9 @@ void SampleApp::update()
     }
     if (mReportPacing) {
         mFrameTimes.push_back(Timer::now());
-        if (frame == kPacingWarmUpFrames)
+        if (frame == kPacingWarmUpFrames) {
             mCpuAtWarmUp = cpuSeconds();
+        }
     }
     const double elapsed = getElapsedSeconds();
     if (elapsed - mLastPrint >= 1.0) {
@@ -162,8 +167,9 @@ void SampleApp::update()
 
 void SampleApp::draw()
 {
-    if (mEmptyDraw)
+    if (mEmptyDraw) {
         return;
+    }
     glClearColor(0.05f, 0.05f, 0.1f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
@@ -197,23 +203,26 @@ void SampleApp::draw()
 
 void SampleApp::shutdown()
 {
-    if (mReportPacing)
+    if (mReportPacing) {
         reportPacing();
+    }
     std::printf("shutdown after %u frames\n", getElapsedFrames());
     std::fflush(stdout);
 }
 
 void SampleApp::fileDrop(FileDropEvent event)
 {
-    for (const auto& file : event.getFiles())
+    for (const auto& file : event.getFiles()) {
         std::printf("fileDrop %d %d %s\n", event.getX(), event.getY(), file.string().c_str());
+    }
     std::fflush(stdout);
 }
 
 void SampleApp::logKey(const char* what, const KeyEvent& event)
 {
-    if (!mLogKeys)
+    if (!mLogKeys) {
         return;
+    }
     std::printf("%s code=%d char=%u mods=0x%x native=%u\n", what, event.getCode(),
                 unsigned(event.getCharUtf32()), unsigned(event.getModifiers()),
                 unsigned(event.getNativeKeyCode()));
@@ -222,8 +231,9 @@ void SampleApp::logKey(const char* what, const KeyEvent& event)
 
 void SampleApp::logMouse(const char* what, const MouseEvent& event)
 {
-    if (!mLogMouse)
+    if (!mLogMouse) {
         return;
+    }
     std::printf("%s initiator=%d x=%d y=%d mods=0x%x wheel=%.2f\n", what, event.getInitiator(), event.getX(),
                 event.getY(), unsigned(event.getModifiers()), double(event.getWheelIncrement()));
     std::fflush(stdout);
@@ -231,11 +241,13 @@ void SampleApp::logMouse(const char* what, const MouseEvent& event)
 
 void SampleApp::captureScreenshot()
 {
-    if (getElapsedFrames() != mFrames)
+    if (getElapsedFrames() != mFrames) {
         return;
+    }
     const Surface8u surface = getWindow()->getRenderer()->copyWindowSurface();
-    if (!writePpm(surface, mScreenshotPath))
+    if (!writePpm(surface, mScreenshotPath)) {
         std::fprintf(stderr, "mirvo_sample: cannot write %s\n", mScreenshotPath.c_str());
+    }
 }
 
 void SampleApp::reportPacing()
@@ -247,8 +259,9 @@ void SampleApp::reportPacing()
     const double cpu = cpuSeconds() - mCpuAtWarmUp;
     const double wall = mFrameTimes.back() - mFrameTimes[kPacingWarmUpFrames - 1];
     std::vector<double> intervals;
-    for (std::size_t i = kPacingWarmUpFrames; i < mFrameTimes.size(); ++i)
+    for (std::size_t i = kPacingWarmUpFrames; i < mFrameTimes.size(); ++i) {
         intervals.push_back((mFrameTimes[i] - mFrameTimes[i - 1]) * 1000.0);
+    }
     std::sort(intervals.begin(), intervals.end());
     const double median = intervals[intervals.size() / 2];
     auto percentile = [&intervals](double p) {

@@ -38,8 +38,9 @@ AppImplGlfwBasic::AppImplGlfwBasic(AppBasic& app) : mApp(app)
 {
     installErrorCallback();
     clearLastError();
-    if (!glfwInit())
+    if (!glfwInit()) {
         throw ExcNoDisplay(noDisplayMessage(app.getSettings().getTitle() + ": cannot open a window"));
+    }
     glfwSetMonitorCallback(onMonitor);
     refreshDisplays();
 }
@@ -47,8 +48,9 @@ AppImplGlfwBasic::AppImplGlfwBasic(AppBasic& app) : mApp(app)
 AppImplGlfwBasic::~AppImplGlfwBasic()
 {
     mActiveWindow = nullptr;
-    for (auto& window : mWindows)
+    for (auto& window : mWindows) {
         window->release();
+    }
     mWindows.clear();
     mReleasedWindows.clear();
     glfwSetMonitorCallback(nullptr);
@@ -58,8 +60,9 @@ AppImplGlfwBasic::~AppImplGlfwBasic()
 void AppImplGlfwBasic::onMonitor(GLFWmonitor* monitor, int event)
 {
     auto* app = dynamic_cast<AppBasic*>(App::get());
-    if (auto* self = app ? dynamic_cast<AppImplGlfwBasic*>(app->getImpl()) : nullptr)
+    if (auto* self = app ? dynamic_cast<AppImplGlfwBasic*>(app->getImpl()) : nullptr) {
         self->refreshDisplays();
+    }
 }
 
 void AppImplGlfwBasic::refreshDisplays()
@@ -101,10 +104,12 @@ WindowImplGlfw* AppImplGlfwBasic::instantiateWindow(const Window::Format& format
     const RendererRef shared = mWindows.empty() ? RendererRef() : mWindows.front()->getRenderer();
     mWindows.push_back(std::make_unique<WindowImplGlfw>(*this, format, shared));
     WindowImplGlfw* window = mWindows.back().get();
-    if (mCursorHidden)
+    if (mCursorHidden) {
         window->setCursorHidden(true);
-    if (!mActiveWindow)
+    }
+    if (!mActiveWindow) {
         mActiveWindow = window;
+    }
     return window;
 }
 
@@ -119,23 +124,28 @@ void AppImplGlfwBasic::run()
             // the original grid of deadlines.
             const double interval = getFrameInterval();
             mNextFrameTime += interval;
-            if (mNextFrameTime <= now)
+            if (mNextFrameTime <= now) {
                 mNextFrameTime += (std::floor((now - mNextFrameTime) / interval) + 1.0) * interval;
+            }
             timerFired();
             destroyReleasedWindows();
-            if (mTerminating)
+            if (mTerminating) {
                 break;
+            }
         }
         // Events are handled between any two frames, even when frames run late.
         const double wait = mTimerRunning ? mNextFrameTime - Timer::now() : kIdleWait;
-        if (wait > 0.0)
+        if (wait > 0.0) {
             glfwWaitEventsTimeout(wait);
-        else
+        } else {
             glfwPollEvents();
-        if (mDeferredException)
+        }
+        if (mDeferredException) {
             std::rethrow_exception(std::exchange(mDeferredException, nullptr));
-        for (auto& window : mWindows)
+        }
+        for (auto& window : mWindows) {
             window->flushPendingKey();
+        }
         checkResignActive();
         destroyReleasedWindows();
     }
@@ -147,12 +157,14 @@ void AppImplGlfwBasic::startUp()
 {
     const auto& settings = mApp.getSettings();
     std::vector<Window::Format> formats = settings.getWindowFormats();
-    if (formats.empty())
+    if (formats.empty()) {
         formats.push_back(settings.getDefaultWindowFormat());
+    }
     for (const Window::Format& format : formats) {
         WindowImplGlfw* window = instantiateWindow(format);
-        if (format.isFullScreen())
+        if (format.isFullScreen()) {
             window->setFullScreen(true, format.getFullScreenOptions());
+        }
     }
 
     mFrameRate = settings.getFrameRate();
@@ -163,12 +175,14 @@ void AppImplGlfwBasic::startUp()
 
     // Copy: a resize handler may open or close windows.
     std::vector<WindowImplGlfw*> windows;
-    for (auto& window : mWindows)
+    for (auto& window : mWindows) {
         windows.push_back(window.get());
+    }
     for (WindowImplGlfw* window : windows) {
         const WindowRef ref = window->getWindow();
-        if (!ref)
+        if (!ref) {
             continue;
+        }
         window->getRenderer()->makeCurrentContext();
         mActiveWindow = window;
         window->emitResize();
@@ -200,8 +214,9 @@ void AppImplGlfwBasic::timerFired()
     }
 
     mApp.runUpdate();
-    if (mTerminating)
+    if (mTerminating) {
         return;
+    }
 
     std::vector<WindowImplGlfw*> windows;
     for (auto& window : mWindows) {
@@ -210,16 +225,18 @@ void AppImplGlfwBasic::timerFired()
     }
     for (WindowImplGlfw* window : windows) {
         // A draw may close another window; skip the ones already released.
-        if (window->getWindow())
+        if (window->getWindow()) {
             window->draw();
+        }
     }
 }
 
 WindowRef AppImplGlfwBasic::createWindow(const Window::Format& format)
 {
     WindowImplGlfw* window = instantiateWindow(format);
-    if (format.isFullScreen())
+    if (format.isFullScreen()) {
         window->setFullScreen(true, format.getFullScreenOptions());
+    }
     const WindowRef ref = window->getWindow();
     window->getRenderer()->makeCurrentContext();
     mActiveWindow = window;
@@ -230,23 +247,26 @@ WindowRef AppImplGlfwBasic::createWindow(const Window::Format& format)
 
 WindowRef AppImplGlfwBasic::getWindow() const
 {
-    if (!mActiveWindow)
+    if (!mActiveWindow) {
         throw ExcInvalidWindow();
+    }
     return mActiveWindow->getWindow();
 }
 
 WindowRef AppImplGlfwBasic::getWindowIndex(std::size_t index) const
 {
-    if (index >= mWindows.size())
+    if (index >= mWindows.size()) {
         throw ExcInvalidWindow();
+    }
     return mWindows[index]->getWindow();
 }
 
 WindowRef AppImplGlfwBasic::getForegroundWindow() const
 {
     for (const auto& window : mWindows) {
-        if (window->isFocused())
+        if (window->isFocused()) {
             return window->getWindow();
+        }
     }
     return {};
 }
@@ -266,8 +286,9 @@ void AppImplGlfwBasic::disableFrameRate()
 
 void AppImplGlfwBasic::quit()
 {
-    if (mApp.privateShouldQuit())
+    if (mApp.privateShouldQuit()) {
         terminate();
+    }
 }
 
 void AppImplGlfwBasic::terminate()
@@ -282,8 +303,9 @@ void AppImplGlfwBasic::terminate()
 
 void AppImplGlfwBasic::shutdownSequence()
 {
-    while (!mWindows.empty())
+    while (!mWindows.empty()) {
         closeWindow(mWindows.front().get());
+    }
     mApp.getSignalShutdown()();
     mApp.shutdown();
     destroyReleasedWindows();
@@ -293,8 +315,9 @@ void AppImplGlfwBasic::closeWindow(WindowImplGlfw* window)
 {
     auto found =
         std::find_if(mWindows.begin(), mWindows.end(), [window](const auto& w) { return w.get() == window; });
-    if (found == mWindows.end())
+    if (found == mWindows.end()) {
         return;
+    }
     const bool wasLast = mWindows.size() == 1;
 
     if (const WindowRef ref = window->getWindow()) {
@@ -305,17 +328,20 @@ void AppImplGlfwBasic::closeWindow(WindowImplGlfw* window)
     // Release: the active window falls back to the first remaining one.
     found =
         std::find_if(mWindows.begin(), mWindows.end(), [window](const auto& w) { return w.get() == window; });
-    if (found == mWindows.end())
+    if (found == mWindows.end()) {
         return;
+    }
     std::unique_ptr<WindowImplGlfw> released = std::move(*found);
     mWindows.erase(found);
     released->release();
     mReleasedWindows.push_back(std::move(released));
-    if (mActiveWindow == window)
+    if (mActiveWindow == window) {
         mActiveWindow = mWindows.empty() ? nullptr : mWindows.front().get();
+    }
 
-    if (wasLast && !mTerminating && mApp.getSettings().isQuitOnLastWindowCloseEnabled())
+    if (wasLast && !mTerminating && mApp.getSettings().isQuitOnLastWindowCloseEnabled()) {
         terminate();
+    }
 }
 
 void AppImplGlfwBasic::closeRequested(WindowImplGlfw* window)
@@ -346,21 +372,25 @@ void AppImplGlfwBasic::focusChanged(WindowImplGlfw* window, bool focused)
 
 void AppImplGlfwBasic::deferException(std::exception_ptr exception)
 {
-    if (!mDeferredException)
+    if (!mDeferredException) {
         mDeferredException = std::move(exception);
+    }
 }
 
 void AppImplGlfwBasic::checkResignActive()
 {
     // Asking for the focus is a round trip to the display server: only after a loss.
-    if (!mFocusLost)
+    if (!mFocusLost) {
         return;
+    }
     mFocusLost = false;
-    if (!mActive)
+    if (!mActive) {
         return;
+    }
     for (const auto& window : mWindows) {
-        if (window->isFocused())
+        if (window->isFocused()) {
             return;
+        }
     }
     mActive = false;
     mApp.getSignalWillResignActive()();
@@ -369,15 +399,17 @@ void AppImplGlfwBasic::checkResignActive()
 void AppImplGlfwBasic::hideCursor()
 {
     mCursorHidden = true;
-    for (auto& window : mWindows)
+    for (auto& window : mWindows) {
         window->setCursorHidden(true);
+    }
 }
 
 void AppImplGlfwBasic::showCursor()
 {
     mCursorHidden = false;
-    for (auto& window : mWindows)
+    for (auto& window : mWindows) {
         window->setCursorHidden(false);
+    }
 }
 
 } // namespace glfw

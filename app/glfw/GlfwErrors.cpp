@@ -40,8 +40,9 @@ std::string noDisplayMessage(const std::string& what)
 {
     std::string message = what;
     const std::string detail = lastError();
-    if (!detail.empty())
+    if (!detail.empty()) {
         message += ": " + detail;
+    }
     message +=
         "; no display is reachable: set DISPLAY (X11) or WAYLAND_DISPLAY (Wayland) to a running desktop";
     return message;

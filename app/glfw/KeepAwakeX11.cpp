@@ -9,8 +9,9 @@ namespace mirvo::app::glfw {
 void keepDisplayAwake()
 {
     ::Display* display = glfwGetX11Display();
-    if (!display)
+    if (!display) {
         return;
+    }
     XResetScreenSaver(display);
     XFlush(display);
 }

@@ -26,12 +26,14 @@ Table buildTable()
     set(GLFW_KEY_MINUS, KeyEvent::KEY_MINUS);
     set(GLFW_KEY_PERIOD, KeyEvent::KEY_PERIOD);
     set(GLFW_KEY_SLASH, KeyEvent::KEY_SLASH);
-    for (int digit = 0; digit <= 9; ++digit)
+    for (int digit = 0; digit <= 9; ++digit) {
         set(GLFW_KEY_0 + digit, KeyEvent::KEY_0 + digit);
+    }
     set(GLFW_KEY_SEMICOLON, KeyEvent::KEY_SEMICOLON);
     set(GLFW_KEY_EQUAL, KeyEvent::KEY_EQUALS);
-    for (int letter = 0; letter < 26; ++letter)
+    for (int letter = 0; letter < 26; ++letter) {
         set(GLFW_KEY_A + letter, KeyEvent::KEY_a + letter);
+    }
     set(GLFW_KEY_LEFT_BRACKET, KeyEvent::KEY_LEFTBRACKET);
     set(GLFW_KEY_BACKSLASH, KeyEvent::KEY_BACKSLASH);
     set(GLFW_KEY_RIGHT_BRACKET, KeyEvent::KEY_RIGHTBRACKET);
@@ -60,12 +62,14 @@ Table buildTable()
     set(GLFW_KEY_PRINT_SCREEN, KeyEvent::KEY_PRINT);
     set(GLFW_KEY_PAUSE, KeyEvent::KEY_PAUSE);
     // The key symbols stop at F15; GLFW's F16 to F25 stay untranslated.
-    for (int f = 0; f < 15; ++f)
+    for (int f = 0; f < 15; ++f) {
         set(GLFW_KEY_F1 + f, KeyEvent::KEY_F1 + f);
+    }
 
     // Keypad.
-    for (int digit = 0; digit <= 9; ++digit)
+    for (int digit = 0; digit <= 9; ++digit) {
         set(GLFW_KEY_KP_0 + digit, KeyEvent::KEY_KP0 + digit);
+    }
     set(GLFW_KEY_KP_DECIMAL, KeyEvent::KEY_KP_PERIOD);
     set(GLFW_KEY_KP_DIVIDE, KeyEvent::KEY_KP_DIVIDE);
     set(GLFW_KEY_KP_MULTIPLY, KeyEvent::KEY_KP_MULTIPLY);
@@ -97,16 +101,18 @@ const Table& table()
 
 int translateKey(int glfwKey)
 {
-    if (glfwKey < 0 || glfwKey > GLFW_KEY_LAST)
+    if (glfwKey < 0 || glfwKey > GLFW_KEY_LAST) {
         return 0;
+    }
     return table()[std::size_t(glfwKey)];
 }
 
 std::size_t keyTableSize()
 {
     std::size_t count = 0;
-    for (int code : table())
+    for (int code : table()) {
         count += code != 0 ? 1 : 0;
+    }
     return count;
 }
 

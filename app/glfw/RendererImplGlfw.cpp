@@ -32,8 +32,9 @@ std::vector<int> sampleCandidates(int requested)
     std::vector<int> candidates;
     for (int level = RendererGl::AA_MSAA_32; level > RendererGl::AA_NONE; --level) {
         const int samples = RendererGl::samplesForLevel(level);
-        if (samples <= requested)
+        if (samples <= requested) {
             candidates.push_back(samples);
+        }
     }
     candidates.push_back(0);
     return candidates;
@@ -68,11 +69,13 @@ RendererImplGlfw::RendererImplGlfw(const ViewRequest& request, RendererImplGlfw*
     for (int samples : sampleCandidates(requestedSamples)) {
         setContextHints(request, samples);
         mWindow = glfwCreateWindow(request.size.x, request.size.y, request.title.c_str(), nullptr, share);
-        if (mWindow)
+        if (mWindow) {
             break;
+        }
     }
-    if (!mWindow)
+    if (!mWindow) {
         throw ExcNoDisplay(noDisplayMessage("Unable to allocate GL view"));
+    }
 
     glfwMakeContextCurrent(mWindow);
     GLint granted = 0;
@@ -85,14 +88,16 @@ RendererImplGlfw::~RendererImplGlfw() = default;
 
 void RendererImplGlfw::makeCurrentContext()
 {
-    if (mWindow && glfwGetCurrentContext() != mWindow)
+    if (mWindow && glfwGetCurrentContext() != mWindow) {
         glfwMakeContextCurrent(mWindow);
+    }
 }
 
 void RendererImplGlfw::swapBuffers()
 {
-    if (mWindow)
+    if (mWindow) {
         glfwSwapBuffers(mWindow);
+    }
 }
 
 void RendererImplGlfw::setFrameSize(int width, int height)
@@ -103,23 +108,26 @@ void RendererImplGlfw::setFrameSize(int width, int height)
 Vec2i RendererImplGlfw::getSize() const
 {
     Vec2i size;
-    if (mWindow)
+    if (mWindow) {
         glfwGetWindowSize(mWindow, &size.x, &size.y);
+    }
     return size;
 }
 
 Vec2i RendererImplGlfw::getBackingSize() const
 {
     Vec2i size;
-    if (mWindow)
+    if (mWindow) {
         glfwGetFramebufferSize(mWindow, &size.x, &size.y);
+    }
     return size;
 }
 
 void RendererImplGlfw::setSwapInterval(int interval)
 {
-    if (!mWindow)
+    if (!mWindow) {
         return;
+    }
     makeCurrentContext();
     glfwSwapInterval(interval);
 }

@@ -25,14 +25,18 @@ constexpr float kMaxContentScale = 8.0f;
 std::uint32_t modifiersFromGlfw(int mods)
 {
     std::uint32_t result = 0;
-    if (mods & GLFW_MOD_SHIFT)
+    if (mods & GLFW_MOD_SHIFT) {
         result |= Event::SHIFT_DOWN;
-    if (mods & GLFW_MOD_ALT)
+    }
+    if (mods & GLFW_MOD_ALT) {
         result |= Event::ALT_DOWN;
-    if (mods & GLFW_MOD_CONTROL)
+    }
+    if (mods & GLFW_MOD_CONTROL) {
         result |= Event::CTRL_DOWN;
-    if (mods & GLFW_MOD_SUPER)
+    }
+    if (mods & GLFW_MOD_SUPER) {
         result |= Event::META_DOWN;
+    }
     return result;
 }
 
@@ -84,8 +88,9 @@ char unmodifiedChar(int key, int scancode)
         break;
     }
     const char* name = glfwGetKeyName(key, scancode);
-    if (name && name[0] != '\0' && static_cast<unsigned char>(name[0]) < 0x80)
+    if (name && name[0] != '\0' && static_cast<unsigned char>(name[0]) < 0x80) {
         return name[0];
+    }
     return 0;
 }
 
@@ -111,8 +116,9 @@ WindowImplGlfw::WindowImplGlfw(AppImplGlfwBasic& appImpl, Window::Format format,
                Vec2i((mDisplay->getWidth() - mSize.x) / 2, (mDisplay->getHeight() - mSize.y) / 2);
     }
 
-    if (!format.getRenderer())
+    if (!format.getRenderer()) {
         format.setRenderer(app.getDefaultRenderer()->clone());
+    }
     mRenderer = format.getRenderer();
 
     ViewRequest request;
@@ -181,8 +187,9 @@ template <typename Body> void guarded(GLFWwindow* window, Body&& body)
         body();
     } catch (...) {
         auto* self = static_cast<WindowImplGlfw*>(glfwGetWindowUserPointer(window));
-        if (!self)
+        if (!self) {
             throw;
+        }
         self->deferException(std::current_exception());
     }
 }
@@ -224,37 +231,43 @@ void WindowImplGlfw::installCallbacks()
 
 void WindowImplGlfw::setSize(Vec2i size)
 {
-    if (mGlfwWindow)
+    if (mGlfwWindow) {
         glfwSetWindowSize(mGlfwWindow, size.x, size.y);
+    }
 }
 
 void WindowImplGlfw::setPos(Vec2i pos)
 {
-    if (mGlfwWindow)
+    if (mGlfwWindow) {
         glfwSetWindowPos(mGlfwWindow, pos.x, pos.y);
+    }
 }
 
 void WindowImplGlfw::setTitle(const std::string& title)
 {
     mTitle = title;
-    if (mGlfwWindow)
+    if (mGlfwWindow) {
         glfwSetWindowTitle(mGlfwWindow, title.c_str());
+    }
 }
 
 void WindowImplGlfw::setFullScreen(bool fullScreen, const FullScreenOptions& options)
 {
-    if (fullScreen == mFullScreen || !mGlfwWindow)
+    if (fullScreen == mFullScreen || !mGlfwWindow) {
         return;
+    }
     if (fullScreen) {
         // Kiosk mode: the window covers its display at the display's current mode, so
         // there is no mode switch and the other displays stay as they are.
         DisplayRef display = options.getDisplay() ? options.getDisplay() : mDisplay;
-        if (!display)
+        if (!display) {
             display = mAppImpl.getMainDisplay();
+        }
         auto* monitor = display ? static_cast<GLFWmonitor*>(display->getNative()) : nullptr;
         const GLFWvidmode* mode = monitor ? glfwGetVideoMode(monitor) : nullptr;
-        if (!mode)
+        if (!mode) {
             return;
+        }
         mWindowedPos = mPos;
         mWindowedSize = mSize;
         mFullScreen = true;
@@ -274,29 +287,33 @@ void WindowImplGlfw::setFullScreen(bool fullScreen, const FullScreenOptions& opt
 void WindowImplGlfw::setBorderless(bool borderless)
 {
     mBorderless = borderless;
-    if (mGlfwWindow)
+    if (mGlfwWindow) {
         glfwSetWindowAttrib(mGlfwWindow, GLFW_DECORATED, borderless ? GLFW_FALSE : GLFW_TRUE);
+    }
 }
 
 void WindowImplGlfw::setAlwaysOnTop(bool alwaysOnTop)
 {
     mAlwaysOnTop = alwaysOnTop;
-    if (mGlfwWindow)
+    if (mGlfwWindow) {
         glfwSetWindowAttrib(mGlfwWindow, GLFW_FLOATING, alwaysOnTop ? GLFW_TRUE : GLFW_FALSE);
+    }
 }
 
 void WindowImplGlfw::hide()
 {
     mHidden = true;
-    if (mGlfwWindow)
+    if (mGlfwWindow) {
         glfwHideWindow(mGlfwWindow);
+    }
 }
 
 void WindowImplGlfw::show()
 {
     mHidden = false;
-    if (mGlfwWindow)
+    if (mGlfwWindow) {
         glfwShowWindow(mGlfwWindow);
+    }
 }
 
 void WindowImplGlfw::close()
@@ -309,11 +326,13 @@ float WindowImplGlfw::getContentScale() const
     if (const char* forced = std::getenv("MIRVO_CONTENT_SCALE")) {
         char* end = nullptr;
         const float scale = std::strtof(forced, &end);
-        if (end != forced && *end == '\0' && scale >= kMinContentScale && scale <= kMaxContentScale)
+        if (end != forced && *end == '\0' && scale >= kMinContentScale && scale <= kMaxContentScale) {
             return scale;
+        }
     }
-    if (!mGlfwWindow)
+    if (!mGlfwWindow) {
         return 1.0f;
+    }
     // From the screen's DPI setting (Xft.dpi on X11), which the framebuffer does not show.
     float scaleX = 1.0f;
     float scaleY = 1.0f;
@@ -324,8 +343,9 @@ float WindowImplGlfw::getContentScale() const
 float WindowImplGlfw::getFramebufferScale() const
 {
     // What the GL surface really has.
-    if (!mGlfwWindow || mSize.x <= 0)
+    if (!mGlfwWindow || mSize.x <= 0) {
         return 1.0f;
+    }
     int width = 0;
     int height = 0;
     glfwGetFramebufferSize(mGlfwWindow, &width, &height);
@@ -339,14 +359,16 @@ bool WindowImplGlfw::isFocused() const
 
 void WindowImplGlfw::setCursorHidden(bool hidden)
 {
-    if (mGlfwWindow)
+    if (mGlfwWindow) {
         glfwSetInputMode(mGlfwWindow, GLFW_CURSOR, hidden ? GLFW_CURSOR_HIDDEN : GLFW_CURSOR_NORMAL);
+    }
 }
 
 void WindowImplGlfw::draw()
 {
-    if (!mReadyToDraw || !mWindow)
+    if (!mReadyToDraw || !mWindow) {
         return;
+    }
     // The window may close itself from a draw slot; keep it alive to the swap.
     const WindowRef window = mWindow;
     const RendererRef renderer = mRenderer;
@@ -364,18 +386,23 @@ std::uint32_t WindowImplGlfw::currentModifiers() const
 {
     // GLFW's key state already includes the key being reported, which is the state
     // after the change, unlike the mods argument on X11.
-    if (!mGlfwWindow)
+    if (!mGlfwWindow) {
         return 0;
+    }
     auto down = [this](int key) { return glfwGetKey(mGlfwWindow, key) == GLFW_PRESS; };
     std::uint32_t result = 0;
-    if (down(GLFW_KEY_LEFT_SHIFT) || down(GLFW_KEY_RIGHT_SHIFT))
+    if (down(GLFW_KEY_LEFT_SHIFT) || down(GLFW_KEY_RIGHT_SHIFT)) {
         result |= Event::SHIFT_DOWN;
-    if (down(GLFW_KEY_LEFT_ALT) || down(GLFW_KEY_RIGHT_ALT))
+    }
+    if (down(GLFW_KEY_LEFT_ALT) || down(GLFW_KEY_RIGHT_ALT)) {
         result |= Event::ALT_DOWN;
-    if (down(GLFW_KEY_LEFT_CONTROL) || down(GLFW_KEY_RIGHT_CONTROL))
+    }
+    if (down(GLFW_KEY_LEFT_CONTROL) || down(GLFW_KEY_RIGHT_CONTROL)) {
         result |= Event::CTRL_DOWN;
-    if (down(GLFW_KEY_LEFT_SUPER) || down(GLFW_KEY_RIGHT_SUPER))
+    }
+    if (down(GLFW_KEY_LEFT_SUPER) || down(GLFW_KEY_RIGHT_SUPER)) {
         result |= Event::META_DOWN;
+    }
     return result;
 }
 
@@ -392,27 +419,31 @@ void WindowImplGlfw::prepareEvent(Event& event)
 
 void WindowImplGlfw::flushPendingKey()
 {
-    if (!mPendingKeyDown)
+    if (!mPendingKeyDown) {
         return;
+    }
     KeyEvent event = *mPendingKeyDown;
     mPendingKeyDown.reset();
-    if (!mWindow)
+    if (!mWindow) {
         return;
+    }
     prepareEvent(event);
     mWindow->emitKeyDown(event);
 }
 
 void WindowImplGlfw::onKey(GLFWwindow* window, int key, int scancode, int action, int mods)
 {
-    if (WindowImplGlfw* self = from(window))
+    if (WindowImplGlfw* self = from(window)) {
         self->handleKey(key, scancode, action);
+    }
 }
 
 void WindowImplGlfw::handleKey(int key, int scancode, int action)
 {
     flushPendingKey();
-    if (!mWindow || !mAppImpl.getApp().receivesEvents())
+    if (!mWindow || !mAppImpl.getApp().receivesEvents()) {
         return;
+    }
 
     const std::uint32_t modifiers = currentModifiers();
     if (action != GLFW_RELEASE && modifiers == Event::CTRL_DOWN) {
@@ -432,8 +463,9 @@ void WindowImplGlfw::handleKey(int key, int scancode, int action)
     // Until GLFW delivers the text, the key's own character; Shift still applies, as the
     // panels take typed characters from here.
     char character = unmodifiedChar(key, scancode);
-    if ((modifiers & Event::SHIFT_DOWN) && character >= 'a' && character <= 'z')
+    if ((modifiers & Event::SHIFT_DOWN) && character >= 'a' && character <= 'z') {
         character = char(character - 'a' + 'A');
+    }
     KeyEvent event(mWindow, translateKey(key), std::uint32_t(static_cast<unsigned char>(character)),
                    character, modifiers, native);
     if (action == GLFW_RELEASE) {
@@ -447,8 +479,9 @@ void WindowImplGlfw::handleKey(int key, int scancode, int action)
 void WindowImplGlfw::onChar(GLFWwindow* window, unsigned int codepoint)
 {
     WindowImplGlfw* self = from(window);
-    if (!self || !self->mPendingKeyDown)
+    if (!self || !self->mPendingKeyDown) {
         return;
+    }
     const KeyEvent& pending = *self->mPendingKeyDown;
     // The character with modifiers applied (Shift+a gives 'A'); the event carries the
     // first UTF-16 unit of it.
@@ -463,63 +496,73 @@ void WindowImplGlfw::onChar(GLFWwindow* window, unsigned int codepoint)
 void WindowImplGlfw::onMouseButton(GLFWwindow* window, int button, int action, int mods)
 {
     WindowImplGlfw* self = from(window);
-    if (!self || !self->mWindow)
+    if (!self || !self->mWindow) {
         return;
+    }
     self->flushPendingKey();
-    if (!self->mAppImpl.getApp().receivesEvents())
+    if (!self->mAppImpl.getApp().receivesEvents()) {
         return;
+    }
     const int initiator = initiatorForButton(button);
     const std::uint32_t flag = buttonFlag(initiator);
-    if (action == GLFW_PRESS)
+    if (action == GLFW_PRESS) {
         self->mButtonsDown |= flag;
-    else
+    } else {
         self->mButtonsDown &= ~flag;
+    }
 
     const Vec2i pos = self->cursorPos();
     MouseEvent event(self->mWindow, initiator, pos.x, pos.y, modifiersFromGlfw(mods) | flag, 0.0f,
                      std::uint32_t(mods));
     self->prepareEvent(event);
-    if (action == GLFW_PRESS)
+    if (action == GLFW_PRESS) {
         self->mWindow->emitMouseDown(event);
-    else
+    } else {
         self->mWindow->emitMouseUp(event);
+    }
 }
 
 void WindowImplGlfw::onCursorPos(GLFWwindow* window, double x, double y)
 {
     WindowImplGlfw* self = from(window);
-    if (!self || !self->mWindow)
+    if (!self || !self->mWindow) {
         return;
+    }
     self->flushPendingKey();
     self->mCursorPos = {int(x), int(y)};
-    if (!self->mAppImpl.getApp().receivesEvents())
+    if (!self->mAppImpl.getApp().receivesEvents()) {
         return;
+    }
     const std::uint32_t modifiers = self->currentModifiers();
     int initiator = 0;
-    if (self->mButtonsDown & Event::LEFT_DOWN)
+    if (self->mButtonsDown & Event::LEFT_DOWN) {
         initiator = MouseEvent::LEFT;
-    else if (self->mButtonsDown & Event::RIGHT_DOWN)
+    } else if (self->mButtonsDown & Event::RIGHT_DOWN) {
         initiator = MouseEvent::RIGHT;
-    else if (self->mButtonsDown & Event::MIDDLE_DOWN)
+    } else if (self->mButtonsDown & Event::MIDDLE_DOWN) {
         initiator = MouseEvent::MIDDLE;
+    }
 
     MouseEvent event(self->mWindow, initiator, int(x), int(y), modifiers | buttonFlag(initiator), 0.0f,
                      modifiers);
     self->prepareEvent(event);
-    if (initiator != 0)
+    if (initiator != 0) {
         self->mWindow->emitMouseDrag(event);
-    else
+    } else {
         self->mWindow->emitMouseMove(event);
+    }
 }
 
 void WindowImplGlfw::onScroll(GLFWwindow* window, double dx, double dy)
 {
     WindowImplGlfw* self = from(window);
-    if (!self || !self->mWindow)
+    if (!self || !self->mWindow) {
         return;
+    }
     self->flushPendingKey();
-    if (!self->mAppImpl.getApp().receivesEvents())
+    if (!self->mAppImpl.getApp().receivesEvents()) {
         return;
+    }
     const Vec2i pos = self->cursorPos();
     const std::uint32_t modifiers = self->currentModifiers();
     MouseEvent event(self->mWindow, 0, pos.x, pos.y, modifiers, float(dx + dy) * kWheelIncrementPerNotch,
@@ -531,13 +574,15 @@ void WindowImplGlfw::onScroll(GLFWwindow* window, double dx, double dy)
 void WindowImplGlfw::onDrop(GLFWwindow* window, int count, const char** paths)
 {
     WindowImplGlfw* self = from(window);
-    if (!self || !self->mWindow)
+    if (!self || !self->mWindow) {
         return;
+    }
     self->flushPendingKey();
     std::vector<std::filesystem::path> files;
     files.reserve(std::size_t(count));
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i) {
         files.emplace_back(std::u8string(reinterpret_cast<const char8_t*>(paths[i])));
+    }
     const Vec2i pos = self->cursorPos();
     FileDropEvent event(self->mWindow, pos.x, pos.y, std::move(files));
     self->prepareEvent(event);
@@ -546,8 +591,9 @@ void WindowImplGlfw::onDrop(GLFWwindow* window, int count, const char** paths)
 
 void WindowImplGlfw::onWindowSize(GLFWwindow* window, int width, int height)
 {
-    if (WindowImplGlfw* self = from(window))
+    if (WindowImplGlfw* self = from(window)) {
         self->handleResize(width, height);
+    }
 }
 
 void WindowImplGlfw::handleResize(int width, int height)
@@ -555,8 +601,9 @@ void WindowImplGlfw::handleResize(int width, int height)
     flushPendingKey();
     mRenderer->setFrameSize(width, height);
     mSize = {width, height};
-    if (!mWindow)
+    if (!mWindow) {
         return;
+    }
     if (!mReadyToDraw) {
         // A window manager may answer a full-screen or size request only after start-up
         // sent the initial resize; the first draw passes the new size on.
@@ -573,8 +620,9 @@ void WindowImplGlfw::handleResize(int width, int height)
 
 void WindowImplGlfw::emitResize()
 {
-    if (!mWindow)
+    if (!mWindow) {
         return;
+    }
     const WindowRef keepAlive = mWindow;
     mResizedSize = mSize;
     keepAlive->emitResize();
@@ -582,16 +630,18 @@ void WindowImplGlfw::emitResize()
 
 void WindowImplGlfw::onWindowPos(GLFWwindow* window, int x, int y)
 {
-    if (WindowImplGlfw* self = from(window))
+    if (WindowImplGlfw* self = from(window)) {
         self->handleMove(x, y);
+    }
 }
 
 void WindowImplGlfw::handleMove(int x, int y)
 {
     flushPendingKey();
     mPos = {x, y};
-    if (!mWindow)
+    if (!mWindow) {
         return;
+    }
     const WindowRef keepAlive = mWindow;
     mAppImpl.setActiveWindow(this);
     const DisplayRef display = displayUnderWindow();
@@ -599,16 +649,18 @@ void WindowImplGlfw::handleMove(int x, int y)
         mDisplay = display;
         keepAlive->emitDisplayChange();
     }
-    if (keepAlive->isValid())
+    if (keepAlive->isValid()) {
         keepAlive->emitMove();
+    }
 }
 
 DisplayRef WindowImplGlfw::displayUnderWindow() const
 {
     const Vec2i center = mPos + Vec2i(mSize.x / 2, mSize.y / 2);
     for (const DisplayRef& display : mAppImpl.getDisplays()) {
-        if (display->contains(center))
+        if (display->contains(center)) {
             return display;
+        }
     }
     return mDisplay;
 }
@@ -616,8 +668,9 @@ DisplayRef WindowImplGlfw::displayUnderWindow() const
 void WindowImplGlfw::onWindowClose(GLFWwindow* window)
 {
     WindowImplGlfw* self = from(window);
-    if (!self)
+    if (!self) {
         return;
+    }
     self->flushPendingKey();
     // The close is ours to carry out (or refuse); GLFW's flag only records the request.
     glfwSetWindowShouldClose(window, GLFW_FALSE);
@@ -626,8 +679,9 @@ void WindowImplGlfw::onWindowClose(GLFWwindow* window)
 
 void WindowImplGlfw::onWindowFocus(GLFWwindow* window, int focused)
 {
-    if (WindowImplGlfw* self = from(window))
+    if (WindowImplGlfw* self = from(window)) {
         self->mAppImpl.focusChanged(self, focused == GLFW_TRUE);
+    }
 }
 
 } // namespace mirvo::app::glfw

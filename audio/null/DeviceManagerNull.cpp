@@ -20,8 +20,9 @@ bool null::acceptsFramesPerBlock(size_t framesPerBlock)
 
 const DeviceRef& DeviceManagerNull::getNullDevice()
 {
-    if (!mNullDevice)
+    if (!mNullDevice) {
         mNullDevice = addDevice(makeDeviceKey(null::kDeviceName, "", null::kManufacturer));
+    }
     return mNullDevice;
 }
 
@@ -48,54 +49,63 @@ void DeviceManagerNull::throwUnknownDevice()
 
 std::string DeviceManagerNull::getName(const DeviceRef& device)
 {
-    if (!isNullDevice(device))
+    if (!isNullDevice(device)) {
         throwUnknownDevice();
+    }
     return null::kDeviceName;
 }
 
 size_t DeviceManagerNull::getNumInputChannels(const DeviceRef& device)
 {
-    if (!isNullDevice(device))
+    if (!isNullDevice(device)) {
         throwUnknownDevice();
+    }
     return null::kNumInputChannels;
 }
 
 size_t DeviceManagerNull::getNumOutputChannels(const DeviceRef& device)
 {
-    if (!isNullDevice(device))
+    if (!isNullDevice(device)) {
         throwUnknownDevice();
+    }
     return null::kNumOutputChannels;
 }
 
 size_t DeviceManagerNull::getSampleRate(const DeviceRef& device)
 {
-    if (!isNullDevice(device))
+    if (!isNullDevice(device)) {
         throwUnknownDevice();
+    }
     return mNullSampleRate;
 }
 
 size_t DeviceManagerNull::getFramesPerBlock(const DeviceRef& device)
 {
-    if (!isNullDevice(device))
+    if (!isNullDevice(device)) {
         throwUnknownDevice();
+    }
     return mNullFramesPerBlock;
 }
 
 void DeviceManagerNull::setSampleRate(const DeviceRef& device, size_t sampleRate)
 {
-    if (!isNullDevice(device))
+    if (!isNullDevice(device)) {
         throwUnknownDevice();
-    if (!null::acceptsSampleRate(sampleRate))
+    }
+    if (!null::acceptsSampleRate(sampleRate)) {
         throw AudioDeviceExc("Invalid samplerate.");
+    }
     mNullSampleRate = sampleRate;
 }
 
 void DeviceManagerNull::setFramesPerBlock(const DeviceRef& device, size_t framesPerBlock)
 {
-    if (!isNullDevice(device))
+    if (!isNullDevice(device)) {
         throwUnknownDevice();
-    if (!null::acceptsFramesPerBlock(framesPerBlock))
+    }
+    if (!null::acceptsFramesPerBlock(framesPerBlock)) {
         throw AudioDeviceExc("Invalid frames per block.");
+    }
     mNullFramesPerBlock = framesPerBlock;
 }
 

@@ -62,8 +62,9 @@ void NullDeviceStream::open(size_t numChannels, size_t sampleRate, size_t frames
     mFramesPerBlock = framesPerBlock;
     mStorage.assign(numChannels * framesPerBlock, 0.0f);
     mChannels.resize(numChannels);
-    for (size_t ch = 0; ch < numChannels; ++ch)
+    for (size_t ch = 0; ch < numChannels; ++ch) {
         mChannels[ch] = mStorage.data() + ch * framesPerBlock;
+    }
 }
 
 void NullDeviceStream::start(Client* client)
@@ -91,14 +92,16 @@ void NullDeviceStream::takeOver()
 {
     State expected = State::Standby;
     // Without the mutex a wakeup can be missed; the standby wait then ends at its next poll.
-    if (mState.compare_exchange_strong(expected, State::Rendering))
+    if (mState.compare_exchange_strong(expected, State::Rendering)) {
         mStandbyCondition.notify_all();
+    }
 }
 
 void NullDeviceStream::stop()
 {
-    if (!mThread.joinable())
+    if (!mThread.joinable()) {
         return;
+    }
     {
         std::lock_guard<std::mutex> lock(mStandbyMutex);
         mState = State::Stopping;
@@ -118,8 +121,9 @@ void NullDeviceStream::run()
             mStandbyCondition.wait_for(lock, kStandbyPoll,
                                        [this] { return mState.load() != State::Standby; });
         }
-        if (mState.load() == State::Standby && mClient->isStalled())
+        if (mState.load() == State::Standby && mClient->isStalled()) {
             takeOver();
+        }
     }
 
     int64_t timelineStart = nowNanos();

@@ -43,8 +43,9 @@ void OutputDeviceNodeNull::disableProcessing()
 void OutputDeviceNodeNull::renderNullBlock(float* const* channels, size_t numChannels, size_t numFrames)
 {
     renderToDevice(channels, numChannels, numFrames);
-    if (mCaptureHook)
+    if (mCaptureHook) {
         mCaptureHook(channels, numChannels, numFrames);
+    }
 }
 
 } // namespace mirvo::audio

@@ -16,8 +16,9 @@ class CallbackGate {
     void close()
     {
         mClosed = true;
-        while (mInside.load())
+        while (mInside.load()) {
             std::this_thread::yield();
+        }
     }
 
     // Device thread: false when the callback must not touch the node; leave() follows a true.

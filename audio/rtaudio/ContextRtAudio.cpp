@@ -38,8 +38,9 @@ Context* Context::master()
     Statics& s = statics();
     if (!s.masterContext) {
         s.masterContext = std::make_shared<ContextRtAudio>();
-        if (!s.isRegisteredForCleanup)
+        if (!s.isRegisteredForCleanup) {
             registerClearStatics();
+        }
     }
     return s.masterContext.get();
 }
@@ -49,8 +50,9 @@ DeviceManager* Context::deviceManager()
     Statics& s = statics();
     if (!s.deviceManager) {
         s.deviceManager = std::make_unique<DeviceManagerRtAudio>();
-        if (!s.isRegisteredForCleanup)
+        if (!s.isRegisteredForCleanup) {
             registerClearStatics();
+        }
     }
     return s.deviceManager.get();
 }
@@ -75,8 +77,9 @@ OutputDeviceNodeRef ContextRtAudio::createOutputDeviceNode(const DeviceRef& devi
                                                            const Node::Format& format)
 {
     auto* manager = dynamic_cast<DeviceManagerRtAudio*>(deviceManager());
-    if (manager && manager->isRtAudioDevice(device))
+    if (manager && manager->isRtAudioDevice(device)) {
         return makeNode(new OutputDeviceNodeRtAudio(device, format));
+    }
     return makeNode(new OutputDeviceNodeNull(device, format));
 }
 

@@ -22,8 +22,9 @@ void ignoreAlsaError(const char*, int, const char*, int, const char*, ...)
 void silenceAlsa()
 {
     using SetHandler = int (*)(AlsaErrorHandler);
-    if (void* symbol = dlsym(RTLD_DEFAULT, "snd_lib_error_set_handler"))
+    if (void* symbol = dlsym(RTLD_DEFAULT, "snd_lib_error_set_handler")) {
         reinterpret_cast<SetHandler>(symbol)(&ignoreAlsaError);
+    }
 }
 
 bool isCompiled(RtAudio::Api api)
@@ -35,8 +36,9 @@ bool isCompiled(RtAudio::Api api)
 
 unsigned int countDevices(RtAudio::Api api)
 {
-    if (!isCompiled(api))
+    if (!isCompiled(api)) {
         return 0;
+    }
     try {
         RtAudio rtAudio(api);
         rtAudio.showWarnings(false);
@@ -52,12 +54,15 @@ size_t initialSampleRate(const RtAudio::DeviceInfo& info)
     auto lists = [&](unsigned int rate) {
         return std::find(rates.begin(), rates.end(), rate) != rates.end();
     };
-    if (info.preferredSampleRate != 0 && lists(info.preferredSampleRate))
+    if (info.preferredSampleRate != 0 && lists(info.preferredSampleRate)) {
         return info.preferredSampleRate;
-    if (lists(48000))
+    }
+    if (lists(48000)) {
         return 48000;
-    if (lists(44100))
+    }
+    if (lists(44100)) {
         return 44100;
+    }
     return rates.empty() ? 48000 : rates.front();
 }
 
@@ -70,26 +75,30 @@ DeviceManagerRtAudio::DeviceManagerRtAudio()
 
 const std::vector<DeviceRef>& DeviceManagerRtAudio::getDevices()
 {
-    if (mListBuilt)
+    if (mListBuilt) {
         return mDevices;
+    }
     // Set first: the key check while adding walks getDevices, which must not build again.
     mListBuilt = true;
 
     if (const char* chosen = std::getenv("MIRVO_AUDIO_API"); chosen && *chosen) {
         const RtAudio::Api api = RtAudio::getCompiledApiByName(chosen);
-        if (api != RtAudio::UNSPECIFIED && countDevices(api) > 0)
+        if (api != RtAudio::UNSPECIFIED && countDevices(api) > 0) {
             addDevicesOf(api, true);
+        }
         return DeviceManagerNull::getDevices();
     }
 
     // A sound server, when one answers, owns the hardware; going around it through ALSA would
     // find the cards busy.
-    if (countDevices(RtAudio::LINUX_PULSE) > 0)
+    if (countDevices(RtAudio::LINUX_PULSE) > 0) {
         addDevicesOf(RtAudio::LINUX_PULSE, true);
-    else if (countDevices(RtAudio::LINUX_ALSA) > 0)
+    } else if (countDevices(RtAudio::LINUX_ALSA) > 0) {
         addDevicesOf(RtAudio::LINUX_ALSA, true);
-    if (countDevices(RtAudio::UNIX_JACK) > 0)
+    }
+    if (countDevices(RtAudio::UNIX_JACK) > 0) {
         addDevicesOf(RtAudio::UNIX_JACK, !mDefaultOutput);
+    }
 
     return DeviceManagerNull::getDevices();
 }
@@ -121,15 +130,17 @@ DeviceRef DeviceManagerRtAudio::addProbedDevice(RtAudio::Api api, unsigned int i
                                                 const RtAudio::DeviceInfo& probed, bool isApiDefaultOutput,
                                                 bool isApiDefaultInput)
 {
-    if (!probed.probed || (probed.outputChannels == 0 && probed.inputChannels == 0))
+    if (!probed.probed || (probed.outputChannels == 0 && probed.inputChannels == 0)) {
         return {};
+    }
 
     // RtAudio reports no model or manufacturer; the audio system that serves the device takes
     // the manufacturer's place, and a number keeps equal names apart.
     std::string key = makeDeviceKey(probed.name, "", RtAudio::getApiDisplayName(api));
     const std::string baseKey = key;
-    for (int suffix = 2; findDeviceByKey(key); ++suffix)
+    for (int suffix = 2; findDeviceByKey(key); ++suffix) {
         key = baseKey + " (" + std::to_string(suffix) + ")";
+    }
 
     DeviceRef device = addDevice(key);
     DeviceInfo& info = mDeviceInfos[device];
@@ -143,21 +154,25 @@ DeviceRef DeviceManagerRtAudio::addProbedDevice(RtAudio::Api api, unsigned int i
     info.framesPerBlock = kDefaultFramesPerBlock;
 
     // An API's default that does not play (or capture) is no default for that direction.
-    if (isApiDefaultOutput && probed.outputChannels > 0)
+    if (isApiDefaultOutput && probed.outputChannels > 0) {
         mDefaultOutput = device;
-    if (isApiDefaultInput && probed.inputChannels > 0)
+    }
+    if (isApiDefaultInput && probed.inputChannels > 0) {
         mDefaultInput = device;
+    }
     return device;
 }
 
 DeviceRef DeviceManagerRtAudio::getDefaultOutput()
 {
     getDevices();
-    if (mDefaultOutput)
+    if (mDefaultOutput) {
         return mDefaultOutput;
+    }
     for (const auto& device : mDevices) {
-        if (isRtAudioDevice(device) && infoOf(device).numOutputChannels > 0)
+        if (isRtAudioDevice(device) && infoOf(device).numOutputChannels > 0) {
             return device;
+        }
     }
     return getNullDevice();
 }
@@ -165,13 +180,15 @@ DeviceRef DeviceManagerRtAudio::getDefaultOutput()
 DeviceRef DeviceManagerRtAudio::getDefaultInput()
 {
     getDevices();
-    if (mDefaultInput)
+    if (mDefaultInput) {
         return mDefaultInput;
+    }
     // The API's default input can be a device that was not probed or does not capture (several
     // cards, or JACK beside a sound server) while another device does.
     for (const auto& device : mDevices) {
-        if (isRtAudioDevice(device) && infoOf(device).numInputChannels > 0)
+        if (isRtAudioDevice(device) && infoOf(device).numInputChannels > 0) {
             return device;
+        }
     }
     return {};
 }
@@ -216,8 +233,9 @@ void DeviceManagerRtAudio::setSampleRate(const DeviceRef& device, size_t sampleR
         return;
     }
     DeviceInfo& info = infoOf(device);
-    if (std::find(info.sampleRates.begin(), info.sampleRates.end(), sampleRate) == info.sampleRates.end())
+    if (std::find(info.sampleRates.begin(), info.sampleRates.end(), sampleRate) == info.sampleRates.end()) {
         throw AudioDeviceExc("Invalid samplerate.");
+    }
     // Takes effect when the device's stream is next opened, which the output node's
     // parameter-change handlers do at once.
     info.sampleRate = sampleRate;
@@ -230,8 +248,9 @@ void DeviceManagerRtAudio::setFramesPerBlock(const DeviceRef& device, size_t fra
         return;
     }
     DeviceInfo& info = infoOf(device);
-    if (framesPerBlock < kMinFramesPerBlock || framesPerBlock > kMaxFramesPerBlock)
+    if (framesPerBlock < kMinFramesPerBlock || framesPerBlock > kMaxFramesPerBlock) {
         throw AudioDeviceExc("Invalid frames per block.");
+    }
     info.framesPerBlock = framesPerBlock;
 }
 

@@ -22,8 +22,9 @@ InputDeviceNodeRtAudio::~InputDeviceNodeRtAudio()
 void InputDeviceNodeRtAudio::initialize()
 {
     ContextRef context = getContext();
-    if (!context)
+    if (!context) {
         return;
+    }
     auto output = std::dynamic_pointer_cast<OutputDeviceNodeRtAudio>(context->getOutput());
 
     // A running output is not reopened: this may run under the graph lock (a connection made
@@ -34,25 +35,29 @@ void InputDeviceNodeRtAudio::initialize()
         // blocks line up with no ring in between. The output reopens its stream to add capture.
         mSynchronousOutput = output.get();
         const bool wasInitialized = output->isInitialized();
-        if (wasInitialized)
+        if (wasInitialized) {
             output->uninitialize();
+        }
         output->setSynchronousInputChannels(mNumChannels);
-        if (wasInitialized)
+        if (wasInitialized) {
             output->initialize();
+        }
         return;
     }
 
     mSynchronousOutput = nullptr;
     const size_t sampleRate = getSampleRate();
     const size_t framesPerBlock = getFramesPerBlock();
-    if (mDevice->getSampleRate() != sampleRate || mDevice->getFramesPerBlock() != framesPerBlock)
+    if (mDevice->getSampleRate() != sampleRate || mDevice->getFramesPerBlock() != framesPerBlock) {
         mDevice->updateFormat(Device::Format().sampleRate(sampleRate).framesPerBlock(framesPerBlock));
+    }
     allocateRingBuffer(framesPerBlock);
 
     try {
         auto* manager = dynamic_cast<DeviceManagerRtAudio*>(Context::deviceManager());
-        if (!manager || !manager->isRtAudioDevice(mDevice))
+        if (!manager || !manager->isRtAudioDevice(mDevice)) {
             return;
+        }
         const DeviceManagerRtAudio::DeviceInfo& info = manager->getDeviceInfo(mDevice);
         mRtAudio = std::make_unique<RtAudio>(info.api);
         mRtAudio->showWarnings(false);
@@ -67,8 +72,9 @@ void InputDeviceNodeRtAudio::initialize()
                              &InputDeviceNodeRtAudio::captureCallback, this, &options);
         // Sound servers grant a block size of their own choosing; the ring carries frames, so
         // any size works, but it must hold a few of the device's deliveries.
-        if (deviceFrames != framesPerBlock)
+        if (deviceFrames != framesPerBlock) {
             allocateRingBuffer(framesPerBlock, deviceFrames);
+        }
     } catch (const RtAudioError&) {
         // Capture is optional: without its stream the node underruns and leaves blocks silent.
         mRtAudio.reset();
@@ -88,8 +94,9 @@ void InputDeviceNodeRtAudio::uninitialize()
 
 void InputDeviceNodeRtAudio::enableProcessing()
 {
-    if (mSynchronousOutput || !mRtAudio)
+    if (mSynchronousOutput || !mRtAudio) {
         return;
+    }
     try {
         if (mRtAudio->isStreamOpen() && !mRtAudio->isStreamRunning()) {
             mGate.open();
@@ -101,8 +108,9 @@ void InputDeviceNodeRtAudio::enableProcessing()
 
 void InputDeviceNodeRtAudio::disableProcessing()
 {
-    if (mSynchronousOutput || !mRtAudio)
+    if (mSynchronousOutput || !mRtAudio) {
         return;
+    }
     mGate.close();
     abortStreamQuietly(*mRtAudio);
 }
@@ -111,11 +119,13 @@ int InputDeviceNodeRtAudio::captureCallback(void* outputBuffer, void* inputBuffe
                                             double streamTime, RtAudioStreamStatus status, void* userData)
 {
     auto* node = static_cast<InputDeviceNodeRtAudio*>(userData);
-    if (!node->mGate.enter())
+    if (!node->mGate.enter()) {
         return 0;
+    }
     // Non-interleaved capture: channel after channel, numFrames each, whatever the graph's block.
-    if (!node->mContext.expired() && inputBuffer)
+    if (!node->mContext.expired() && inputBuffer) {
         node->writeCapturedFrames(static_cast<const float*>(inputBuffer), node->mNumChannels, numFrames);
+    }
     node->mGate.leave();
     return 0;
 }
@@ -124,11 +134,13 @@ void InputDeviceNodeRtAudio::process(Buffer* buffer)
 {
     if (mSynchronousOutput) {
         const float* input = mSynchronousOutput->getCurrentInput();
-        if (!input)
+        if (!input) {
             return;
+        }
         const size_t frames = buffer->getNumFrames();
-        for (size_t ch = 0; ch < buffer->getNumChannels() && ch < mNumChannels; ++ch)
+        for (size_t ch = 0; ch < buffer->getNumChannels() && ch < mNumChannels; ++ch) {
             std::memcpy(buffer->getChannel(ch), input + ch * frames, frames * sizeof(float));
+        }
         return;
     }
     readCapturedBlock(buffer);

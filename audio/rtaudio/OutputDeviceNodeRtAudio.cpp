@@ -32,8 +32,9 @@ OutputDeviceNodeRtAudio::OutputDeviceNodeRtAudio(const DeviceRef& device, const 
     : OutputDeviceNode(device, format)
 {
     // A loss seen on a device thread is told from the main thread, once a frame at the latest.
-    if (app::App* application = app::App::get())
+    if (app::App* application = app::App::get()) {
         mUpdateConnection = application->getSignalUpdate().connect([this] { reportDeviceEvents(); });
+    }
 }
 
 OutputDeviceNodeRtAudio::~OutputDeviceNodeRtAudio()
@@ -54,15 +55,17 @@ void OutputDeviceNodeRtAudio::initialize()
     mChannelPointers.assign(mNumChannels, nullptr);
     mPendingStorage.assign(mNumChannels * framesPerBlock, 0.0f);
     mPendingChannels.resize(mNumChannels);
-    for (size_t ch = 0; ch < mNumChannels; ++ch)
+    for (size_t ch = 0; ch < mNumChannels; ++ch) {
         mPendingChannels[ch] = mPendingStorage.data() + ch * framesPerBlock;
+    }
     mPendingFrames = 0;
     mPendingReadPosition = 0;
 
     try {
         auto* manager = dynamic_cast<DeviceManagerRtAudio*>(Context::deviceManager());
-        if (!manager)
+        if (!manager) {
             throw std::runtime_error("no RtAudio device manager");
+        }
         const DeviceManagerRtAudio::DeviceInfo& info = manager->getDeviceInfo(mDevice);
 
         mRtAudio = std::make_unique<RtAudio>(info.api);
@@ -80,8 +83,9 @@ void OutputDeviceNodeRtAudio::initialize()
         mRtAudio->openStream(&output, mSynchronousInputChannels > 0 ? &input : nullptr, RTAUDIO_FLOAT32,
                              unsigned(sampleRate), &deviceFrames, &OutputDeviceNodeRtAudio::renderCallback,
                              this, &options, &OutputDeviceNodeRtAudio::errorCallback);
-        if (!mRtAudio->isStreamOpen())
+        if (!mRtAudio->isStreamOpen()) {
             throw std::runtime_error("the stream did not open");
+        }
     } catch (const std::exception& exc) {
         fallBack(exc.what());
     }
@@ -99,8 +103,9 @@ void OutputDeviceNodeRtAudio::enableProcessing()
         try {
             mGate.open();
             mRtAudio->startStream();
-            if (!mRtAudio->isStreamRunning())
+            if (!mRtAudio->isStreamRunning()) {
                 throw std::runtime_error("the stream did not start");
+            }
             // Waits, costing nothing, until the device callback hands over after a loss or the
             // callbacks stop coming.
             mCallbacksAtLastPoll = mNumCallbacks.load();
@@ -117,16 +122,18 @@ void OutputDeviceNodeRtAudio::enableProcessing()
 void OutputDeviceNodeRtAudio::disableProcessing()
 {
     mGate.close();
-    if (mRtAudio)
+    if (mRtAudio) {
         abortStreamQuietly(*mRtAudio);
+    }
     mFallbackStream.stop();
     reportDeviceEvents();
 }
 
 void OutputDeviceNodeRtAudio::reportDeviceEvents()
 {
-    if (mPendingLossReports.exchange(0) > 0)
+    if (mPendingLossReports.exchange(0) > 0) {
         reportLoss("the device stopped responding");
+    }
 }
 
 void OutputDeviceNodeRtAudio::fallBack(const std::string& reason)
@@ -137,8 +144,9 @@ void OutputDeviceNodeRtAudio::fallBack(const std::string& reason)
 
 void OutputDeviceNodeRtAudio::reportLoss(const std::string& reason)
 {
-    if (mLossReported)
+    if (mLossReported) {
         return;
+    }
     mLossReported = true;
     std::fprintf(stderr, "Audio output device \"%s\" failed (%s); output continues on the null device.\n",
                  mDevice->getKey().c_str(), reason.c_str());
@@ -161,8 +169,9 @@ int OutputDeviceNodeRtAudio::renderCallback(void* outputBuffer, void* inputBuffe
 
 void OutputDeviceNodeRtAudio::errorCallback(RtAudioError::Type type, const std::string& message)
 {
-    if (tRenderingNode && type != RtAudioError::DEBUG_WARNING)
+    if (tRenderingNode && type != RtAudioError::DEBUG_WARNING) {
         ++tRenderingNode->mErrorsSinceLastBlock;
+    }
 }
 
 int OutputDeviceNodeRtAudio::render(float* output, const float* input, unsigned int numFrames)
@@ -170,8 +179,9 @@ int OutputDeviceNodeRtAudio::render(float* output, const float* input, unsigned 
     mNumCallbacks.fetch_add(1, std::memory_order_relaxed);
     mFailedBlocksInARow = mErrorsSinceLastBlock > 0 ? mFailedBlocksInARow + 1 : 0;
     mErrorsSinceLastBlock = 0;
-    if (mFailedBlocksInARow >= kFailedBlocksBeforeLoss)
+    if (mFailedBlocksInARow >= kFailedBlocksBeforeLoss) {
         mDeviceLost = true;
+    }
 
     if (mDeviceLost.load(std::memory_order_relaxed)) {
         std::memset(output, 0, sizeof(float) * numFrames * mNumChannels);
@@ -183,8 +193,9 @@ int OutputDeviceNodeRtAudio::render(float* output, const float* input, unsigned 
     const size_t framesPerBlock = mPendingStorage.size() / std::max<size_t>(mNumChannels, 1);
     if (numFrames == framesPerBlock && mPendingFrames == 0) {
         mCurrentInput = input;
-        for (size_t ch = 0; ch < mNumChannels; ++ch)
+        for (size_t ch = 0; ch < mNumChannels; ++ch) {
             mChannelPointers[ch] = output + ch * numFrames;
+        }
         renderToDevice(mChannelPointers.data(), mNumChannels, numFrames);
     } else {
         // Captured input no longer lines up with our blocks; the input node sees none.
@@ -206,9 +217,10 @@ void OutputDeviceNodeRtAudio::renderInPieces(float* output, unsigned int numFram
             mPendingReadPosition = 0;
         }
         const size_t frames = std::min<size_t>(numFrames - framesDone, mPendingFrames);
-        for (size_t ch = 0; ch < mNumChannels; ++ch)
+        for (size_t ch = 0; ch < mNumChannels; ++ch) {
             std::memcpy(output + ch * numFrames + framesDone, mPendingChannels[ch] + mPendingReadPosition,
                         frames * sizeof(float));
+        }
         framesDone += frames;
         mPendingFrames -= frames;
         mPendingReadPosition += frames;
@@ -223,8 +235,9 @@ bool OutputDeviceNodeRtAudio::isStalled()
         mPollsWithoutCallback = 0;
         return false;
     }
-    if (++mPollsWithoutCallback < kPollsWithoutCallbackBeforeLoss)
+    if (++mPollsWithoutCallback < kPollsWithoutCallbackBeforeLoss) {
         return false;
+    }
     // A callback that comes after all finds the device lost, answers silence and aborts.
     mDeviceLost = true;
     return true;
@@ -233,8 +246,9 @@ bool OutputDeviceNodeRtAudio::isStalled()
 void OutputDeviceNodeRtAudio::renderNullBlock(float* const* channels, size_t numChannels, size_t numFrames)
 {
     // Counted here, told by the main thread: a render thread does no I/O.
-    if (!mOnFallback.exchange(true))
+    if (!mOnFallback.exchange(true)) {
         mPendingLossReports.fetch_add(1, std::memory_order_relaxed);
+    }
     renderToDevice(channels, numChannels, numFrames);
 }
 

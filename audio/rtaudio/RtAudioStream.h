@@ -14,19 +14,22 @@ namespace mirvo::audio {
 inline void abortStreamQuietly(RtAudio& rtAudio)
 {
     try {
-        if (rtAudio.isStreamRunning())
+        if (rtAudio.isStreamRunning()) {
             rtAudio.abortStream();
+        }
     } catch (const RtAudioError&) {
     }
 }
 
 inline void closeStreamQuietly(std::unique_ptr<RtAudio>& rtAudio)
 {
-    if (!rtAudio)
+    if (!rtAudio) {
         return;
+    }
     try {
-        if (rtAudio->isStreamOpen())
+        if (rtAudio->isStreamOpen()) {
             rtAudio->closeStream();
+        }
     } catch (const RtAudioError&) {
     }
     rtAudio.reset();

@@ -23,8 +23,9 @@ TEST(AppLifecycle, SetsUpThenResizesBeforeTheFirstUpdateWhichSeesFrameOne)
     ScriptedApp app;
     std::uint32_t framesInFirstUpdate = 0;
     app.onUpdate = [&] {
-        if (framesInFirstUpdate == 0)
+        if (framesInFirstUpdate == 0) {
             framesInFirstUpdate = app.getElapsedFrames();
+        }
     };
     app.run();
 
@@ -106,8 +107,9 @@ TEST(AppLifecycle, AverageFpsStaysZeroDuringTheFirstSecond)
     float fpsAfterASecond = 0.0f;
     app.onUpdate = [&] {
         const double elapsed = app.getElapsedSeconds();
-        if (elapsed < 0.99 && app.getAverageFps() != 0.0f)
+        if (elapsed < 0.99 && app.getAverageFps() != 0.0f) {
             nonZeroTooEarly = true;
+        }
         if (elapsed > 1.3) {
             fpsAfterASecond = app.getAverageFps();
             app.quit();
@@ -212,8 +214,9 @@ TEST(AppWindows, ClosingTheLastWindowQuits)
     ScriptedApp app;
     app.quitAfterFrames = 1000;
     app.onUpdate = [&] {
-        if (app.getElapsedFrames() == 2)
+        if (app.getElapsedFrames() == 2) {
             app.getWindow()->close();
+        }
     };
     app.run();
     EXPECT_EQ(app.getElapsedFrames(), 2u);
@@ -263,8 +266,9 @@ TEST(RendererGl, ContextOffersTheFixedFunctionPipelineAndGlsl)
     app.onSetup = [&] {
         version = epoxy_gl_version();
         GLint mask = 0;
-        if (version >= 32)
+        if (version >= 32) {
             glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &mask);
+        }
         hasCoreProfileBit = (mask & GL_CONTEXT_CORE_PROFILE_BIT) != 0;
     };
     app.run();
@@ -319,8 +323,9 @@ TEST(AppWindows, ResizingAWindowRunsTheDefaultResizeThenTheApplicationsResize)
     GLint viewport[4] = {};
     Vec2i sizeInResize;
     app.onUpdate = [&] {
-        if (app.getElapsedFrames() == 2)
+        if (app.getElapsedFrames() == 2) {
             app.getWindow()->setSize(Vec2i(400, 300));
+        }
         if (app.getElapsedFrames() > 2 && std::count(app.log.begin(), app.log.end(), "resize") == 2) {
             sizeInResize = app.getWindowSize();
             app.quit();
@@ -377,8 +382,9 @@ TEST(AppWindows, ASizeChangeArrivingBeforeTheFirstFrameStillReachesTheApplicatio
         app.getWindow()->setSize(Vec2i(500, 400));
     };
     app.onUpdate = [&] {
-        if (lastResize == Vec2i(500, 400))
+        if (lastResize == Vec2i(500, 400)) {
             app.quit();
+        }
     };
     app.run();
     EXPECT_EQ(lastResize, Vec2i(500, 400));
@@ -399,10 +405,12 @@ TEST(AppWindows, MovingAWindowUpdatesItsPositionAndEmitsMove)
         });
     };
     app.onUpdate = [&] {
-        if (app.getElapsedFrames() == 2)
+        if (app.getElapsedFrames() == 2) {
             app.setWindowPos(Vec2i(100, 120));
-        if (posInMove == Vec2i(100, 120))
+        }
+        if (posInMove == Vec2i(100, 120)) {
             app.quit();
+        }
     };
     app.run();
     EXPECT_GE(moves, 1);

@@ -66,9 +66,11 @@ TEST(CameraPersp, BuildsTheStandardFrustumFromTheNearPlane)
     EXPECT_FLOAT_EQ(p.at(3, 3), 0.0f);
 
     const Matrix44f identity = p * camera.getInverseProjectionMatrix();
-    for (int row = 0; row < 4; ++row)
-        for (int column = 0; column < 4; ++column)
+    for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 4; ++column) {
             EXPECT_NEAR(identity.at(row, column), row == column ? 1.0f : 0.0f, kMatrixTolerance);
+        }
+    }
 }
 
 TEST(CameraPersp, ModelViewLooksDownTheZAxisFromTheEye)
@@ -85,9 +87,11 @@ TEST(CameraPersp, ModelViewLooksDownTheZAxisFromTheEye)
     EXPECT_NEAR(centre.z, -camera.getEyePoint().z, 1e-3f);
 
     const Matrix44f identity = mv * camera.getInverseModelViewMatrix();
-    for (int row = 0; row < 4; ++row)
-        for (int column = 0; column < 4; ++column)
+    for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 4; ++column) {
             EXPECT_NEAR(identity.at(row, column), row == column ? 1.0f : 0.0f, kMatrixTolerance);
+        }
+    }
 }
 
 TEST(CameraPersp, DefaultWindowTransformPutsTheWindowCornersAtTheViewportCorners)
@@ -127,6 +131,7 @@ TEST(Camera, AlignsItsOrientationWithTheViewDirection)
     // Looking along world up itself falls back to another up axis instead of NaNs.
     camera.lookAt(Vec3f(0.0f, 0.0f, 0.0f), Vec3f(0.0f, 5.0f, 0.0f));
     const Matrix44f& mv = camera.getModelViewMatrix();
-    for (int i = 0; i < 16; ++i)
+    for (int i = 0; i < 16; ++i) {
         EXPECT_FALSE(std::isnan(mv.m[i]));
+    }
 }

@@ -106,8 +106,9 @@ TEST_F(WindowFixture, HandledKeyDownDoesNotReachTheApplication)
 {
     window->getSignalKeyDown().connect([&](KeyEvent& event) {
         app.log.push_back("slot " + std::to_string(event.getCode()));
-        if (event.getCode() == KeyEvent::KEY_t)
+        if (event.getCode() == KeyEvent::KEY_t) {
             event.setHandled();
+        }
     });
     KeyEvent t(window, KeyEvent::KEY_t, 't', 't', 0, 84);
     window->emitKeyDown(t);
@@ -148,8 +149,9 @@ TEST_F(WindowFixture, ASlotEmittingAnotherEventDoesNotLoseTheOuterEvent)
         }
     });
     window->getSignalKeyDown().connect([&](KeyEvent& event) {
-        if (event.getCode() == KeyEvent::KEY_a)
+        if (event.getCode() == KeyEvent::KEY_a) {
             ++outerSlotsAfterNested;
+        }
     });
     KeyEvent a(window, KeyEvent::KEY_a, 'a', 'a', 0, 65);
     window->emitKeyDown(a);

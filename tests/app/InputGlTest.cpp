@@ -34,10 +34,12 @@ TEST(Input, KeysArriveTranslatedWithTheirModifiers)
     ScriptedApp app;
     app.quitAfterFrames = kInputPatienceFrames;
     app.onUpdate = [&] {
-        if (app.getElapsedFrames() == 3)
+        if (app.getElapsedFrames() == 3) {
             runXdotool("key alt+Right shift space shift+t");
-        if (app.getElapsedFrames() > 3 && hasKey(app.keysUp, KeyEvent::KEY_t))
+        }
+        if (app.getElapsedFrames() > 3 && hasKey(app.keysUp, KeyEvent::KEY_t)) {
             app.quit();
+        }
     };
     app.run();
 
@@ -86,15 +88,18 @@ TEST(Input, AHandledKeyStopsAtTheSlot)
     app.onSetup = [&] {
         app.getWindow()->getSignalKeyDown().connect([&](KeyEvent& event) {
             ++slotSaw;
-            if (event.getCode() == KeyEvent::KEY_t)
+            if (event.getCode() == KeyEvent::KEY_t) {
                 event.setHandled();
+            }
         });
     };
     app.onUpdate = [&] {
-        if (app.getElapsedFrames() == 3)
+        if (app.getElapsedFrames() == 3) {
             runXdotool("key t u");
-        if (app.getElapsedFrames() > 3 && hasKey(app.keysUp, KeyEvent::KEY_u))
+        }
+        if (app.getElapsedFrames() > 3 && hasKey(app.keysUp, KeyEvent::KEY_u)) {
             app.quit();
+        }
     };
     app.run();
     EXPECT_EQ(slotSaw, 2);
@@ -120,8 +125,9 @@ TEST(Input, ADragCarriesItsButtonAndAWheelNotchIsAQuarter)
             runXdotool("mousemove " + at(50, 60) + " mousedown 1 mousemove " + at(80, 90) +
                        " mouseup 1 click 4");
         }
-        if (app.getElapsedFrames() > 3 && seen("wheel"))
+        if (app.getElapsedFrames() > 3 && seen("wheel")) {
             app.quit();
+        }
     };
     app.run();
 
@@ -154,8 +160,9 @@ TEST(Input, ControlQAsksTheShouldQuitQueryInsteadOfReachingTheApplication)
         return true;
     });
     app.onUpdate = [&] {
-        if (app.getElapsedFrames() == 3)
+        if (app.getElapsedFrames() == 3) {
             runXdotool("key ctrl+q");
+        }
     };
     app.run();
     EXPECT_LT(app.getElapsedFrames(), kInputPatienceFrames);
@@ -177,8 +184,9 @@ TEST(Input, AnExceptionFromAnEventHandlerLeavesLaunchLikeOneFromUpdate)
     ThrowingKeyApp app;
     app.quitAfterFrames = kInputPatienceFrames;
     app.onUpdate = [&] {
-        if (app.getElapsedFrames() == 3)
+        if (app.getElapsedFrames() == 3) {
             runXdotool("key x");
+        }
     };
     EXPECT_THROW(app.run(), std::runtime_error);
     EXPECT_LT(app.getElapsedFrames(), kInputPatienceFrames);

@@ -22,14 +22,16 @@ TEST(KeyTableGlfw, TranslatesTheKeysTheApplicationUses)
 
 TEST(KeyTableGlfw, MapsWholeKeyRangesToTheirSymbols)
 {
-    for (int i = 0; i < 26; ++i)
+    for (int i = 0; i < 26; ++i) {
         EXPECT_EQ(translateKey(GLFW_KEY_A + i), 'a' + i);
+    }
     for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(translateKey(GLFW_KEY_0 + i), '0' + i);
         EXPECT_EQ(translateKey(GLFW_KEY_KP_0 + i), 256 + i);
     }
-    for (int i = 0; i < 15; ++i)
+    for (int i = 0; i < 15; ++i) {
         EXPECT_EQ(translateKey(GLFW_KEY_F1 + i), 282 + i);
+    }
     EXPECT_EQ(translateKey(GLFW_KEY_ENTER), KeyEvent::KEY_RETURN);
     EXPECT_EQ(translateKey(GLFW_KEY_ESCAPE), 27);
     EXPECT_EQ(translateKey(GLFW_KEY_BACKSPACE), 8);

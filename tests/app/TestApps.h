@@ -30,29 +30,34 @@ class ScriptedApp : public AppBasic {
         settings->setWindowSize(320, 240);
         settings->setFrameRate(240.0f);
         settings->getDefaultWindowFormat().title("mirvo test");
-        if (onPrepareSettings)
+        if (onPrepareSettings) {
             onPrepareSettings(settings);
+        }
     }
     void setup() override
     {
         log.push_back("setup");
-        if (onSetup)
+        if (onSetup) {
             onSetup();
+        }
     }
     void resize() override { log.push_back("resize"); }
     void update() override
     {
         log.push_back("update " + std::to_string(getElapsedFrames()));
-        if (onUpdate)
+        if (onUpdate) {
             onUpdate();
-        if (getElapsedFrames() >= quitAfterFrames)
+        }
+        if (getElapsedFrames() >= quitAfterFrames) {
             quit();
+        }
     }
     void draw() override
     {
         ++draws;
-        if (onDraw)
+        if (onDraw) {
             onDraw();
+        }
     }
     void shutdown() override { log.push_back("shutdown"); }
     void keyDown(KeyEvent event) override { keysDown.push_back(event); }

@@ -62,8 +62,9 @@ CaptureRun runCapture(const std::vector<size_t>& deliveries, size_t graphBlocks)
             const size_t count = deliveries[delivery++ % deliveries.size()];
             std::vector<float> samples(2 * count);
             for (size_t ch = 0; ch < 2; ++ch) {
-                for (size_t i = 0; i < count; ++i)
+                for (size_t i = 0; i < count; ++i) {
                     samples[ch * count + i] = captured(ch, framesCaptured + i);
+                }
             }
             input->capture(samples, count);
             framesCaptured += count;
@@ -96,8 +97,9 @@ void expectContinuousAndChannelCorrect(const CaptureRun& run, size_t graphBlocks
     size_t firstWrong[2] = {0, 0};
     for (size_t ch = 0; ch < 2; ++ch) {
         for (size_t frame = 0; frame < run.channels[ch].size(); ++frame) {
-            if (run.channels[ch][frame] != captured(ch, frame) && wrong[ch]++ == 0)
+            if (run.channels[ch][frame] != captured(ch, frame) && wrong[ch]++ == 0) {
                 firstWrong[ch] = frame;
+            }
         }
     }
     EXPECT_EQ(wrong[0], 0u) << "left channel first differs at frame " << firstWrong[0];

@@ -61,8 +61,9 @@ class ProbedDeviceManager : public DeviceManagerRtAudio {
 InputDeviceNodeRef setUpInputAsTheApplicationDoes(DeviceManager& manager, Context& context)
 {
     bool anyInput = false;
-    for (const DeviceRef& device : manager.getDevices())
+    for (const DeviceRef& device : manager.getDevices()) {
         anyInput = anyInput || device->getNumInputChannels() > 0;
+    }
     return anyInput ? context.createInputDeviceNode(manager.getDefaultInput(), {}) : nullptr;
 }
 

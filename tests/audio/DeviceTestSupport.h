@@ -26,8 +26,9 @@ class ManualDeviceOutput : public OutputDeviceNode {
         ++mInitializeCount;
         mDeviceStorage.assign(mNumChannels * getFramesPerBlock(), -1.0f);
         mDeviceChannels.clear();
-        for (size_t ch = 0; ch < mNumChannels; ++ch)
+        for (size_t ch = 0; ch < mNumChannels; ++ch) {
             mDeviceChannels.push_back(mDeviceStorage.data() + ch * getFramesPerBlock());
+        }
     }
 
     // Plays one device callback.
@@ -39,8 +40,9 @@ class ManualDeviceOutput : public OutputDeviceNode {
     bool deviceBlockIsSilent() const
     {
         for (float sample : mDeviceStorage) {
-            if (sample != 0.0f)
+            if (sample != 0.0f) {
                 return false;
+            }
         }
         return true;
     }
@@ -107,8 +109,9 @@ class SineSourceNode : public Node {
         const double step = 2.0 * std::numbers::pi * mFrequency / double(getSampleRate());
         for (size_t frame = 0; frame < buffer->getNumFrames(); ++frame) {
             const float sample = mAmplitude * float(std::sin(mPhase));
-            for (size_t ch = 0; ch < buffer->getNumChannels(); ++ch)
+            for (size_t ch = 0; ch < buffer->getNumChannels(); ++ch) {
                 buffer->getChannel(ch)[frame] = sample;
+            }
             mPhase = std::fmod(mPhase + step, 2.0 * std::numbers::pi);
         }
     }

@@ -27,8 +27,9 @@ using test::kToneFrequency;
 // as default, what it captures is what it plays.
 TEST(DuplexDevice, CapturesInsideTheOutputsStreamWhenBothShareADevice)
 {
-    if (std::system("pactl info >/dev/null 2>&1") != 0)
+    if (std::system("pactl info >/dev/null 2>&1") != 0) {
         GTEST_SKIP() << "no sound server (scripts/test starts one)";
+    }
     setenv("MIRVO_AUDIO_API", "alsa", 1);
     test::ShutdownOnlyApp application;
 
@@ -53,8 +54,9 @@ TEST(DuplexDevice, CapturesInsideTheOutputsStreamWhenBothShareADevice)
     input->enable();
     context->enable();
     const auto giveUp = std::chrono::steady_clock::now() + 20s;
-    while (recorder->getNumRecorded() < sampleRate * 2 && std::chrono::steady_clock::now() < giveUp)
+    while (recorder->getNumRecorded() < sampleRate * 2 && std::chrono::steady_clock::now() < giveUp) {
         std::this_thread::sleep_for(10ms);
+    }
     context->disable();
     input->disable();
     EXPECT_FALSE(output->isOnFallback());

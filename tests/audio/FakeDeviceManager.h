@@ -97,15 +97,17 @@ class FakeDeviceManager : public DeviceManager {
     void setSampleRate(const DeviceRef& device, size_t sampleRate) override
     {
         FakeDeviceTraits& s = traits(device);
-        if (std::find(s.sampleRates.begin(), s.sampleRates.end(), sampleRate) == s.sampleRates.end())
+        if (std::find(s.sampleRates.begin(), s.sampleRates.end(), sampleRate) == s.sampleRates.end()) {
             throw AudioDeviceExc("Invalid samplerate.");
+        }
         s.sampleRate = sampleRate;
     }
     void setFramesPerBlock(const DeviceRef& device, size_t framesPerBlock) override
     {
         FakeDeviceTraits& s = traits(device);
-        if (framesPerBlock < s.minFramesPerBlock || framesPerBlock > s.maxFramesPerBlock)
+        if (framesPerBlock < s.minFramesPerBlock || framesPerBlock > s.maxFramesPerBlock) {
             throw AudioDeviceExc("Invalid frames per block.");
+        }
         s.framesPerBlock = framesPerBlock;
     }
 

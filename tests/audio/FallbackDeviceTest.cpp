@@ -23,8 +23,9 @@ template <typename Predicate> bool waitFor(Predicate done)
 {
     const auto giveUp = std::chrono::steady_clock::now() + kPatience;
     while (!done()) {
-        if (std::chrono::steady_clock::now() > giveUp)
+        if (std::chrono::steady_clock::now() > giveUp) {
             return false;
+        }
         std::this_thread::sleep_for(10ms);
     }
     return true;
@@ -38,8 +39,9 @@ class PrivateSoundServer {
     PrivateSoundServer()
     {
         char pattern[] = "/tmp/mirvo-lose.XXXXXX";
-        if (!mkdtemp(pattern))
+        if (!mkdtemp(pattern)) {
             return;
+        }
         mDir = pattern;
         mServer = std::make_unique<test::ChildProcess>(
             std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
@@ -127,15 +129,17 @@ bool pulseAudioInstalled()
 
 TEST(LostOutputDevice, FallsBackToTheNullDeviceWhenTheServerDiesAndSaysSoOnce)
 {
-    if (!pulseAudioInstalled())
+    if (!pulseAudioInstalled()) {
         GTEST_SKIP() << "pulseaudio is not installed";
+    }
     playThenLoseTheServer([](PrivateSoundServer& server) { server.kill(); });
 }
 
 TEST(LostOutputDevice, FallsBackToTheNullDeviceWhenTheServerStopsAnswering)
 {
-    if (!pulseAudioInstalled())
+    if (!pulseAudioInstalled()) {
         GTEST_SKIP() << "pulseaudio is not installed";
+    }
     playThenLoseTheServer([](PrivateSoundServer& server) { server.freeze(); });
 }
 

@@ -49,8 +49,9 @@ SpectrumShape shapeOf(const std::vector<float>& magnitudes)
     for (size_t bin = 0; bin < magnitudes.size(); ++bin) {
         const double energy = double(magnitudes[bin]) * magnitudes[bin];
         total += energy;
-        if (bin + kBandHalfWidth >= kToneBin && bin <= kToneBin + kBandHalfWidth)
+        if (bin + kBandHalfWidth >= kToneBin && bin <= kToneBin + kBandHalfWidth) {
             inBand += energy;
+        }
         shape.peak = std::max(shape.peak, magnitudes[bin]);
     }
     shape.outOfBandShare = total > 0.0 ? (total - inBand) / total : 1.0;
@@ -96,8 +97,9 @@ template <typename Predicate> bool waitFor(Predicate done)
 {
     const auto giveUp = std::chrono::steady_clock::now() + 20s;
     while (!done()) {
-        if (std::chrono::steady_clock::now() > giveUp)
+        if (std::chrono::steady_clock::now() > giveUp) {
             return false;
+        }
         std::this_thread::sleep_for(5ms);
     }
     return true;
@@ -164,8 +166,9 @@ TEST(BlockSizeChange, OutputAndSpectrumAreThoseOfAGraphBuiltForEachNewSize)
         offline->renderBlocks(1);
         const float* expected = offline->getManualOutput()->getOutputBuffer().getChannel(0);
         for (size_t i = 0; i < 512 && start + i < played.size(); ++i) {
-            if (played[start + i] != expected[i] && differing++ == 0)
+            if (played[start + i] != expected[i] && differing++ == 0) {
                 firstDiffering = start + i;
+            }
         }
     }
     EXPECT_EQ(differing, 0u) << "first at frame " << firstDiffering << " of " << played.size();
@@ -182,8 +185,9 @@ class WideningSourceNode : public Node {
 
     void process(Buffer* buffer) override
     {
-        for (size_t ch = 0; ch < buffer->getNumChannels(); ++ch)
+        for (size_t ch = 0; ch < buffer->getNumChannels(); ++ch) {
             std::fill_n(buffer->getChannel(ch), buffer->getNumFrames(), 0.1f * float(ch + 1));
+        }
     }
     void widen(size_t numChannels)
     {

@@ -31,8 +31,9 @@ TEST(FrameRingBufferStress, EveryFrameArrivesOnceInOrderWithItsChannelsTogether)
         while (next < kTotalFrames) {
             const size_t count = std::min(chunkFrames, kTotalFrames - next);
             for (size_t ch = 0; ch < kChannels; ++ch) {
-                for (size_t i = 0; i < count; ++i)
+                for (size_t i = 0; i < count; ++i) {
                     chunk[ch * count + i] = float((next + i) * kChannels + ch);
+                }
             }
             if (ring.write(chunk.data(), count, count)) {
                 next += count;
@@ -54,8 +55,9 @@ TEST(FrameRingBufferStress, EveryFrameArrivesOnceInOrderWithItsChannelsTogether)
             continue;
         }
         for (size_t ch = 0; ch < kChannels; ++ch) {
-            for (size_t i = 0; i < count; ++i)
+            for (size_t i = 0; i < count; ++i) {
                 mismatches += chunk[ch * count + i] != float((expected + i) * kChannels + ch);
+            }
         }
         expected += count;
         chunkFrames = chunkFrames % 347 + 53;

@@ -28,8 +28,9 @@ template <typename Predicate> bool waitFor(Predicate done)
 {
     const auto giveUp = std::chrono::steady_clock::now() + kPatience;
     while (!done()) {
-        if (std::chrono::steady_clock::now() > giveUp)
+        if (std::chrono::steady_clock::now() > giveUp) {
             return false;
+        }
         std::this_thread::sleep_for(5ms);
     }
     return true;
@@ -110,8 +111,9 @@ class NullDevicePlayback : public ::testing::Test {
         mContext->disable();
         mContext->disconnectAllNodes();
         mContext->setOutput(nullptr);
-        if (mOutput)
+        if (mOutput) {
             mOutput->getDevice()->updateFormat(Device::Format().sampleRate(48000).framesPerBlock(512));
+        }
     }
 
     std::vector<float> captured() const

@@ -23,8 +23,9 @@ class SpikeSourceNode : public Node {
     void process(Buffer* buffer) override
     {
         buffer->zero();
-        if (mValue != 0.0f)
+        if (mValue != 0.0f) {
             buffer->getChannel(mChannel)[mFrame] = mValue;
+        }
     }
     void set(size_t channel, size_t frame, float value)
     {
@@ -200,8 +201,9 @@ TEST_F(DeviceInput, CarriesCapturedBlocksThroughTheRingAndRecordsOverrunsAndUnde
     EXPECT_EQ(input->getLastUnderrun(), 3 * kFrames);
 
     // A reader that stalls: the ring holds four blocks, the fifth is dropped.
-    for (int block = 0; block < 4; ++block)
+    for (int block = 0; block < 4; ++block) {
         input->capture(first, kFrames);
+    }
     EXPECT_EQ(input->getLastOverrun(), 0u);
     input->capture(first, kFrames);
     EXPECT_EQ(input->getLastOverrun(), 4 * kFrames);

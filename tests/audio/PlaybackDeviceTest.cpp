@@ -31,8 +31,9 @@ bool soundServerAnswers()
 
 TEST(SoundServerPlayback, PlaysAToneThroughTheDefaultOutputWithoutGaps)
 {
-    if (!soundServerAnswers())
+    if (!soundServerAnswers()) {
         GTEST_SKIP() << "no sound server (scripts/test starts one)";
+    }
 
     Context* context = Context::master();
     auto output = std::dynamic_pointer_cast<OutputDeviceNodeRtAudio>(context->getOutput());
@@ -54,8 +55,9 @@ TEST(SoundServerPlayback, PlaysAToneThroughTheDefaultOutputWithoutGaps)
     const uint64_t blocksWanted = sampleRate * 12 / 10 / output->getFramesPerBlock();
     const auto giveUp = std::chrono::steady_clock::now() + kPatience;
     while (context->getNumProcessedFrames() < blocksWanted * output->getFramesPerBlock() &&
-           std::chrono::steady_clock::now() < giveUp)
+           std::chrono::steady_clock::now() < giveUp) {
         std::this_thread::sleep_for(10ms);
+    }
     context->disable();
     std::this_thread::sleep_for(300ms);
     recorder.stop(SIGTERM);
@@ -79,11 +81,13 @@ TEST(SoundServerPlayback, PlaysAToneThroughTheDefaultOutputWithoutGaps)
 // comes back through a capture stream of its own, block by block through the input ring.
 TEST(SoundServerPlayback, CapturesWhatItPlaysThroughASeparateInputDevice)
 {
-    if (!soundServerAnswers())
+    if (!soundServerAnswers()) {
         GTEST_SKIP() << "no sound server (scripts/test starts one)";
+    }
     DeviceRef inputDevice = Device::getDefaultInput();
-    if (!inputDevice || inputDevice->getName().find("Monitor") == std::string::npos)
+    if (!inputDevice || inputDevice->getName().find("Monitor") == std::string::npos) {
         GTEST_SKIP() << "the default input is not the output's monitor";
+    }
 
     Context* context = Context::master();
     auto output = std::dynamic_pointer_cast<OutputDeviceNodeRtAudio>(context->getOutput());
@@ -104,8 +108,9 @@ TEST(SoundServerPlayback, CapturesWhatItPlaysThroughASeparateInputDevice)
     input->enable();
     context->enable();
     const auto giveUp = std::chrono::steady_clock::now() + kPatience;
-    while (recorder->getNumRecorded() < sampleRate * 2 && std::chrono::steady_clock::now() < giveUp)
+    while (recorder->getNumRecorded() < sampleRate * 2 && std::chrono::steady_clock::now() < giveUp) {
         std::this_thread::sleep_for(10ms);
+    }
     context->disable();
     input->disable();
     const std::vector<float> tone = test::trimToSignal(recorder->recorded(), 0.05f, sampleRate / 20);

@@ -23,12 +23,14 @@ inline std::string runAndRead(const std::string& command)
     std::string out;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         char chunk[256];
-        while (size_t got = fread(chunk, 1, sizeof(chunk), pipe))
+        while (size_t got = fread(chunk, 1, sizeof(chunk), pipe)) {
             out.append(chunk, got);
+        }
         pclose(pipe);
     }
-    while (!out.empty() && (out.back() == '\n' || out.back() == ' '))
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) {
         out.pop_back();
+    }
     return out;
 }
 
@@ -39,8 +41,9 @@ class ChildProcess {
                           const std::string& env = "")
     {
         int fds[2] = {-1, -1};
-        if (captureOutput && pipe(fds) != 0)
+        if (captureOutput && pipe(fds) != 0) {
             return;
+        }
         mPid = fork();
         if (mPid == 0) {
             if (captureOutput) {
@@ -48,12 +51,14 @@ class ChildProcess {
                 close(fds[0]);
                 close(fds[1]);
             }
-            if (!env.empty())
+            if (!env.empty()) {
                 putenv(const_cast<char*>(env.c_str()));
+            }
             std::freopen("/dev/null", "w", stderr);
             std::vector<char*> args;
-            for (const std::string& arg : argv)
+            for (const std::string& arg : argv) {
                 args.push_back(const_cast<char*>(arg.c_str()));
+            }
             args.push_back(nullptr);
             execvp(args[0], args.data());
             _exit(127);
@@ -64,8 +69,9 @@ class ChildProcess {
             mReader = std::thread([this] {
                 char chunk[4096];
                 ssize_t got;
-                while ((got = read(mReadFd, chunk, sizeof(chunk))) > 0)
+                while ((got = read(mReadFd, chunk, sizeof(chunk))) > 0) {
                     mOutput.append(chunk, size_t(got));
+                }
             });
         }
     }
@@ -75,8 +81,9 @@ class ChildProcess {
     // Sends a signal and returns at once (SIGSTOP freezes the child, for instance).
     void signal(int signal)
     {
-        if (mPid > 0)
+        if (mPid > 0) {
             kill(mPid, signal);
+        }
     }
     void stop(int signal)
     {
@@ -85,8 +92,9 @@ class ChildProcess {
             waitpid(mPid, nullptr, 0);
             mPid = -1;
         }
-        if (mReader.joinable())
+        if (mReader.joinable()) {
             mReader.join();
+        }
         if (mReadFd >= 0) {
             close(mReadFd);
             mReadFd = -1;

@@ -29,8 +29,9 @@ inline ToneReport analyseTone(const std::vector<float>& samples, double sampleRa
                               double expectedAmplitude)
 {
     ToneReport report;
-    if (samples.size() < 2)
+    if (samples.size() < 2) {
         return report;
+    }
 
     double firstCrossing = -1.0;
     double lastCrossing = -1.0;
@@ -43,20 +44,23 @@ inline ToneReport analyseTone(const std::vector<float>& samples, double sampleRa
         sumSquares += double(samples[i]) * samples[i];
         silentRun = std::fabs(samples[i]) < kSilence ? silentRun + 1 : 0;
         report.longestSilence = std::max(report.longestSilence, silentRun);
-        if (i == 0)
+        if (i == 0) {
             continue;
+        }
         worstStep = std::max(worstStep, double(std::fabs(samples[i] - samples[i - 1])));
         if (samples[i - 1] < 0.0f && samples[i] >= 0.0f) {
             // Linear interpolation between the two samples places the crossing within the frame.
             const double where = double(i - 1) + samples[i - 1] / double(samples[i - 1] - samples[i]);
-            if (firstCrossing < 0.0)
+            if (firstCrossing < 0.0) {
                 firstCrossing = where;
+            }
             lastCrossing = where;
             ++crossings;
         }
     }
-    if (crossings >= 2)
+    if (crossings >= 2) {
         report.frequency = double(crossings - 1) * sampleRate / (lastCrossing - firstCrossing);
+    }
     report.rms = std::sqrt(sumSquares / double(samples.size()));
     const double cleanStep = 2.0 * std::numbers::pi * expectedFrequency / sampleRate * expectedAmplitude;
     report.worstStepRatio = worstStep / cleanStep;
@@ -78,8 +82,9 @@ inline ToneReport analyseToneByWindows(const std::vector<float>& samples, double
         levels.push_back(report.rms);
     }
     ToneReport median;
-    if (frequencies.empty())
+    if (frequencies.empty()) {
         return median;
+    }
     std::nth_element(frequencies.begin(), frequencies.begin() + std::ptrdiff_t(frequencies.size() / 2),
                      frequencies.end());
     std::nth_element(levels.begin(), levels.begin() + std::ptrdiff_t(levels.size() / 2), levels.end());
@@ -98,13 +103,16 @@ inline double levelDifferenceDb(double rms, double amplitude)
 inline std::vector<float> trimToSignal(const std::vector<float>& samples, float threshold, size_t margin)
 {
     size_t first = 0;
-    while (first < samples.size() && std::fabs(samples[first]) < threshold)
+    while (first < samples.size() && std::fabs(samples[first]) < threshold) {
         ++first;
+    }
     size_t last = samples.size();
-    while (last > first && std::fabs(samples[last - 1]) < threshold)
+    while (last > first && std::fabs(samples[last - 1]) < threshold) {
         --last;
-    if (last - first <= 2 * margin)
+    }
+    if (last - first <= 2 * margin) {
         return {};
+    }
     return std::vector<float>(samples.begin() + std::ptrdiff_t(first + margin),
                               samples.begin() + std::ptrdiff_t(last - margin));
 }

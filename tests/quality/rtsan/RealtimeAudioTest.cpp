@@ -91,8 +91,9 @@ class WideningToneNode : public Node {
     {
         for (size_t frame = 0; frame < buffer->getNumFrames(); ++frame) {
             const float sample = 0.25f * float(std::sin(mPhase));
-            for (size_t ch = 0; ch < buffer->getNumChannels(); ++ch)
+            for (size_t ch = 0; ch < buffer->getNumChannels(); ++ch) {
                 buffer->getChannel(ch)[frame] = sample;
+            }
             mPhase = std::fmod(mPhase + 0.1309, 6.283185307179586);
         }
     }
@@ -132,8 +133,9 @@ TEST(RealtimeAudio, WideningToSixChannelsAndChangingTheBlockSizeWhilePlayingStay
         auto readSpectra = [&](int reads) {
             for (int read = 0; read < reads; ++read) {
                 std::this_thread::sleep_for(kBetweenSpectrumReads);
-                for (float magnitude : monitor->getMagSpectrum())
+                for (float magnitude : monitor->getMagSpectrum()) {
                     loudestBin = std::max(loudestBin, magnitude);
+                }
             }
         };
         readSpectra(16);

@@ -12,6 +12,7 @@
 #include "audio/SourceFile.h"
 #include "audio/null/OutputDeviceNodeNull.h"
 #include "core/DataSource.h"
+#include "tests/audio/alloc/AllocationCounter.h"
 
 #include <benchmark/benchmark.h>
 
@@ -28,115 +29,6 @@
 #include <vector>
 
 #include <stdlib.h>
-
-// The render thread's allocations are counted by replacing the allocation functions of this
-// program; every other thread passes straight through.
-extern "C" {
-void* __libc_malloc(size_t size);
-void* __libc_calloc(size_t count, size_t size);
-void* __libc_realloc(void* pointer, size_t size);
-void* __libc_memalign(size_t alignment, size_t size);
-void __libc_free(void* pointer);
-}
-
-namespace {
-
-thread_local bool tCountAllocations = false;
-std::atomic<long> gRenderAllocations{0};
-
-void noteAllocation()
-{
-    if (tCountAllocations) {
-        gRenderAllocations.fetch_add(1, std::memory_order_relaxed);
-    }
-}
-
-void* allocateOrThrow(size_t size)
-{
-    noteAllocation();
-    if (void* pointer = __libc_malloc(size == 0 ? 1 : size)) {
-        return pointer;
-    }
-    throw std::bad_alloc();
-}
-
-void* allocateAlignedOrThrow(size_t size, std::align_val_t alignment)
-{
-    noteAllocation();
-    if (void* pointer = __libc_memalign(static_cast<size_t>(alignment), size == 0 ? 1 : size)) {
-        return pointer;
-    }
-    throw std::bad_alloc();
-}
-
-} // namespace
-
-extern "C" {
-void* malloc(size_t size) noexcept
-{
-    noteAllocation();
-    return __libc_malloc(size);
-}
-void* calloc(size_t count, size_t size) noexcept
-{
-    noteAllocation();
-    return __libc_calloc(count, size);
-}
-void* realloc(void* pointer, size_t size) noexcept
-{
-    noteAllocation();
-    return __libc_realloc(pointer, size);
-}
-}
-
-void* operator new(size_t size)
-{
-    return allocateOrThrow(size);
-}
-void* operator new[](size_t size)
-{
-    return allocateOrThrow(size);
-}
-void* operator new(size_t size, std::align_val_t alignment)
-{
-    return allocateAlignedOrThrow(size, alignment);
-}
-void* operator new[](size_t size, std::align_val_t alignment)
-{
-    return allocateAlignedOrThrow(size, alignment);
-}
-void operator delete(void* pointer) noexcept
-{
-    __libc_free(pointer);
-}
-void operator delete[](void* pointer) noexcept
-{
-    __libc_free(pointer);
-}
-void operator delete(void* pointer, size_t) noexcept
-{
-    __libc_free(pointer);
-}
-void operator delete[](void* pointer, size_t) noexcept
-{
-    __libc_free(pointer);
-}
-void operator delete(void* pointer, std::align_val_t) noexcept
-{
-    __libc_free(pointer);
-}
-void operator delete[](void* pointer, std::align_val_t) noexcept
-{
-    __libc_free(pointer);
-}
-void operator delete(void* pointer, size_t, std::align_val_t) noexcept
-{
-    __libc_free(pointer);
-}
-void operator delete[](void* pointer, size_t, std::align_val_t) noexcept
-{
-    __libc_free(pointer);
-}
 
 namespace mirvo::audio {
 namespace {
@@ -159,7 +51,7 @@ class TimingRecorder : public RenderTimingObserver {
 
     void blockRendered(Clock::duration lockWait, Clock::duration total) noexcept override
     {
-        tCountAllocations = true;
+        test::countAllocationsOnThisThread(true);
         const size_t index = mCount.load(std::memory_order_relaxed);
         if (index < mLockWaits.size()) {
             mLockWaits[index] = std::chrono::duration<double, std::micro>(lockWait).count();
@@ -317,7 +209,7 @@ void BM_DropStorm(benchmark::State& state)
     state.counters["lock_wait_p999_us"] = percentile(waits, 0.999);
     state.counters["block_max_share"] = percentile(totals, 1.0) / (period * 1e6);
     state.counters["block_p999_share"] = percentile(totals, 0.999) / (period * 1e6);
-    state.counters["render_allocations"] = double(gRenderAllocations.load());
+    state.counters["render_allocations"] = double(test::countedAllocations());
     state.counters["underruns"] = double(player->getNumUnderruns());
 
     context->disconnectAllNodes();

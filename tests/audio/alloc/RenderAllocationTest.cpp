@@ -1,10 +1,10 @@
-// Proves that rendering allocates nothing: this binary replaces the global operator new and
-// interposes glibc's malloc family, counting every call made by the thread under watch while
-// the application's graph renders.
+// Proves that rendering allocates nothing: the allocation counter counts every call made by the
+// thread under watch while the application's graph renders.
 #include "audio/ContextManual.h"
 #include "audio/GainNode.h"
 #include "audio/MonitorSpectralNode.h"
 #include "tests/audio/TestNodes.h"
+#include "tests/audio/alloc/AllocationCounter.h"
 
 #include <gtest/gtest.h>
 
@@ -13,135 +13,24 @@
 #include <new>
 #include <vector>
 
-extern "C" {
-void* __libc_malloc(size_t size);
-void* __libc_calloc(size_t count, size_t size);
-void* __libc_realloc(void* pointer, size_t size);
-void* __libc_memalign(size_t alignment, size_t size);
-void __libc_free(void* pointer);
-}
-
-namespace {
-
-thread_local bool tWatching = false;
-std::atomic<long> gAllocations{0};
-
-void noteAllocation()
-{
-    if (tWatching) {
-        gAllocations.fetch_add(1, std::memory_order_relaxed);
-    }
-}
-
-void* allocateOrThrow(size_t size)
-{
-    noteAllocation();
-    if (void* pointer = __libc_malloc(size == 0 ? 1 : size)) {
-        return pointer;
-    }
-    throw std::bad_alloc();
-}
-
-void* allocateAlignedOrThrow(size_t size, std::align_val_t alignment)
-{
-    noteAllocation();
-    if (void* pointer = __libc_memalign(static_cast<size_t>(alignment), size == 0 ? 1 : size)) {
-        return pointer;
-    }
-    throw std::bad_alloc();
-}
-
-// Counts the allocations made on this thread while it lives.
-class AllocationWatch {
-  public:
-    AllocationWatch() : mStart(gAllocations.load()) { tWatching = true; }
-    ~AllocationWatch() { tWatching = false; }
-    long count() const { return gAllocations.load() - mStart; }
-
-  private:
-    long mStart;
-};
-
-} // namespace
-
-extern "C" {
-void* malloc(size_t size) noexcept
-{
-    noteAllocation();
-    return __libc_malloc(size);
-}
-void* calloc(size_t count, size_t size) noexcept
-{
-    noteAllocation();
-    return __libc_calloc(count, size);
-}
-void* realloc(void* pointer, size_t size) noexcept
-{
-    noteAllocation();
-    return __libc_realloc(pointer, size);
-}
-}
-
-void* operator new(size_t size)
-{
-    return allocateOrThrow(size);
-}
-void* operator new[](size_t size)
-{
-    return allocateOrThrow(size);
-}
-void* operator new(size_t size, std::align_val_t alignment)
-{
-    return allocateAlignedOrThrow(size, alignment);
-}
-void* operator new[](size_t size, std::align_val_t alignment)
-{
-    return allocateAlignedOrThrow(size, alignment);
-}
-void operator delete(void* pointer) noexcept
-{
-    __libc_free(pointer);
-}
-void operator delete[](void* pointer) noexcept
-{
-    __libc_free(pointer);
-}
-void operator delete(void* pointer, size_t) noexcept
-{
-    __libc_free(pointer);
-}
-void operator delete[](void* pointer, size_t) noexcept
-{
-    __libc_free(pointer);
-}
-void operator delete(void* pointer, std::align_val_t) noexcept
-{
-    __libc_free(pointer);
-}
-void operator delete[](void* pointer, std::align_val_t) noexcept
-{
-    __libc_free(pointer);
-}
-void operator delete(void* pointer, size_t, std::align_val_t) noexcept
-{
-    __libc_free(pointer);
-}
-void operator delete[](void* pointer, size_t, std::align_val_t) noexcept
-{
-    __libc_free(pointer);
-}
-
 namespace mirvo::audio {
 namespace {
 
+using test::AllocationWatch;
+
 constexpr size_t kFramesPerBlock = 512;
+
+// Each pointer escapes through it, so the compiler may not drop an allocation it sees freed unused.
+void* volatile gEscaped = nullptr;
 
 TEST(AllocationWatch, SeesAnAllocationOnThisThread)
 {
     AllocationWatch watch;
     std::vector<float>* heapVector = new std::vector<float>(16);
+    gEscaped = heapVector;
     delete heapVector;
     void* raw = std::malloc(8);
+    gEscaped = raw;
     std::free(raw);
     EXPECT_EQ(watch.count(), 3);
 }

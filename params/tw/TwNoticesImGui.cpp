@@ -3,6 +3,7 @@
 // backdrop on its foreground draw list.
 #include "gl/Gl.h"
 #include "params/NoticeDrawer.h"
+#include "params/tw/ImGuiScopes.h"
 
 #include <backends/imgui_impl_opengl2.h>
 #include <imgui.h>
@@ -17,6 +18,9 @@ namespace mirvo::params {
 
 namespace {
 
+using tw::ContextScope;
+using tw::SceneStateGuard;
+
 // The built-in font is drawn for 13 pixels; whole multiples of it stay crisp.
 constexpr float kBaseFontSize = 13.f;
 constexpr std::size_t kFontSizes = 4;
@@ -25,57 +29,6 @@ constexpr float kPadding = 6.f;
 constexpr float kSpacing = 6.f;
 constexpr float kBackdropAlpha = 0.72f;
 constexpr float kRounding = 3.f;
-
-// The GL state around the scene that ImGui's renderer does not restore itself; client
-// arrays read from buffer 0 only.
-class SceneStateGuard {
-  public:
-    SceneStateGuard()
-    {
-        glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &mArrayBuffer);
-        glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &mElementBuffer);
-        glGetIntegerv(GL_CURRENT_PROGRAM, &mProgram);
-        glGetIntegerv(GL_ACTIVE_TEXTURE, &mActiveTexture);
-        glPushAttrib(GL_CURRENT_BIT | GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT |
-                     GL_LINE_BIT | GL_POINT_BIT | GL_TEXTURE_BIT);
-        glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT | GL_CLIENT_PIXEL_STORE_BIT);
-        glBindBuffer(GL_ARRAY_BUFFER, 0);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-        glUseProgram(0);
-        glActiveTexture(GL_TEXTURE0);
-    }
-    ~SceneStateGuard()
-    {
-        glPopClientAttrib();
-        glPopAttrib();
-        glActiveTexture(GLenum(mActiveTexture));
-        glUseProgram(GLuint(mProgram));
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, GLuint(mElementBuffer));
-        glBindBuffer(GL_ARRAY_BUFFER, GLuint(mArrayBuffer));
-    }
-    SceneStateGuard(const SceneStateGuard&) = delete;
-    SceneStateGuard& operator=(const SceneStateGuard&) = delete;
-
-  private:
-    GLint mArrayBuffer = 0;
-    GLint mElementBuffer = 0;
-    GLint mProgram = 0;
-    GLint mActiveTexture = GL_TEXTURE0;
-};
-
-class ContextScope {
-  public:
-    explicit ContextScope(ImGuiContext* context) : mPrevious(ImGui::GetCurrentContext())
-    {
-        ImGui::SetCurrentContext(context);
-    }
-    ~ContextScope() { ImGui::SetCurrentContext(mPrevious); }
-    ContextScope(const ContextScope&) = delete;
-    ContextScope& operator=(const ContextScope&) = delete;
-
-  private:
-    ImGuiContext* mPrevious;
-};
 
 ImU32 withAlpha(float red, float green, float blue, float alpha)
 {

@@ -4,39 +4,10 @@
 # Screenshots are judged by colour statistics; set MIRVO_E2E_KEEP=DIR to keep them.
 set -uo pipefail
 
-: "${MIRVO:?set MIRVO to the mirvo program}"
 test_case=${1:?which case}
-work=$(mktemp -d /tmp/mirvo-e2e.XXXXXX)
-pid=""
-
-cleanup() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-        kill "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
-    fi
-    if [ -n "${MIRVO_E2E_KEEP:-}" ]; then
-        mkdir -p "$MIRVO_E2E_KEEP/$test_case"
-        cp -r "$work"/. "$MIRVO_E2E_KEEP/$test_case/"
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL ($test_case): $*" >&2
-    for f in "$work"/out "$work"/err; do
-        [ -s "$f" ] && { echo "--- $(basename "$f"):" >&2; head -20 "$f" >&2; }
-    done
-    exit 1
-}
-
-# Runs the program to completion; sets $status.
-run_mirvo() {
-    "$MIRVO" "$@" >"$work/out" 2>"$work/err"
-    status=$?
-}
-
-line_count() { wc -l <"$1" | tr -d ' '; }
+e2e_prefix=mirvo-e2e
+# shellcheck source=tests/e2e/harness.sh
+source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 
 expect_status() {
     [ "$status" -eq "$1" ] || fail "exit status $status, expected $1"
@@ -59,14 +30,7 @@ expect_one_error_line_naming() {
 start_mirvo() {
     "$MIRVO" --windowed "$@" >"$work/out" 2>"$work/err" &
     pid=$!
-    wid=""
-    for _ in $(seq 1 200); do
-        wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -1)
-        [ -n "$wid" ] && break
-        kill -0 "$pid" 2>/dev/null || fail "the program ended before its window appeared"
-        sleep 0.1
-    done
-    [ -n "$wid" ] || fail "no window appeared"
+    wait_for_window 200
     xdotool mousemove --window "$wid" 5 5 >/dev/null 2>&1
     xdotool windowfocus --sync "$wid" >/dev/null 2>&1
     # Let the first frames draw.

@@ -6,54 +6,21 @@
 # Set MIRVO_E2E_KEEP=DIR to keep the screenshots.
 set -uo pipefail
 
-: "${MIRVO:?set MIRVO to the mirvo program}"
 test_case=${1:?which case}
-work=$(mktemp -d /tmp/mirvo-panels-e2e.XXXXXX)
-pid=""
+e2e_prefix=mirvo-panels-e2e
+# shellcheck source=tests/e2e/harness.sh
+source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 
 checkbox_x=165
 checkbox_y=128
 gain_x=196
 gain_y=76
 
-cleanup() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-        kill "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
-    fi
-    if [ -n "${MIRVO_E2E_KEEP:-}" ]; then
-        mkdir -p "$MIRVO_E2E_KEEP/$test_case"
-        cp -r "$work"/. "$MIRVO_E2E_KEEP/$test_case/"
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL ($test_case): $*" >&2
-    for f in "$work"/out "$work"/err; do
-        [ -s "$f" ] && { echo "--- $(basename "$f"):" >&2; head -20 "$f" >&2; }
-    done
-    exit 1
-}
-
-run_mirvo() {
-    "$MIRVO" "$@" >"$work/out" 2>"$work/err"
-    status=$?
-}
-
 # The places above are those of scale 1, whatever the display's own DPI setting.
 start_mirvo() {
     MIRVO_CONTENT_SCALE="${MIRVO_CONTENT_SCALE:-1}" "$MIRVO" --windowed=1280x720 --scene triangles "$@" >"$work/out" 2>"$work/err" &
     pid=$!
-    wid=""
-    for _ in $(seq 1 200); do
-        wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -1)
-        [ -n "$wid" ] && break
-        kill -0 "$pid" 2>/dev/null || fail "the program ended before its window appeared"
-        sleep 0.1
-    done
-    [ -n "$wid" ] || fail "no window appeared"
+    wait_for_window 200
     xdotool mousemove --window "$wid" 640 600 >/dev/null 2>&1
     xdotool windowfocus --sync "$wid" >/dev/null 2>&1
     sleep 2

@@ -7,26 +7,11 @@
 #   hostile_drops.sh unplayable | truncated | long_header | deleted_while_playing
 set -uo pipefail
 
-: "${MIRVO:?set MIRVO to the mirvo program}"
 test_case=${1:?which case}
-work=$(mktemp -d /tmp/mirvo-hostile.XXXXXX)
-pid=""
-
-cleanup() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-        kill "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
-    fi
-    chmod -R u+rwx "$work" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL ($test_case): $*" >&2
-    [ -s "$work/err" ] && { echo "--- standard error:" >&2; head -60 "$work/err" >&2; }
-    exit 1
-}
+e2e_prefix=mirvo-hostile
+fail_lines=60
+# shellcheck source=tests/e2e/harness.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../e2e/harness.sh"
 
 tone() { # file, seconds, channels
     ffmpeg -nostdin -y -v error -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=$2" -ac "$3" "$1" ||
@@ -50,14 +35,7 @@ long_header_wav() {
 start_mirvo() {
     LD_PRELOAD="${MIRVO_PRELOAD:-}" "$MIRVO" --windowed "$@" >"$work/out" 2>"$work/err" &
     pid=$!
-    wid=""
-    for _ in $(seq 1 600); do
-        wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -1)
-        [ -n "$wid" ] && break
-        kill -0 "$pid" 2>/dev/null || fail "the program ended before its window appeared"
-        sleep 0.1
-    done
-    [ -n "$wid" ] || fail "no window appeared"
+    wait_for_window 600
     xdotool mousemove --window "$wid" 5 5 >/dev/null 2>&1
     sleep "${settle:-4}"
 }

@@ -1,0 +1,51 @@
+# shellcheck shell=bash
+# Shared by the end-to-end scripts: a work folder per case that holds the program's output
+# (kept with MIRVO_E2E_KEEP=DIR), cleanup on every exit, the failure report, and waiting for the
+# program's window. Source it with $test_case set; $e2e_prefix names the work folder.
+
+: "${MIRVO:?set MIRVO to the mirvo program}"
+work=$(mktemp -d "/tmp/${e2e_prefix:-mirvo-e2e}.XXXXXX")
+pid=""
+
+cleanup() {
+    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    fi
+    if [ -n "${MIRVO_E2E_KEEP:-}" ]; then
+        mkdir -p "$MIRVO_E2E_KEEP/$test_case"
+        cp -r "$work"/. "$MIRVO_E2E_KEEP/$test_case/"
+    fi
+    chmod -R u+rwx "$work" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL ($test_case): $*" >&2
+    for f in "$work"/out "$work"/err; do
+        [ -s "$f" ] && { echo "--- $(basename "$f"):" >&2; head -"${fail_lines:-20}" "$f" >&2; }
+    done
+    exit 1
+}
+
+# Runs the program to completion; sets $status.
+run_mirvo() {
+    "$MIRVO" "$@" >"$work/out" 2>"$work/err"
+    status=$?
+}
+
+line_count() { wc -l <"$1" | tr -d ' '; }
+
+# wait_for_window TENTHS: waits at most TENTHS tenths of a second for the window of $pid and
+# sets $wid to it; fails when the program ends first or no window comes.
+wait_for_window() {
+    wid=""
+    for _ in $(seq 1 "$1"); do
+        wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -1)
+        [ -n "$wid" ] && return 0
+        kill -0 "$pid" 2>/dev/null || fail "the program ended before its window appeared"
+        sleep 0.1
+    done
+    fail "no window appeared"
+}

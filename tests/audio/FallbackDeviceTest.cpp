@@ -3,6 +3,7 @@
 #include "tests/audio/DeviceTestSupport.h"
 #include "tests/audio/ShutdownOnlyApp.h"
 #include "tests/audio/SoundServerSupport.h"
+#include "tests/audio/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -15,21 +16,9 @@
 namespace mirvo::audio {
 namespace {
 
+using test::waitFor;
+
 using namespace std::chrono_literals;
-
-constexpr auto kPatience = 20s;
-
-template <typename Predicate> bool waitFor(Predicate done)
-{
-    const auto giveUp = std::chrono::steady_clock::now() + kPatience;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > giveUp) {
-            return false;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
 
 // A sound server of this test's own, so that killing it disturbs nobody else. Each test runs
 // in a process of its own, so pointing PULSE_SERVER at it before the first device query makes it

@@ -9,6 +9,7 @@
 #include "audio/Exception.h"
 #include "audio/FilePlayerNode.h"
 #include "audio/null/OutputDeviceNodeNull.h"
+#include "tests/audio/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -22,26 +23,14 @@
 namespace mirvo::audio {
 namespace {
 
+using test::waitFor;
+
 using namespace std::chrono_literals;
 using test::RampSource;
 
 constexpr size_t kRate = 48000;
 constexpr size_t kBlock = 512;
 constexpr float kScale = 1.0f / 1048576.0f;
-// A liveness bound for waits on other threads, generous for a loaded or instrumented machine.
-constexpr auto kPatience = 20s;
-
-template <typename Predicate> bool waitFor(Predicate done)
-{
-    const auto giveUp = std::chrono::steady_clock::now() + kPatience;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > giveUp) {
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 std::shared_ptr<RampSource> makeRamp(size_t frames, size_t channels)
 {

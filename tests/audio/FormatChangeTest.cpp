@@ -10,6 +10,7 @@
 #include "tests/audio/DeviceTestSupport.h"
 #include "tests/audio/FakeDeviceManager.h"
 #include "tests/audio/ToneAnalysis.h"
+#include "tests/audio/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,8 @@
 
 namespace mirvo::audio {
 namespace {
+
+using test::waitFor;
 
 using namespace std::chrono_literals;
 
@@ -92,18 +95,6 @@ class NullDeviceContext : public Context {
         return nullptr;
     }
 };
-
-template <typename Predicate> bool waitFor(Predicate done)
-{
-    const auto giveUp = std::chrono::steady_clock::now() + 20s;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > giveUp) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 TEST(BlockSizeChange, OutputAndSpectrumAreThoseOfAGraphBuiltForEachNewSize)
 {

@@ -4,6 +4,7 @@
 #include "audio/null/OutputDeviceNodeNull.h"
 #include "tests/audio/DeviceTestSupport.h"
 #include "tests/audio/ToneAnalysis.h"
+#include "tests/audio/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,8 @@
 namespace mirvo::audio {
 namespace {
 
+using test::waitFor;
+
 using namespace std::chrono_literals;
 
 using test::kFrequencyTolerance;
@@ -21,20 +24,6 @@ using test::kLevelToleranceDb;
 using test::kToneAmplitude;
 using test::kToneFrequency;
 constexpr double kStepToleranceRatio = 1.05;
-// A liveness bound, not a timing check: generous for a loaded two-core machine.
-constexpr auto kPatience = 20s;
-
-template <typename Predicate> bool waitFor(Predicate done)
-{
-    const auto giveUp = std::chrono::steady_clock::now() + kPatience;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > giveUp) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 class CountingClient : public NullDeviceStream::Client {
   public:

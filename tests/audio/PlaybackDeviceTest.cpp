@@ -5,6 +5,7 @@
 #include "tests/audio/DeviceTestSupport.h"
 #include "tests/audio/SoundServerSupport.h"
 #include "tests/audio/ToneAnalysis.h"
+#include "tests/audio/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,8 @@
 namespace mirvo::audio {
 namespace {
 
+using test::kPatience;
+
 using namespace std::chrono_literals;
 
 using test::kFrequencyTolerance;
@@ -22,7 +25,6 @@ using test::kToneAmplitude;
 using test::kToneFrequency;
 // The server resamples on the way to the monitor; its filter may overshoot a clean step a little.
 constexpr double kStepToleranceRatio = 1.5;
-constexpr auto kPatience = 20s;
 
 bool soundServerAnswers()
 {

@@ -49,3 +49,28 @@ wait_for_window() {
     done
     fail "no window appeared"
 }
+
+# Presses keys in the program's window.
+key() {
+    xdotool windowfocus --sync "$wid" >/dev/null 2>&1
+    xdotool key "$@"
+}
+
+# Quits the program with Ctrl+Q and sets $status to its exit status.
+stop_mirvo() {
+    kill -0 "$pid" 2>/dev/null || fail "the program died while running"
+    # A key pressed while the program is busy with a slow frame can be missed; ask twice.
+    for _ in 1 2; do
+        key ctrl+q
+        for _ in $(seq 1 50); do
+            kill -0 "$pid" 2>/dev/null || break 2
+            sleep 0.1
+        done
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        fail "Ctrl+Q did not end the program"
+    fi
+    wait "$pid"
+    status=$?
+    pid=""
+}

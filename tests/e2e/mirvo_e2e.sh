@@ -37,29 +37,6 @@ start_mirvo() {
     sleep "${settle:-2}"
 }
 
-stop_mirvo() {
-    kill -0 "$pid" 2>/dev/null || fail "the program died while running"
-    # A key pressed while the program is busy with a slow frame can be missed; ask twice.
-    for _ in 1 2; do
-        key ctrl+q
-        for _ in $(seq 1 50); do
-            kill -0 "$pid" 2>/dev/null || break 2
-            sleep 0.1
-        done
-    done
-    if kill -0 "$pid" 2>/dev/null; then
-        fail "Ctrl+Q did not end the program"
-    fi
-    wait "$pid"
-    status=$?
-    pid=""
-}
-
-key() {
-    xdotool windowfocus --sync "$wid" >/dev/null 2>&1
-    xdotool key "$@"
-}
-
 shot() {
     import -window "$wid" "$work/$1.png" 2>/dev/null || fail "cannot capture the window"
 }

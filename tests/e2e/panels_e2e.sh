@@ -26,26 +26,6 @@ start_mirvo() {
     sleep 2
 }
 
-stop_mirvo() {
-    kill -0 "$pid" 2>/dev/null || fail "the program died while running"
-    for _ in 1 2; do
-        key ctrl+q
-        for _ in $(seq 1 50); do
-            kill -0 "$pid" 2>/dev/null || break 2
-            sleep 0.1
-        done
-    done
-    kill -0 "$pid" 2>/dev/null && fail "Ctrl+Q did not end the program"
-    wait "$pid"
-    status=$?
-    pid=""
-}
-
-key() {
-    xdotool windowfocus --sync "$wid" >/dev/null 2>&1
-    xdotool key "$@"
-}
-
 # Clicks at a place of the window: COUNT clicks DELAY ms apart.
 click_at() {
     xdotool mousemove --window "$wid" "$1" "$2" >/dev/null 2>&1

@@ -40,11 +40,6 @@ start_mirvo() {
     sleep "${settle:-4}"
 }
 
-key() {
-    xdotool windowfocus --sync "$wid" >/dev/null 2>&1
-    xdotool key "$@"
-}
-
 corner_brightness() {
     import -window "$wid" "$work/shot.png" 2>/dev/null || fail "cannot capture the window"
     convert "$work/shot.png" -alpha off -crop 1x1+2+2 -format '%[fx:max(r,max(g,b))]' info:

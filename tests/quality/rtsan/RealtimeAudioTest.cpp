@@ -14,12 +14,16 @@
 #include "core/DataSource.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -154,6 +158,61 @@ TEST(RealtimeAudio, WideningToSixChannelsAndChangingTheBlockSizeWhilePlayingStay
     }
     context->disconnectAllNodes();
     context->setOutput(nullptr);
+}
+
+// Files dropped on the playing graph, the way the window's drop path hands them to the player:
+// mono, 5.1 and stereo in turn, at 44.1 kHz so that each needs resampling. Each drop changes
+// the player's channel count, and with it the graph's.
+TEST(RealtimeAudio, DroppingFilesOfOtherChannelCountsWhilePlayingStaysRealtimeSafe)
+{
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("mirvo-rtsan-drops-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::vector<std::filesystem::path> drops;
+    for (int channels : {1, 6, 2, 6, 1}) {
+        const auto path =
+            folder / ("tone-" + std::to_string(drops.size()) + "-" + std::to_string(channels) + ".wav");
+        const std::string command =
+            "ffmpeg -nostdin -y -v error -f lavfi -i sine=frequency=440:sample_rate=44100:"
+            "duration=2 -ac " +
+            std::to_string(channels) + " '" + path.string() + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        drops.push_back(path);
+    }
+
+    Context* context = Context::master();
+    DeviceRef device = Context::deviceManager()->findDeviceByName("Null");
+    ASSERT_NE(device, nullptr);
+    context->setOutput(context->createOutputDeviceNode(device));
+    {
+        auto monitor = context->makeNode(
+            new MonitorSpectralNode(MonitorSpectralNode::Format().fftSize(2048).windowSize(512)));
+        SourceFileRef music(load(DataSourcePath::create(MIRVO_RESOURCES_DIR "/init.mp3"), kSampleRate));
+        auto player = context->makeNode(new FilePlayerNode(music, true));
+        auto heard = context->makeNode(new GainNode(0.9f));
+        auto analysed = context->makeNode(new GainNode(10.9f));
+        player->connect(heard);
+        heard->connect(context->getOutput());
+        player->connect(analysed);
+        analysed->connect(monitor);
+        context->enable();
+        player->enable();
+
+        for (const std::filesystem::path& path : drops) {
+            player->playSourceFile(SourceFileRef(load(DataSourcePath::create(path), 0)));
+            for (int read = 0; read < 24; ++read) {
+                std::this_thread::sleep_for(kBetweenSpectrumReads);
+                monitor->getMagSpectrum();
+            }
+        }
+        context->disable();
+        EXPECT_EQ(player->getNumChannels(), 1u);
+        EXPECT_GT(context->getNumProcessedFrames(), kSampleRate) << "the device hardly rendered";
+        EXPECT_TRUE(player->getLastError().empty()) << player->getLastError();
+    }
+    context->disconnectAllNodes();
+    context->setOutput(nullptr);
+    std::filesystem::remove_all(folder);
 }
 
 // Allocates on every block: the sanitizer must catch it, or the test above proves nothing.

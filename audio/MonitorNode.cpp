@@ -41,12 +41,32 @@ void MonitorNode::initialize()
     } else {
         mWindowSize = nextPowerOfTwo(mRequestedWindowSize);
     }
-    // The rings are replaced rather than appended to, so both sides always use the ones that
-    // match the current channel count.
-    mRingBuffers.clear();
+    // Every ring starts empty, one per current channel. This runs under the graph lock when the
+    // channel count changes, so rings of the right capacity are emptied and kept instead of
+    // being freed and allocated again; the ones a narrower count leaves over wait in the spares.
+    const size_t capacity = mWindowSize * mRingBufferPaddingFactor;
+    const auto otherCapacity = [capacity](const std::vector<dsp::RingBuffer>& rings) {
+        return !rings.empty() && rings.front().getSize() != capacity;
+    };
+    if (otherCapacity(mRingBuffers) || otherCapacity(mSpareRingBuffers)) {
+        mRingBuffers.clear();
+        mSpareRingBuffers.clear();
+    }
+    while (mRingBuffers.size() > mNumChannels) {
+        mSpareRingBuffers.push_back(std::move(mRingBuffers.back()));
+        mRingBuffers.pop_back();
+    }
+    for (auto& ring : mRingBuffers) {
+        ring.clear();
+    }
     mRingBuffers.reserve(mNumChannels);
-    for (size_t ch = 0; ch < mNumChannels; ++ch) {
-        mRingBuffers.emplace_back(mWindowSize * mRingBufferPaddingFactor);
+    while (mRingBuffers.size() < mNumChannels) {
+        if (mSpareRingBuffers.empty()) {
+            mRingBuffers.emplace_back(capacity);
+        } else {
+            mRingBuffers.push_back(std::move(mSpareRingBuffers.back()));
+            mSpareRingBuffers.pop_back();
+        }
     }
     mCopiedBuffer = Buffer(mWindowSize, mNumChannels);
 }

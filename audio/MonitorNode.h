@@ -71,6 +71,8 @@ class MonitorNode : public NodeAutoPullable {
   private:
     // As the format gave it; 0 follows the output's block size.
     size_t mRequestedWindowSize;
+    // Main thread: rings of the current capacity left over by a narrower channel count.
+    std::vector<dsp::RingBuffer> mSpareRingBuffers;
 };
 
 // The next power of two at or above value, on its low 32 bits; powers of two are kept.

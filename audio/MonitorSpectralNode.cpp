@@ -48,17 +48,28 @@ void MonitorSpectralNode::initialize()
     MonitorNode::initialize();
 
     mFftSize = nextPowerOfTwo(std::max(mRequestedFftSize, mWindowSize));
-    // A channel-count change re-initialises the node under the graph lock; the transform does
-    // not depend on the channels, and planning a new one would hold the render thread off.
+    // A channel-count change re-initialises the node under the graph lock while the render
+    // thread waits for it. Nothing below depends on the channels, so what still has its size is
+    // kept: planning, allocating, freeing and computing the window again would only lengthen
+    // that wait.
     if (!mFft || mFft->getSize() != mFftSize) {
         mFft = std::make_unique<dsp::Fft>(mFftSize);
     }
-    mFftBuffer = Buffer(mFftSize, 1);
-    mBufferSpectral = BufferSpectral(mFftSize);
+    // The samples past the window are the zero padding, so a window of another size needs a
+    // fresh, zeroed input even for the same transform size.
+    if (mFftBuffer.getNumFrames() != mFftSize || mPreparedWindowSize != mWindowSize) {
+        mFftBuffer = Buffer(mFftSize, 1);
+    }
+    if (mBufferSpectral.getNumFrames() != mFftSize / 2) {
+        mBufferSpectral = BufferSpectral(mFftSize);
+    }
     mMagSpectrum.resize(mFftSize / 2, 0.0f);
 
-    mWindow = std::make_unique<float[]>(mWindowSize);
-    dsp::generateWindow(mWindowType, mWindow.get(), mWindowSize);
+    if (!mWindow || mPreparedWindowSize != mWindowSize) {
+        mWindow = std::make_unique<float[]>(mWindowSize);
+        dsp::generateWindow(mWindowType, mWindow.get(), mWindowSize);
+        mPreparedWindowSize = mWindowSize;
+    }
 }
 
 void MonitorSpectralNode::prepareFftInput()

@@ -82,6 +82,8 @@ class MonitorSpectralNode : public MonitorNode {
     BufferSpectral mBufferSpectral;
     std::vector<float> mMagSpectrum;
     std::unique_ptr<float[]> mWindow;
+    // The window size mWindow and the zero padding of mFftBuffer were made for.
+    size_t mPreparedWindowSize = 0;
     size_t mFftSize;
     dsp::WindowType mWindowType;
     float mSmoothingFactor;

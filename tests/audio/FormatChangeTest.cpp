@@ -221,6 +221,96 @@ TEST(ChannelCountChange, TheScratchBlockForAWiderMonitorIsReadyBeforeTheNextBloc
     context->disconnectAllNodes();
 }
 
+// Block n carries n + 0.1 * channel, so a window left over from before a change shows.
+class CountingWideningSourceNode : public WideningSourceNode {
+  public:
+    void process(Buffer* buffer) override
+    {
+        ++mBlock;
+        for (size_t ch = 0; ch < buffer->getNumChannels(); ++ch)
+            std::fill_n(buffer->getChannel(ch), buffer->getNumFrames(), float(mBlock) + 0.1f * float(ch));
+    }
+
+  private:
+    int mBlock = 0;
+};
+
+TEST(ChannelCountChange, AReconfiguredSpectralMonitorStartsEmptyAndAnalysesLikeAFreshOne)
+{
+    constexpr size_t kFrames = 512;
+    ContextManualRef context = ContextManual::create(kSampleRate, kFrames, 2);
+    auto source = context->makeNode(new CountingWideningSourceNode);
+    auto monitor = context->makeNode(new MonitorSpectralNode(analysisFormat()));
+    source->connect(monitor);
+    context->enable();
+    context->renderBlocks(2); // unread: both windows wait in the rings
+
+    source->widen(6);
+    context->renderBlocks(1);
+    const Buffer& wide = monitor->getBuffer();
+    ASSERT_EQ(wide.getNumChannels(), 6u);
+    EXPECT_FLOAT_EQ(wide.getChannel(0)[0], 3.0f) << "the rings still held the stereo windows";
+    EXPECT_FLOAT_EQ(wide.getChannel(5)[kFrames - 1], 3.5f);
+
+    // Narrowing and widening again reuses what the wider layout had; none of it may carry over.
+    context->renderBlocks(1);
+    source->widen(1);
+    context->renderBlocks(1);
+    source->widen(2);
+    auto fresh = context->makeNode(new MonitorSpectralNode(analysisFormat()));
+    source->connect(fresh);
+    context->renderBlocks(1);
+    const Buffer& stereo = monitor->getBuffer();
+    ASSERT_EQ(stereo.getNumChannels(), 2u);
+    EXPECT_FLOAT_EQ(stereo.getChannel(0)[0], 6.0f);
+    EXPECT_FLOAT_EQ(stereo.getChannel(1)[kFrames - 1], 6.1f);
+
+    const std::vector<float> kept = monitor->getMagSpectrum();
+    const std::vector<float>& expected = fresh->getMagSpectrum();
+    ASSERT_EQ(kept.size(), expected.size());
+    ASSERT_GT(expected[0], 0.1f);
+    for (size_t k = 0; k < kept.size(); ++k) {
+        ASSERT_NEAR(kept[k], expected[k], 1e-4f) << "bin " << k;
+    }
+    context->disconnectAllNodes();
+}
+
+TEST(BlockSizeChange, AShorterWindowInTheSameTransformIsZeroPaddedAgain)
+{
+    test::FakeDeviceManager manager;
+    auto context = test::DeviceTestContext::create();
+    DeviceRef device = manager.add(test::fakeDevice("Out").withFormat(48000, 512));
+    auto output =
+        std::dynamic_pointer_cast<test::ManualDeviceOutput>(context->createOutputDeviceNode(device, {}));
+    context->setOutput(output);
+    auto sine = context->makeNode(new test::SineSourceNode(1000.0f, 0.5f));
+    const auto format = MonitorSpectralNode::Format().fftSize(2048).windowType(dsp::HANN);
+    auto monitor = context->makeNode(new MonitorSpectralNode(format));
+    sine->connect(monitor);
+    context->enable();
+    output->renderBlock();
+    monitor->getMagSpectrum(); // the 512-sample window is now in the transform's input
+
+    device->updateFormat(Device::Format().framesPerBlock(128));
+    ASSERT_EQ(monitor->getWindowSize(), 128u);
+    ASSERT_EQ(monitor->getFftSize(), 2048u);
+    auto fresh = context->makeNode(new MonitorSpectralNode(format));
+    sine->connect(fresh);
+    output->renderBlock();
+    // Smoothing starts from the spectrum before the change; the analysed input must not.
+    for (int call = 0; call < 40; ++call) {
+        monitor->getMagSpectrum();
+        fresh->getMagSpectrum();
+    }
+    const std::vector<float>& kept = monitor->getMagSpectrum();
+    const std::vector<float>& expected = fresh->getMagSpectrum();
+    ASSERT_EQ(kept.size(), expected.size());
+    for (size_t k = 0; k < kept.size(); ++k) {
+        ASSERT_NEAR(kept[k], expected[k], 1e-4f) << "bin " << k;
+    }
+    context->disconnectAllNodes();
+}
+
 TEST(BlockSizeChange, AMonitorWhoseWindowIsTheBlockFollowsTheNewBlockSize)
 {
     test::FakeDeviceManager manager;

@@ -1,6 +1,6 @@
-// What both ImGui drawers (the panels and the notices) wrap around their frames: the current
-// ImGui context for a scope, and the scene's GL state that ImGui's OpenGL2 renderer does not
-// put back. Main thread, with the window's GL context current.
+// What both ImGui drawers (the panels and the notices) share: how their contexts are made, the
+// current ImGui context for a scope, and the scene's GL state that ImGui's OpenGL2 renderer does
+// not put back. Main thread, with the window's GL context current.
 #pragma once
 
 #include "gl/Gl.h"
@@ -59,5 +59,17 @@ class SceneStateGuard {
     GLint mProgram = 0;
     GLint mActiveTexture = GL_TEXTURE0;
 };
+
+// A new ImGui context that writes nothing to disk and leaves the cursor to the application.
+inline ImGuiContext* createQuietContext()
+{
+    ImGuiContext* context = ImGui::CreateContext();
+    ContextScope scope(context);
+    ImGuiIO& io = ImGui::GetIO();
+    io.IniFilename = nullptr;
+    io.LogFilename = nullptr;
+    io.ConfigFlags |= ImGuiConfigFlags_NoMouseCursorChange;
+    return context;
+}
 
 } // namespace mirvo::params::tw

@@ -65,13 +65,9 @@ class ImGuiDrawer : public Drawer {
 
 ImGuiDrawer::ImGuiDrawer(float fontScaling) : mScale(std::max(1.f, fontScaling))
 {
-    mContext = ImGui::CreateContext();
+    mContext = createQuietContext();
     ContextScope scope(mContext);
     ImGuiIO& io = ImGui::GetIO();
-    // Nothing is written to disk and the application owns the cursor.
-    io.IniFilename = nullptr;
-    io.LogFilename = nullptr;
-    io.ConfigFlags |= ImGuiConfigFlags_NoMouseCursorChange;
 
     // Special keys arrive with their Tw codes, which index KeysDown directly.
     io.KeyMap[ImGuiKey_Tab] = TW_KEY_TAB;

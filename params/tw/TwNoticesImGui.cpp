@@ -68,12 +68,9 @@ class NoticeDrawer::Impl {
 
 void NoticeDrawer::Impl::create()
 {
-    mContext = ImGui::CreateContext();
+    mContext = tw::createQuietContext();
     ContextScope scope(mContext);
     ImGuiIO& io = ImGui::GetIO();
-    io.IniFilename = nullptr;
-    io.LogFilename = nullptr;
-    io.ConfigFlags |= ImGuiConfigFlags_NoMouseCursorChange;
     for (std::size_t i = 0; i < kFontSizes; ++i) {
         ImFontConfig font;
         font.SizePixels = kBaseFontSize * float(i + 1);

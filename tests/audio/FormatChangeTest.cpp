@@ -96,6 +96,26 @@ class NullDeviceContext : public Context {
     }
 };
 
+// Spectra of the same input agree bin for bin.
+void expectSameSpectrum(const std::vector<float>& kept, const std::vector<float>& expected)
+{
+    ASSERT_EQ(kept.size(), expected.size());
+    for (size_t k = 0; k < kept.size(); ++k) {
+        ASSERT_NEAR(kept[k], expected[k], 1e-4f) << "bin " << k;
+    }
+}
+
+// A context whose output the test renders block by block, on a 48 kHz, 512-frame device whose
+// format the test changes.
+struct ManualDeviceRig {
+    test::FakeDeviceManager manager;
+    std::shared_ptr<test::DeviceTestContext> context = test::DeviceTestContext::create();
+    DeviceRef device = manager.add(test::fakeDevice("Out").withFormat(48000, 512));
+    std::shared_ptr<test::ManualDeviceOutput> output =
+        std::dynamic_pointer_cast<test::ManualDeviceOutput>(context->createOutputDeviceNode(device, {}));
+    ManualDeviceRig() { context->setOutput(output); }
+};
+
 TEST(BlockSizeChange, OutputAndSpectrumAreThoseOfAGraphBuiltForEachNewSize)
 {
     DeviceManagerNull manager;
@@ -267,22 +287,15 @@ TEST(ChannelCountChange, AReconfiguredSpectralMonitorStartsEmptyAndAnalysesLikeA
 
     const std::vector<float> kept = monitor->getMagSpectrum();
     const std::vector<float>& expected = fresh->getMagSpectrum();
-    ASSERT_EQ(kept.size(), expected.size());
-    ASSERT_GT(expected[0], 0.1f);
-    for (size_t k = 0; k < kept.size(); ++k) {
-        ASSERT_NEAR(kept[k], expected[k], 1e-4f) << "bin " << k;
-    }
+    ASSERT_GT(expected.at(0), 0.1f);
+    expectSameSpectrum(kept, expected);
     context->disconnectAllNodes();
 }
 
 TEST(BlockSizeChange, AShorterWindowInTheSameTransformIsZeroPaddedAgain)
 {
-    test::FakeDeviceManager manager;
-    auto context = test::DeviceTestContext::create();
-    DeviceRef device = manager.add(test::fakeDevice("Out").withFormat(48000, 512));
-    auto output =
-        std::dynamic_pointer_cast<test::ManualDeviceOutput>(context->createOutputDeviceNode(device, {}));
-    context->setOutput(output);
+    ManualDeviceRig rig;
+    auto& [manager, context, device, output] = rig;
     auto sine = context->makeNode(new test::SineSourceNode(1000.0f, 0.5f));
     const auto format = MonitorSpectralNode::Format().fftSize(2048).windowType(dsp::HANN);
     auto monitor = context->makeNode(new MonitorSpectralNode(format));
@@ -304,21 +317,14 @@ TEST(BlockSizeChange, AShorterWindowInTheSameTransformIsZeroPaddedAgain)
     }
     const std::vector<float>& kept = monitor->getMagSpectrum();
     const std::vector<float>& expected = fresh->getMagSpectrum();
-    ASSERT_EQ(kept.size(), expected.size());
-    for (size_t k = 0; k < kept.size(); ++k) {
-        ASSERT_NEAR(kept[k], expected[k], 1e-4f) << "bin " << k;
-    }
+    expectSameSpectrum(kept, expected);
     context->disconnectAllNodes();
 }
 
 TEST(BlockSizeChange, AMonitorWhoseWindowIsTheBlockFollowsTheNewBlockSize)
 {
-    test::FakeDeviceManager manager;
-    auto context = test::DeviceTestContext::create();
-    DeviceRef device = manager.add(test::fakeDevice("Out").withFormat(48000, 512));
-    auto output =
-        std::dynamic_pointer_cast<test::ManualDeviceOutput>(context->createOutputDeviceNode(device, {}));
-    context->setOutput(output);
+    ManualDeviceRig rig;
+    auto& [manager, context, device, output] = rig;
     auto sine = context->makeNode(new test::SineSourceNode(1000.0f, 0.5f));
     auto monitor =
         context->makeNode(new MonitorSpectralNode(MonitorSpectralNode::Format().windowType(dsp::HANN)));

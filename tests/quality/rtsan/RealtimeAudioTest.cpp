@@ -40,6 +40,26 @@ constexpr int kSpectrumReads = 800;             // 10 s
 constexpr auto kBetweenSpectrumReads = 12500us; // 80 a second
 constexpr int kReadsBetweenPauses = 160;        // every 2 s
 
+// The application's split of a source: to the output at 0.9, and at 10.9 to a spectral monitor,
+// which nothing pulls, so the context pulls it after every block.
+std::shared_ptr<MonitorSpectralNode> wireAppGraph(Context* context, const NodeRef& source)
+{
+    auto monitor = context->makeNode(
+        new MonitorSpectralNode(MonitorSpectralNode::Format().fftSize(2048).windowSize(512)));
+    auto heard = context->makeNode(new GainNode(0.9f));
+    auto analysed = context->makeNode(new GainNode(10.9f));
+    source->connect(heard);
+    heard->connect(context->getOutput());
+    source->connect(analysed);
+    analysed->connect(monitor);
+    return monitor;
+}
+
+SourceFileRef startupMusic()
+{
+    return SourceFileRef(load(DataSourcePath::create(MIRVO_RESOURCES_DIR "/init.mp3"), kSampleRate));
+}
+
 // The application's graph on the "Null" device, whose own thread renders in real time: the
 // start-up music -> gain 0.9 -> output, and -> gain 10.9 -> spectral monitor, which nothing
 // pulls, so the context pulls it after every block.
@@ -50,16 +70,8 @@ TEST(RealtimeAudio, TheAppGraphPlaysThroughTheNullDeviceWithoutUnsafeCallsOnTheA
     ASSERT_NE(device, nullptr);
     context->setOutput(context->createOutputDeviceNode(device));
     {
-        auto monitor = context->makeNode(
-            new MonitorSpectralNode(MonitorSpectralNode::Format().fftSize(2048).windowSize(512)));
-        SourceFileRef music(load(DataSourcePath::create(MIRVO_RESOURCES_DIR "/init.mp3"), kSampleRate));
-        auto player = context->makeNode(new FilePlayerNode(music, true));
-        auto heard = context->makeNode(new GainNode(0.9f));
-        auto analysed = context->makeNode(new GainNode(10.9f));
-        player->connect(heard);
-        heard->connect(context->getOutput());
-        player->connect(analysed);
-        analysed->connect(monitor);
+        auto player = context->makeNode(new FilePlayerNode(startupMusic(), true));
+        auto monitor = wireAppGraph(context, player);
         context->enable();
         player->enable();
 
@@ -122,15 +134,8 @@ TEST(RealtimeAudio, WideningToSixChannelsAndChangingTheBlockSizeWhilePlayingStay
     ASSERT_NE(device, nullptr);
     context->setOutput(context->createOutputDeviceNode(device));
     {
-        auto monitor = context->makeNode(
-            new MonitorSpectralNode(MonitorSpectralNode::Format().fftSize(2048).windowSize(512)));
         auto tone = context->makeNode(new WideningToneNode());
-        auto heard = context->makeNode(new GainNode(0.9f));
-        auto analysed = context->makeNode(new GainNode(10.9f));
-        tone->connect(heard);
-        heard->connect(context->getOutput());
-        tone->connect(analysed);
-        analysed->connect(monitor);
+        auto monitor = wireAppGraph(context, tone);
         context->enable();
 
         float loudestBin = 0.0f;
@@ -185,16 +190,8 @@ TEST(RealtimeAudio, DroppingFilesOfOtherChannelCountsWhilePlayingStaysRealtimeSa
     ASSERT_NE(device, nullptr);
     context->setOutput(context->createOutputDeviceNode(device));
     {
-        auto monitor = context->makeNode(
-            new MonitorSpectralNode(MonitorSpectralNode::Format().fftSize(2048).windowSize(512)));
-        SourceFileRef music(load(DataSourcePath::create(MIRVO_RESOURCES_DIR "/init.mp3"), kSampleRate));
-        auto player = context->makeNode(new FilePlayerNode(music, true));
-        auto heard = context->makeNode(new GainNode(0.9f));
-        auto analysed = context->makeNode(new GainNode(10.9f));
-        player->connect(heard);
-        heard->connect(context->getOutput());
-        player->connect(analysed);
-        analysed->connect(monitor);
+        auto player = context->makeNode(new FilePlayerNode(startupMusic(), true));
+        auto monitor = wireAppGraph(context, player);
         context->enable();
         player->enable();
 

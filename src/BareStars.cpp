@@ -3,7 +3,7 @@
 
 #include "core/Rand.h"
 #include "core/Resources.h"
-#include "src/Galaxy.h"
+#include "src/scenes/Galaxy.h"
 
 #include <stdexcept>
 #include <string>

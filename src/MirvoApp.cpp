@@ -1,11 +1,11 @@
-// The application controller: start-up, the per-frame spectrum and scene drive, keys, file
-// drops, and the command-line extras (window size, first scene, frame limit, screenshot).
+// The application controller: start-up, the per-frame spectrum and scene drive, keys and
+// file drops, with the start-up choices the command line makes (window, first scene, music,
+// output device, notices).
 #include "src/MirvoApp.h"
 
-#include "app/RendererGl.h"
+#include "app/Renderer.h"
 #include "audio/Context.h"
 #include "audio/Device.h"
-#include "audio/Exception.h"
 #include "audio/FilePlayerNode.h"
 #include "audio/GainNode.h"
 #include "audio/InputDeviceNode.h"
@@ -19,13 +19,12 @@
 #include "gl/Gl.h"
 #include "gl/GlslProg.h"
 #include "params/NoticeDrawer.h"
-#include "src/BareStars.h"
-#include "src/Galaxy.h"
-#include "src/PngWriter.h"
+#include "src/FailureText.h"
 #include "src/SpectrumOverlay.h"
 #include "src/SpectrumShaping.h"
-#include "src/Tree.h"
-#include "src/Triangles.h"
+#include "src/scenes/Galaxy.h"
+#include "src/scenes/Tree.h"
+#include "src/scenes/Triangles.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -38,52 +37,11 @@ namespace mirvo {
 namespace {
 
 constexpr uint32_t kOptionKey = app::Event::ALT_DOWN;
-constexpr int kBenchmarkWarmupFrames = 20;
-constexpr int kBenchmarkMeasuredFrames = 120;
-// Every benchmark case sees the same mid-level spectrum, so the galaxy and the bare sprites
-// rasterise stars of the same sizes whatever the music is doing.
-constexpr float kBenchmarkMagnitude = 0.5f;
-
 // A failure a person can meet at start-up, already phrased for them.
 class StartupError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
-
-// Driver logs span many lines; the user gets one.
-std::string oneLine(std::string text)
-{
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-        text.pop_back();
-    }
-    for (char& c : text) {
-        if (c == '\n' || c == '\r') {
-            c = ' ';
-        }
-    }
-    return text;
-}
-
-// Why a file cannot be played in the decoder's plain words; empty when it gave no reason.
-std::string plainReason(const std::exception& exc)
-{
-    const auto* fileExc = dynamic_cast<const audio::AudioFileExc*>(&exc);
-    return fileExc ? audio::describe(fileExc->getReason()) : "";
-}
-
-// For standard error, which can take the technical message where there are no plain words.
-std::string reasonForLog(const std::exception& exc)
-{
-    const std::string words = plainReason(exc);
-    return words.empty() ? oneLine(exc.what()) : words;
-}
-
-// A notice has no room for a technical message.
-std::string reasonForNotice(const std::exception& exc)
-{
-    const std::string words = plainReason(exc);
-    return words.empty() ? "cannot be played" : words;
-}
 
 audio::SourceFileRef openSourceFile(const DataSourceRef& source, const std::string& name, size_t sampleRate)
 {
@@ -101,6 +59,7 @@ constexpr float kNoticeReferenceHeight = 480.0f;
 
 MirvoApp::MirvoApp(CommandLine commandLine) : mCommandLine(std::move(commandLine))
 {
+    setDefaults();
 }
 
 MirvoApp::~MirvoApp() = default;
@@ -111,31 +70,33 @@ void MirvoApp::prepareSettings(Settings* settings)
     if (settings->getDefaultWindowFormat().getTitle().empty()) {
         settings->getDefaultWindowFormat().setTitle(settings->getTitle());
     }
-    if (mCommandLine.windowed || mCommandLine.action == CommandLine::Action::BENCHMARK) {
+    if (mCommandLine.windowed) {
         settings->setFullScreen(false);
         settings->setWindowSize(mCommandLine.windowSize);
     } else {
         settings->setFullScreen(true);
     }
-    if (mCommandLine.action == CommandLine::Action::BENCHMARK) {
-        settings->disableFrameRate();
-    }
+}
+
+void MirvoApp::setDefaults()
+{
+    mLastTime = 0.0f;
+    mDeltaTime = 0.0f;
+    mVisualGain = 50.0f;
+    mRampStart = 0.05f;
+    mRampEnd = 1.0f;
+    mSwitchInterval = 15.0f;
+    mSwitchCountdown = 15.0f;
+    mUiVisible = false;
+    mDisplaySpectrum = false;
+    mStartIdx = 1;
+    mEndIdx = 511;
 }
 
 void MirvoApp::setup()
 {
     try {
-        mLastTime = 0.0f;
-        mDeltaTime = 0.0f;
-        mVisualGain = 50.0f;
-        mRampStart = 0.05f;
-        mRampEnd = 1.0f;
-        mSwitchInterval = 15.0f;
-        mSwitchCountdown = 15.0f;
-        mUiVisible = false;
-        mDisplaySpectrum = false;
-        mStartIdx = 1;
-        mEndIdx = 511;
+        setDefaults();
 
         mParams = params::InterfaceGl("Spectrum", Vec2i(225, 200), ColorA(0.3f, 0.3f, 0.3f, 0.4f));
         const std::string indexOptions = "min=1 max=" + std::to_string(512) + " step=10";
@@ -153,12 +114,6 @@ void MirvoApp::setup()
             setVisualizer(mCommandLine.firstScene);
         }
         hideCursor();
-        if (mCommandLine.action == CommandLine::Action::BENCHMARK) {
-            mBenchmark =
-                std::make_unique<FrameBenchmark>(FrameBenchmark::standardCases(), kBenchmarkWarmupFrames,
-                                                 mCommandLine.frames.value_or(kBenchmarkMeasuredFrames));
-            mBareStars = std::make_unique<BareStars>(50000);
-        }
         mStarted = true;
     } catch (const gl::GlslProgCompileExc& exc) {
         const std::string what = exc.what();
@@ -245,13 +200,7 @@ void MirvoApp::shutdown()
     if (mRenderer) {
         mRenderer->makeCurrentContext();
     }
-    for (Visualizer* visualizer : mVisualizers) {
-        delete visualizer;
-    }
     mVisualizers.clear();
-    mGalaxy = nullptr;
-    mTree = nullptr;
-    mBareStars.reset();
     mNoticeDrawer.reset();
     mParams = params::InterfaceGl();
     mRenderer.reset();
@@ -259,18 +208,20 @@ void MirvoApp::shutdown()
 
 void MirvoApp::setupVisualizers()
 {
-    mGalaxy = new Galaxy(mMonitor, mMagSpectrum);
-    mTree = new Tree(mMonitor, mMagSpectrum);
-    setupVisualizers({mGalaxy, mTree, new Triangles(mMonitor, mMagSpectrum)});
+    std::vector<std::unique_ptr<Visualizer>> scenes;
+    scenes.push_back(std::make_unique<Galaxy>(mMonitor, mMagSpectrum));
+    scenes.push_back(std::make_unique<Tree>(mMonitor, mMagSpectrum));
+    scenes.push_back(std::make_unique<Triangles>(mMonitor, mMagSpectrum));
+    setupVisualizers(std::move(scenes));
 }
 
-void MirvoApp::setupVisualizers(std::vector<Visualizer*> visualizers)
+void MirvoApp::setupVisualizers(std::vector<std::unique_ptr<Visualizer>> visualizers)
 {
-    for (Visualizer* visualizer : visualizers) {
-        mVisualizers.push_back(visualizer);
+    for (std::unique_ptr<Visualizer>& visualizer : visualizers) {
+        mVisualizers.push_back(std::move(visualizer));
     }
     mCurrentVisualizer = 0;
-    for (Visualizer* visualizer : mVisualizers) {
+    for (const std::unique_ptr<Visualizer>& visualizer : mVisualizers) {
         visualizer->setup();
     }
     mVisualizers[0]->activate();
@@ -280,10 +231,6 @@ void MirvoApp::update()
 {
     if (!mStarted) {
         return;
-    }
-    mFrameStart = std::chrono::steady_clock::now();
-    if (mBenchmark && mBenchmark->isCaseStarting()) {
-        applyBenchmarkCase();
     }
     advanceFrame(static_cast<float>(getElapsedSeconds()));
 }
@@ -297,17 +244,11 @@ void MirvoApp::advanceFrame(float elapsedSeconds)
         mMagSpectrum = mMonitor->getMagSpectrum();
     }
     shapeSpectrum();
-    if (mBenchmark) {
-        std::fill(mMagSpectrum.begin(), mMagSpectrum.end(), kBenchmarkMagnitude);
-    }
     if (mDisplaySpectrum) {
         updateSpectrumPath();
     }
 
     mVisualizers[mCurrentVisualizer]->update(mDeltaTime);
-    if (mBenchmark) {
-        return; // the schedule chooses the scenes
-    }
 
     // However long the frame, one change at most: scenes skipped within one frame would
     // never be seen, and the next scene gets its whole interval.
@@ -317,6 +258,12 @@ void MirvoApp::advanceFrame(float elapsedSeconds)
     }
     mSwitchCountdown = mSwitchInterval;
     setVisualizer((mCurrentVisualizer + 1) % mVisualizers.size());
+}
+
+void MirvoApp::setSwitchInterval(float seconds)
+{
+    mSwitchInterval = seconds;
+    mSwitchCountdown = seconds;
 }
 
 void MirvoApp::shapeSpectrum()
@@ -340,16 +287,11 @@ void MirvoApp::draw()
     gl::pushModelView();
     const Vec2i size = getWindowSize();
     gl::translate(Vec2f(static_cast<float>(size.x / 2), static_cast<float>(size.y / 2)));
-    if (mBenchmark && !mBenchmark->isDone() &&
-        mBenchmark->currentCase().scene == FrameBenchmark::Scene::BARE_STARS) {
-        mBareStars->draw(mMagSpectrum, mBenchmark->currentCase().starCount, mGalaxy->getRotation());
-    } else {
-        mVisualizers[mCurrentVisualizer]->draw();
-    }
+    drawVisualizer();
     gl::popModelView();
 
     if (mUiVisible) {
-        for (Visualizer* visualizer : mVisualizers) {
+        for (const std::unique_ptr<Visualizer>& visualizer : mVisualizers) {
             if (InterfaceGlRef panel = visualizer->getParams()) {
                 panel->draw();
             }
@@ -360,15 +302,14 @@ void MirvoApp::draw()
     if (mDisplaySpectrum) {
         drawSpectrum();
     }
-    if (mCommandLine.notices && !mBenchmark) {
+    if (mCommandLine.notices) {
         drawNotices();
     }
+}
 
-    if (mBenchmark) {
-        finishBenchmarkFrame();
-    } else {
-        countFrameAndMaybeQuit();
-    }
+void MirvoApp::drawVisualizer()
+{
+    mVisualizers[mCurrentVisualizer]->draw();
 }
 
 void MirvoApp::drawSpectrum()
@@ -454,7 +395,7 @@ void MirvoApp::setVisualizer(std::size_t index)
 void MirvoApp::toggleUi()
 {
     const bool show = !mUiVisible;
-    for (Visualizer* visualizer : mVisualizers) {
+    for (const std::unique_ptr<Visualizer>& visualizer : mVisualizers) {
         if (InterfaceGlRef panel = visualizer->getParams()) {
             if (show) {
                 panel->show(true);
@@ -524,97 +465,6 @@ void MirvoApp::playSource(const audio::SourceFileRef& sourceFile)
     if (mInputDeviceNode) {
         mInputDeviceNode->disable();
     }
-}
-
-void MirvoApp::countFrameAndMaybeQuit()
-{
-    ++mFramesDrawn;
-    if (mFramesDrawn == 1 && mCommandLine.reportStartup) {
-        glFinish();
-        const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
-        std::cout << "first frame drawn at "
-                  << std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch).count()
-                  << " ns (unix time)" << std::endl;
-    }
-    if (!mCommandLine.testDropFiles.empty()) {
-        dropTestFiles();
-    }
-    if (!mCommandLine.frames || mFramesDrawn != static_cast<uint64_t>(*mCommandLine.frames)) {
-        return;
-    }
-    if (mCommandLine.screenshotPath) {
-        try {
-            const app::Surface8u surface = getWindow()->getRenderer()->copyWindowSurface();
-            std::vector<uint8_t> rgb;
-            rgb.reserve(static_cast<std::size_t>(surface.width) * static_cast<std::size_t>(surface.height) *
-                        3);
-            for (std::size_t i = 0; i + 3 < surface.rgba.size() + 1; i += 4) {
-                rgb.insert(rgb.end(), {surface.rgba[i], surface.rgba[i + 1], surface.rgba[i + 2]});
-            }
-            writePng(*mCommandLine.screenshotPath, surface.width, surface.height, rgb, false);
-        } catch (const std::exception& exc) {
-            std::cerr << "mirvo: " << oneLine(exc.what()) << std::endl;
-            mExitCode = 1;
-        }
-    }
-    quit();
-}
-
-void MirvoApp::applyBenchmarkCase()
-{
-    const FrameBenchmark::Case& benchmarkCase = mBenchmark->currentCase();
-    switch (benchmarkCase.scene) {
-    case FrameBenchmark::Scene::GALAXY:
-    case FrameBenchmark::Scene::BARE_STARS:
-        setVisualizer(0);
-        mGalaxy->setStarCount(benchmarkCase.starCount);
-        break;
-    case FrameBenchmark::Scene::TREE:
-        mTree->setTreeCount(benchmarkCase.treeCount);
-        setVisualizer(1);
-        break;
-    case FrameBenchmark::Scene::TRIANGLES:
-        setVisualizer(2);
-        break;
-    }
-    if (benchmarkCase.panels != mUiVisible) {
-        toggleUi();
-    }
-}
-
-void MirvoApp::finishBenchmarkFrame()
-{
-    // Waiting for the GL to finish charges each frame with its whole rendering cost.
-    glFinish();
-    const std::chrono::duration<double, std::milli> cost = std::chrono::steady_clock::now() - mFrameStart;
-    mBenchmark->recordFrame(cost.count());
-    if (mBenchmark->isDone()) {
-        std::cout << "Frame cost at " << getWindowWidth() << "x" << getWindowHeight()
-                  << " (update + draw + glFinish, swap excluded):\n"
-                  << mBenchmark->report() << std::flush;
-        mBenchmark.reset();
-        // Its GL objects must go while the window's context is still current.
-        mBareStars.reset();
-        quit();
-    }
-}
-
-void MirvoApp::dropTestFiles()
-{
-    const std::vector<std::string>& dropped = mCommandLine.testDropFiles;
-    std::vector<std::filesystem::path> files;
-    if (mCommandLine.testDropOneByOne) {
-        if (mFramesDrawn <= dropped.size()) {
-            files.emplace_back(dropped[mFramesDrawn - 1]);
-        }
-    } else if (mFramesDrawn == 1) {
-        files.assign(dropped.begin(), dropped.end());
-    }
-    if (files.empty()) {
-        return;
-    }
-    app::FileDropEvent event(getWindow(), 0, 0, std::move(files));
-    getWindow()->emitFileDrop(event);
 }
 
 } // namespace mirvo

@@ -1,5 +1,7 @@
 // The application: start-up settings, the audio graph, the three scenes and switching
 // between them, the shared spectrum with its gain ramp, the panels, keys and file drops.
+// What a run asks beyond that (frame limits, screenshots, the benchmark) lives outside it,
+// beside main.
 // Everything runs on the main thread inside the framework's frame and event callbacks;
 // the audio graph is touched only through its thread-safe node operations.
 #pragma once
@@ -8,11 +10,9 @@
 #include "core/Path2d.h"
 #include "params/InterfaceGl.h"
 #include "src/CommandLine.h"
-#include "src/FrameBenchmark.h"
 #include "src/Notices.h"
-#include "src/Visualizer.h"
+#include "src/scenes/Visualizer.h"
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -31,10 +31,6 @@ class NoticeDrawer;
 
 namespace mirvo {
 
-class BareStars;
-class Galaxy;
-class Tree;
-
 class MirvoApp : public app::AppBasic {
   public:
     explicit MirvoApp(CommandLine commandLine = CommandLine());
@@ -52,68 +48,74 @@ class MirvoApp : public app::AppBasic {
     void setVisualizer(std::size_t index);
     void toggleUi();
 
-    // Takes the scenes (they live until the process ends), sets them up in order and
-    // activates the first.
-    void setupVisualizers(std::vector<Visualizer*> visualizers);
+    // Takes the scenes, sets them up in order and activates the first. The controller owns
+    // them from then on; they go in shutdown, while the GL context they draw with still exists.
+    void setupVisualizers(std::vector<std::unique_ptr<Visualizer>> visualizers);
     // One frame's update as of `elapsedSeconds` since the start: the time step, the spectrum,
     // the current scene and the countdown to the next scene. update() passes the
     // application's clock; the tests pass their own.
     void advanceFrame(float elapsedSeconds);
 
+    // The period of the automatic scene change; the countdown starts again from it.
+    void setSwitchInterval(float seconds);
+
     Notices& getNotices() { return mNotices; }
 
     std::size_t getCurrentVisualizer() const { return mCurrentVisualizer; }
     std::size_t getNumVisualizers() const { return mVisualizers.size(); }
+    Visualizer& getVisualizer(std::size_t index) { return *mVisualizers.at(index); }
     bool isUiVisible() const { return mUiVisible; }
+    // True once setup has built everything and the frames show the visuals.
+    bool isStarted() const { return mStarted; }
     // What main returns: 0, or 1 after a start-up failure.
     int getExitCode() const { return mExitCode; }
 
+  protected:
+    // The benchmark run holds the spectrum still and draws its own floor in place of a scene.
+    virtual void shapeSpectrum();
+    virtual void drawVisualizer();
+
+    std::vector<float>& getMagSpectrum() { return mMagSpectrum; }
+    const CommandLine& getCommandLine() const { return mCommandLine; }
+    void setExitCode(int exitCode) { mExitCode = exitCode; }
+
   private:
+    // The values of a fresh start, for the constructor and for setup.
+    void setDefaults();
     void setupAudio();
     bool hasAudioInput();
     void setupVisualizers();
-    void shapeSpectrum();
     void updateSpectrumPath();
     void drawSpectrum();
     void drawNotices();
     void postTrackNotice(const audio::SourceFile& source, const std::string& fileName);
     // Replaces the music with sourceFile from its start, and switches live input off.
     void playSource(const std::shared_ptr<audio::SourceFile>& sourceFile);
-    void countFrameAndMaybeQuit();
-    void dropTestFiles();
-    void applyBenchmarkCase();
-    void finishBenchmarkFrame();
 
-    std::vector<Visualizer*> mVisualizers;
+    std::vector<std::unique_ptr<Visualizer>> mVisualizers;
     std::size_t mCurrentVisualizer = 0;
-    float mLastTime = 0.0f;
-    float mDeltaTime = 0.0f;
-    float mVisualGain = 50.0f;
-    float mRampStart = 0.05f;
-    float mRampEnd = 1.0f;
-    float mSwitchInterval = 15.0f;
-    float mSwitchCountdown = 15.0f;
+    float mLastTime;
+    float mDeltaTime;
+    float mVisualGain;
+    float mRampStart;
+    float mRampEnd;
+    float mSwitchInterval;
+    float mSwitchCountdown;
     std::vector<float> mMagSpectrum;
     params::InterfaceGl mParams;
     std::shared_ptr<audio::InputDeviceNode> mInputDeviceNode;
     MonitorSpectralNodeRef mMonitor;
     std::shared_ptr<audio::FilePlayerNode> mFilePlayer;
     Path2d mSpectrumPath;
-    bool mUiVisible = false;
-    bool mDisplaySpectrum = false;
-    int32_t mStartIdx = 1;
-    int32_t mEndIdx = 511;
+    bool mUiVisible;
+    bool mDisplaySpectrum;
+    int32_t mStartIdx;
+    int32_t mEndIdx;
 
     CommandLine mCommandLine;
     int mExitCode = 0;
     bool mStarted = false;
-    uint64_t mFramesDrawn = 0;
     app::RendererRef mRenderer;
-    Galaxy* mGalaxy = nullptr;
-    Tree* mTree = nullptr;
-    std::unique_ptr<FrameBenchmark> mBenchmark;
-    std::unique_ptr<BareStars> mBareStars;
-    std::chrono::steady_clock::time_point mFrameStart;
     Notices mNotices;
     std::unique_ptr<params::NoticeDrawer> mNoticeDrawer;
 };

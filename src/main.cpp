@@ -1,15 +1,18 @@
 // The program's entry point: reads the command line, answers the informational options
-// itself, and otherwise runs MirvoApp with the default GL renderer.
+// itself, and otherwise runs the visualizer (or its benchmark) with the default GL renderer.
 #include "app/AppBasic.h"
 #include "app/RendererGl.h"
 #include "audio/Context.h"
 #include "audio/Device.h"
+#include "src/BenchmarkApp.h"
 #include "src/CommandLine.h"
 #include "src/MirvoApp.h"
+#include "src/RunControl.h"
 
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,7 +71,14 @@ int main(int argc, char* argv[])
         }
     }
 
-    auto app = std::make_unique<mirvo::MirvoApp>(commandLine);
+    std::unique_ptr<mirvo::MirvoApp> app;
+    std::optional<mirvo::RunControl> runControl;
+    if (commandLine.action == mirvo::CommandLine::Action::BENCHMARK) {
+        app = std::make_unique<mirvo::BenchmarkApp>(commandLine);
+    } else {
+        app = std::make_unique<mirvo::MirvoApp>(commandLine);
+        runControl.emplace(*app, commandLine);
+    }
     mirvo::app::App::setInstance(app.get());
     app->setDefaultRenderer(std::make_shared<mirvo::app::RendererGl>(5));
     try {
@@ -77,7 +87,11 @@ int main(int argc, char* argv[])
         std::cerr << exc.what() << std::endl;
         return 1;
     }
-    const int exitCode = app->getExitCode();
+    int exitCode = app->getExitCode();
+    if (exitCode == 0 && runControl) {
+        exitCode = runControl->getExitCode();
+    }
+    runControl.reset();
     app.reset();
     return exitCode;
 }

@@ -43,28 +43,31 @@ class Controller : public ::testing::Test {
   protected:
     Controller() : spectrum(1024, 0.0f)
     {
+        std::vector<std::unique_ptr<Visualizer>> owned;
         for (const char* name : {"galaxy", "tree", "triangles"}) {
-            scenes.push_back(std::make_unique<RecordingScene>(name, log, spectrum));
+            owned.push_back(std::make_unique<RecordingScene>(name, log, spectrum));
+            scenes.push_back(static_cast<RecordingScene*>(owned.back().get()));
         }
-        app.setupVisualizers({scenes[0].get(), scenes[1].get(), scenes[2].get()});
+        app.setupVisualizers(std::move(owned));
         log.clear();
     }
 
     std::vector<float> spectrum;
     std::vector<std::string> log;
-    // The application keeps its scenes for the whole run and never deletes them.
-    std::vector<std::unique_ptr<RecordingScene>> scenes;
     MirvoApp app;
+    // Owned by the app.
+    std::vector<RecordingScene*> scenes;
 };
 
 TEST(MirvoApp, SetsUpEverySceneInOrderThenActivatesOnlyTheFirst)
 {
     std::vector<float> spectrum(8, 0.0f);
     std::vector<std::string> log;
-    RecordingScene a("a", log, spectrum);
-    RecordingScene b("b", log, spectrum);
+    std::vector<std::unique_ptr<Visualizer>> scenes;
+    scenes.push_back(std::make_unique<RecordingScene>("a", log, spectrum));
+    scenes.push_back(std::make_unique<RecordingScene>("b", log, spectrum));
     MirvoApp app;
-    app.setupVisualizers({&a, &b});
+    app.setupVisualizers(std::move(scenes));
     EXPECT_EQ(log, (std::vector<std::string>{"a.setup", "b.setup", "a.activate"}));
     EXPECT_EQ(app.getCurrentVisualizer(), 0u);
 }

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/Color.h"
-#include "src/Visualizer.h"
+#include "src/scenes/Visualizer.h"
 
 #include <array>
 #include <cstddef>

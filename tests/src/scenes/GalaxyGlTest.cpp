@@ -4,7 +4,7 @@
 #include "core/Resources.h"
 #include "gl/Draw.h"
 #include "gl/Gl.h"
-#include "src/Galaxy.h"
+#include "src/scenes/Galaxy.h"
 #include "tests/app/TestApps.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "src/Visualizer.h"
+#include "src/scenes/Visualizer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "src/Triangles.h"
+#include "src/scenes/Triangles.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include "core/Rand.h"
 #include "core/Vec.h"
-#include "src/Visualizer.h"
+#include "src/scenes/Visualizer.h"
 
 #include <cstddef>
 #include <cstdint>

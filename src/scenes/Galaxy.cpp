@@ -1,5 +1,5 @@
 // The galaxy scene: seeded star generation, the per-frame magnitude stream and the draw.
-#include "src/Galaxy.h"
+#include "src/scenes/Galaxy.h"
 
 #include "core/Resources.h"
 #include "gl/Draw.h"

@@ -2,8 +2,8 @@
 #include "gl/Gl.h"
 #include "gl/GlslProg.h"
 #include "src/SpectrumOverlay.h"
-#include "src/Tree.h"
-#include "src/Triangles.h"
+#include "src/scenes/Tree.h"
+#include "src/scenes/Triangles.h"
 #include "tests/gl/GlTestContext.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include "core/Color.h"
 #include "core/Rand.h"
 #include "core/Vec.h"
-#include "src/Visualizer.h"
+#include "src/scenes/Visualizer.h"
 
 #include <cstdint>
 #include <functional>

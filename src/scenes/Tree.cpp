@@ -1,5 +1,5 @@
 // The fractal tree scene: regrowth, the low-band drift and the recursive branch geometry.
-#include "src/Tree.h"
+#include "src/scenes/Tree.h"
 
 #include "app/App.h"
 #include "gl/Draw.h"

@@ -1,4 +1,4 @@
-#include "src/Tree.h"
+#include "src/scenes/Tree.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The scene interface the controller drives: life cycle hooks, the shared spectrum and the
-// three fixed frequency bands. Scenes are created once by the controller and live for the
+// three fixed frequency bands. The controller creates the scenes once and owns them for the
 // whole run; everything here runs on the main thread.
 #pragma once
 

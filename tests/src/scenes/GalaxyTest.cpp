@@ -1,4 +1,4 @@
-#include "src/Galaxy.h"
+#include "src/scenes/Galaxy.h"
 
 #include "core/Exception.h"
 #include "core/Resources.h"

@@ -1,5 +1,5 @@
 // Band averaging shared by every scene.
-#include "src/Visualizer.h"
+#include "src/scenes/Visualizer.h"
 
 #include <cassert>
 #include <utility>

@@ -1,6 +1,6 @@
 // The triangles scene: band loudness spins each triangle and, through a smoothed follower,
 // moves its base corners between a narrow and a wide form.
-#include "src/Triangles.h"
+#include "src/scenes/Triangles.h"
 
 #include "gl/Draw.h"
 #include "gl/Gl.h"

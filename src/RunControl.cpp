@@ -1,0 +1,95 @@
+#include "src/RunControl.h"
+
+#include "app/Renderer.h"
+#include "app/Surface.h"
+#include "app/Window.h"
+#include "gl/Gl.h"
+#include "src/FailureText.h"
+#include "src/MirvoApp.h"
+#include "src/PngWriter.h"
+
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace mirvo {
+
+RunControl::RunControl(MirvoApp& app, CommandLine commandLine)
+    : mApp(app), mCommandLine(std::move(commandLine))
+{
+    // The window exists only once the app has set up; its first update is the first moment
+    // it can be followed.
+    mUpdateConnection = mApp.getSignalUpdate().connect([this] { attachToWindow(); });
+}
+
+RunControl::~RunControl() = default;
+
+void RunControl::attachToWindow()
+{
+    mUpdateConnection.disconnect();
+    if (!mApp.isStarted()) {
+        return;
+    }
+    mPostDrawConnection = mApp.getWindow()->getSignalPostDraw().connect([this] { frameDrawn(); });
+}
+
+void RunControl::frameDrawn()
+{
+    ++mFramesDrawn;
+    if (mFramesDrawn == 1 && mCommandLine.reportStartup) {
+        glFinish();
+        const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+        std::cout << "first frame drawn at "
+                  << std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch).count()
+                  << " ns (unix time)" << std::endl;
+    }
+    if (!mCommandLine.testDropFiles.empty()) {
+        dropTestFiles();
+    }
+    if (!mCommandLine.frames || mFramesDrawn != static_cast<uint64_t>(*mCommandLine.frames)) {
+        return;
+    }
+    if (mCommandLine.screenshotPath) {
+        saveScreenshot();
+    }
+    mApp.quit();
+}
+
+void RunControl::dropTestFiles()
+{
+    const std::vector<std::string>& dropped = mCommandLine.testDropFiles;
+    std::vector<std::filesystem::path> files;
+    if (mCommandLine.testDropOneByOne) {
+        if (mFramesDrawn <= dropped.size()) {
+            files.emplace_back(dropped[mFramesDrawn - 1]);
+        }
+    } else if (mFramesDrawn == 1) {
+        files.assign(dropped.begin(), dropped.end());
+    }
+    if (files.empty()) {
+        return;
+    }
+    const app::WindowRef window = mApp.getWindow();
+    app::FileDropEvent event(window, 0, 0, std::move(files));
+    window->emitFileDrop(event);
+}
+
+void RunControl::saveScreenshot()
+{
+    try {
+        const app::Surface8u surface = mApp.getWindow()->getRenderer()->copyWindowSurface();
+        std::vector<uint8_t> rgb;
+        rgb.reserve(static_cast<std::size_t>(surface.width) * static_cast<std::size_t>(surface.height) * 3);
+        for (std::size_t i = 0; i + 3 < surface.rgba.size() + 1; i += 4) {
+            rgb.insert(rgb.end(), {surface.rgba[i], surface.rgba[i + 1], surface.rgba[i + 2]});
+        }
+        writePng(*mCommandLine.screenshotPath, surface.width, surface.height, rgb, false);
+    } catch (const std::exception& exc) {
+        std::cerr << "mirvo: " << oneLine(exc.what()) << std::endl;
+        mExitCode = 1;
+    }
+}
+
+} // namespace mirvo

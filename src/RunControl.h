@@ -1,0 +1,43 @@
+// What the command line asks of a run beyond the visuals themselves: stop after a number of
+// frames (`--frames`), save the last one (`--screenshot`), hand files to the drop path
+// (`--test-drop`) and report when the first frame was drawn (`--report-startup`). It follows
+// the application's frames from the outside, through the window's post-draw signal, so the
+// controller knows nothing of it. Main thread.
+#pragma once
+
+#include "src/CommandLine.h"
+
+#include <boost/signals2/connection.hpp>
+
+#include <cstdint>
+
+namespace mirvo {
+
+class MirvoApp;
+
+class RunControl {
+  public:
+    // Attaches to `app`, which must outlive this object; call before the app is launched.
+    RunControl(MirvoApp& app, CommandLine commandLine);
+    ~RunControl();
+    RunControl(const RunControl&) = delete;
+    RunControl& operator=(const RunControl&) = delete;
+
+    // 0, or 1 when something the command line asked for failed (the screenshot).
+    int getExitCode() const { return mExitCode; }
+
+  private:
+    void attachToWindow();
+    void frameDrawn();
+    void dropTestFiles();
+    void saveScreenshot();
+
+    MirvoApp& mApp;
+    CommandLine mCommandLine;
+    boost::signals2::scoped_connection mUpdateConnection;
+    boost::signals2::scoped_connection mPostDrawConnection;
+    uint64_t mFramesDrawn = 0;
+    int mExitCode = 0;
+};
+
+} // namespace mirvo

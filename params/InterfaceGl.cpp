@@ -5,7 +5,6 @@
 #include "app/MouseEvent.h"
 #include "core/Exception.h"
 #include "params/tw/Tw.h"
-#include "params/tw/TwModel.h"
 
 #include <cassert>
 #include <cmath>
@@ -274,7 +273,12 @@ void InterfaceGl::hide()
 
 bool InterfaceGl::isVisible() const
 {
-    return mBar && mBar->visible;
+    if (!mBar) {
+        return false;
+    }
+    TwSetCurrentWindow(mTwWindowId);
+    std::int32_t visible = 0;
+    return TwGetParam(mBar.get(), nullptr, "visible", TW_PARAM_INT32, 1, &visible) == 1 && visible != 0;
 }
 
 void InterfaceGl::implAddParam(const std::string& name, void* param, int type, const std::string& optionsStr,
@@ -353,7 +357,9 @@ void InterfaceGl::setOptions(const std::string& name, const std::string& options
         return;
     }
     TwSetCurrentWindow(mTwWindowId);
-    TwDefine(("`" + mBar->name + "`/`" + name + "` " + optionsStr).c_str());
+    if (const char* barName = TwGetBarName(mBar.get())) {
+        TwDefine((std::string("`") + barName + "`/`" + name + "` " + optionsStr).c_str());
+    }
 }
 
 } // namespace mirvo::params

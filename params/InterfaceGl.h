@@ -95,6 +95,7 @@ class InterfaceGl {
     // Applies options to a control already added, e.g. "min=1 max=10".
     void setOptions(const std::string& name, const std::string& optionsStr);
 
+    // The layer's bar, for the Tw* functions; null for an empty panel.
     TwBar* getBar() const { return mBar.get(); }
     int getTwWindowId() const { return mTwWindowId; }
 

@@ -6,8 +6,11 @@
 #include "params/tw/TwModel.h"
 
 #include "tests/gl/GlTestContext.h"
+#include "tests/params/LiveTextures.h"
 
+#include <functional>
 #include <memory>
+#include <string>
 
 namespace mirvo::params {
 namespace {
@@ -52,6 +55,13 @@ tw::Rect barRect(const InterfaceGl& panel)
     TwGetParam(panel.getBar(), nullptr, "position", TW_PARAM_INT32, 2, position);
     TwGetParam(panel.getBar(), nullptr, "size", TW_PARAM_INT32, 2, size);
     return {float(position[0]), float(position[1]), float(size[0]), float(size[1])};
+}
+
+std::string errorsOf(const std::function<void()>& action)
+{
+    testing::internal::CaptureStderr();
+    action();
+    return testing::internal::GetCapturedStderr();
 }
 
 class InterfaceGlGl : public ::testing::Test {
@@ -313,6 +323,46 @@ TEST_F(InterfaceGlGl, EveryPanelDrawingInOneFrameShowsTheBarsBlendedOnce)
     const gl::test::Rgba8 once = backgroundAfter(1);
     EXPECT_NEAR(once.r, 76 * 0.4, 3) << "the bar's colour at its alpha over black";
     EXPECT_EQ(backgroundAfter(4), once);
+}
+
+// Panels in windows of no application end with terminatePanels, and the window outlives it.
+TEST_F(InterfaceGlGl, AfterTheLayerEndsItsPanelsDoNothingAndALaterPanelStartsItAgain)
+{
+    FakeWindow window;
+    float saturation = 0.5f;
+    InterfaceGlRef stars = InterfaceGl::create(window.window, "Stars", kSceneSize, kSceneColor);
+    stars->addParam("Minimum Saturation", &saturation, "min=0.0 max=1.0 step=0.05 keyIncr=i");
+    glClear(GL_COLOR_BUFFER_BIT);
+    stars->draw();
+    const int texturesDrawing = test::liveTextureCount();
+    const int inits = tw::initCount();
+
+    terminatePanels();
+    EXPECT_EQ(tw::context(), nullptr);
+    EXPECT_LT(test::liveTextureCount(), texturesDrawing) << "its font texture went with it";
+    const std::string quiet = errorsOf([&] {
+        EXPECT_FALSE(keyDown(window.window, 'i'));
+        stars->show();
+        stars->draw();
+        EXPECT_FALSE(stars->isVisible());
+        stars->setOptions("Minimum Saturation", "max=0.9");
+        mouse(window.window, &app::Window::emitMouseMove, 30, 30);
+    });
+    EXPECT_EQ(quiet, "") << "an ended panel does not call into the layer";
+    EXPECT_FLOAT_EQ(saturation, 0.5f);
+
+    // The same title again: the old bar is nothing to the new layer, and releasing the old
+    // panel must not take the new bar with it.
+    float gain = 1.f;
+    InterfaceGl again(window.window, "Stars", kSceneSize, kSceneColor);
+    EXPECT_EQ(tw::initCount(), inits + 1);
+    EXPECT_EQ(again.getTwWindowId(), stars->getTwWindowId()) << "the window keeps its id";
+    again.addParam("Gain", &gain, "step=1 keyIncr=i");
+    EXPECT_EQ(errorsOf([&] { stars.reset(); }), "");
+    EXPECT_TRUE(again.isVisible());
+    EXPECT_TRUE(keyDown(window.window, 'i'));
+    EXPECT_FLOAT_EQ(gain, 2.f);
+    EXPECT_FLOAT_EQ(saturation, 0.5f);
 }
 
 } // namespace

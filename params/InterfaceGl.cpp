@@ -3,9 +3,11 @@
 #include "app/App.h"
 #include "app/KeyEvent.h"
 #include "app/MouseEvent.h"
+#include "app/Renderer.h"
 #include "core/Exception.h"
 #include "params/tw/Tw.h"
-#include "params/tw/TwModel.h"
+
+#include <boost/signals2/connection.hpp>
 
 #include <cassert>
 #include <cmath>
@@ -13,21 +15,21 @@
 
 namespace mirvo::params {
 
-// What the panel module knows of each window: its layer id and which of the window's frames
-// its bars were last drawn in.
+// What the panel module knows of each window: its layer id, which of the window's frames
+// its bars were last drawn in, and the renderer whose context the layer's GL objects live in.
 struct PanelWindowEntry {
     int id = 0;
     unsigned frame = 0;      // counts the window's draws; 0 until its first one
     unsigned drawnFrame = 0; // the frame the bars were last drawn in
+    std::weak_ptr<app::Renderer> renderer;
 };
 
-namespace {
-
-// Sets the tweak-bar layer up on construction and shuts it down with the last panel
-// module user, at exit.
+// Sets the tweak-bar layer up on construction and ends it on destruction. The layer's drawers
+// own GL objects, so it has to end while the windows' contexts exist: with the application,
+// on its shutdown signal, and not with the process, after the window system has gone.
 class AntMgr {
   public:
-    explicit AntMgr(float contentScale)
+    AntMgr(float contentScale, app::App* app)
     {
         // Desktops here scale by quarters as well as by whole numbers (1.5 is common), so
         // the scale is kept to the nearest quarter rather than cut to an int; anything
@@ -41,12 +43,21 @@ class AntMgr {
         if (TwInit(TW_OPENGL, nullptr) == 0) {
             throw Exception(std::string("TwInit failed: ") + TwGetLastError());
         }
+        if (app != nullptr) {
+            mShutdown = app->getSignalShutdown().connect([] { terminatePanels(); });
+        }
     }
-    ~AntMgr() { TwTerminate(); }
+    ~AntMgr();
     AntMgr(const AntMgr&) = delete;
     AntMgr& operator=(const AntMgr&) = delete;
+
+  private:
+    boost::signals2::scoped_connection mShutdown;
 };
 
+namespace {
+
+// The only owner: panels keep weak references, so that ending the layer ends it for them too.
 std::shared_ptr<AntMgr>& antMgrInstance()
 {
     static std::shared_ptr<AntMgr> instance;
@@ -94,17 +105,28 @@ int specialKey(int code)
 PanelWindowEntry& windowEntryFor(const app::WindowRef& window)
 {
     if (!antMgrInstance()) {
-        antMgrInstance() = std::make_shared<AntMgr>(window->getContentScale());
+        antMgrInstance() = std::make_shared<AntMgr>(window->getContentScale(), window->getApp());
     }
     WindowIds& ids = windowIds();
     auto found = ids.ids.find(window);
     if (found != ids.ids.end()) {
         return found->second;
     }
-    PanelWindowEntry& entry = ids.ids.emplace(window, PanelWindowEntry{ids.next++, 0, 0}).first->second;
+    PanelWindowEntry& entry =
+        ids.ids.emplace(window, PanelWindowEntry{ids.next++, 0, 0, window->getRenderer()}).first->second;
     // Map nodes stay where they are, so the slot may keep the entry's address.
     window->getSignalDraw().connect([&entry]() { ++entry.frame; });
     return entry;
+}
+
+// Selects a panel's window in the layer, unless the layer the panel was made in has ended.
+bool select(const std::weak_ptr<AntMgr>& layer, int id)
+{
+    if (layer.expired()) {
+        return false;
+    }
+    TwSetCurrentWindow(id);
+    return true;
 }
 
 template <typename EventT> int modifiersOf(const EventT& event)
@@ -146,6 +168,23 @@ void resizeTw(const std::weak_ptr<app::Window>& weakWindow)
 
 } // namespace
 
+AntMgr::~AntMgr()
+{
+    // The windows share their GL objects, so a context of any of them will do. One whose native
+    // window is gone makes nothing current, hence each is tried.
+    for (const auto& [window, entry] : windowIds().ids) {
+        if (const auto renderer = entry.renderer.lock()) {
+            renderer->makeCurrentContext();
+        }
+    }
+    TwTerminate();
+}
+
+void terminatePanels()
+{
+    antMgrInstance().reset();
+}
+
 InterfaceGl::InterfaceGl(const std::string& title, const Vec2i& size, const ColorA& color)
 {
     assert(app::App::get() != nullptr && "a panel without a window needs a running application");
@@ -176,15 +215,15 @@ void InterfaceGl::init(const app::WindowRef& window, const std::string& title, c
     PanelWindowEntry& entry = windowEntryFor(window);
     mTwWindowId = entry.id;
     mWindowEntry = &entry;
+    mLayer = antMgrInstance();
     const int id = mTwWindowId;
     TwSetCurrentWindow(id);
     mWindow = window;
 
     // The bar goes with the last copy of this panel, unless the layer itself went first.
-    const std::weak_ptr<AntMgr> manager = antMgrInstance();
-    mBar = std::shared_ptr<TwBar>(TwNewBar(title.c_str()), [id, manager](TwBar* bar) {
-        if (bar != nullptr && !manager.expired()) {
-            TwSetCurrentWindow(id);
+    const std::weak_ptr<AntMgr> layer = mLayer;
+    mBar = std::shared_ptr<TwBar>(TwNewBar(title.c_str()), [id, layer](TwBar* bar) {
+        if (bar != nullptr && select(layer, id)) {
             TwDeleteBar(bar);
         }
     });
@@ -200,24 +239,32 @@ void InterfaceGl::init(const app::WindowRef& window, const std::string& title, c
     TwCopyStdStringToClientFunc(copyStdString);
 
     const std::weak_ptr<app::Window> weakWindow = mWindow;
-    window->getSignalMouseDown().connect([id](app::MouseEvent& event) {
-        TwSetCurrentWindow(id);
+    window->getSignalMouseDown().connect([id, layer](app::MouseEvent& event) {
+        if (!select(layer, id)) {
+            return;
+        }
         TwKeyModifiers(modifiersOf(event));
         event.setHandled(TwMouseButton(TW_MOUSE_PRESSED, buttonOf(event)) != 0);
     });
-    window->getSignalMouseUp().connect([id](app::MouseEvent& event) {
-        TwSetCurrentWindow(id);
+    window->getSignalMouseUp().connect([id, layer](app::MouseEvent& event) {
+        if (!select(layer, id)) {
+            return;
+        }
         TwKeyModifiers(modifiersOf(event));
         event.setHandled(TwMouseButton(TW_MOUSE_RELEASED, buttonOf(event)) != 0);
     });
-    window->getSignalMouseWheel().connect([id](app::MouseEvent& event) {
-        TwSetCurrentWindow(id);
+    window->getSignalMouseWheel().connect([id, layer](app::MouseEvent& event) {
+        if (!select(layer, id)) {
+            return;
+        }
         TwKeyModifiers(modifiersOf(event));
         wheelPosition() += event.getWheelIncrement();
         event.setHandled(TwMouseWheel(int(wheelPosition())) != 0);
     });
-    const auto mouseMove = [id, weakWindow](app::MouseEvent& event) {
-        TwSetCurrentWindow(id);
+    const auto mouseMove = [id, layer, weakWindow](app::MouseEvent& event) {
+        if (!select(layer, id)) {
+            return;
+        }
         TwKeyModifiers(modifiersOf(event));
         if (const app::WindowRef owner = weakWindow.lock()) {
             const float scale = owner->getFramebufferScale();
@@ -227,16 +274,19 @@ void InterfaceGl::init(const app::WindowRef& window, const std::string& title, c
     };
     window->getSignalMouseMove().connect(mouseMove);
     window->getSignalMouseDrag().connect(mouseMove);
-    window->getSignalKeyDown().connect([id](app::KeyEvent& event) {
-        TwSetCurrentWindow(id);
+    window->getSignalKeyDown().connect([id, layer](app::KeyEvent& event) {
+        if (!select(layer, id)) {
+            return;
+        }
         const int modifiers = modifiersOf(event);
         const int special = specialKey(event.getCode());
         const int key = special != 0 ? special : static_cast<unsigned char>(event.getChar());
         event.setHandled(TwKeyPressed(key, modifiers) != 0);
     });
-    window->getSignalResize().connect([id, weakWindow]() {
-        TwSetCurrentWindow(id);
-        resizeTw(weakWindow);
+    window->getSignalResize().connect([id, layer, weakWindow]() {
+        if (select(layer, id)) {
+            resizeTw(weakWindow);
+        }
     });
 }
 
@@ -245,7 +295,11 @@ void InterfaceGl::draw()
     // Drawing draws every bar of the window, and each panel of the window is asked to draw
     // in every frame: only the first request of a frame draws, or the bars would be blended
     // over themselves once per panel. Outside a window's draw (no frame counted) every
-    // request draws.
+    // request draws. Any panel of a live layer draws the window's bars, even one whose own
+    // bar could not be made.
+    if (mLayer.expired()) {
+        return;
+    }
     if (mWindowEntry != nullptr) {
         PanelWindowEntry* entry = mWindowEntry;
         if (entry->frame != 0 && entry->drawnFrame == entry->frame) {
@@ -257,9 +311,14 @@ void InterfaceGl::draw()
     TwDraw();
 }
 
+bool InterfaceGl::isLive() const
+{
+    return mBar && !mLayer.expired();
+}
+
 void InterfaceGl::show(bool visible)
 {
-    if (!mBar) {
+    if (!isLive()) {
         return;
     }
     TwSetCurrentWindow(mTwWindowId);
@@ -274,13 +333,18 @@ void InterfaceGl::hide()
 
 bool InterfaceGl::isVisible() const
 {
-    return mBar && mBar->visible;
+    if (!isLive()) {
+        return false;
+    }
+    TwSetCurrentWindow(mTwWindowId);
+    std::int32_t visible = 0;
+    return TwGetParam(mBar.get(), nullptr, "visible", TW_PARAM_INT32, 1, &visible) == 1 && visible != 0;
 }
 
 void InterfaceGl::implAddParam(const std::string& name, void* param, int type, const std::string& optionsStr,
                                bool readOnly)
 {
-    if (!mBar) {
+    if (!isLive()) {
         return;
     }
     TwSetCurrentWindow(mTwWindowId);
@@ -349,11 +413,13 @@ InterfaceGl::Options<std::int32_t> InterfaceGl::addParam(const std::string& name
 
 void InterfaceGl::setOptions(const std::string& name, const std::string& optionsStr)
 {
-    if (!mBar) {
+    if (!isLive()) {
         return;
     }
     TwSetCurrentWindow(mTwWindowId);
-    TwDefine(("`" + mBar->name + "`/`" + name + "` " + optionsStr).c_str());
+    if (const char* barName = TwGetBarName(mBar.get())) {
+        TwDefine((std::string("`") + barName + "`/`" + name + "` " + optionsStr).c_str());
+    }
 }
 
 } // namespace mirvo::params

@@ -1,7 +1,8 @@
 // One on-screen parameter panel: labelled controls bound to the addresses of the caller's
 // variables, drawn over the window and edited with the mouse and keyboard. Panels share one
-// process-wide tweak-bar layer, set up by the first panel and shut down at exit; each
-// window gets its own window id there. Main thread only.
+// process-wide tweak-bar layer, set up by the first panel and ended with the application (on
+// its shutdown signal, while the windows' GL contexts still exist); each window gets its own
+// window id there. Main thread only.
 #pragma once
 
 #include "app/Window.h"
@@ -17,6 +18,7 @@ namespace mirvo::params {
 
 struct TwBar;
 struct PanelWindowEntry;
+class AntMgr;
 class InterfaceGl;
 using InterfaceGlRef = std::shared_ptr<InterfaceGl>;
 
@@ -95,11 +97,15 @@ class InterfaceGl {
     // Applies options to a control already added, e.g. "min=1 max=10".
     void setOptions(const std::string& name, const std::string& optionsStr);
 
+    // The layer's bar, for the Tw* functions; null for an empty panel. It is not alive once
+    // the layer has ended.
     TwBar* getBar() const { return mBar.get(); }
     int getTwWindowId() const { return mTwWindowId; }
 
   private:
     void init(const app::WindowRef& window, const std::string& title, const Vec2i& size, const ColorA& color);
+    // False for an empty panel and for one whose layer has ended: such a panel does nothing.
+    bool isLive() const;
     void implAddParam(const std::string& name, void* param, int type, const std::string& optionsStr,
                       bool readOnly);
     template <typename T>
@@ -111,6 +117,15 @@ class InterfaceGl {
     std::map<std::string, std::shared_ptr<void>> mStoredCallbacks;
     // The panel module's record of this window, which counts its frames.
     PanelWindowEntry* mWindowEntry = nullptr;
+    // The layer the bar belongs to; a later layer knows nothing of it.
+    std::weak_ptr<AntMgr> mLayer;
 };
+
+// Ends the panel layer now: frees its GL objects, with a context of the panels' windows made
+// current, and leaves every panel made so far doing nothing, safe to release. The
+// application's shutdown signal calls it, before the windows and the window system go; call it
+// directly where panels live in windows of no application. A panel made afterwards starts the
+// layer again.
+void terminatePanels();
 
 } // namespace mirvo::params

@@ -3,7 +3,11 @@
 #include "params/tw/TwModel.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <sstream>
+#include <vector>
 
 namespace mirvo::params {
 
@@ -148,6 +152,73 @@ void queuePointer(Window& window, InputEvent event)
     window.queue(event);
 }
 
+// A parameter as TwGetParam reads it: numbers, or a text when `isText`.
+struct ParamValue {
+    std::vector<double> numbers;
+    std::string text;
+    bool isText = false;
+    std::string error;
+};
+
+std::string loweredName(const char* name)
+{
+    std::string lowered = name;
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return lowered;
+}
+
+ParamValue readBarParam(const Context& ctx, const TwBar& bar, const std::string& name)
+{
+    ParamValue value;
+    // Drawn geometry is in pixels already; defined geometry is scaled the way the drawer will.
+    const double scale = std::max(1.f, ctx.fontScaling);
+    const bool drawnOnce = bar.drawnRect.width > 0;
+    if (name == "visible") {
+        value.numbers = {bar.visible ? 1.0 : 0.0};
+    } else if (name == "label") {
+        value.text = bar.label;
+        value.isText = true;
+    } else if (name == "color") {
+        value.numbers = {double(bar.color[0]), double(bar.color[1]), double(bar.color[2])};
+    } else if (name == "alpha") {
+        value.numbers = {double(bar.alpha)};
+    } else if (name == "position") {
+        value.numbers = drawnOnce ? std::vector<double>{bar.drawnRect.x, bar.drawnRect.y}
+                                  : std::vector<double>{bar.x * scale, bar.y * scale};
+    } else if (name == "size") {
+        value.numbers = drawnOnce ? std::vector<double>{bar.drawnRect.width, bar.drawnRect.height}
+                                  : std::vector<double>{bar.width * scale, bar.height * scale};
+    } else {
+        value.error = "unknown bar parameter '" + name + "'";
+    }
+    return value;
+}
+
+ParamValue readVarParam(const tw::Var& var, const std::string& name)
+{
+    ParamValue value;
+    if (name == "visible") {
+        value.numbers = {var.visible ? 1.0 : 0.0};
+    } else if (name == "readonly") {
+        value.numbers = {var.readOnly ? 1.0 : 0.0};
+    } else if (name == "label") {
+        value.text = var.label;
+        value.isText = true;
+    } else if (name == "min") {
+        value.numbers = {var.lower()};
+    } else if (name == "max") {
+        value.numbers = {var.upper()};
+    } else if (name == "step") {
+        value.numbers = {var.stepSize()};
+    } else if (name == "precision") {
+        value.numbers = {double(var.decimals())};
+    } else {
+        value.error = "unknown variable parameter '" + name + "'";
+    }
+    return value;
+}
+
 } // namespace
 
 int TwInit(ETwGraphAPI graphApi, void* device)
@@ -249,6 +320,15 @@ int TwDeleteBar(TwBar* bar)
     Window* window = windowOf(*ctx, bar);
     std::erase_if(window->bars, [bar](const std::unique_ptr<TwBar>& owned) { return owned.get() == bar; });
     return 1;
+}
+
+const char* TwGetBarName(const TwBar* bar)
+{
+    Context* ctx = require("TwGetBarName");
+    if (ctx == nullptr || !isLive(*ctx, bar, "TwGetBarName")) {
+        return nullptr;
+    }
+    return bar->name.c_str();
 }
 
 int TwDefine(const char* def)
@@ -359,6 +439,58 @@ int TwSetParam(TwBar* bar, const char* varName, const char* paramName, ETwParamV
         return 0;
     }
     return 1;
+}
+
+int TwGetParam(TwBar* bar, const char* varName, const char* paramName, ETwParamValueType paramValueType,
+               unsigned int outValueMaxCount, void* outValues)
+{
+    Context* ctx = require("TwGetParam");
+    if (ctx == nullptr || !isLive(*ctx, bar, "TwGetParam")) {
+        return 0;
+    }
+    if (paramName == nullptr || outValues == nullptr || outValueMaxCount == 0) {
+        tw::reportError("TwGetParam", "a parameter needs a name and room for its value");
+        return 0;
+    }
+    const std::string name = loweredName(paramName);
+    ParamValue value;
+    if (varName == nullptr) {
+        value = readBarParam(*ctx, *bar, name);
+    } else if (const tw::Var* var = bar->findVar(varName)) {
+        value = readVarParam(*var, name);
+    } else {
+        value.error = std::string("unknown variable '") + varName + "'";
+    }
+    if (!value.error.empty()) {
+        tw::reportError("TwGetParam", value.error);
+        return 0;
+    }
+    if (value.isText != (paramValueType == TW_PARAM_CSTRING)) {
+        tw::reportError("TwGetParam", std::string("parameter '") + paramName + "' is " +
+                                          (value.isText ? "a string" : "a number"));
+        return 0;
+    }
+    if (value.isText) {
+        const std::size_t length = std::min<std::size_t>(value.text.size(), outValueMaxCount - 1);
+        std::memcpy(outValues, value.text.data(), length);
+        static_cast<char*>(outValues)[length] = '\0';
+        return 1;
+    }
+    const unsigned count = std::min<unsigned>(outValueMaxCount, unsigned(value.numbers.size()));
+    for (unsigned i = 0; i < count; ++i) {
+        switch (paramValueType) {
+        case TW_PARAM_INT32:
+            static_cast<std::int32_t*>(outValues)[i] = std::int32_t(std::lround(value.numbers[i]));
+            break;
+        case TW_PARAM_FLOAT:
+            static_cast<float*>(outValues)[i] = float(value.numbers[i]);
+            break;
+        default:
+            static_cast<double*>(outValues)[i] = value.numbers[i];
+            break;
+        }
+    }
+    return int(count);
 }
 
 int TwDraw()

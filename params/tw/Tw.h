@@ -70,6 +70,9 @@ int TwWindowSize(int width, int height);
 
 TwBar* TwNewBar(const char* barName);
 int TwDeleteBar(TwBar* bar);
+// The name the bar was made with, the one definitions address it by; null for a bar that is
+// not alive.
+const char* TwGetBarName(const TwBar* bar);
 
 // Statements of the form "barName param=value ..." or "barName/varName param=value ...";
 // a name with spaces is quoted with backquotes, a value with spaces with single quotes.
@@ -82,6 +85,17 @@ int TwAddVarRO(TwBar* bar, const char* name, TwType type, const void* var, const
 // Sets a bar parameter (varName null) or a variable parameter, the same ones TwDefine knows.
 int TwSetParam(TwBar* bar, const char* varName, const char* paramName, ETwParamValueType paramValueType,
                unsigned int inValueCount, const void* inValues);
+
+// Reads a bar parameter (varName null) or a variable parameter into up to outValueMaxCount
+// values of the given type, and returns how many it wrote (0 on failure). A string
+// (TW_PARAM_CSTRING) is written cut to fit and terminated, outValueMaxCount being the size of
+// the buffer; it counts as one value. Bars: "visible", "label", "color" (3), "alpha", and
+// "position" and "size" (2 each) in window pixels: as last drawn, or before the first draw
+// as defined, scaled as the drawing will scale them. Variables: "visible", "readonly",
+// "label", "min", "max", "step" and "precision", the last four as they act, defaults
+// included.
+int TwGetParam(TwBar* bar, const char* varName, const char* paramName, ETwParamValueType paramValueType,
+               unsigned int outValueMaxCount, void* outValues);
 
 // Draws every visible bar of the current window.
 int TwDraw();

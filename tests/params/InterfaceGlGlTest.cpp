@@ -6,8 +6,11 @@
 #include "params/tw/TwModel.h"
 
 #include "tests/gl/GlTestContext.h"
+#include "tests/params/LiveTextures.h"
 
+#include <functional>
 #include <memory>
+#include <string>
 
 namespace mirvo::params {
 namespace {
@@ -42,6 +45,24 @@ struct FakeWindow {
 
 const ColorA kSceneColor(0.3f, 0.3f, 0.3f, 0.4f);
 const Vec2i kSceneSize(225, 200);
+
+// Where a panel's bar is, as the layer tells it.
+tw::Rect barRect(const InterfaceGl& panel)
+{
+    TwSetCurrentWindow(panel.getTwWindowId());
+    std::int32_t position[2] = {};
+    std::int32_t size[2] = {};
+    TwGetParam(panel.getBar(), nullptr, "position", TW_PARAM_INT32, 2, position);
+    TwGetParam(panel.getBar(), nullptr, "size", TW_PARAM_INT32, 2, size);
+    return {float(position[0]), float(position[1]), float(size[0]), float(size[1])};
+}
+
+std::string errorsOf(const std::function<void()>& action)
+{
+    testing::internal::CaptureStderr();
+    action();
+    return testing::internal::GetCapturedStderr();
+}
 
 class InterfaceGlGl : public ::testing::Test {
   protected:
@@ -81,16 +102,29 @@ TEST_F(InterfaceGlGl, PanelsInOneWindowShareOneWindowIdAndOneInitialisation)
 TEST_F(InterfaceGlGl, TheDefinitionQuotesATitleWithSpacesAndGivesColoursOutOf255)
 {
     FakeWindow window;
+    std::int32_t levels = 6;
     InterfaceGl panel(window.window, "Fractal Tree Settings", kSceneSize, kSceneColor);
     TwBar* bar = panel.getBar();
     ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(bar->name, "Fractal Tree Settings");
-    EXPECT_EQ(bar->width, 225);
-    EXPECT_EQ(bar->height, 200);
-    EXPECT_EQ(bar->color[0], 76);
-    EXPECT_EQ(bar->color[1], 76);
-    EXPECT_EQ(bar->color[2], 76);
-    EXPECT_EQ(bar->alpha, 102);
+    EXPECT_STREQ(TwGetBarName(bar), "Fractal Tree Settings");
+    const tw::Rect rect = barRect(panel);
+    EXPECT_EQ(rect.width, 225);
+    EXPECT_EQ(rect.height, 200);
+    std::int32_t color[3] = {};
+    ASSERT_EQ(TwGetParam(bar, nullptr, "color", TW_PARAM_INT32, 3, color), 3);
+    EXPECT_EQ(color[0], 76);
+    EXPECT_EQ(color[1], 76);
+    EXPECT_EQ(color[2], 76);
+    std::int32_t alpha = 0;
+    ASSERT_EQ(TwGetParam(bar, nullptr, "alpha", TW_PARAM_INT32, 1, &alpha), 1);
+    EXPECT_EQ(alpha, 102);
+
+    // Options name the bar by its title, quoted the same way.
+    panel.addParam("Max Levels", &levels, "min=1 max=10");
+    panel.setOptions("Max Levels", "max=12");
+    double max = 0;
+    ASSERT_EQ(TwGetParam(bar, "Max Levels", "max", TW_PARAM_DOUBLE, 1, &max), 1);
+    EXPECT_EQ(max, 12.0);
 }
 
 TEST_F(InterfaceGlGl, AShortcutKeyIsHandledOnlyWhileItsPanelIsVisibleAndUsesIt)
@@ -153,7 +187,7 @@ TEST_F(InterfaceGlGl, TheWheelPositionIsOneSumOverAllPanels)
     InterfaceGl stars(window.window, "Stars", kSceneSize, kSceneColor);
     glClear(GL_COLOR_BUFFER_BIT);
     spectrum.draw();
-    const tw::Rect area = stars.getBar()->drawnRect;
+    const tw::Rect area = barRect(stars);
     ASSERT_GT(area.width, 0);
     mouse(window.window, &app::Window::emitMouseMove, int(area.x + 10), int(area.y + 10));
 
@@ -199,7 +233,7 @@ TEST_F(InterfaceGlGl, AContentScaleAbovePixelDensityEnlargesThePanelsAndNotThePo
 
     glClear(GL_COLOR_BUFFER_BIT);
     panel.draw();
-    const tw::Rect bar = panel.getBar()->drawnRect;
+    const tw::Rect bar = barRect(panel);
     EXPECT_EQ(bar.width, 2 * kSceneSize.x);
     EXPECT_EQ(bar.height, 2 * kSceneSize.y);
     const tw::Rect box = panel.getBar()->findVar("Display Spectrum")->drawnRect;
@@ -283,12 +317,52 @@ TEST_F(InterfaceGlGl, EveryPanelDrawingInOneFrameShowsTheBarsBlendedOnce)
         for (int i = 0; i < draws; ++i) {
             (i % 2 == 0 ? spectrum : stars).draw();
         }
-        const tw::Rect bar = spectrum.getBar()->drawnRect;
+        const tw::Rect bar = barRect(spectrum);
         return context.pixel(int(bar.x + bar.width / 2), int(bar.y + bar.height - 20));
     };
     const gl::test::Rgba8 once = backgroundAfter(1);
     EXPECT_NEAR(once.r, 76 * 0.4, 3) << "the bar's colour at its alpha over black";
     EXPECT_EQ(backgroundAfter(4), once);
+}
+
+// Panels in windows of no application end with terminatePanels, and the window outlives it.
+TEST_F(InterfaceGlGl, AfterTheLayerEndsItsPanelsDoNothingAndALaterPanelStartsItAgain)
+{
+    FakeWindow window;
+    float saturation = 0.5f;
+    InterfaceGlRef stars = InterfaceGl::create(window.window, "Stars", kSceneSize, kSceneColor);
+    stars->addParam("Minimum Saturation", &saturation, "min=0.0 max=1.0 step=0.05 keyIncr=i");
+    glClear(GL_COLOR_BUFFER_BIT);
+    stars->draw();
+    const int texturesDrawing = test::liveTextureCount();
+    const int inits = tw::initCount();
+
+    terminatePanels();
+    EXPECT_EQ(tw::context(), nullptr);
+    EXPECT_LT(test::liveTextureCount(), texturesDrawing) << "its font texture went with it";
+    const std::string quiet = errorsOf([&] {
+        EXPECT_FALSE(keyDown(window.window, 'i'));
+        stars->show();
+        stars->draw();
+        EXPECT_FALSE(stars->isVisible());
+        stars->setOptions("Minimum Saturation", "max=0.9");
+        mouse(window.window, &app::Window::emitMouseMove, 30, 30);
+    });
+    EXPECT_EQ(quiet, "") << "an ended panel does not call into the layer";
+    EXPECT_FLOAT_EQ(saturation, 0.5f);
+
+    // The same title again: the old bar is nothing to the new layer, and releasing the old
+    // panel must not take the new bar with it.
+    float gain = 1.f;
+    InterfaceGl again(window.window, "Stars", kSceneSize, kSceneColor);
+    EXPECT_EQ(tw::initCount(), inits + 1);
+    EXPECT_EQ(again.getTwWindowId(), stars->getTwWindowId()) << "the window keeps its id";
+    again.addParam("Gain", &gain, "step=1 keyIncr=i");
+    EXPECT_EQ(errorsOf([&] { stars.reset(); }), "");
+    EXPECT_TRUE(again.isVisible());
+    EXPECT_TRUE(keyDown(window.window, 'i'));
+    EXPECT_FLOAT_EQ(gain, 2.f);
+    EXPECT_FLOAT_EQ(saturation, 0.5f);
 }
 
 } // namespace

@@ -145,6 +145,16 @@ TEST_F(TwGl, ABarAppearsWhereAndAsLargeAsItsDefinitionSays)
     EXPECT_EQ(bounds.y, kMargin);
     EXPECT_EQ(bounds.width, 225);
     EXPECT_EQ(bounds.height, 200);
+    const auto geometry = [this] {
+        std::int32_t position[2] = {};
+        std::int32_t size[2] = {};
+        EXPECT_EQ(TwGetParam(mBar, nullptr, "position", TW_PARAM_INT32, 2, position), 2);
+        EXPECT_EQ(TwGetParam(mBar, nullptr, "size", TW_PARAM_INT32, 2, size), 2);
+        return tw::Rect{float(position[0]), float(position[1]), float(size[0]), float(size[1])};
+    };
+    const tw::Rect asked = geometry();
+    EXPECT_EQ(asked.x, kMargin) << "the place the layer chose";
+    EXPECT_EQ(asked.width, 225);
 
     TwDefine("Spectrum position='300 100' size='250 150'");
     frame();
@@ -153,6 +163,10 @@ TEST_F(TwGl, ABarAppearsWhereAndAsLargeAsItsDefinitionSays)
     EXPECT_EQ(moved.y, 100);
     EXPECT_EQ(moved.width, 250);
     EXPECT_EQ(moved.height, 150);
+    const tw::Rect askedAgain = geometry();
+    EXPECT_EQ(askedAgain.x, 300);
+    EXPECT_EQ(askedAgain.y, 100);
+    EXPECT_EQ(askedAgain.height, 150);
 }
 
 TEST_F(TwGl, DrawingLeavesTheScenesGlStateAsItWas)

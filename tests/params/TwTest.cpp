@@ -121,6 +121,75 @@ TEST_F(Tw, DefinitionsSizeColourAndShowBarsWhoseNamesHaveSpaces)
     EXPECT_EQ(bar->x, 30);
 }
 
+TEST_F(Tw, TwGetParamReadsBackWhatDefinitionsSetAndWhatVariablesActWith)
+{
+    ASSERT_EQ(TwDefine("Stars size='225 200' color='76 77 78' alpha=102 position='30 40' label='Star field'"),
+              1);
+    std::int32_t numbers[4] = {-1, -1, -1, -1};
+    EXPECT_EQ(TwGetParam(mBar, nullptr, "size", TW_PARAM_INT32, 4, numbers), 2) << "as many as there are";
+    EXPECT_EQ(numbers[0], 225);
+    EXPECT_EQ(numbers[1], 200);
+    EXPECT_EQ(numbers[2], -1);
+    EXPECT_EQ(TwGetParam(mBar, nullptr, "Color", TW_PARAM_INT32, 2, numbers), 2) << "as many as asked for";
+    EXPECT_EQ(numbers[1], 77);
+    EXPECT_EQ(numbers[2], -1);
+    float position[2] = {};
+    EXPECT_EQ(TwGetParam(mBar, nullptr, "position", TW_PARAM_FLOAT, 2, position), 2);
+    EXPECT_EQ(position[1], 40.f);
+    EXPECT_EQ(TwGetParam(mBar, nullptr, "alpha", TW_PARAM_INT32, 1, numbers), 1);
+    EXPECT_EQ(numbers[0], 102);
+
+    char label[5];
+    EXPECT_EQ(TwGetParam(mBar, nullptr, "label", TW_PARAM_CSTRING, sizeof label, label), 1);
+    EXPECT_STREQ(label, "Star") << "cut to the buffer";
+    EXPECT_STREQ(TwGetBarName(mBar), "Stars") << "the name, not the label";
+
+    const std::int32_t hidden = 0;
+    TwSetParam(mBar, nullptr, "visible", TW_PARAM_INT32, 1, &hidden);
+    EXPECT_EQ(TwGetParam(mBar, nullptr, "visible", TW_PARAM_INT32, 1, numbers), 1);
+    EXPECT_EQ(numbers[0], 0);
+
+    float radius = 10.f;
+    std::int32_t count = 100;
+    TwAddVarRW(mBar, "Radius", TW_TYPE_FLOAT, &radius, "min=1 max=1000 step=0.5");
+    TwAddVarRO(mBar, "Count", TW_TYPE_INT32, &count, "");
+    double value = 0;
+    EXPECT_EQ(TwGetParam(mBar, "Radius", "max", TW_PARAM_DOUBLE, 1, &value), 1);
+    EXPECT_EQ(value, 1000.0);
+    EXPECT_EQ(TwGetParam(mBar, "Radius", "step", TW_PARAM_DOUBLE, 1, &value), 1);
+    EXPECT_EQ(value, 0.5);
+    EXPECT_EQ(TwGetParam(mBar, "Count", "step", TW_PARAM_DOUBLE, 1, &value), 1);
+    EXPECT_EQ(value, 1.0) << "an int without a step goes by ones";
+    EXPECT_EQ(TwGetParam(mBar, "Count", "readonly", TW_PARAM_INT32, 1, numbers), 1);
+    EXPECT_EQ(numbers[0], 1);
+}
+
+TEST_F(Tw, TwGetParamReportsWhatItCannotReadAndWritesNothing)
+{
+    std::int32_t number = -1;
+    EXPECT_THAT(
+        errorsOf([&] { EXPECT_EQ(TwGetParam(mBar, nullptr, "colour", TW_PARAM_INT32, 1, &number), 0); }),
+        HasSubstr("unknown bar parameter 'colour'"));
+    EXPECT_THAT(
+        errorsOf([&] { EXPECT_EQ(TwGetParam(mBar, "Nothing", "min", TW_PARAM_INT32, 1, &number), 0); }),
+        HasSubstr("unknown variable 'Nothing'"));
+    EXPECT_THAT(
+        errorsOf([&] { EXPECT_EQ(TwGetParam(mBar, nullptr, "label", TW_PARAM_INT32, 1, &number), 0); }),
+        HasSubstr("is a string"));
+    EXPECT_THAT(
+        errorsOf([&] { EXPECT_EQ(TwGetParam(mBar, nullptr, "alpha", TW_PARAM_INT32, 0, &number), 0); }),
+        HasSubstr("room for its value"));
+    EXPECT_EQ(number, -1);
+
+    TwBar* gone = TwNewBar("Gone");
+    TwDeleteBar(gone);
+    EXPECT_THAT(
+        errorsOf([&] { EXPECT_EQ(TwGetParam(gone, nullptr, "alpha", TW_PARAM_INT32, 1, &number), 0); }),
+        HasSubstr("invalid bar"));
+    EXPECT_THAT(errorsOf([&] { EXPECT_EQ(TwGetBarName(gone), nullptr); }), HasSubstr("invalid bar"));
+    EXPECT_EQ(number, -1);
+}
+
 TEST_F(Tw, ABrokenDefinitionIsReportedWithItsTextAndChangesNothing)
 {
     std::string errors = errorsOf([] { EXPECT_EQ(TwDefine("`Stars` size='225 200"), 0); });

@@ -194,9 +194,11 @@ void MirvoApp::setupAudio()
 
 void MirvoApp::shutdown()
 {
-    // The scenes and panels own GL objects, and the scenes hold the analysis end of the audio
-    // graph. The window's context outlives shutdown, so free them here while it can still be
-    // made current, instead of leaving them and the player's read thread to the process exit.
+    // The scenes and the notice drawer own GL objects, and the scenes hold the analysis end of
+    // the audio graph. The window's context outlives shutdown, so free them here while it can
+    // still be made current, instead of leaving them and the player's read thread to the
+    // process exit. The panel layer has already ended on the shutdown signal; releasing the
+    // panels now only lets go of their handles.
     if (mRenderer) {
         mRenderer->makeCurrentContext();
     }

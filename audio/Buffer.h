@@ -12,8 +12,6 @@ namespace mirvo::audio {
 
 template <typename T> class BufferT {
   public:
-    using SampleType = T;
-
     BufferT() : BufferT(0, 1) {}
     BufferT(size_t numFrames, size_t numChannels)
         : mData(numFrames * numChannels), mNumChannels(numChannels), mNumFrames(numFrames)

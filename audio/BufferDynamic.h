@@ -54,6 +54,5 @@ template <typename T> class BufferDynamicT : public BufferT<T> {
 };
 
 using BufferDynamic = BufferDynamicT<float>;
-using BufferDynamicRef = std::shared_ptr<BufferDynamic>;
 
 } // namespace mirvo::audio

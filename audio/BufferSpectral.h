@@ -18,6 +18,5 @@ template <typename T> class BufferSpectralT : public BufferT<T> {
 };
 
 using BufferSpectral = BufferSpectralT<float>;
-using BufferSpectralRef = std::shared_ptr<BufferSpectral>;
 
 } // namespace mirvo::audio

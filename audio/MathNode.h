@@ -13,7 +13,6 @@ class MathNode : public Node {
     float getValue() const { return mParam.getValue(); }
     // Any thread.
     void setValue(float value) { mParam.setValue(value); }
-    Param* getParam() { return &mParam; }
 
   protected:
     MathNode(float initialValue, const Format& format);

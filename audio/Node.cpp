@@ -374,12 +374,6 @@ bool Node::isConnectedToInput(const NodeRef& input) const
     return mInputs.count(input) > 0;
 }
 
-bool Node::isConnectedToOutput(const NodeRef& output) const
-{
-    return std::any_of(mOutputs.begin(), mOutputs.end(),
-                       [&](const std::weak_ptr<Node>& entry) { return entry.lock() == output; });
-}
-
 size_t Node::getSampleRate() const
 {
     ContextRef context = getContext();

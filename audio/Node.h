@@ -132,7 +132,6 @@ class Node : public std::enable_shared_from_this<Node> {
     // Every entry of the output list, expired ones included.
     size_t getNumConnectedOutputs() const { return mOutputs.size(); }
     bool isConnectedToInput(const NodeRef& input) const;
-    bool isConnectedToOutput(const NodeRef& output) const;
 
     const BufferDynamic* getInternalBuffer() const { return &mInternalBuffer; }
     BufferDynamic* getInternalBuffer() { return &mInternalBuffer; }
@@ -146,7 +145,6 @@ class Node : public std::enable_shared_from_this<Node> {
     void setupProcessWithSumming();
 
     bool isAutoEnabled() const { return mAutoEnabled; }
-    void setAutoEnabled(bool autoEnabled) { mAutoEnabled = autoEnabled; }
 
     // Main thread; the base takes the graph lock.
     virtual void connectInput(const NodeRef& input);

@@ -21,12 +21,17 @@ function(mirvo_add_test name)
     TEST_PREFIX "${ARG_LABEL}:")
 endfunction()
 
-# mirvo_add_test_folder(<prefix> LIBS ...): the tests of one folder, split by file name:
+# mirvo_add_test_folder(<prefix> LIBS ... [FOLDERS sub...]): the tests of one folder, and of the
+# sub-folders named (a platform's tests, when the build has that platform), split by file name:
 #   *GlTest.cpp -> label gl, *DeviceTest.cpp -> device, *StressTest.cpp -> stress,
 #   every other *Test.cpp -> unit. Each label builds one executable, <prefix>_<label>_tests.
 function(mirvo_add_test_folder prefix)
-  cmake_parse_arguments(ARG "" "" "LIBS;HELPERS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LIBS;HELPERS;FOLDERS" ${ARGN})
   file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
+  foreach(folder ${ARG_FOLDERS})
+    file(GLOB in_folder CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*Test.cpp)
+    list(APPEND all ${in_folder})
+  endforeach()
   foreach(label gl device stress)
     string(SUBSTRING ${label} 0 1 first)
     string(TOUPPER ${first} first)

@@ -1,6 +1,7 @@
-// A device manager whose only device is the built-in "Null" device. It is the base of the
-// platform manager, which lists the system's devices before it, and stands alone where no
-// audio system is wanted. Format changes apply at once and emit both signals synchronously.
+// A device manager whose only device is the built-in "Null" device: the whole device list of a
+// build without an audio system, and the part of the platform manager that answers for the null
+// device it lists after the system's. Format changes apply at once and emit both signals
+// synchronously.
 #pragma once
 
 #include "audio/DeviceManager.h"
@@ -26,11 +27,10 @@ class DeviceManagerNull : public DeviceManager {
     const DeviceRef& getNullDevice();
     bool isNullDevice(const DeviceRef& device) const { return device && device == mNullDevice; }
 
-  protected:
+  private:
     // Throws std::out_of_range: the device is not one of this manager's.
     [[noreturn]] static void throwUnknownDevice();
 
-  private:
     DeviceRef mNullDevice;
     size_t mNullSampleRate = null::kDefaultSampleRate;
     size_t mNullFramesPerBlock = null::kDefaultFramesPerBlock;

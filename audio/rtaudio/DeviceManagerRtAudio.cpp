@@ -75,18 +75,23 @@ DeviceManagerRtAudio::DeviceManagerRtAudio()
 
 const std::vector<DeviceRef>& DeviceManagerRtAudio::getDevices()
 {
-    if (mListBuilt) {
-        return mDevices;
+    if (!mListBuilt) {
+        // Set first: the key check while adding walks getDevices, which must not build again.
+        mListBuilt = true;
+        addSystemDevices();
+        mDevices.push_back(mNullManager.getNullDevice());
     }
-    // Set first: the key check while adding walks getDevices, which must not build again.
-    mListBuilt = true;
+    return mDevices;
+}
 
+void DeviceManagerRtAudio::addSystemDevices()
+{
     if (const char* chosen = std::getenv("MIRVO_AUDIO_API"); chosen && *chosen) {
         const RtAudio::Api api = RtAudio::getCompiledApiByName(chosen);
         if (api != RtAudio::UNSPECIFIED && countDevices(api) > 0) {
             addDevicesOf(api, true);
         }
-        return DeviceManagerNull::getDevices();
+        return;
     }
 
     // A sound server, when one answers, owns the hardware; going around it through ALSA would
@@ -99,8 +104,6 @@ const std::vector<DeviceRef>& DeviceManagerRtAudio::getDevices()
     if (countDevices(RtAudio::UNIX_JACK) > 0) {
         addDevicesOf(RtAudio::UNIX_JACK, !mDefaultOutput);
     }
-
-    return DeviceManagerNull::getDevices();
 }
 
 void DeviceManagerRtAudio::addDevicesOf(RtAudio::Api api, bool takeDefaults)
@@ -174,7 +177,7 @@ DeviceRef DeviceManagerRtAudio::getDefaultOutput()
             return device;
         }
     }
-    return getNullDevice();
+    return mNullManager.getNullDevice();
 }
 
 DeviceRef DeviceManagerRtAudio::getDefaultInput()
@@ -200,36 +203,34 @@ DeviceManagerRtAudio::DeviceInfo& DeviceManagerRtAudio::infoOf(const DeviceRef& 
 
 std::string DeviceManagerRtAudio::getName(const DeviceRef& device)
 {
-    return isNullDevice(device) ? DeviceManagerNull::getName(device) : infoOf(device).name;
+    return isNullDevice(device) ? mNullManager.getName(device) : infoOf(device).name;
 }
 
 size_t DeviceManagerRtAudio::getNumInputChannels(const DeviceRef& device)
 {
-    return isNullDevice(device) ? DeviceManagerNull::getNumInputChannels(device)
-                                : infoOf(device).numInputChannels;
+    return isNullDevice(device) ? mNullManager.getNumInputChannels(device) : infoOf(device).numInputChannels;
 }
 
 size_t DeviceManagerRtAudio::getNumOutputChannels(const DeviceRef& device)
 {
-    return isNullDevice(device) ? DeviceManagerNull::getNumOutputChannels(device)
+    return isNullDevice(device) ? mNullManager.getNumOutputChannels(device)
                                 : infoOf(device).numOutputChannels;
 }
 
 size_t DeviceManagerRtAudio::getSampleRate(const DeviceRef& device)
 {
-    return isNullDevice(device) ? DeviceManagerNull::getSampleRate(device) : infoOf(device).sampleRate;
+    return isNullDevice(device) ? mNullManager.getSampleRate(device) : infoOf(device).sampleRate;
 }
 
 size_t DeviceManagerRtAudio::getFramesPerBlock(const DeviceRef& device)
 {
-    return isNullDevice(device) ? DeviceManagerNull::getFramesPerBlock(device)
-                                : infoOf(device).framesPerBlock;
+    return isNullDevice(device) ? mNullManager.getFramesPerBlock(device) : infoOf(device).framesPerBlock;
 }
 
 void DeviceManagerRtAudio::setSampleRate(const DeviceRef& device, size_t sampleRate)
 {
     if (isNullDevice(device)) {
-        DeviceManagerNull::setSampleRate(device, sampleRate);
+        mNullManager.setSampleRate(device, sampleRate);
         return;
     }
     DeviceInfo& info = infoOf(device);
@@ -244,7 +245,7 @@ void DeviceManagerRtAudio::setSampleRate(const DeviceRef& device, size_t sampleR
 void DeviceManagerRtAudio::setFramesPerBlock(const DeviceRef& device, size_t framesPerBlock)
 {
     if (isNullDevice(device)) {
-        DeviceManagerNull::setFramesPerBlock(device, framesPerBlock);
+        mNullManager.setFramesPerBlock(device, framesPerBlock);
         return;
     }
     DeviceInfo& info = infoOf(device);

@@ -1,7 +1,8 @@
 // The Linux device manager: the devices of the system's audio server or driver, found through
 // RtAudio once on first use (PulseAudio or PipeWire when a server answers, otherwise ALSA, plus
-// JACK while its server runs), followed by the built-in "Null" device. MIRVO_AUDIO_API ("pulse",
-// "alsa" or "jack") restricts the list to that system's devices. Main thread only.
+// JACK while its server runs), followed by the built-in "Null" device, which a null device
+// manager held beside the list makes and answers for. MIRVO_AUDIO_API ("pulse", "alsa" or
+// "jack") restricts the list to that system's devices. Main thread only.
 #pragma once
 
 #include "audio/null/DeviceManagerNull.h"
@@ -13,7 +14,7 @@
 
 namespace mirvo::audio {
 
-class DeviceManagerRtAudio : public DeviceManagerNull {
+class DeviceManagerRtAudio : public DeviceManager {
   public:
     // What RtAudio knows of one device, as probed when the list was built.
     struct DeviceInfo {
@@ -43,6 +44,7 @@ class DeviceManagerRtAudio : public DeviceManagerNull {
     void setSampleRate(const DeviceRef& device, size_t sampleRate) override;
     void setFramesPerBlock(const DeviceRef& device, size_t framesPerBlock) override;
 
+    bool isNullDevice(const DeviceRef& device) const { return mNullManager.isNullDevice(device); }
     // True for devices that RtAudio opens (every device but "Null").
     bool isRtAudioDevice(const DeviceRef& device) const { return mDeviceInfos.count(device) > 0; }
     // Throws std::out_of_range for a device that is not an RtAudio one.
@@ -54,6 +56,8 @@ class DeviceManagerRtAudio : public DeviceManagerNull {
     static constexpr size_t kDefaultFramesPerBlock = 512;
 
   protected:
+    // Adds the system's devices, once, when the list is first asked for; "Null" follows them.
+    virtual void addSystemDevices();
     // Adds one probed device of an API (none when it neither plays nor captures) and takes it as
     // our default output or input when it is the API's and offers that direction.
     DeviceRef addProbedDevice(RtAudio::Api api, unsigned int index, const RtAudio::DeviceInfo& probed,
@@ -64,6 +68,7 @@ class DeviceManagerRtAudio : public DeviceManagerNull {
     void addDevicesOf(RtAudio::Api api, bool takeDefaults);
     DeviceInfo& infoOf(const DeviceRef& device);
 
+    DeviceManagerNull mNullManager;
     bool mListBuilt = false;
     std::map<DeviceRef, DeviceInfo> mDeviceInfos;
     DeviceRef mDefaultOutput;

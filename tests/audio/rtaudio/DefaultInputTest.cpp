@@ -31,29 +31,25 @@ class ProbedDeviceManager : public DeviceManagerRtAudio {
     {
     }
 
-    const std::vector<DeviceRef>& getDevices() override
+  protected:
+    void addSystemDevices() override
     {
-        if (!mBuilt) {
-            mBuilt = true;
-            for (unsigned int index = 0; index < mProbes.size(); ++index) {
-                RtAudio::DeviceInfo info;
-                info.probed = mProbes[index].probed;
-                info.name = mProbes[index].name;
-                info.outputChannels = mProbes[index].outputs;
-                info.inputChannels = mProbes[index].inputs;
-                info.sampleRates = {44100, 48000};
-                addProbedDevice(RtAudio::LINUX_ALSA, index, info, index == mApiDefaultOutput,
-                                index == mApiDefaultInput);
-            }
+        for (unsigned int index = 0; index < mProbes.size(); ++index) {
+            RtAudio::DeviceInfo info;
+            info.probed = mProbes[index].probed;
+            info.name = mProbes[index].name;
+            info.outputChannels = mProbes[index].outputs;
+            info.inputChannels = mProbes[index].inputs;
+            info.sampleRates = {44100, 48000};
+            addProbedDevice(RtAudio::LINUX_ALSA, index, info, index == mApiDefaultOutput,
+                            index == mApiDefaultInput);
         }
-        return DeviceManagerNull::getDevices();
     }
 
   private:
     std::vector<Probe> mProbes;
     unsigned int mApiDefaultOutput;
     unsigned int mApiDefaultInput;
-    bool mBuilt = false;
 };
 
 // What the application does at start-up: an input node for the default input whenever some

@@ -2,8 +2,8 @@
 #include "audio/rtaudio/OutputDeviceNodeRtAudio.h"
 #include "tests/audio/DeviceTestSupport.h"
 #include "tests/audio/ShutdownOnlyApp.h"
-#include "tests/audio/SoundServerSupport.h"
 #include "tests/audio/WaitFor.h"
+#include "tests/audio/rtaudio/SoundServerSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 #include "audio/rtaudio/InputDeviceNodeRtAudio.h"
 #include "audio/rtaudio/OutputDeviceNodeRtAudio.h"
 #include "tests/audio/DeviceTestSupport.h"
-#include "tests/audio/SoundServerSupport.h"
 #include "tests/audio/ToneAnalysis.h"
 #include "tests/audio/WaitFor.h"
+#include "tests/audio/rtaudio/SoundServerSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -57,13 +57,6 @@ class AntMgr {
 
 namespace {
 
-// The only owner: panels keep weak references, so that ending the layer ends it for them too.
-std::shared_ptr<AntMgr>& antMgrInstance()
-{
-    static std::shared_ptr<AntMgr> instance;
-    return instance;
-}
-
 struct WindowIds {
     std::map<std::weak_ptr<app::Window>, PanelWindowEntry, std::owner_less<std::weak_ptr<app::Window>>> ids;
     int next = 0;
@@ -73,6 +66,16 @@ WindowIds& windowIds()
 {
     static WindowIds ids;
     return ids;
+}
+
+// The only owner: panels keep weak references, so that ending the layer ends it for them too.
+std::shared_ptr<AntMgr>& antMgrInstance()
+{
+    // A layer still alive at exit ends with the statics, and its end walks the window list:
+    // the list has to be made first so that it is destroyed last.
+    windowIds();
+    static std::shared_ptr<AntMgr> instance;
+    return instance;
 }
 
 // Shared by every panel: the wheel position the layer sees is the sum of all increments.

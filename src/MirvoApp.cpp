@@ -186,6 +186,9 @@ void MirvoApp::setupAudio()
     context->enable();
 
     mFilePlayer->enable();
+    if (mQueue.current()) {
+        queueAhead();
+    }
     if (mInputDeviceNode) {
         mInputDeviceNode->disable();
     }
@@ -251,8 +254,23 @@ void MirvoApp::advanceFrame(float elapsedSeconds)
         updateSpectrumPath();
     }
 
-    // The player stops at the end of a file by itself; the queue then plays the next one.
-    if (mFilePlayer && mQueue.current() && mFilePlayer->isEof()) {
+    // The player has gone on to the track queued ahead without a gap, or, where it could not
+    // take one ahead, stopped at the end of the file: the queue then plays the next one.
+    if (mFilePlayer && mQueue.current() && mFilePlayer->getNumHandoffs() != mHandoffsSeen) {
+        mQueue.next();
+        mTrackStartTime = mLastTime;
+        if (mFilePlayer->isEof()) {
+            // Handed off just as the player found the end: play the track from the start.
+            std::vector<notice::Failure> failures;
+            playFromQueue(mQueue, mQueue.current(), failures);
+            mNotices.post(notice::failures(failures));
+        } else {
+            if (mAheadSource) {
+                postTrackNotice(*mAheadSource, mQueue.currentPath().filename().string());
+            }
+            queueAhead();
+        }
+    } else if (mFilePlayer && mQueue.current() && mFilePlayer->isEof()) {
         advanceAtEndOfTrack();
     }
 
@@ -505,6 +523,7 @@ bool MirvoApp::playFromQueue(PlayQueue& queue, std::optional<std::size_t> index,
                 mQueue = std::move(queue);
             }
             mTrackStartTime = mLastTime;
+            queueAhead();
             return true;
         } catch (const std::exception& exc) {
             std::cerr << "mirvo: cannot play '" << path.string() << "': " << reasonForLog(exc) << std::endl;
@@ -513,6 +532,26 @@ bool MirvoApp::playFromQueue(PlayQueue& queue, std::optional<std::size_t> index,
         }
     }
     return false;
+}
+
+void MirvoApp::queueAhead()
+{
+    if (!mFilePlayer) {
+        return;
+    }
+    mHandoffsSeen = mFilePlayer->getNumHandoffs();
+    mAheadSource.reset();
+    const std::optional<std::size_t> next = mQueue.peekNext();
+    if (next) {
+        try {
+            mAheadSource = audio::SourceFileRef(audio::load(loadFile(mQueue.getTracks()[*next].string()), 0));
+        } catch (const std::exception&) {
+            // Told once, when the queue reaches it.
+        }
+    }
+    if (!mFilePlayer->queueSourceFile(mAheadSource)) {
+        mAheadSource.reset();
+    }
 }
 
 void MirvoApp::advanceAtEndOfTrack()

@@ -107,6 +107,9 @@ class MirvoApp : public app::AppBasic {
     // StartupError when nothing in it plays.
     std::shared_ptr<audio::SourceFile> openFirstTrack(std::size_t sampleRate);
     PlayQueue::Options queueOptions() const;
+    // Opens the track after the current one and hands it to the player to follow without a
+    // gap; a track that does not open is left for the end of the current one to report.
+    void queueAhead();
     // The end of a track moves the queue on; after its last track the music stays stopped.
     void advanceAtEndOfTrack();
 
@@ -138,6 +141,10 @@ class MirvoApp : public app::AppBasic {
     PlayQueue mQueue;
     // The application time at which the current track started, for the previous key.
     float mTrackStartTime = 0.0f;
+    // The hand-offs to a queued track seen so far, so that each moves the queue on once.
+    uint64_t mHandoffsSeen = 0;
+    // The track handed to the player to follow, for its notice once it plays.
+    std::shared_ptr<audio::SourceFile> mAheadSource;
     std::unique_ptr<params::NoticeDrawer> mNoticeDrawer;
 };
 

@@ -541,14 +541,21 @@ void MirvoApp::queueAhead()
     }
     mHandoffsSeen = mFilePlayer->getNumHandoffs();
     mAheadSource.reset();
-    const std::optional<std::size_t> next = mQueue.peekNext();
-    if (next) {
+    // A track that does not open is told now and passed over, so that the one after it can
+    // still follow without a gap.
+    std::vector<notice::Failure> failures;
+    for (std::optional<std::size_t> next = mQueue.peekNext(); next && !mAheadSource;
+         next = mQueue.peekNext()) {
+        const std::filesystem::path& path = mQueue.getTracks()[*next];
         try {
-            mAheadSource = audio::SourceFileRef(audio::load(loadFile(mQueue.getTracks()[*next].string()), 0));
-        } catch (const std::exception&) {
-            // Told once, when the queue reaches it.
+            mAheadSource = audio::SourceFileRef(audio::load(loadFile(path.string()), 0));
+        } catch (const std::exception& exc) {
+            std::cerr << "mirvo: cannot play '" << path.string() << "': " << reasonForLog(exc) << std::endl;
+            failures.push_back({path.filename().string(), reasonForNotice(exc)});
+            mQueue.markUnplayable(*next);
         }
     }
+    mNotices.post(notice::failures(failures));
     if (!mFilePlayer->queueSourceFile(mAheadSource)) {
         mAheadSource.reset();
     }

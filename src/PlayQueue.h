@@ -62,6 +62,8 @@ class PlayQueue {
     std::optional<std::size_t> previous(double secondsPlayed);
     // A track that cannot be played is left out of the order from now on, and the queue moves on.
     std::optional<std::size_t> skipUnplayable();
+    // The same for a track found unplayable ahead of time; the queue stays where it is.
+    void markUnplayable(std::size_t track) { mUnplayable.at(track) = true; }
 
   private:
     void makeOrder();

@@ -374,7 +374,9 @@ queue_plays_through)
     expect_one_error_line_naming "5 broken.mp3"
     expect_sound_without_gaps 2.9
     expect_sound_at_most 3.3
-    echo "longest silence between the tracks: $(longest_silence_ms) ms"
+    silence=$(longest_silence_ms)
+    echo "longest silence between the tracks: $silence ms"
+    at_least 10.7 "$silence" || fail "a gap of $silence ms between the tracks, more than a 512-frame block"
 
     # With --repeat one short file plays again and again.
     start_recording
@@ -383,6 +385,25 @@ queue_plays_through)
     expect_status 0
     expect_quiet
     expect_sound_without_gaps 2.9
+    ;;
+
+installs_for_the_desktop)
+    # cmake --install puts the program, its resources, a valid desktop entry and its icon under
+    # the prefix, and the installed program finds its resources there.
+    prefix="$work/prefix"
+    cmake --install "$(dirname "$MIRVO")" --prefix "$prefix" >"$work/install.log" 2>&1 ||
+        fail "cmake --install failed: $(tail -1 "$work/install.log")"
+    entry="$prefix/share/applications/mirvo.desktop"
+    [ -x "$prefix/bin/mirvo" ] || fail "no bin/mirvo"
+    [ -f "$prefix/share/mirvo/resources/init.mp3" ] || fail "no resources in share/mirvo"
+    [ -f "$prefix/share/icons/hicolor/scalable/apps/mirvo.svg" ] || fail "no icon"
+    desktop-file-validate "$entry" >"$work/validate.log" 2>&1 || fail "desktop-file-validate: $(head -1 "$work/validate.log")"
+    grep -q '^MimeType=.*audio/mpeg;.*inode/directory;' "$entry" || fail "the entry does not open audio files and folders"
+    grep -q '^Exec=mirvo %F$' "$entry" || fail "the entry does not hand its files to mirvo"
+    MIRVO="$prefix/bin/mirvo"
+    run_mirvo --windowed --frames 30
+    expect_status 0
+    expect_quiet
     ;;
 
 space_pauses)

@@ -152,6 +152,9 @@ TEST(PlayQueue, UnplayableTracksAreLeftOutFromThenOn)
     EXPECT_EQ(queue.skipUnplayable(), 3u); // track 2 fails
     EXPECT_EQ(queue.next(), 1u);           // round again, without 0
     EXPECT_EQ(queue.previous(0.0), 1u);    // and previous passes over them too
+    queue.markUnplayable(3);               // found ahead of time: the queue stays
+    EXPECT_EQ(queue.current(), 1u);
+    EXPECT_EQ(queue.peekNext(), 1u); // the only track left goes round
 
     // Nothing playable at all ends the queue instead of going round for ever.
     PlayQueue broken(numbered(2), {.repeat = true});

@@ -27,6 +27,7 @@ FilePlayerNode::FilePlayerNode(const SourceFileRef& sourceFile, bool isReadAsync
 {
     if (mSourceFile) {
         mNumFrames = mSourceFile->getNumFrames();
+        mEndFrame = mNumFrames;
         mChannelMode = ChannelMode::SPECIFIED;
         mNumChannels = mSourceFile->getNumChannels();
     } else if (format.getChannels() > 0) {
@@ -97,6 +98,7 @@ void FilePlayerNode::initialize()
         mSourceFile = mSourceFile->cloneWithSampleRate(getSampleRate());
     }
     mNumFrames = mSourceFile ? mSourceFile->getNumFrames() : 0;
+    mEndFrame = mNumFrames;
     if (mLoopEnd == 0 || mLoopEnd > mNumFrames) {
         mLoopEnd = mNumFrames;
     }
@@ -232,6 +234,10 @@ void FilePlayerNode::installPlayback(Playback& next, bool enable)
     mRingBuffers.swap(next.rings);
     std::swap(mIoBuffer, next.ioBuffer);
     std::swap(mNumFrames, next.numFrames);
+    mEndFrame = mNumFrames;
+    // New music drops what was to follow the old; it goes with the replaced state.
+    next.queued = std::move(mQueuedSource);
+    mHandoffPending = false;
     mBufferFramesThreshold = mRingBuffers.empty() ? 0 : mRingBuffers.front().getSize() / 2;
     mReadPos = next.readPos;
     mSourceExhausted = next.exhausted;
@@ -326,6 +332,8 @@ void FilePlayerNode::start()
 void FilePlayerNode::stop()
 {
     disable();
+    // Released after the locks, with this function's other locals.
+    SourceFileRef queued;
     std::unique_lock<std::mutex> playerLock(mMutex, std::defer_lock);
     if (mIsReadAsync) {
         playerLock.lock();
@@ -342,6 +350,9 @@ void FilePlayerNode::stop()
     mIsEof = false;
     mSourceExhausted = false;
     mReadPos = 0;
+    mHandoffPending = false;
+    queued = std::move(mQueuedSource);
+    graphLock.unlock();
     std::lock_guard<std::mutex> errorLock(mErrorMutex);
     mLastError.clear();
 }
@@ -366,6 +377,51 @@ void FilePlayerNode::seek(size_t frame)
             recordFailure(exc.what());
         }
     }
+}
+
+bool FilePlayerNode::queueSourceFile(const SourceFileRef& sourceFile)
+{
+    SourceFileRef replaced;
+    if (!mIsReadAsync) {
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(mMutex);
+    replaced = std::move(mQueuedSource);
+    if (!sourceFile || !mSourceFile || mIsEof || isLooping() ||
+        sourceFile->getNumChannels() != mRingBuffers.size()) {
+        mHandoffPending = false;
+        return false;
+    }
+    mQueuedSource = sourceFile;
+    mHandoffPending = true;
+    return true;
+}
+
+bool FilePlayerNode::handOffToQueued()
+{
+    SourceFileRef next = std::move(mQueuedSource);
+    try {
+        if (next->getSampleRate() != getSampleRate()) {
+            next = next->cloneWithSampleRate(getSampleRate());
+        }
+        if (next->getReadPosition() != 0) {
+            next->seek(0);
+        }
+    } catch (...) {
+        mHandoffPending = false;
+        return false;
+    }
+    // The old file is released here, on this thread, when next takes its place.
+    mSourceFile.swap(next);
+    mNumFrames = mSourceFile->getNumFrames();
+    mLoopBegin = 0;
+    mLoopEnd = mNumFrames;
+    mSourceExhausted = false;
+    mReadPos = 0;
+    mEndFrame = mNumFrames;
+    ++mNumHandoffs;
+    mHandoffPending = false;
+    return true;
 }
 
 void FilePlayerNode::readAsyncTask()
@@ -398,6 +454,10 @@ void FilePlayerNode::readAsyncTask()
 void FilePlayerNode::readFile()
 {
     mRefillProgressed = false;
+    if (mQueuedSource && !mIsEof && !isLooping() && (mSourceExhausted || mReadPos >= mNumFrames)) {
+        // The current file is all in the rings: the queued one goes on right behind it.
+        mRefillProgressed = handOffToQueued();
+    }
     if (!mSourceFile || mRingBuffers.empty() || mSourceExhausted) {
         return;
     }
@@ -470,10 +530,13 @@ void FilePlayerNode::process(Buffer* buffer)
     if (!mIsReadAsync && dsp::commonAvailableRead(mRingBuffers) < mBufferFramesThreshold) {
         readFile();
     }
-    // Both are read before the rings are: the reader raises them only after the frames they
+    // All are read before the rings are: the reader raises them only after the frames they
     // follow are in the rings, so a finished reader seen here means that what the rings hold
-    // now is all that is left.
+    // now is all that is left. A pending hand-off is read first: the reader lowers it only
+    // once the position and the end are the next file's.
+    const bool handoffPending = mHandoffPending;
     const bool exhausted = mSourceExhausted;
+    const size_t end = mEndFrame;
     const size_t pos = mReadPos;
     const size_t available = getNumBufferedFrames();
     if (mIsReadAsync && available < mBufferFramesThreshold) {
@@ -495,7 +558,7 @@ void FilePlayerNode::process(Buffer* buffer)
     for (size_t ch = 0; ch < buffer->getNumChannels(); ++ch) {
         std::fill(buffer->getChannel(ch) + count, buffer->getChannel(ch) + numFrames, 0.0f);
     }
-    const bool readerFinished = exhausted || (!isLooping() && pos >= mNumFrames);
+    const bool readerFinished = !handoffPending && (exhausted || (!isLooping() && pos >= end));
     if (!readerFinished) {
         // The reader fell behind: this block ends in silence.
         mLastUnderrun = currentFrame();

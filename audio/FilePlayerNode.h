@@ -52,7 +52,16 @@ class FilePlayerNode : public SamplePlayerNode {
     // Main thread; takes the player lock, then the graph lock. Like playSourceFile, but keeps
     // the node enabled or disabled as it was.
     void setSourceFile(const SourceFileRef& sourceFile);
-    // Main thread.
+    // Main thread; takes the player lock. Lets sourceFile follow the current file without a
+    // gap: the reader moves on to it once it has read the current file's last frame, into the
+    // same rings, so its first frame plays straight after the current file's last. False, with
+    // nothing queued, when it cannot follow that way (no read-ahead, a loop, another channel
+    // count); the caller then plays it when the current file ends. A later call replaces the
+    // queued file, a null one withdraws it; starting, stopping or replacing the music drops it.
+    bool queueSourceFile(const SourceFileRef& sourceFile);
+    // Any thread: how often the reader has moved on to a queued file.
+    uint64_t getNumHandoffs() const { return mNumHandoffs.load(); }
+    // Main thread. Once a queued file has followed, the reader has changed it.
     const SourceFileRef& getSourceFile() const { return mSourceFile; }
 
     bool isReadAsync() const { return mIsReadAsync; }
@@ -87,6 +96,7 @@ class FilePlayerNode : public SamplePlayerNode {
         size_t readPos = 0;
         bool exhausted = false;
         std::string error;
+        SourceFileRef queued;
     };
 
     // Main thread. Rings and buffers for source, with the rings filled from its first frame.
@@ -106,6 +116,9 @@ class FilePlayerNode : public SamplePlayerNode {
     // is recorded and ends the material.
     void readFile();
     void recordFailure(const char* message);
+    // Read thread, holding the player lock: makes the queued file the one read from its first
+    // frame on. False when it cannot be read from there; the material then ends as it would.
+    bool handOffToQueued();
     void stopReadThread();
     std::mutex& getPlayerMutex();
     uint64_t currentFrame() const;
@@ -140,6 +153,14 @@ class FilePlayerNode : public SamplePlayerNode {
     // Main thread: a swap is reconfiguring the graph, so initialize and uninitialize leave the
     // installed rings and the running reader alone.
     bool mInstallingPlayback = false;
+    // The file to follow the current one, under the player lock.
+    SourceFileRef mQueuedSource;
+    // Raised while a file is queued: the audio thread takes the end of the current material
+    // for a short read until the reader has moved on. Lowered last by the hand-off.
+    std::atomic<bool> mHandoffPending{false};
+    // The material's length as the audio thread sees it; the reader changes it at a hand-off.
+    std::atomic<size_t> mEndFrame{0};
+    std::atomic<uint64_t> mNumHandoffs{0};
     mutable std::mutex mErrorMutex;
     std::string mLastError;
 };

@@ -88,12 +88,19 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
         "An audio-reactive music visualizer. Without arguments it plays its start-up music full screen.",
         "mirvo");
     parser->set_help_flag();
-    parser->footer("Keys: Alt+Right / Alt+Left next / previous scene, Space pause, T panels, Ctrl+Q quit.");
+    parser->footer("Keys: Alt+Right / Alt+Left next / previous scene, Space pause, N / P next / previous "
+                   "track, T panels, Ctrl+Q quit.");
     parser->formatter(std::make_shared<UsageFormatter>());
     parser->get_formatter()->column_width(28);
 
-    parser->add_option("FILE", result.musicFile, "play this audio file instead of the start-up music")
+    parser
+        ->add_option("FILE", result.musicFiles,
+                     "play these audio files and folders in order instead of the start-up music")
         ->type_name("");
+    parser->add_flag("--repeat", result.repeat, "play the files again after the last one")
+        ->disable_flag_override();
+    parser->add_flag("--shuffle", result.shuffle, "play the files in a random order, each once a round")
+        ->disable_flag_override();
     parser
         ->add_flag("--windowed{1280x720}", windowSize,
                    "open a window instead of going full screen (default 1280x720)")

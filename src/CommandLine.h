@@ -23,7 +23,11 @@ struct CommandLine {
     enum class Action { RUN, HELP, VERSION, LIST_AUDIO_DEVICES, BENCHMARK };
 
     Action action = Action::RUN;
-    std::optional<std::string> musicFile;
+    // Files and folders to play, in order, in place of the start-up music.
+    std::vector<std::string> musicFiles;
+    // Start the queue again after its last track, or play it in a random order.
+    bool repeat = false;
+    bool shuffle = false;
     bool windowed = false;
     Vec2i windowSize{1280, 720};
     std::optional<std::string> audioDevice;

@@ -29,6 +29,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
+#include <optional>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -165,9 +167,8 @@ void MirvoApp::setupAudio()
 
     const size_t sampleRate = context->getOutput()->getSampleRate();
     audio::SourceFileRef sourceFile;
-    if (mCommandLine.musicFile) {
-        sourceFile = openSourceFile(loadFile(*mCommandLine.musicFile), *mCommandLine.musicFile, sampleRate);
-        postTrackNotice(*sourceFile, std::filesystem::path(*mCommandLine.musicFile).filename().string());
+    if (!mCommandLine.musicFiles.empty()) {
+        sourceFile = openFirstTrack(sampleRate);
     } else {
         sourceFile = openSourceFile(app::loadResource("init.mp3"), "init.mp3", sampleRate);
         postTrackNotice(*sourceFile, "init.mp3");
@@ -185,6 +186,9 @@ void MirvoApp::setupAudio()
     context->enable();
 
     mFilePlayer->enable();
+    if (mQueue.current()) {
+        queueAhead();
+    }
     if (mInputDeviceNode) {
         mInputDeviceNode->disable();
     }
@@ -248,6 +252,26 @@ void MirvoApp::advanceFrame(float elapsedSeconds)
     shapeSpectrum();
     if (mDisplaySpectrum) {
         updateSpectrumPath();
+    }
+
+    // The player has gone on to the track queued ahead without a gap, or, where it could not
+    // take one ahead, stopped at the end of the file: the queue then plays the next one.
+    if (mFilePlayer && mQueue.current() && mFilePlayer->getNumHandoffs() != mHandoffsSeen) {
+        mQueue.next();
+        mTrackStartTime = mLastTime;
+        if (mFilePlayer->isEof()) {
+            // Handed off just as the player found the end: play the track from the start.
+            std::vector<notice::Failure> failures;
+            playFromQueue(mQueue, mQueue.current(), failures);
+            mNotices.post(notice::failures(failures));
+        } else {
+            if (mAheadSource) {
+                postTrackNotice(*mAheadSource, mQueue.currentPath().filename().string());
+            }
+            queueAhead();
+        }
+    } else if (mFilePlayer && mQueue.current() && mFilePlayer->isEof()) {
+        advanceAtEndOfTrack();
     }
 
     mVisualizers[mCurrentVisualizer]->update(mDeltaTime);
@@ -376,6 +400,12 @@ void MirvoApp::keyDown(app::KeyEvent event)
             mNotices.setPaused(!mFilePlayer->isEnabled());
         }
         break;
+    case app::KeyEvent::KEY_n:
+        nextTrack();
+        break;
+    case app::KeyEvent::KEY_p:
+        previousTrack();
+        break;
     case app::KeyEvent::KEY_t:
         toggleUi();
         break;
@@ -418,46 +448,143 @@ void MirvoApp::toggleUi()
 
 void MirvoApp::fileDrop(app::FileDropEvent event)
 {
-    // The first dropped file that decodes replaces the music, and the music plays on meanwhile.
-    // Files that cannot be played are skipped with one line each, on standard error and in a
-    // notice. Folders dropped beside a file are passed over quietly; a drop of folders alone
-    // says so, or it would seem ignored.
-    audio::SourceFileRef sourceFile;
-    std::filesystem::path played;
+    // A drop makes a new queue of its files and folders; its first playable file replaces the
+    // music at once, and the music plays on meanwhile. Files that cannot be played are skipped
+    // with one line each on standard error and one notice for them all. A drop in which nothing
+    // plays keeps the queue that was playing.
+    const std::vector<std::filesystem::path>& dropped = event.getFiles();
+    PlayQueue queue(collectTracks(dropped), queueOptions());
     std::vector<notice::Failure> failures;
-    std::vector<std::filesystem::path> folders;
-    for (const std::filesystem::path& path : event.getFiles()) {
-        std::error_code error;
-        if (std::filesystem::is_directory(path, error)) {
-            folders.push_back(path);
-            continue;
-        }
-        try {
-            sourceFile = audio::SourceFileRef(audio::load(loadFile(path.string()), 0));
-            if (mFilePlayer) {
-                playSource(sourceFile);
-            }
-            played = path;
-            break;
-        } catch (const std::exception& exc) {
-            sourceFile.reset();
-            std::cerr << "mirvo: cannot play '" << path.string() << "': " << reasonForLog(exc) << std::endl;
-            failures.push_back({path.filename().string(), reasonForNotice(exc)});
-        }
-    }
-    if (!sourceFile && folders.size() == event.getNumFiles()) {
-        for (const std::filesystem::path& folder : folders) {
-            std::cerr << "mirvo: cannot play '" << folder.string() << "': it is a folder" << std::endl;
-            failures.push_back({folder.filename().string(), "it is a folder"});
+    const std::optional<std::size_t> first = queue.start();
+    if (!playFromQueue(queue, first, failures) && queue.empty()) {
+        // Only folders, and no audio in them: say so, or the drop would seem ignored.
+        for (const std::filesystem::path& folder : dropped) {
+            std::cerr << "mirvo: cannot play '" << folder.string() << "': it holds no audio files"
+                      << std::endl;
+            failures.push_back({folder.filename().string(), "no audio files in it"});
         }
     }
     mNotices.post(notice::failures(failures));
-    if (!sourceFile || !mFilePlayer) {
+}
+
+PlayQueue::Options MirvoApp::queueOptions() const
+{
+    return {mCommandLine.repeat, mCommandLine.shuffle, std::random_device{}()};
+}
+
+audio::SourceFileRef MirvoApp::openFirstTrack(size_t sampleRate)
+{
+    const std::vector<std::string>& given = mCommandLine.musicFiles;
+    PlayQueue queue(collectTracks({given.begin(), given.end()}), queueOptions());
+    if (queue.empty()) {
+        throw StartupError(given.size() == 1 ? "no audio files in '" + given.front() + "'"
+                                             : std::string("no audio files in the folders given"));
+    }
+    std::vector<notice::Failure> failures;
+    audio::SourceFileRef source;
+    std::optional<std::size_t> index = queue.start();
+    while (index && !source) {
+        const std::filesystem::path& path = queue.getTracks()[*index];
+        try {
+            source = audio::SourceFileRef(audio::load(loadFile(path.string()), sampleRate));
+        } catch (const std::exception& exc) {
+            const std::string line = "cannot play '" + path.string() + "': " + reasonForLog(exc);
+            if (queue.size() == 1) {
+                throw StartupError(line);
+            }
+            std::cerr << "mirvo: " << line << std::endl;
+            failures.push_back({path.filename().string(), reasonForNotice(exc)});
+            index = queue.skipUnplayable();
+        }
+    }
+    if (!source) {
+        throw StartupError("none of the " + std::to_string(queue.size()) + " files given can be played");
+    }
+    mNotices.post(notice::failures(failures));
+    postTrackNotice(*source, queue.currentPath().filename().string());
+    mQueue = std::move(queue);
+    mTrackStartTime = 0.0f;
+    return source;
+}
+
+bool MirvoApp::playFromQueue(PlayQueue& queue, std::optional<std::size_t> index,
+                             std::vector<notice::Failure>& failures)
+{
+    while (index) {
+        const std::filesystem::path& path = queue.getTracks()[*index];
+        try {
+            const audio::SourceFileRef sourceFile(audio::load(loadFile(path.string()), 0));
+            if (mFilePlayer) {
+                playSource(sourceFile);
+                mNotices.setPaused(false);
+                postTrackNotice(*sourceFile, path.filename().string());
+            }
+            if (&queue != &mQueue) {
+                mQueue = std::move(queue);
+            }
+            mTrackStartTime = mLastTime;
+            queueAhead();
+            return true;
+        } catch (const std::exception& exc) {
+            std::cerr << "mirvo: cannot play '" << path.string() << "': " << reasonForLog(exc) << std::endl;
+            failures.push_back({path.filename().string(), reasonForNotice(exc)});
+            index = queue.skipUnplayable();
+        }
+    }
+    return false;
+}
+
+void MirvoApp::queueAhead()
+{
+    if (!mFilePlayer) {
         return;
     }
+    mHandoffsSeen = mFilePlayer->getNumHandoffs();
+    mAheadSource.reset();
+    // A track that does not open is told now and passed over, so that the one after it can
+    // still follow without a gap.
+    std::vector<notice::Failure> failures;
+    for (std::optional<std::size_t> next = mQueue.peekNext(); next && !mAheadSource;
+         next = mQueue.peekNext()) {
+        const std::filesystem::path& path = mQueue.getTracks()[*next];
+        try {
+            mAheadSource = audio::SourceFileRef(audio::load(loadFile(path.string()), 0));
+        } catch (const std::exception& exc) {
+            std::cerr << "mirvo: cannot play '" << path.string() << "': " << reasonForLog(exc) << std::endl;
+            failures.push_back({path.filename().string(), reasonForNotice(exc)});
+            mQueue.markUnplayable(*next);
+        }
+    }
+    mNotices.post(notice::failures(failures));
+    if (!mFilePlayer->queueSourceFile(mAheadSource)) {
+        mAheadSource.reset();
+    }
+}
 
-    mNotices.setPaused(false);
-    postTrackNotice(*sourceFile, played.filename().string());
+void MirvoApp::advanceAtEndOfTrack()
+{
+    std::vector<notice::Failure> failures;
+    playFromQueue(mQueue, mQueue.next(), failures);
+    mNotices.post(notice::failures(failures));
+}
+
+void MirvoApp::nextTrack()
+{
+    // The last track without repeat has no next one: the key leaves it playing.
+    if (!mQueue.current() || !mQueue.peekNext()) {
+        return;
+    }
+    advanceAtEndOfTrack();
+}
+
+void MirvoApp::previousTrack()
+{
+    if (mQueue.empty()) {
+        return;
+    }
+    std::vector<notice::Failure> failures;
+    playFromQueue(mQueue, mQueue.previous(static_cast<double>(mLastTime - mTrackStartTime)), failures);
+    mNotices.post(notice::failures(failures));
 }
 
 void MirvoApp::playSource(const audio::SourceFileRef& sourceFile)

@@ -11,11 +11,13 @@
 #include "params/InterfaceGl.h"
 #include "src/CommandLine.h"
 #include "src/Notices.h"
+#include "src/PlayQueue.h"
 #include "src/scenes/Visualizer.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,11 @@ class MirvoApp : public app::AppBasic {
     void setSwitchInterval(float seconds);
 
     Notices& getNotices() { return mNotices; }
+    // The files playing in turn: those of the command line or of the last drop that played.
+    const PlayQueue& getQueue() const { return mQueue; }
+    // The next and previous keys.
+    void nextTrack();
+    void previousTrack();
 
     std::size_t getCurrentVisualizer() const { return mCurrentVisualizer; }
     std::size_t getNumVisualizers() const { return mVisualizers.size(); }
@@ -91,6 +98,20 @@ class MirvoApp : public app::AppBasic {
     void postTrackNotice(const audio::SourceFile& source, const std::string& fileName);
     // Replaces the music with sourceFile from its start, and switches live input off.
     void playSource(const std::shared_ptr<audio::SourceFile>& sourceFile);
+    // Plays queue's track `index`, or the first playable one after it, and makes queue the one
+    // that plays; what cannot be played is told on standard error and collected in failures.
+    // False when nothing in the queue from index on plays; the music is then left as it was.
+    bool playFromQueue(PlayQueue& queue, std::optional<std::size_t> index,
+                       std::vector<notice::Failure>& failures);
+    // Builds the queue of the command line and opens its first playable track; throws
+    // StartupError when nothing in it plays.
+    std::shared_ptr<audio::SourceFile> openFirstTrack(std::size_t sampleRate);
+    PlayQueue::Options queueOptions() const;
+    // Opens the track after the current one and hands it to the player to follow without a
+    // gap; a track that does not open is left for the end of the current one to report.
+    void queueAhead();
+    // The end of a track moves the queue on; after its last track the music stays stopped.
+    void advanceAtEndOfTrack();
 
     std::vector<std::unique_ptr<Visualizer>> mVisualizers;
     std::size_t mCurrentVisualizer = 0;
@@ -117,6 +138,13 @@ class MirvoApp : public app::AppBasic {
     bool mStarted = false;
     app::RendererRef mRenderer;
     Notices mNotices;
+    PlayQueue mQueue;
+    // The application time at which the current track started, for the previous key.
+    float mTrackStartTime = 0.0f;
+    // The hand-offs to a queued track seen so far, so that each moves the queue on once.
+    uint64_t mHandoffsSeen = 0;
+    // The track handed to the player to follow, for its notice once it plays.
+    std::shared_ptr<audio::SourceFile> mAheadSource;
     std::unique_ptr<params::NoticeDrawer> mNoticeDrawer;
 };
 

@@ -106,6 +106,26 @@ expect_sound_without_gaps() {
     [ "$silent" -eq 0 ] || fail "the music had $silent silent 50 ms windows"
 }
 
+# Fails when the recording holds more than $1 seconds from its first sound to its last.
+expect_sound_at_most() {
+    local sounding
+    sounding=$(od -An -v -f -w4 "$work/recording.raw" | awk '
+        { sum += $1 * $1; if (++n == 2400) { rms[w++] = sqrt(sum / n); sum = 0; n = 0 } }
+        END { first = -1; for (i = 0; i < w; i++) if (rms[i] > 0.1) { if (first < 0) first = i; last = i }
+              print (first < 0 ? 0 : (last - first + 1) * 0.05) }')
+    at_least "$1" "$sounding" || fail "the music lasted $sounding s, more than $1 s"
+}
+
+# The longest run of silent samples between the first sound of the recording and its last, in ms.
+longest_silence_ms() {
+    od -An -v -f -w4 "$work/recording.raw" | awk '
+        { v = $1 < 0 ? -$1 : $1; s[n++] = v }
+        END { first = -1; for (i = 0; i < n; i++) if (s[i] > 0.05) { if (first < 0) first = i; last = i }
+              run = 0; best = 0
+              for (i = first; first >= 0 && i <= last; i++) { if (s[i] < 0.001) { if (++run > best) best = run } else run = 0 }
+              printf "%.1f", best / 48.0 }'
+}
+
 changed_pixels() {
     compare -metric AE -fuzz 2% "$work/$1.png" "$work/$2.png" null: 2>&1 | awk '{ print int($1) }'
 }
@@ -159,7 +179,7 @@ screenshot)
     ;;
 
 bad_options)
-    for args in "--bogus" "--scene stars" "--frames ten" "--windowed=12" "--screenshot x.png" "a.mp3 b.mp3" \
+    for args in "--bogus" "--scene stars" "--frames ten" "--windowed=12" "--screenshot x.png" "--repeat=yes" \
         "--audio-device No-Such-Device"; do
         # shellcheck disable=SC2086
         run_mirvo $args
@@ -337,6 +357,53 @@ music_survives_bad_drop)
     expect_status 0
     expect_one_error_line_naming "broken.mp3"
     expect_sound_without_gaps 3
+    ;;
+
+queue_plays_through)
+    # A folder plays in natural order, passing over what is not music, and the second track
+    # follows the first without a silent 50 ms window; after the last one the music stops.
+    mkdir -p "$work/album"
+    sox -n -r 48000 -c 2 "$work/album/2 first.wav" synth 1.5 sine 440 vol 0.5 2>/dev/null || fail "sox failed"
+    sox -n -r 48000 -c 2 "$work/album/10 second.wav" synth 1.5 sine 660 vol 0.5 2>/dev/null || fail "sox failed"
+    head -c 20000 /dev/urandom >"$work/album/5 broken.mp3"
+    echo "not music" >"$work/album/notes.txt"
+    start_recording
+    run_mirvo --windowed --frames 480 "$work/album"
+    stop_recording
+    expect_status 0
+    expect_one_error_line_naming "5 broken.mp3"
+    expect_sound_without_gaps 2.9
+    expect_sound_at_most 3.3
+    silence=$(longest_silence_ms)
+    echo "longest silence between the tracks: $silence ms"
+    at_least 10.7 "$silence" || fail "a gap of $silence ms between the tracks, more than a 512-frame block"
+
+    # With --repeat one short file plays again and again.
+    start_recording
+    run_mirvo --windowed --frames 400 --repeat "$work/album/2 first.wav"
+    stop_recording
+    expect_status 0
+    expect_quiet
+    expect_sound_without_gaps 2.9
+    ;;
+
+installs_for_the_desktop)
+    # cmake --install puts the program, its resources, a valid desktop entry and its icon under
+    # the prefix, and the installed program finds its resources there.
+    prefix="$work/prefix"
+    cmake --install "$(dirname "$MIRVO")" --prefix "$prefix" >"$work/install.log" 2>&1 ||
+        fail "cmake --install failed: $(tail -1 "$work/install.log")"
+    entry="$prefix/share/applications/mirvo.desktop"
+    [ -x "$prefix/bin/mirvo" ] || fail "no bin/mirvo"
+    [ -f "$prefix/share/mirvo/resources/init.mp3" ] || fail "no resources in share/mirvo"
+    [ -f "$prefix/share/icons/hicolor/scalable/apps/mirvo.svg" ] || fail "no icon"
+    desktop-file-validate "$entry" >"$work/validate.log" 2>&1 || fail "desktop-file-validate: $(head -1 "$work/validate.log")"
+    grep -q '^MimeType=.*audio/mpeg;.*inode/directory;' "$entry" || fail "the entry does not open audio files and folders"
+    grep -q '^Exec=mirvo %F$' "$entry" || fail "the entry does not hand its files to mirvo"
+    MIRVO="$prefix/bin/mirvo"
+    run_mirvo --windowed --frames 30
+    expect_status 0
+    expect_quiet
     ;;
 
 space_pauses)

@@ -23,7 +23,9 @@ TEST(CommandLine, NoArgumentsMeanThePlainFullScreenStart)
     const CommandLine line = parse({});
     EXPECT_EQ(line.action, CommandLine::Action::RUN);
     EXPECT_FALSE(line.windowed);
-    EXPECT_FALSE(line.musicFile);
+    EXPECT_TRUE(line.musicFiles.empty());
+    EXPECT_FALSE(line.repeat);
+    EXPECT_FALSE(line.shuffle);
     EXPECT_FALSE(line.audioDevice);
     EXPECT_EQ(line.firstScene, 0u);
     EXPECT_FALSE(line.frames);
@@ -42,7 +44,7 @@ TEST(CommandLine, ReadsEveryOptionWithValuesInlineOrSeparate)
     EXPECT_EQ(line.firstScene, 2u);
     EXPECT_EQ(line.frames, 240);
     EXPECT_EQ(line.screenshotPath, "/tmp/shot.png");
-    EXPECT_EQ(line.musicFile, "song.ogg");
+    EXPECT_EQ(line.musicFiles, std::vector<std::string>{"song.ogg"});
     EXPECT_TRUE(line.reportStartup);
     EXPECT_FALSE(line.notices);
 }
@@ -57,7 +59,15 @@ TEST(CommandLine, WindowedWithoutASizeUsesTheDefault)
 
 TEST(CommandLine, ADoubleDashLetsAFileNameStartWithADash)
 {
-    EXPECT_EQ(parse({"--", "-odd name.mp3"}).musicFile, "-odd name.mp3");
+    EXPECT_EQ(parse({"--", "-odd name.mp3"}).musicFiles, std::vector<std::string>{"-odd name.mp3"});
+}
+
+TEST(CommandLine, FilesAndFoldersMakeAQueueInTheirOrder)
+{
+    const CommandLine line = parse({"b.mp3", "--shuffle", "Album", "a.flac", "--repeat"});
+    EXPECT_EQ(line.musicFiles, (std::vector<std::string>{"b.mp3", "Album", "a.flac"}));
+    EXPECT_TRUE(line.repeat);
+    EXPECT_TRUE(line.shuffle);
 }
 
 TEST(CommandLine, InformationalOptionsChooseTheirAction)
@@ -76,7 +86,7 @@ TEST(CommandLine, RefusesUnknownOptionsAndBadValues)
         {"--scene"},         {"--frames", "0"},
         {"--frames", "ten"}, {"--frames=12abc"},
         {"--audio-device="}, {"--help=yes"},
-        {"a.mp3", "b.mp3"},  {"--screenshot", "x.png"},
+        {"--repeat=no"},     {"--screenshot", "x.png"},
     };
     for (const auto& args : bad) {
         EXPECT_THROW(parse(args), CommandLineError) << args[0];
@@ -88,7 +98,7 @@ TEST(CommandLine, RepeatedTestDropsCollectEachFileAndLeaveTheMusicFileAlone)
     const CommandLine line =
         parse({"--test-drop", "a.ogg", "--test-drop=b.mp3", "song.wav", "--test-drop-one-by-one"});
     EXPECT_EQ(line.testDropFiles, (std::vector<std::string>{"a.ogg", "b.mp3"}));
-    EXPECT_EQ(line.musicFile, "song.wav");
+    EXPECT_EQ(line.musicFiles, std::vector<std::string>{"song.wav"});
     EXPECT_TRUE(line.testDropOneByOne);
 }
 

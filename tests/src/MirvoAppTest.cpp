@@ -234,8 +234,9 @@ TEST_F(Controller, AFolderIsNamedOnlyWhenNothingElseWasDropped)
     app.fileDrop(app::FileDropEvent(nullptr, 0, 0, {folder / "Albums", folder / "notes.mp3"}));
     app.fileDrop(app::FileDropEvent(nullptr, 0, 0, {folder / "Albums"}));
     testing::internal::GetCapturedStderr();
-    EXPECT_EQ(noticeLines(app, 0.0f), (std::vector<std::vector<std::string>>{{"notes.mp3: not an audio file"},
-                                                                             {"Albums: it is a folder"}}));
+    EXPECT_EQ(noticeLines(app, 0.0f),
+              (std::vector<std::vector<std::string>>{{"notes.mp3: not an audio file"},
+                                                     {"Albums: no audio files in it"}}));
 }
 
 TEST_F(Controller, ADropOfManyBadFilesListsThreeAndCountsTheRest)
@@ -255,6 +256,46 @@ TEST_F(Controller, ADropOfManyBadFilesListsThreeAndCountsTheRest)
     EXPECT_EQ(lines[0],
               (std::vector<std::string>{"missing-0.wav: no such file", "missing-1.wav: no such file",
                                         "missing-2.wav: no such file", "and 2 more"}));
+}
+
+TEST_F(Controller, ADroppedFolderBecomesTheQueueAndTheTrackKeysMoveThroughIt)
+{
+    DropFolder folder;
+    const std::filesystem::path music = std::filesystem::path(MIRVO_SOURCE_DIR) / "resources/init.mp3";
+    std::filesystem::create_directory(folder / "Album");
+    std::filesystem::copy_file(music, folder / "Album/10 last.mp3");
+    std::filesystem::copy_file(music, folder / "Album/2 first.mp3");
+    std::ofstream(folder / "Album/3 broken.mp3") << "not music";
+    std::ofstream(folder / "Album/cover.txt") << "not music either";
+    const auto playing = [this] { return app.getQueue().currentPath().filename().string(); };
+
+    testing::internal::CaptureStderr();
+    app.fileDrop(app::FileDropEvent(nullptr, 0, 0, {folder / "Album"}));
+    app.advanceFrame(1.0f);
+    EXPECT_EQ(playing(), "2 first.mp3");
+    EXPECT_EQ(app.getQueue().size(), 3u); // the text file is not in it
+    app.keyDown(keyDown(app::KeyEvent::KEY_n, 0));
+    const std::string errors = testing::internal::GetCapturedStderr();
+    // The broken file is passed over with its one line, and stays out of the queue from then on.
+    EXPECT_EQ(errors,
+              "mirvo: cannot play '" + (folder / "Album/3 broken.mp3").string() + "': not an audio file\n");
+    EXPECT_EQ(playing(), "10 last.mp3");
+    app.keyDown(keyDown(app::KeyEvent::KEY_n, 0)); // the last track has no next one
+    EXPECT_EQ(playing(), "10 last.mp3");
+
+    app.advanceFrame(1.0f + float(PlayQueue::kRestartSeconds) + 1.0f);
+    app.keyDown(keyDown(app::KeyEvent::KEY_p, 0)); // late in the track: it starts again
+    EXPECT_EQ(playing(), "10 last.mp3");
+    app.advanceFrame(6.0f);
+    app.keyDown(keyDown(app::KeyEvent::KEY_p, 0)); // early: the one before, past the broken one
+    EXPECT_EQ(playing(), "2 first.mp3");
+
+    // A drop where nothing plays keeps the queue.
+    testing::internal::CaptureStderr();
+    app.fileDrop(app::FileDropEvent(nullptr, 0, 0, {folder / "notes.mp3"}));
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(playing(), "2 first.mp3");
+    EXPECT_EQ(app.getQueue().size(), 3u);
 }
 
 TEST_F(Controller, SelectingTheCurrentSceneRestartsIt)

@@ -369,6 +369,10 @@ class VideoEncoderFfmpeg : public VideoEncoder {
 
 std::unique_ptr<VideoEncoder> VideoEncoder::create(const VideoSettings& settings)
 {
+    // The encoders' own reports (settings, statistics) are no business of a render's output.
+    if (av_log_get_level() > AV_LOG_ERROR) {
+        av_log_set_level(AV_LOG_ERROR);
+    }
     return std::make_unique<VideoEncoderFfmpeg>(settings);
 }
 

@@ -80,6 +80,9 @@ bad_inputs_say_why)
     expect 1 "the folder '$work/missing' does not exist" --render "$work/missing/out.mp4" "$work/song.wav"
     printf 'not audio' >"$work/noise.mp3"
     expect 1 "cannot play '$work/noise.mp3'" --render "$work/out.mp4" "$work/noise.mp3"
+    # No GL at all: no display, and an EGL that finds no driver.
+    DISPLAY="" __EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent.json \
+        expect 1 "cannot render: no GL" --render "$work/out.mp4" "$work/song.wav"
     [ -e "$work/out.mp4" ] && fail "a file was written for bad input"
     printf 'keep' >"$work/taken.y4m"
     expect 1 "it exists (--overwrite replaces it)" --render "$work/taken.y4m" "$work/song.wav"

@@ -40,8 +40,9 @@ for scene in galaxy tree triangles; do
     measure "mirvo $scene" "$mirvo" --render "$work/$scene.mp4" --overwrite --size "$size" --fps "$fps" \
         --scene "$scene" --scene-interval 0 "$work/song.ogg"
 done
-for filter in showcqt showspectrum; do
-    measure "ffmpeg $filter" ffmpeg -v error -y -i "$work/song.ogg" -filter_complex \
-        "[0:a]$filter=s=$size:r=$fps[v]" -map "[v]" -map 0:a -c:v libx264 -preset medium -crf 20 \
-        -pix_fmt yuv420p -c:a aac "$work/$filter.mp4"
+# showspectrum has no rate of its own: its frames are resampled to the rate.
+for filter in "showcqt=s=$size:r=$fps" "showspectrum=s=$size,fps=$fps"; do
+    measure "ffmpeg ${filter%%=*}" ffmpeg -v error -y -i "$work/song.ogg" -filter_complex \
+        "[0:a]$filter[v]" -map "[v]" -map 0:a -c:v libx264 -preset medium -crf 20 \
+        -pix_fmt yuv420p -c:a aac "$work/${filter%%=*}.mp4"
 done

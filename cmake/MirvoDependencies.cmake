@@ -11,6 +11,8 @@ if(MIRVO_AUDIO_RTAUDIO)
 endif()
 pkg_check_modules(VORBISFILE REQUIRED IMPORTED_TARGET vorbisfile)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswresample libavutil)
+# The offline renderer converts its frames to YUV for the video encoders.
+pkg_check_modules(SWSCALE REQUIRED IMPORTED_TARGET libswscale)
 pkg_check_modules(IMGUI REQUIRED IMPORTED_TARGET imgui)
 pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
 find_package(CLI11 CONFIG REQUIRED)

@@ -4,8 +4,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <filesystem>
 #include <memory>
 #include <utility>
 
@@ -36,6 +38,20 @@ std::string checkWindowSize(const std::string& text)
     return {};
 }
 
+// Empty when `text` is a video size: even sides (for 4:2:0 chroma) up to 8K UHD.
+std::string checkRenderSize(const std::string& text)
+{
+    const auto x = text.find('x');
+    int width = 0;
+    int height = 0;
+    if (x == std::string::npos || !parseInt(text.substr(0, x), width) ||
+        !parseInt(text.substr(x + 1), height) || width <= 0 || height <= 0 || width % 2 != 0 ||
+        height % 2 != 0 || width > 7680 || height > 4320) {
+        return "bad video size '" + text + "' (expected even WxH up to 7680x4320, e.g. 1920x1080)";
+    }
+    return {};
+}
+
 Vec2i parseWindowSize(const std::string& text)
 {
     const auto x = text.find('x');
@@ -57,6 +73,34 @@ const CLI::Validator kPositiveCount(
         return parseInt(value, count) && count > 0
                    ? std::string()
                    : "bad count '" + value + "' (expected a positive integer)";
+    },
+    "");
+
+const CLI::Validator kFrameRate(
+    [](const std::string& value) {
+        int fps = 0;
+        return parseInt(value, fps) && fps >= 1 && fps <= 240
+                   ? std::string()
+                   : "bad frame rate '" + value + "' (expected 1 to 240)";
+    },
+    "");
+
+const CLI::Validator kCrf(
+    [](const std::string& value) {
+        int crf = 0;
+        return parseInt(value, crf) && crf >= 0 && crf <= 63
+                   ? std::string()
+                   : "bad quality '" + value + "' (expected 0 to 63)";
+    },
+    "");
+
+const CLI::Validator kSeconds(
+    [](const std::string& value) {
+        float seconds = -1.0f;
+        auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+        return ec == std::errc() && ptr == value.data() + value.size() && seconds >= 0.0f && seconds < 1.0e6f
+                   ? std::string()
+                   : "bad interval '" + value + "' (expected seconds, 0 or more)";
     },
     "");
 
@@ -82,7 +126,8 @@ class UsageFormatter : public CLI::Formatter {
 };
 
 // The parser bound to `result`'s fields; `usage` builds one without a result to print from.
-std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSize, std::string& scene)
+std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSize, std::string& scene,
+                                     std::string& renderSize)
 {
     auto parser = std::make_unique<CLI::App>(
         "An audio-reactive music visualizer. Without arguments it plays its start-up music full screen.",
@@ -141,6 +186,33 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
                    "drop the --test-drop files one per frame, not all at once")
         ->disable_flag_override();
 
+    parser
+        ->add_option(
+            "--render", result.renderPath,
+            "render FILE (or the start-up music) to the video OUT (.mp4, .mkv, .webm, .y4m) and exit")
+        ->type_name("OUT")
+        ->check(kNotEmpty);
+    parser->add_option("--size", renderSize, "with --render: the video's size (default 1920x1080)")
+        ->type_name("WxH")
+        ->check(CLI::Validator(checkRenderSize, ""));
+    parser->add_option("--fps", result.renderFps, "with --render: frames per second, 1 to 240 (default 60)")
+        ->type_name("N")
+        ->check(kFrameRate);
+    parser
+        ->add_option("--crf", result.renderCrf,
+                     "with --render: the encoder's quality, lower is better (default 20; 31 for .webm)")
+        ->type_name("N")
+        ->check(kCrf);
+    parser
+        ->add_option("--scene-interval", result.sceneInterval,
+                     "with --render: seconds of video between scene changes, 0 never (default 15)")
+        ->type_name("S")
+        ->check(kSeconds);
+    parser->add_flag("--spectrum", result.renderSpectrum, "with --render: draw the spectrum over the scenes")
+        ->disable_flag_override();
+    parser->add_flag("--overwrite", result.overwrite, "with --render: replace OUT if it exists")
+        ->disable_flag_override();
+
     struct Informational {
         const char* name;
         CommandLine::Action action;
@@ -161,6 +233,43 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
     return parser;
 }
 
+std::string lowerCase(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+// The render options mean nothing to a window, and the container must be known before any work.
+void checkRenderOptions(const CLI::App& parser, const CommandLine& result)
+{
+    if (!result.renderPath) {
+        for (const char* option :
+             {"--size", "--fps", "--crf", "--scene-interval", "--spectrum", "--overwrite"}) {
+            if (parser.count(option) > 0) {
+                throw CommandLineError(std::string(option) + " needs --render OUT");
+            }
+        }
+        return;
+    }
+    const std::string extension = lowerCase(std::filesystem::path(*result.renderPath).extension().string());
+    const std::vector<std::string>& supported = CommandLine::renderExtensions();
+    if (std::find(supported.begin(), supported.end(), extension) == supported.end()) {
+        std::string list;
+        for (const std::string& known : supported) {
+            list += (list.empty() ? "" : ", ") + known;
+        }
+        throw CommandLineError("cannot render to '" + *result.renderPath + "': no video container for '" +
+                               extension + "' (supported: " + list + ")");
+    }
+    if (result.action == CommandLine::Action::BENCHMARK || result.frames || result.windowed) {
+        throw CommandLineError("--render does not go with a window's options");
+    }
+}
+
 } // namespace
 
 CommandLine CommandLine::parse(const std::vector<std::string>& args)
@@ -168,7 +277,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
     CommandLine result;
     std::string windowSize;
     std::string scene;
-    std::unique_ptr<CLI::App> parser = makeParser(result, windowSize, scene);
+    std::string renderSize;
+    std::unique_ptr<CLI::App> parser = makeParser(result, windowSize, scene, renderSize);
 
     // CLI11 takes the arguments last first, without the program name.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -199,6 +309,10 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
     if (result.screenshotPath && !result.frames) {
         throw CommandLineError("--screenshot needs --frames N (the screenshot is of the last frame)");
     }
+    if (!renderSize.empty()) {
+        result.renderSize = parseWindowSize(renderSize);
+    }
+    checkRenderOptions(*parser, result);
     return result;
 }
 
@@ -207,7 +321,14 @@ std::string CommandLine::usage()
     CommandLine unused;
     std::string windowSize;
     std::string scene;
-    return makeParser(unused, windowSize, scene)->help();
+    std::string renderSize;
+    return makeParser(unused, windowSize, scene, renderSize)->help();
+}
+
+const std::vector<std::string>& CommandLine::renderExtensions()
+{
+    static const std::vector<std::string> extensions = {".mp4", ".mkv", ".webm", ".y4m"};
+    return extensions;
 }
 
 } // namespace mirvo

@@ -42,11 +42,22 @@ struct CommandLine {
     bool testDropOneByOne = false;
     // Draw the notices (what plays, failed drops, paused); frame-comparing tests turn them off.
     bool notices = true;
+    // --render: the video to write instead of opening a window, and how it is made.
+    std::optional<std::string> renderPath;
+    Vec2i renderSize{1920, 1080};
+    int renderFps = 60;
+    std::optional<int> renderCrf;
+    // Seconds of video between scene changes; 0 keeps the first scene throughout.
+    float sceneInterval = 15.0f;
+    bool renderSpectrum = false;
+    bool overwrite = false;
 
     // Throws CommandLineError for unknown options, missing or bad values.
     static CommandLine parse(const std::vector<std::string>& args);
     // The --help text, made from the same declarations that parse reads.
     static std::string usage();
+    // The file name extensions --render writes, with a dot, in the order --help lists them.
+    static const std::vector<std::string>& renderExtensions();
 };
 
 } // namespace mirvo

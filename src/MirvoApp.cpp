@@ -156,9 +156,7 @@ void MirvoApp::setupAudio()
 
     const bool hasInput = hasAudioInput();
 
-    auto monitorFormat =
-        audio::MonitorSpectralNode::Format().windowSize(512).fftSize(2048).windowType(audio::dsp::HANN);
-    mMonitor = context->makeNode(new audio::MonitorSpectralNode(monitorFormat));
+    mMonitor = makeSpectrumMonitor(*context);
 
     if (hasInput) {
         mInputDeviceNode = context->createInputDeviceNode(audio::Device::getDefaultInput());
@@ -176,7 +174,7 @@ void MirvoApp::setupAudio()
     mFilePlayer = context->makeNode(new audio::FilePlayerNode(sourceFile, true));
 
     auto listeningGain = context->makeNode(new audio::GainNode(0.9f));
-    auto analysisGain = context->makeNode(new audio::GainNode(10.9f));
+    auto analysisGain = context->makeNode(new audio::GainNode(kAnalysisGain));
 
     mFilePlayer->connect(listeningGain);
     listeningGain->connect(context->getOutput());
@@ -194,6 +192,25 @@ void MirvoApp::setupAudio()
     }
 
     mMagSpectrum = mMonitor->getMagSpectrum();
+}
+
+MonitorSpectralNodeRef MirvoApp::makeSpectrumMonitor(audio::Context& context)
+{
+    auto monitorFormat =
+        audio::MonitorSpectralNode::Format().windowSize(512).fftSize(2048).windowType(audio::dsp::HANN);
+    return context.makeNode(new audio::MonitorSpectralNode(monitorFormat));
+}
+
+void MirvoApp::setupOffscreen(const MonitorSpectralNodeRef& monitor, Vec2i size)
+{
+    mOffscreenSize = size;
+    mMonitor = monitor;
+    mMagSpectrum = mMonitor->getMagSpectrum();
+    mDisplaySpectrum = mCommandLine.renderSpectrum;
+    setupVisualizers();
+    if (mCommandLine.firstScene != 0) {
+        setVisualizer(mCommandLine.firstScene);
+    }
 }
 
 void MirvoApp::shutdown()
@@ -216,8 +233,15 @@ void MirvoApp::setupVisualizers()
 {
     std::vector<std::unique_ptr<Visualizer>> scenes;
     scenes.push_back(std::make_unique<Galaxy>(mMonitor, mMagSpectrum));
-    scenes.push_back(std::make_unique<Tree>(mMonitor, mMagSpectrum));
+    auto tree = std::make_unique<Tree>(mMonitor, mMagSpectrum);
+    tree->setWindowHeightSource([this] { return static_cast<float>(viewSize().y); });
+    scenes.push_back(std::move(tree));
     scenes.push_back(std::make_unique<Triangles>(mMonitor, mMagSpectrum));
+    if (mOffscreenSize) {
+        for (const std::unique_ptr<Visualizer>& scene : scenes) {
+            scene->setWithoutPanels();
+        }
+    }
     setupVisualizers(std::move(scenes));
 }
 
@@ -243,8 +267,20 @@ void MirvoApp::update()
 
 void MirvoApp::advanceFrame(float elapsedSeconds)
 {
-    mDeltaTime = elapsedSeconds - mLastTime;
+    const float deltaSeconds = elapsedSeconds - mLastTime;
     mLastTime = elapsedSeconds;
+    runFrame(deltaSeconds);
+}
+
+void MirvoApp::advanceFrameBy(float deltaSeconds)
+{
+    mLastTime += deltaSeconds;
+    runFrame(deltaSeconds);
+}
+
+void MirvoApp::runFrame(float deltaSeconds)
+{
+    mDeltaTime = deltaSeconds;
 
     if (mMonitor) {
         mMagSpectrum = mMonitor->getMagSpectrum();
@@ -299,8 +335,13 @@ void MirvoApp::shapeSpectrum()
 
 void MirvoApp::updateSpectrumPath()
 {
-    buildSpectrumPath(mSpectrumPath, mMagSpectrum, static_cast<float>(getWindowWidth()),
-                      static_cast<float>(getWindowHeight()));
+    const Vec2i size = viewSize();
+    buildSpectrumPath(mSpectrumPath, mMagSpectrum, static_cast<float>(size.x), static_cast<float>(size.y));
+}
+
+Vec2i MirvoApp::viewSize() const
+{
+    return mOffscreenSize ? *mOffscreenSize : getWindowSize();
 }
 
 void MirvoApp::draw()
@@ -310,11 +351,7 @@ void MirvoApp::draw()
         return;
     }
 
-    gl::pushModelView();
-    const Vec2i size = getWindowSize();
-    gl::translate(Vec2f(static_cast<float>(size.x / 2), static_cast<float>(size.y / 2)));
-    drawVisualizer();
-    gl::popModelView();
+    drawScene();
 
     if (mUiVisible) {
         for (const std::unique_ptr<Visualizer>& visualizer : mVisualizers) {
@@ -333,6 +370,24 @@ void MirvoApp::draw()
     }
 }
 
+void MirvoApp::drawOffscreen()
+{
+    gl::clear(ColorA(0.0f, 0.0f, 0.0f, 1.0f), true);
+    drawScene();
+    if (mDisplaySpectrum) {
+        drawSpectrum();
+    }
+}
+
+void MirvoApp::drawScene()
+{
+    gl::pushModelView();
+    const Vec2i size = viewSize();
+    gl::translate(Vec2f(static_cast<float>(size.x / 2), static_cast<float>(size.y / 2)));
+    drawVisualizer();
+    gl::popModelView();
+}
+
 void MirvoApp::drawVisualizer()
 {
     mVisualizers[mCurrentVisualizer]->draw();
@@ -340,8 +395,9 @@ void MirvoApp::drawVisualizer()
 
 void MirvoApp::drawSpectrum()
 {
-    const float height = static_cast<float>(getWindowHeight());
-    const float width = static_cast<float>(getWindowWidth());
+    const Vec2i size = viewSize();
+    const float height = static_cast<float>(size.y);
+    const float width = static_cast<float>(size.x);
 
     glColor4f(1.0f, 0.2f, 0.2f, 1.0f);
     const float startX = spectrumBinX(static_cast<float>(mStartIdx), width);

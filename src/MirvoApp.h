@@ -22,6 +22,7 @@
 #include <vector>
 
 namespace mirvo::audio {
+class Context;
 class FilePlayerNode;
 class InputDeviceNode;
 class SourceFile;
@@ -61,6 +62,19 @@ class MirvoApp : public app::AppBasic {
     // The period of the automatic scene change; the countdown starts again from it.
     void setSwitchInterval(float seconds);
 
+    // The analysis end of a music graph in `context`: the spectrum monitor every scene reads,
+    // and the gain the music passes through on its way there.
+    static MonitorSpectralNodeRef makeSpectrumMonitor(audio::Context& context);
+    static constexpr float kAnalysisGain = 10.9f;
+
+    // For drawing without a window (the video renderer): the scenes on `monitor`'s spectrum,
+    // drawn at `size`, first scene and spectrum overlay as the command line says.
+    void setupOffscreen(const MonitorSpectralNodeRef& monitor, Vec2i size);
+    // One frame's update with a time step of exactly `deltaSeconds`.
+    void advanceFrameBy(float deltaSeconds);
+    // The frame as the window shows it, without panels and notices, into the bound framebuffer.
+    void drawOffscreen();
+
     Notices& getNotices() { return mNotices; }
     // The files playing in turn: those of the command line or of the last drop that played.
     const PlayQueue& getQueue() const { return mQueue; }
@@ -92,6 +106,10 @@ class MirvoApp : public app::AppBasic {
     void setupAudio();
     bool hasAudioInput();
     void setupVisualizers();
+    void runFrame(float deltaSeconds);
+    // The window's size, or the offscreen size when drawing without one.
+    Vec2i viewSize() const;
+    void drawScene();
     void updateSpectrumPath();
     void drawSpectrum();
     void drawNotices();
@@ -132,6 +150,7 @@ class MirvoApp : public app::AppBasic {
     bool mDisplaySpectrum;
     int32_t mStartIdx;
     int32_t mEndIdx;
+    std::optional<Vec2i> mOffscreenSize;
 
     CommandLine mCommandLine;
     int mExitCode = 0;

@@ -8,6 +8,7 @@
 #include "src/CommandLine.h"
 #include "src/MirvoApp.h"
 #include "src/RunControl.h"
+#include "src/render/Render.h"
 
 #include <exception>
 #include <iostream>
@@ -60,6 +61,9 @@ int main(int argc, char* argv[])
         return listAudioDevices();
     default:
         break;
+    }
+    if (commandLine.renderPath) {
+        return mirvo::render::runRender(commandLine);
     }
     if (commandLine.audioDevice) {
         const mirvo::audio::DeviceRef device =

@@ -67,7 +67,7 @@ void Galaxy::setup()
     mShader = gl::GlslProg::create(vertex, fragment);
     assignDefaults();
 
-    if (!mParams) {
+    if (!mParams && mWithPanels) {
         mParams = params::InterfaceGl::create("Stars", Vec2i(225, 200), ColorA(0.3f, 0.3f, 0.3f, 0.4f));
         mParams->addParam("Star Count", &mStarCount, "min=1 max=" + std::to_string(mMaxStars) + " step=1000",
                           false);

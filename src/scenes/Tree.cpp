@@ -49,6 +49,9 @@ void Tree::assignDefaults()
 void Tree::setup()
 {
     assignDefaults();
+    if (!mWithPanels) {
+        return;
+    }
 
     mParams = params::InterfaceGl::create("FractalTree", Vec2i(225, 200), ColorA(0.3f, 0.3f, 0.3f, 0.4f));
     mParams->addParam("Min Length Factor", &mMinLengthFactor, "min=0.0", false);

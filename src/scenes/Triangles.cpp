@@ -27,7 +27,7 @@ void Triangles::assignDefaults()
 void Triangles::setup()
 {
     assignDefaults();
-    if (mParams) {
+    if (mParams || !mWithPanels) {
         return;
     }
     mParams = params::InterfaceGl::create("Triangles", Vec2i(225, 200), ColorA(0.3f, 0.3f, 0.3f, 0.4f));

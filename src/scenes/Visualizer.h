@@ -41,6 +41,9 @@ class Visualizer {
 
     const std::vector<float>& getSpectrum() const { return *mSpectrum; }
 
+    // Before setup: build no panel. A render has no window for one and never shows panels.
+    void setWithoutPanels() { mWithPanels = false; }
+
   protected:
     float mLowStart;
     float mLowEnd;
@@ -50,6 +53,7 @@ class Visualizer {
     float mHighEnd;
     MonitorSpectralNodeRef mMonitor;
     std::vector<float>* mSpectrum;
+    bool mWithPanels = true;
 };
 
 } // namespace mirvo

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Render speed against FFmpeg's own audio visualizations, in the same run on the same song:
+#
+#   bench/render-speed.sh [path/to/mirvo] [seconds] [WxH] [fps]
+#
+# Defaults: build/mirvo, a 60 s song, 1280x720, 60 fps. The song is made here (a chord that
+# moves, with noise bursts, so every scene has something to follow). Each line is one render into
+# H.264 (libx264, preset medium, CRF 20) and AAC in an .mp4: wall time, its multiple of real time,
+# and the CPU cores it kept busy on average. Without a display mirvo draws through EGL
+# surfaceless; with one, through a hidden window.
+set -euo pipefail
+mirvo=${1:-build/mirvo}
+seconds=${2:-60}
+size=${3:-1280x720}
+fps=${4:-60}
+work=$(mktemp -d /tmp/mirvo-render-bench.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+ffmpeg -v error -f lavfi -i "aevalsrc='0.3*sin(2*PI*(220+110*sin(t/3))*t)+0.2*sin(2*PI*660*t)*gt(mod(t,2),1)+0.2*(random(0)-0.5)*lt(mod(t,0.5),0.05)':s=44100:d=$seconds" \
+    -ac 2 -c:a libvorbis "$work/song.ogg"
+
+# measure NAME COMMAND...: one line of figures for COMMAND.
+measure() {
+    local name=$1
+    shift
+    local start end user sys wall
+    start=$(date +%s.%N)
+    /usr/bin/time -f '%U %S' -o "$work/time" "$@" >/dev/null 2>"$work/err" || {
+        echo "$name: failed: $(tail -1 "$work/err")"
+        return
+    }
+    end=$(date +%s.%N)
+    read -r user sys <"$work/time"
+    awk -v n="$name" -v s="$start" -v e="$end" -v u="$user" -v k="$sys" -v len="$seconds" 'BEGIN {
+        w = e - s; printf "%-22s %7.1f s  %5.2fx real time  %4.1f cores\n", n, w, len / w, (u + k) / w }'
+}
+
+echo "$seconds s song, ${size} at ${fps} fps, H.264 CRF 20 + AAC, $(nproc) cores"
+for scene in galaxy tree triangles; do
+    measure "mirvo $scene" "$mirvo" --render "$work/$scene.mp4" --overwrite --size "$size" --fps "$fps" \
+        --scene "$scene" --scene-interval 0 "$work/song.ogg"
+done
+# showspectrum has no rate of its own: its frames are resampled to the rate.
+for filter in "showcqt=s=$size:r=$fps" "showspectrum=s=$size,fps=$fps"; do
+    measure "ffmpeg ${filter%%=*}" ffmpeg -v error -y -i "$work/song.ogg" -filter_complex \
+        "[0:a]$filter[v]" -map "[v]" -map 0:a -c:v libx264 -preset medium -crf 20 \
+        -pix_fmt yuv420p -c:a aac "$work/${filter%%=*}.mp4"
+done

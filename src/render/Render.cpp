@@ -1,0 +1,373 @@
+#include "src/render/Render.h"
+
+#include "app/Camera.h"
+#include "audio/ContextManual.h"
+#include "audio/FilePlayerNode.h"
+#include "audio/GainNode.h"
+#include "audio/MonitorSpectralNode.h"
+#include "audio/SourceFile.h"
+#include "core/DataSource.h"
+#include "core/Resources.h"
+#include "gl/Gl.h"
+#include "src/FailureText.h"
+#include "src/MirvoApp.h"
+#include "src/render/OffscreenContext.h"
+#include "src/render/RenderProgress.h"
+#include "src/render/VideoEncoder.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <iostream>
+#include <limits>
+#include <numeric>
+#include <string>
+
+namespace mirvo::render {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+volatile std::sig_atomic_t gInterrupted = 0;
+
+extern "C" void onInterrupt(int)
+{
+    gInterrupted = 1;
+}
+
+// Matches the window's anti-aliasing (RendererGl level 5).
+constexpr int kWantedSamples = 16;
+constexpr float kFovDegrees = 60.0f;
+
+// The audio block: the samples of one frame when they are few enough, else a divisor of them,
+// so that the blocks end exactly on frame times wherever the rate allows it.
+std::size_t blockSizeFor(std::size_t sampleRate, int fps)
+{
+    const std::size_t common = std::gcd(sampleRate, static_cast<std::size_t>(fps));
+    const std::size_t samplesPerPeriod = sampleRate / common;
+    for (std::size_t size = std::min<std::size_t>(samplesPerPeriod, 1024); size > 1; --size) {
+        if (samplesPerPeriod % size == 0 && size >= 32) {
+            return size;
+        }
+    }
+    return 512;
+}
+
+// Empty when OUT may be written, else why not.
+std::string checkOutput(const CommandLine& commandLine)
+{
+    const fs::path out(*commandLine.renderPath);
+    const fs::path folder = out.parent_path().empty() ? fs::path(".") : out.parent_path();
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) {
+        return "the folder '" + folder.string() + "' does not exist";
+    }
+    if (::access(folder.c_str(), W_OK) != 0) {
+        return "the folder '" + folder.string() + "' is not writable";
+    }
+    if (fs::is_directory(out, error)) {
+        return "it is a folder";
+    }
+    if (fs::exists(out, error) && !commandLine.overwrite) {
+        return "it exists (--overwrite replaces it)";
+    }
+    return {};
+}
+
+class Framebuffers {
+  public:
+    Framebuffers(Vec2i size) : mSize(size)
+    {
+        GLint maxSamples = 0;
+        glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
+        const int samples = std::min(kWantedSamples, static_cast<int>(maxSamples));
+
+        glGenRenderbuffers(3, mRenderbuffers);
+        glBindRenderbuffer(GL_RENDERBUFFER, mRenderbuffers[0]);
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_RGBA8, size.x, size.y);
+        glBindRenderbuffer(GL_RENDERBUFFER, mRenderbuffers[1]);
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_DEPTH24_STENCIL8, size.x, size.y);
+        glBindRenderbuffer(GL_RENDERBUFFER, mRenderbuffers[2]);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, size.x, size.y);
+
+        glGenFramebuffers(2, mFramebuffers);
+        glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffers[0]);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, mRenderbuffers[0]);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                                  mRenderbuffers[1]);
+        const bool drawComplete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+        glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffers[1]);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, mRenderbuffers[2]);
+        const bool resolveComplete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+        if (!drawComplete || !resolveComplete) {
+            release();
+            throw NoGlError("no GL: no " + std::to_string(size.x) + "x" + std::to_string(size.y) +
+                            " framebuffer with " + std::to_string(samples) + " samples");
+        }
+
+        const auto bytes = static_cast<GLsizeiptr>(size.x) * size.y * 4;
+        glGenBuffers(2, mPixelBuffers);
+        for (GLuint buffer : mPixelBuffers) {
+            glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
+            glBufferData(GL_PIXEL_PACK_BUFFER, bytes, nullptr, GL_STREAM_READ);
+        }
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    }
+
+    ~Framebuffers() { release(); }
+
+    // Binds the multisampled framebuffer with the window's viewport and matrices.
+    void beginFrame() const
+    {
+        glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffers[0]);
+        glViewport(0, 0, mSize.x, mSize.y);
+        CameraPersp camera(mSize.x, mSize.y, kFovDegrees);
+        glMatrixMode(GL_PROJECTION);
+        glLoadMatrixf(camera.getProjectionMatrix().data());
+        glMatrixMode(GL_MODELVIEW);
+        glLoadMatrixf(camera.getModelViewMatrix().data());
+        glScalef(1.0f, -1.0f, 1.0f);
+        glTranslatef(0.0f, -static_cast<float>(mSize.y), 0.0f);
+    }
+
+    // Resolves the samples and starts reading frame `index` back into its pixel buffer; the
+    // read completes while the next frame draws.
+    void endFrame(std::uint64_t index) const
+    {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, mFramebuffers[0]);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, mFramebuffers[1]);
+        glBlitFramebuffer(0, 0, mSize.x, mSize.y, 0, 0, mSize.x, mSize.y, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, mFramebuffers[1]);
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, mPixelBuffers[index % 2]);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, mSize.x, mSize.y, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    }
+
+    // Hands frame `index`'s pixels (bottom row first) to `use`.
+    template <typename Use> void withPixels(std::uint64_t index, Use use) const
+    {
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, mPixelBuffers[index % 2]);
+        const void* pixels = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
+        if (pixels == nullptr) {
+            glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+            throw NoGlError("the GL cannot map a frame's pixels");
+        }
+        try {
+            use(static_cast<const std::uint8_t*>(pixels));
+        } catch (...) {
+            glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+            glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+            throw;
+        }
+        glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    }
+
+  private:
+    void release()
+    {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glDeleteBuffers(2, mPixelBuffers);
+        glDeleteFramebuffers(2, mFramebuffers);
+        glDeleteRenderbuffers(3, mRenderbuffers);
+    }
+
+    Vec2i mSize;
+    GLuint mRenderbuffers[3] = {};
+    GLuint mFramebuffers[2] = {};
+    GLuint mPixelBuffers[2] = {};
+};
+
+// The music graph of a render: the file player feeding the output (whose blocks are the video's
+// audio track) and, through the analysis gain, the spectrum monitor the scenes read.
+struct MusicGraph {
+    audio::ContextManualRef context;
+    std::shared_ptr<audio::FilePlayerNode> player;
+    MonitorSpectralNodeRef monitor;
+};
+
+MusicGraph buildGraph(const audio::SourceFileRef& source, std::size_t blockSize)
+{
+    MusicGraph graph;
+    graph.context = audio::ContextManual::create(source->getSampleRate(), blockSize, 2);
+    // Decoding on the pulling thread keeps the render deterministic: no read-ahead to race.
+    graph.player = graph.context->makeNode(new audio::FilePlayerNode(source, false));
+    graph.monitor = MirvoApp::makeSpectrumMonitor(*graph.context);
+    auto analysisGain = graph.context->makeNode(new audio::GainNode(MirvoApp::kAnalysisGain));
+    graph.player->connect(graph.context->getOutput());
+    graph.player->connect(analysisGain);
+    analysisGain->connect(graph.monitor);
+    graph.context->enable();
+    graph.player->start();
+    return graph;
+}
+
+std::string describeSource(const CommandLine& commandLine)
+{
+    return commandLine.musicFile ? *commandLine.musicFile : std::string("init.mp3");
+}
+
+} // namespace
+
+int runRender(const CommandLine& commandLine)
+{
+    const std::string out = *commandLine.renderPath;
+    if (const std::string problem = checkOutput(commandLine); !problem.empty()) {
+        std::cerr << "mirvo: cannot render to '" << out << "': " << problem << std::endl;
+        return 1;
+    }
+
+    audio::SourceFileRef source;
+    const std::string sourceName = describeSource(commandLine);
+    try {
+        const DataSourceRef data =
+            commandLine.musicFile ? loadFile(*commandLine.musicFile) : app::loadResource("init.mp3");
+        source = audio::SourceFileRef(audio::load(data, 0));
+    } catch (const std::exception& exc) {
+        std::cerr << "mirvo: cannot play '" << sourceName << "': " << reasonForLog(exc) << std::endl;
+        return 1;
+    }
+    const std::size_t sampleRate = source->getSampleRate();
+    const std::uint64_t numSamples = source->getNumFrames();
+    if (sampleRate == 0 || numSamples == 0) {
+        std::cerr << "mirvo: cannot play '" << sourceName << "': it holds no audio" << std::endl;
+        return 1;
+    }
+    const int fps = commandLine.renderFps;
+    const std::uint64_t totalFrames =
+        (numSamples * static_cast<std::uint64_t>(fps) + sampleRate - 1) / sampleRate;
+
+    std::unique_ptr<OffscreenContext> glContext;
+    std::unique_ptr<Framebuffers> framebuffers;
+    try {
+        glContext = OffscreenContext::create();
+        if (epoxy_gl_version() < 30) {
+            throw NoGlError("no GL: OpenGL 3.0 is needed, this one is " +
+                            std::to_string(epoxy_gl_version() / 10) + "." +
+                            std::to_string(epoxy_gl_version() % 10));
+        }
+        framebuffers = std::make_unique<Framebuffers>(commandLine.renderSize);
+    } catch (const NoGlError& exc) {
+        std::cerr << "mirvo: cannot render: " << exc.what() << std::endl;
+        return 1;
+    }
+
+    const std::size_t blockSize = blockSizeFor(sampleRate, fps);
+    MusicGraph graph = buildGraph(source, blockSize);
+
+    CommandLine controllerOptions = commandLine;
+    controllerOptions.notices = false;
+    MirvoApp controller(controllerOptions);
+    std::unique_ptr<VideoEncoder> encoder;
+    try {
+        controller.setupOffscreen(graph.monitor, commandLine.renderSize);
+        controller.setSwitchInterval(commandLine.sceneInterval > 0.0f
+                                         ? commandLine.sceneInterval
+                                         : std::numeric_limits<float>::infinity());
+        VideoSettings settings;
+        settings.path = out;
+        settings.size = commandLine.renderSize;
+        settings.fps = fps;
+        settings.crf = commandLine.renderCrf;
+        settings.sampleRate = sampleRate;
+        settings.numChannels = 2;
+        encoder = VideoEncoder::create(settings);
+    } catch (const std::exception& exc) {
+        std::cerr << "mirvo: cannot render to '" << out << "': " << oneLine(exc.what()) << std::endl;
+        return 1;
+    }
+
+    std::cerr << "mirvo: rendering '" << sourceName << "' to '" << out << "': " << commandLine.renderSize.x
+              << "x" << commandLine.renderSize.y << " at " << fps << " fps, " << totalFrames << " frames ("
+              << glContext->describe() << ")" << std::endl;
+
+    gInterrupted = 0;
+    struct sigaction action = {};
+    struct sigaction previous = {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previous);
+
+    const auto start = std::chrono::steady_clock::now();
+    const auto wallSeconds = [&start] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    RenderProgress progress(totalFrames, fps, ::isatty(STDERR_FILENO) == 1);
+    const audio::OutputNodeManual& output = *graph.context->getManualOutput();
+    std::uint64_t renderedSamples = 0;
+    std::uint64_t writtenSamples = 0;
+    // Pulls whole blocks until `target` samples are rendered; the track gets the source's
+    // samples and none past its end.
+    const auto pullAudioTo = [&](std::uint64_t target) {
+        while (renderedSamples < target) {
+            graph.context->renderBlocks(1);
+            renderedSamples += blockSize;
+            const std::uint64_t take = std::min<std::uint64_t>(blockSize, numSamples - writtenSamples);
+            if (take > 0) {
+                const audio::Buffer& block = output.getOutputBuffer();
+                const float* channels[2] = {block.getChannel(0), block.getChannel(1)};
+                encoder->writeAudio(channels, take);
+                writtenSamples += take;
+            }
+        }
+    };
+
+    int exitCode = 0;
+    std::uint64_t frame = 0;
+    const float frameSeconds = 1.0f / static_cast<float>(fps);
+    try {
+        for (; frame < totalFrames && gInterrupted == 0; ++frame) {
+            pullAudioTo(frame * sampleRate / static_cast<std::uint64_t>(fps));
+            controller.advanceFrameBy(frameSeconds);
+            framebuffers->beginFrame();
+            controller.drawOffscreen();
+            framebuffers->endFrame(frame);
+            if (frame > 0) {
+                framebuffers->withPixels(
+                    frame - 1, [&](const std::uint8_t* pixels) { encoder->writeVideoFrame(pixels); });
+                std::cerr << progress.update(frame, wallSeconds()) << std::flush;
+            }
+        }
+        if (frame > 0) {
+            framebuffers->withPixels(frame - 1,
+                                     [&](const std::uint8_t* pixels) { encoder->writeVideoFrame(pixels); });
+            std::cerr << progress.update(frame, wallSeconds()) << std::flush;
+        }
+        // The track ends with the song, or after an interruption with the last frame.
+        pullAudioTo(gInterrupted != 0 ? frame * sampleRate / static_cast<std::uint64_t>(fps) : numSamples);
+        encoder->finish();
+    } catch (const std::exception& exc) {
+        std::cerr << progress.end() << "mirvo: the render stopped: " << oneLine(exc.what()) << std::endl;
+        exitCode = 1;
+    }
+    sigaction(SIGINT, &previous, nullptr);
+
+    const std::uint64_t written = encoder->getNumVideoFrames();
+    encoder.reset();
+    std::error_code error;
+    const std::uint64_t bytes = fs::file_size(out, error);
+    std::cerr << progress.end();
+    if (exitCode == 0) {
+        const double length = static_cast<double>(written) / fps;
+        std::cerr << "mirvo: " << (gInterrupted != 0 ? "interrupted; " : "") << "wrote '" << out
+                  << "': " << formatDuration(length) << " of video (" << written << " frames"
+                  << (gInterrupted != 0 ? " of " + std::to_string(totalFrames) : std::string()) << "), "
+                  << formatSize(error ? 0 : bytes) << ", in " << formatDuration(wallSeconds()) << std::endl;
+        if (gInterrupted != 0) {
+            exitCode = 130;
+        }
+    }
+
+    // The scenes own GL objects: they go before the context.
+    graph.context->disable();
+    controller.shutdown();
+    framebuffers.reset();
+    return exitCode;
+}
+
+} // namespace mirvo::render

@@ -1,0 +1,52 @@
+// Writes a video file from RGBA frames and planar float audio. The container and codecs follow
+// the file's extension (CommandLine::renderExtensions). Frames and audio carry no timestamps:
+// frame n is at n / fps and the audio's are counted from its samples, so the two stay in sync
+// by construction. Main thread only.
+#pragma once
+
+#include "core/Vec.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace mirvo::render {
+
+// Encoding or writing failed; the message is one line for the user.
+class EncodeError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+struct VideoSettings {
+    std::string path;
+    Vec2i size{1920, 1080};
+    int fps = 60;
+    // Empty: the codec's default for this project.
+    std::optional<int> crf;
+    std::size_t sampleRate = 48000;
+    std::size_t numChannels = 2;
+};
+
+class VideoEncoder {
+  public:
+    virtual ~VideoEncoder() = default;
+
+    virtual bool hasAudio() const = 0;
+    // `rgba` holds size.y rows of size.x pixels, the bottom row first (as GL reads them back).
+    virtual void writeVideoFrame(const std::uint8_t* rgba) = 0;
+    // `channels` holds numChannels pointers to `numFrames` samples each. Ignored without audio.
+    virtual void writeAudio(const float* const* channels, std::size_t numFrames) = 0;
+    // Drains the encoders and closes the file; what was written before a failure still plays.
+    virtual void finish() = 0;
+    virtual std::uint64_t getNumVideoFrames() const = 0;
+
+    // Opens settings.path for writing (which must not exist or may be replaced). Throws
+    // EncodeError.
+    static std::unique_ptr<VideoEncoder> create(const VideoSettings& settings);
+};
+
+} // namespace mirvo::render

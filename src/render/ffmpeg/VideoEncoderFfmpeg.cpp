@@ -1,0 +1,379 @@
+// The video encoder on FFmpeg's libraries: libavformat muxes, libavcodec encodes, libswscale
+// turns the RGBA frames into YUV 4:2:0 and libswresample the float audio into whatever the
+// audio codec takes. Each container has one fixed pair of codecs.
+#include "src/render/VideoEncoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/error.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+namespace mirvo::render {
+
+namespace {
+
+struct Codecs {
+    const char* video;
+    // Null: the container carries no audio.
+    const char* audio;
+    int defaultCrf;
+};
+
+Codecs codecsFor(const std::string& path)
+{
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension == ".mkv") {
+        return {"libx264", "flac", 20};
+    }
+    if (extension == ".webm") {
+        return {"libvpx-vp9", "libopus", 31};
+    }
+    if (extension == ".y4m") {
+        return {"wrapped_avframe", nullptr, 0};
+    }
+    return {"libx264", "aac", 20};
+}
+
+std::string errorText(int error)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(error, text, sizeof(text));
+    return text;
+}
+
+class VideoEncoderFfmpeg : public VideoEncoder {
+  public:
+    explicit VideoEncoderFfmpeg(const VideoSettings& settings) : mSettings(settings)
+    {
+        try {
+            open();
+        } catch (...) {
+            release();
+            throw;
+        }
+    }
+
+    ~VideoEncoderFfmpeg() override
+    {
+        if (!mFinished) {
+            try {
+                finish();
+            } catch (const EncodeError&) {
+                // Whoever dropped the encoder unfinished has already met a failure of its own.
+            }
+        }
+        release();
+    }
+
+    bool hasAudio() const override { return mAudio != nullptr; }
+    std::uint64_t getNumVideoFrames() const override { return mNumVideoFrames; }
+
+    void writeVideoFrame(const std::uint8_t* rgba) override
+    {
+        check(av_frame_make_writable(mVideoFrame), "cannot prepare a video frame");
+        const int rowBytes = mSettings.size.x * 4;
+        // GL's rows start at the bottom: read from the last row with a negative stride.
+        const std::uint8_t* source[1] = {rgba + static_cast<std::ptrdiff_t>(mSettings.size.y - 1) * rowBytes};
+        const int sourceStride[1] = {-rowBytes};
+        sws_scale(mScaler, source, sourceStride, 0, mSettings.size.y, mVideoFrame->data,
+                  mVideoFrame->linesize);
+        mVideoFrame->pts = static_cast<std::int64_t>(mNumVideoFrames);
+        check(avcodec_send_frame(mVideo, mVideoFrame), "cannot encode a video frame");
+        ++mNumVideoFrames;
+        drain(mVideo, mVideoStream);
+    }
+
+    void writeAudio(const float* const* channels, std::size_t numFrames) override
+    {
+        if (mAudio == nullptr || numFrames == 0) {
+            return;
+        }
+        convertIntoFifo(reinterpret_cast<const std::uint8_t**>(const_cast<const float**>(channels)),
+                        static_cast<int>(numFrames));
+        while (av_audio_fifo_size(mFifo) >= mAudioFrameSize) {
+            encodeAudioFrame(mAudioFrameSize);
+        }
+    }
+
+    void finish() override
+    {
+        if (mFinished) {
+            return;
+        }
+        mFinished = true;
+        if (!mHeaderWritten) {
+            return;
+        }
+        if (mAudio != nullptr) {
+            convertIntoFifo(nullptr, 0);
+            while (av_audio_fifo_size(mFifo) > 0) {
+                encodeAudioFrame(std::min(mAudioFrameSize, av_audio_fifo_size(mFifo)));
+            }
+            avcodec_send_frame(mAudio, nullptr);
+            drain(mAudio, mAudioStream);
+        }
+        avcodec_send_frame(mVideo, nullptr);
+        drain(mVideo, mVideoStream);
+        check(av_write_trailer(mFormat), "cannot finish");
+        check(avio_closep(&mFormat->pb), "cannot close");
+    }
+
+  private:
+    void open()
+    {
+        const Codecs codecs = codecsFor(mSettings.path);
+        check(avformat_alloc_output_context2(&mFormat, nullptr, nullptr, mSettings.path.c_str()),
+              "no container for it");
+        openVideo(codecs);
+        if (codecs.audio != nullptr) {
+            openAudio(codecs);
+        }
+        check(avio_open(&mFormat->pb, mSettings.path.c_str(), AVIO_FLAG_WRITE), "cannot open it for writing");
+        check(avformat_write_header(mFormat, nullptr), "cannot write its header");
+        mHeaderWritten = true;
+    }
+
+    void openVideo(const Codecs& codecs)
+    {
+        const AVCodec* codec = avcodec_find_encoder_by_name(codecs.video);
+        if (codec == nullptr) {
+            fail(std::string("FFmpeg has no encoder ") + codecs.video);
+        }
+        mVideo = avcodec_alloc_context3(codec);
+        mVideo->width = mSettings.size.x;
+        mVideo->height = mSettings.size.y;
+        mVideo->pix_fmt = AV_PIX_FMT_YUV420P;
+        mVideo->time_base = AVRational{1, mSettings.fps};
+        mVideo->framerate = AVRational{mSettings.fps, 1};
+        mVideo->color_range = AVCOL_RANGE_MPEG;
+        mVideo->colorspace = AVCOL_SPC_BT709;
+        mVideo->color_primaries = AVCOL_PRI_BT709;
+        mVideo->color_trc = AVCOL_TRC_BT709;
+        const int crf = mSettings.crf.value_or(codecs.defaultCrf);
+        if (codec->id == AV_CODEC_ID_H264) {
+            av_opt_set_int(mVideo->priv_data, "crf", crf, 0);
+            av_opt_set(mVideo->priv_data, "preset", "medium", 0);
+            mVideo->gop_size = mSettings.fps * 2;
+        } else if (codec->id == AV_CODEC_ID_VP9) {
+            mVideo->bit_rate = 0;
+            av_opt_set_int(mVideo->priv_data, "crf", crf, 0);
+            av_opt_set(mVideo->priv_data, "deadline", "good", 0);
+            av_opt_set_int(mVideo->priv_data, "cpu-used", 5, 0);
+            av_opt_set_int(mVideo->priv_data, "row-mt", 1, 0);
+            mVideo->gop_size = mSettings.fps * 2;
+        }
+        if ((mFormat->oformat->flags & AVFMT_GLOBALHEADER) != 0) {
+            mVideo->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        }
+        check(avcodec_open2(mVideo, codec, nullptr), std::string("cannot open the encoder ") + codecs.video);
+        mVideoStream = avformat_new_stream(mFormat, nullptr);
+        check(mVideoStream == nullptr ? AVERROR(ENOMEM) : 0, "cannot add the video stream");
+        check(avcodec_parameters_from_context(mVideoStream->codecpar, mVideo), "cannot describe the video");
+        mVideoStream->time_base = mVideo->time_base;
+        mVideoStream->avg_frame_rate = mVideo->framerate;
+
+        mVideoFrame = av_frame_alloc();
+        mVideoFrame->format = AV_PIX_FMT_YUV420P;
+        mVideoFrame->width = mSettings.size.x;
+        mVideoFrame->height = mSettings.size.y;
+        check(av_frame_get_buffer(mVideoFrame, 0), "cannot allocate a video frame");
+        mScaler =
+            sws_getContext(mSettings.size.x, mSettings.size.y, AV_PIX_FMT_RGBA, mSettings.size.x,
+                           mSettings.size.y, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+        if (mScaler == nullptr) {
+            fail("cannot convert RGBA to YUV");
+        }
+        // Full-range RGB into limited-range BT.709, which is what the stream says it holds.
+        const int* coefficients = sws_getCoefficients(SWS_CS_ITU709);
+        sws_setColorspaceDetails(mScaler, coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
+    }
+
+    void openAudio(const Codecs& codecs)
+    {
+        const AVCodec* codec = avcodec_find_encoder_by_name(codecs.audio);
+        if (codec == nullptr) {
+            fail(std::string("FFmpeg has no encoder ") + codecs.audio);
+        }
+        mAudio = avcodec_alloc_context3(codec);
+        int sampleRate = static_cast<int>(mSettings.sampleRate);
+        if (codec->supported_samplerates != nullptr) {
+            // The source's rate when the codec takes it, else the codec's first (Opus: 48 kHz).
+            int chosen = codec->supported_samplerates[0];
+            for (const int* rate = codec->supported_samplerates; *rate != 0; ++rate) {
+                if (*rate == sampleRate) {
+                    chosen = sampleRate;
+                }
+            }
+            sampleRate = chosen;
+        }
+        mAudio->sample_rate = sampleRate;
+        mAudio->sample_fmt = codec->sample_fmts != nullptr ? codec->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
+        if (codec->sample_fmts != nullptr) {
+            for (const AVSampleFormat* format = codec->sample_fmts; *format != AV_SAMPLE_FMT_NONE; ++format) {
+                if (*format == AV_SAMPLE_FMT_FLTP) {
+                    mAudio->sample_fmt = AV_SAMPLE_FMT_FLTP;
+                }
+            }
+        }
+        av_channel_layout_default(&mAudio->ch_layout, static_cast<int>(mSettings.numChannels));
+        if (codec->id == AV_CODEC_ID_AAC) {
+            mAudio->bit_rate = 192000;
+        } else if (codec->id == AV_CODEC_ID_OPUS) {
+            mAudio->bit_rate = 160000;
+        }
+        mAudio->time_base = AVRational{1, sampleRate};
+        if ((mFormat->oformat->flags & AVFMT_GLOBALHEADER) != 0) {
+            mAudio->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        }
+        check(avcodec_open2(mAudio, codec, nullptr), std::string("cannot open the encoder ") + codecs.audio);
+        mAudioStream = avformat_new_stream(mFormat, nullptr);
+        check(mAudioStream == nullptr ? AVERROR(ENOMEM) : 0, "cannot add the audio stream");
+        check(avcodec_parameters_from_context(mAudioStream->codecpar, mAudio), "cannot describe the audio");
+        mAudioStream->time_base = mAudio->time_base;
+        mAudioFrameSize = mAudio->frame_size > 0 ? mAudio->frame_size : 1024;
+
+        AVChannelLayout sourceLayout;
+        av_channel_layout_default(&sourceLayout, static_cast<int>(mSettings.numChannels));
+        check(swr_alloc_set_opts2(&mResampler, &mAudio->ch_layout, mAudio->sample_fmt, sampleRate,
+                                  &sourceLayout, AV_SAMPLE_FMT_FLTP, static_cast<int>(mSettings.sampleRate),
+                                  0, nullptr),
+              "cannot convert the audio");
+        av_channel_layout_uninit(&sourceLayout);
+        check(swr_init(mResampler), "cannot convert the audio");
+        mFifo = av_audio_fifo_alloc(mAudio->sample_fmt, mAudio->ch_layout.nb_channels, mAudioFrameSize);
+        if (mFifo == nullptr) {
+            fail("cannot buffer the audio");
+        }
+    }
+
+    // `input` null flushes what the resampler holds back.
+    void convertIntoFifo(const std::uint8_t** input, int numFrames)
+    {
+        const int capacity = swr_get_out_samples(mResampler, numFrames);
+        if (capacity <= 0) {
+            return;
+        }
+        std::uint8_t** converted = nullptr;
+        check(av_samples_alloc_array_and_samples(&converted, nullptr, mAudio->ch_layout.nb_channels, capacity,
+                                                 mAudio->sample_fmt, 0),
+              "cannot allocate audio");
+        const int produced = swr_convert(mResampler, converted, capacity, input, numFrames);
+        int result = produced;
+        if (produced > 0) {
+            result = av_audio_fifo_write(mFifo, reinterpret_cast<void**>(converted), produced);
+        }
+        av_freep(&converted[0]);
+        av_freep(&converted);
+        check(result < 0 ? result : 0, "cannot convert the audio");
+    }
+
+    void encodeAudioFrame(int numFrames)
+    {
+        AVFrame* frame = av_frame_alloc();
+        frame->nb_samples = numFrames;
+        frame->format = mAudio->sample_fmt;
+        frame->sample_rate = mAudio->sample_rate;
+        av_channel_layout_copy(&frame->ch_layout, &mAudio->ch_layout);
+        int result = av_frame_get_buffer(frame, 0);
+        if (result >= 0) {
+            av_audio_fifo_read(mFifo, reinterpret_cast<void**>(frame->data), numFrames);
+            frame->pts = mNumAudioFrames;
+            mNumAudioFrames += numFrames;
+            result = avcodec_send_frame(mAudio, frame);
+        }
+        av_frame_free(&frame);
+        check(result, "cannot encode the audio");
+        drain(mAudio, mAudioStream);
+    }
+
+    void drain(AVCodecContext* codec, AVStream* stream)
+    {
+        if (mPacket == nullptr) {
+            mPacket = av_packet_alloc();
+        }
+        while (true) {
+            const int received = avcodec_receive_packet(codec, mPacket);
+            if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
+                return;
+            }
+            check(received, "cannot encode");
+            av_packet_rescale_ts(mPacket, codec->time_base, stream->time_base);
+            mPacket->stream_index = stream->index;
+            check(av_interleaved_write_frame(mFormat, mPacket), "cannot write");
+        }
+    }
+
+    void check(int result, const std::string& what)
+    {
+        if (result < 0) {
+            fail(what + ": " + errorText(result));
+        }
+    }
+
+    [[noreturn]] void fail(const std::string& what)
+    {
+        throw EncodeError("'" + mSettings.path + "': " + what);
+    }
+
+    void release()
+    {
+        if (mFormat != nullptr && mFormat->pb != nullptr) {
+            avio_closep(&mFormat->pb);
+        }
+        avformat_free_context(mFormat);
+        mFormat = nullptr;
+        avcodec_free_context(&mVideo);
+        avcodec_free_context(&mAudio);
+        av_frame_free(&mVideoFrame);
+        av_packet_free(&mPacket);
+        sws_freeContext(mScaler);
+        mScaler = nullptr;
+        swr_free(&mResampler);
+        if (mFifo != nullptr) {
+            av_audio_fifo_free(mFifo);
+            mFifo = nullptr;
+        }
+    }
+
+    VideoSettings mSettings;
+    AVFormatContext* mFormat = nullptr;
+    AVCodecContext* mVideo = nullptr;
+    AVCodecContext* mAudio = nullptr;
+    AVStream* mVideoStream = nullptr;
+    AVStream* mAudioStream = nullptr;
+    AVFrame* mVideoFrame = nullptr;
+    AVPacket* mPacket = nullptr;
+    SwsContext* mScaler = nullptr;
+    SwrContext* mResampler = nullptr;
+    AVAudioFifo* mFifo = nullptr;
+    int mAudioFrameSize = 1024;
+    std::int64_t mNumAudioFrames = 0;
+    std::uint64_t mNumVideoFrames = 0;
+    bool mHeaderWritten = false;
+    bool mFinished = false;
+};
+
+} // namespace
+
+std::unique_ptr<VideoEncoder> VideoEncoder::create(const VideoSettings& settings)
+{
+    // The encoders' own reports (settings, statistics) are no business of a render's output.
+    if (av_log_get_level() > AV_LOG_ERROR) {
+        av_log_set_level(AV_LOG_ERROR);
+    }
+    return std::make_unique<VideoEncoderFfmpeg>(settings);
+}
+
+} // namespace mirvo::render

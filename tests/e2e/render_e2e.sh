@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# End-to-end checks of `mirvo --render`: render_e2e.sh CASE, with $MIRVO the program. The
+# outputs are decoded with ffprobe; the songs are made here with ffmpeg's tone generator.
+# Set MIRVO_E2E_KEEP=DIR to keep the videos.
+set -uo pipefail
+
+test_case=${1:?which case}
+e2e_prefix=mirvo-render-e2e
+# shellcheck source=tests/e2e/harness.sh
+source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
+
+command -v ffprobe >/dev/null && command -v ffmpeg >/dev/null || { echo "SKIP: no ffmpeg/ffprobe"; exit 77; }
+
+# make_song NAME SECONDS: a stereo tone of that length at 48 kHz.
+make_song() {
+    ffmpeg -v error -y -f lavfi -i "sine=f=330:d=$2:r=48000" -ac 2 "$work/$1" || fail "cannot make $1"
+}
+
+# probe FILE STREAM ENTRIES: one stream's entries, comma-separated.
+probe() {
+    ffprobe -v error -select_streams "$2" -count_frames -show_entries "stream=$3" -of csv=p=0 "$1"
+}
+
+close_to() { awk -v a="$1" -v b="$2" -v d="$3" 'BEGIN { x = a - b; if (x < 0) x = -x; exit !(x <= d) }'; }
+
+case "$test_case" in
+raw_frames_are_exact_and_repeatable)
+    # 1.01 s at 30 fps is 30.3 frames: rounded up, 31.
+    make_song song.wav 1.01
+    run_mirvo --render "$work/a.y4m" --size 320x180 --fps 30 --scene tree "$work/song.wav"
+    [ "$status" -eq 0 ] || fail "status $status"
+    [ "$(probe "$work/a.y4m" v:0 width,height,r_frame_rate,nb_read_frames)" = "320,180,30/1,31" ] ||
+        fail "stream: $(probe "$work/a.y4m" v:0 width,height,r_frame_rate,nb_read_frames)"
+    grep -q "wrote '$work/a.y4m': 0:01 of video (31 frames)" "$work/err" || fail "no summary line"
+    run_mirvo --render "$work/b.y4m" --size 320x180 --fps 30 --scene tree "$work/song.wav"
+    [ "$status" -eq 0 ] || fail "second render: status $status"
+    cmp -s "$work/a.y4m" "$work/b.y4m" || fail "two renders of the same song differ"
+    ;;
+mp4_has_picture_and_sound)
+    make_song song.wav 1.5
+    run_mirvo --render "$work/out.mp4" --size 256x144 --scene triangles --spectrum "$work/song.wav"
+    [ "$status" -eq 0 ] || fail "status $status"
+    [ "$(probe "$work/out.mp4" v:0 codec_name,width,height,r_frame_rate,nb_read_frames)" = "h264,256,144,60/1,90" ] ||
+        fail "video: $(probe "$work/out.mp4" v:0 codec_name,width,height,r_frame_rate,nb_read_frames)"
+    audio=$(probe "$work/out.mp4" a:0 codec_name,duration)
+    [ "${audio%%,*}" = aac ] || fail "audio: $audio"
+    close_to "${audio#*,}" 1.5 "$(awk 'BEGIN { print 1 / 60 }')" || fail "audio length ${audio#*,}, not 1.5 s"
+    # Not a black video: the scene was drawn.
+    mean=$(ffprobe -v error -f lavfi "movie=$work/out.mp4,signalstats" -show_entries frame_tags=lavfi.signalstats.YAVG \
+        -of csv=p=0 | awk '{ s += $1 } END { print s / NR }')
+    awk -v m="$mean" 'BEGIN { exit !(m > 20) }' || fail "the frames are dark (mean luma $mean)"
+    ;;
+no_display_renders_surfaceless)
+    make_song song.wav 0.5
+    env -u DISPLAY -u WAYLAND_DISPLAY "$MIRVO" --render "$work/out.mkv" --size 160x90 "$work/song.wav" \
+        >"$work/out" 2>"$work/err"
+    status=$?
+    [ "$status" -eq 0 ] || fail "status $status"
+    grep -q "EGL surfaceless" "$work/err" || fail "it did not say how it drew"
+    [ "$(probe "$work/out.mkv" v:0 codec_name,nb_read_frames)" = "h264,30" ] ||
+        fail "video: $(probe "$work/out.mkv" v:0 codec_name,nb_read_frames)"
+    [ "$(probe "$work/out.mkv" a:0 codec_name)" = flac ] || fail "no FLAC track"
+    ;;
+bad_inputs_say_why)
+    make_song song.wav 0.2
+    # expect STATUS TEXT ARGS...: one line naming the cause, that status, and no file written.
+    expect() {
+        local want=$1 text=$2
+        shift 2
+        run_mirvo "$@"
+        [ "$status" -eq "$want" ] || fail "$*: status $status, not $want"
+        [ "$(line_count "$work/err")" -eq 1 ] || fail "$*: not one line"
+        grep -qF -- "$text" "$work/err" || fail "$*: no '$text'"
+    }
+    expect 2 "supported: .mp4, .mkv, .webm, .y4m" --render "$work/out.avi" "$work/song.wav"
+    expect 2 "bad video size '321x180'" --render "$work/out.mp4" --size 321x180 "$work/song.wav"
+    expect 2 "bad video size '7682x4320'" --render "$work/out.mp4" --size 7682x4320 "$work/song.wav"
+    expect 2 "bad frame rate '241'" --render "$work/out.mp4" --fps 241 "$work/song.wav"
+    expect 2 "--fps needs --render" --fps 30
+    expect 1 "the folder '$work/missing' does not exist" --render "$work/missing/out.mp4" "$work/song.wav"
+    printf 'not audio' >"$work/noise.mp3"
+    expect 1 "cannot play '$work/noise.mp3'" --render "$work/out.mp4" "$work/noise.mp3"
+    # No GL at all: no display, and an EGL that finds no driver.
+    DISPLAY="" __EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent.json \
+        expect 1 "cannot render: no GL" --render "$work/out.mp4" "$work/song.wav"
+    [ -e "$work/out.mp4" ] && fail "a file was written for bad input"
+    printf 'keep' >"$work/taken.y4m"
+    expect 1 "it exists (--overwrite replaces it)" --render "$work/taken.y4m" "$work/song.wav"
+    [ "$(cat "$work/taken.y4m")" = keep ] || fail "an existing file was touched"
+    run_mirvo --render "$work/taken.y4m" --overwrite --size 64x36 "$work/song.wav"
+    [ "$status" -eq 0 ] && [ "$(probe "$work/taken.y4m" v:0 nb_read_frames)" = 12 ] ||
+        fail "--overwrite did not replace it (status $status)"
+    ;;
+interrupt_leaves_a_playable_file)
+    make_song song.wav 120
+    "$MIRVO" --render "$work/out.mp4" --size 320x180 "$work/song.wav" >"$work/out" 2>"$work/err" &
+    pid=$!
+    for _ in $(seq 1 300); do
+        grep -q "10%" "$work/err" 2>/dev/null && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    sleep 1
+    kill -INT "$pid" 2>/dev/null || fail "the render ended before it was interrupted"
+    wait "$pid"
+    status=$?
+    pid=""
+    [ "$status" -eq 130 ] || fail "status $status after Ctrl+C"
+    grep -q "interrupted; wrote '$work/out.mp4'" "$work/err" || fail "no line saying what it holds"
+    frames=$(probe "$work/out.mp4" v:0 nb_read_frames)
+    [ -n "$frames" ] && [ "$frames" -gt 0 ] && [ "$frames" -lt 7200 ] || fail "video frames: '$frames'"
+    duration=$(probe "$work/out.mp4" a:0 duration)
+    close_to "$duration" "$(awk -v f="$frames" 'BEGIN { print f / 60 }')" 0.05 ||
+        fail "the sound ($duration s) does not end with the picture ($frames frames)"
+    ;;
+*)
+    fail "no such case"
+    ;;
+esac
+echo "ok: $test_case"

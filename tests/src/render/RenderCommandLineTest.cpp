@@ -1,0 +1,108 @@
+#include "src/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace mirvo {
+namespace {
+
+CommandLine parse(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "mirvo");
+    return CommandLine::parse(args);
+}
+
+// parse's message for a command line it refuses, or "" when it takes it.
+std::string refusal(std::vector<std::string> args)
+{
+    try {
+        parse(std::move(args));
+    } catch (const CommandLineError& error) {
+        return error.what();
+    }
+    return {};
+}
+
+TEST(RenderCommandLine, TheDefaultsMakeAFullHdVideoAtSixtyFps)
+{
+    const CommandLine line = parse({"--render", "out.mp4", "song.ogg"});
+    EXPECT_EQ(line.renderPath, "out.mp4");
+    EXPECT_EQ(line.musicFile, "song.ogg");
+    EXPECT_EQ(line.renderSize, (Vec2i{1920, 1080}));
+    EXPECT_EQ(line.renderFps, 60);
+    EXPECT_FALSE(line.renderCrf);
+    EXPECT_FLOAT_EQ(line.sceneInterval, 15.0f);
+    EXPECT_FALSE(line.renderSpectrum);
+    EXPECT_FALSE(line.overwrite);
+}
+
+TEST(RenderCommandLine, EveryOptionIsRead)
+{
+    const CommandLine line =
+        parse({"--render", "OUT.WEBM", "--size", "7680x4320", "--fps", "240", "--crf", "0",
+               "--scene-interval", "0", "--scene", "tree", "--spectrum", "--overwrite"});
+    EXPECT_EQ(line.renderSize, (Vec2i{7680, 4320}));
+    EXPECT_EQ(line.renderFps, 240);
+    EXPECT_EQ(line.renderCrf, 0);
+    EXPECT_FLOAT_EQ(line.sceneInterval, 0.0f);
+    EXPECT_EQ(line.firstScene, 1u);
+    EXPECT_TRUE(line.renderSpectrum);
+    EXPECT_TRUE(line.overwrite);
+    EXPECT_EQ(parse({"--render", "a.y4m", "--fps", "1"}).renderFps, 1);
+    EXPECT_FLOAT_EQ(parse({"--render", "a.mkv", "--scene-interval", "2.5"}).sceneInterval, 2.5f);
+}
+
+// Sizes the 4:2:0 encoders cannot take (odd sides) or larger than 8K are refused up front,
+// before a long render could fail on them.
+TEST(RenderCommandLine, BadSizesRatesAndQualitiesAreRefused)
+{
+    for (const char* size :
+         {"321x180", "320x181", "0x180", "-2x180", "7682x4320", "7680x4322", "320", "axb", ""}) {
+        EXPECT_NE(refusal({"--render", "out.mp4", "--size", size}).find("bad video size"), std::string::npos)
+            << size;
+    }
+    for (const char* fps : {"0", "241", "-1", "30.5", "x"}) {
+        EXPECT_NE(refusal({"--render", "out.mp4", "--fps", fps}).find("bad frame rate"), std::string::npos)
+            << fps;
+    }
+    for (const char* crf : {"-1", "64", "q"}) {
+        EXPECT_NE(refusal({"--render", "out.mp4", "--crf", crf}).find("bad quality"), std::string::npos)
+            << crf;
+    }
+    for (const char* seconds : {"-1", "x", "1e9"}) {
+        EXPECT_NE(refusal({"--render", "out.mp4", "--scene-interval", seconds}).find("bad interval"),
+                  std::string::npos)
+            << seconds;
+    }
+}
+
+TEST(RenderCommandLine, AnExtensionWithoutAContainerListsTheSupportedOnes)
+{
+    for (const char* out : {"out.avi", "out", "out.mp4.part", ".mp4x"}) {
+        const std::string message = refusal({"--render", out});
+        EXPECT_NE(message.find("supported: .mp4, .mkv, .webm, .y4m"), std::string::npos)
+            << out << ": " << message;
+        EXPECT_EQ(message.find('\n'), std::string::npos);
+    }
+    EXPECT_EQ(refusal({"--render", "Song.MP4"}), "");
+}
+
+TEST(RenderCommandLine, RenderOptionsNeedRenderAndRenderTakesNoWindowOptions)
+{
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--size", "320x180"},
+                                                 {"--fps", "30"},
+                                                 {"--crf", "20"},
+                                                 {"--spectrum"},
+                                                 {"--overwrite"},
+                                                 {"--scene-interval", "3"}}) {
+        EXPECT_NE(refusal(args).find("needs --render OUT"), std::string::npos) << args[0];
+    }
+    EXPECT_NE(refusal({"--render", "out.mp4", "--windowed"}), "");
+    EXPECT_NE(refusal({"--render", "out.mp4", "--frames", "3"}), "");
+    EXPECT_NE(refusal({"--render", "out.mp4", "--benchmark"}), "");
+}
+
+} // namespace
+} // namespace mirvo

@@ -268,6 +268,9 @@ void checkRenderOptions(const CLI::App& parser, const CommandLine& result)
     if (result.action == CommandLine::Action::BENCHMARK || result.frames || result.windowed) {
         throw CommandLineError("--render does not go with a window's options");
     }
+    if (result.musicFiles.size() > 1 || result.repeat || result.shuffle) {
+        throw CommandLineError("--render takes one FILE, not a queue");
+    }
 }
 
 } // namespace

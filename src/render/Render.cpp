@@ -209,7 +209,7 @@ MusicGraph buildGraph(const audio::SourceFileRef& source, std::size_t blockSize)
 
 std::string describeSource(const CommandLine& commandLine)
 {
-    return commandLine.musicFile ? *commandLine.musicFile : std::string("init.mp3");
+    return commandLine.musicFiles.empty() ? std::string("init.mp3") : commandLine.musicFiles.front();
 }
 
 } // namespace
@@ -225,8 +225,8 @@ int runRender(const CommandLine& commandLine)
     audio::SourceFileRef source;
     const std::string sourceName = describeSource(commandLine);
     try {
-        const DataSourceRef data =
-            commandLine.musicFile ? loadFile(*commandLine.musicFile) : app::loadResource("init.mp3");
+        const DataSourceRef data = commandLine.musicFiles.empty() ? app::loadResource("init.mp3")
+                                                                  : loadFile(commandLine.musicFiles.front());
         source = audio::SourceFileRef(audio::load(data, 0));
     } catch (const std::exception& exc) {
         std::cerr << "mirvo: cannot play '" << sourceName << "': " << reasonForLog(exc) << std::endl;

@@ -29,7 +29,7 @@ TEST(RenderCommandLine, TheDefaultsMakeAFullHdVideoAtSixtyFps)
 {
     const CommandLine line = parse({"--render", "out.mp4", "song.ogg"});
     EXPECT_EQ(line.renderPath, "out.mp4");
-    EXPECT_EQ(line.musicFile, "song.ogg");
+    EXPECT_EQ(line.musicFiles, std::vector<std::string>{"song.ogg"});
     EXPECT_EQ(line.renderSize, (Vec2i{1920, 1080}));
     EXPECT_EQ(line.renderFps, 60);
     EXPECT_FALSE(line.renderCrf);
@@ -87,6 +87,16 @@ TEST(RenderCommandLine, AnExtensionWithoutAContainerListsTheSupportedOnes)
         EXPECT_EQ(message.find('\n'), std::string::npos);
     }
     EXPECT_EQ(refusal({"--render", "Song.MP4"}), "");
+}
+
+TEST(RenderCommandLine, AVideoIsMadeOfOneFileNotAQueue)
+{
+    for (const std::vector<std::string>& extra :
+         {std::vector<std::string>{"a.ogg", "b.ogg"}, {"a.ogg", "--repeat"}, {"music/", "--shuffle"}}) {
+        std::vector<std::string> args{"--render", "out.mp4"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        EXPECT_EQ(refusal(args), "--render takes one FILE, not a queue") << extra[0] << " " << extra[1];
+    }
 }
 
 TEST(RenderCommandLine, RenderOptionsNeedRenderAndRenderTakesNoWindowOptions)

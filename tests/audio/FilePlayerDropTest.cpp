@@ -98,6 +98,33 @@ long frameOf(float sample, size_t channel)
     return std::lround(sample / kScale - 0.5f * float(channel));
 }
 
+// The context's output on the null device at its real pace, keeping the right channel of
+// everything it renders (up to `capacity` frames) for the test to read afterwards.
+struct NullCapture {
+    NullCapture(Context* context, size_t capacity) : captured(capacity, 0.0f)
+    {
+        const DeviceRef device = Context::deviceManager()->findDeviceByName("Null");
+        if (!device) {
+            return;
+        }
+        output = std::dynamic_pointer_cast<OutputDeviceNodeNull>(context->createOutputDeviceNode(device));
+        if (!output) {
+            return;
+        }
+        context->setOutput(output);
+        output->setCaptureHook([this](const float* const* channels, size_t, size_t numFrames) {
+            const size_t start = frames.load();
+            const size_t count = std::min(numFrames, captured.size() - start);
+            std::copy(channels[1], channels[1] + count, captured.begin() + std::ptrdiff_t(start));
+            frames = start + count;
+        });
+    }
+
+    std::shared_ptr<OutputDeviceNodeNull> output;
+    std::vector<float> captured;
+    std::atomic<size_t> frames{0};
+};
+
 TEST(FilePlayerDrop, TheGraphRendersWhileAReplacementWaitsForTheReader)
 {
     ContextManualRef context = ContextManual::create(kRate, kBlock, 2);
@@ -193,19 +220,11 @@ TEST(FilePlayerDrop, TheFirstBlockAfterADropIsTheNewFilesBeginning)
     ASSERT_EQ(decoded.size(), 2u);
 
     Context* context = Context::master();
-    DeviceRef device = Context::deviceManager()->findDeviceByName("Null");
-    ASSERT_NE(device, nullptr);
-    auto output = std::dynamic_pointer_cast<OutputDeviceNodeNull>(context->createOutputDeviceNode(device));
-    ASSERT_NE(output, nullptr);
-    context->setOutput(output);
-    std::vector<float> captured(kRate * 30, 0.0f);
-    std::atomic<size_t> capturedFrames{0};
-    output->setCaptureHook([&](const float* const* channels, size_t, size_t numFrames) {
-        const size_t start = capturedFrames.load();
-        const size_t frames = std::min(numFrames, captured.size() - start);
-        std::copy(channels[1], channels[1] + frames, captured.begin() + std::ptrdiff_t(start));
-        capturedFrames = start + frames;
-    });
+    NullCapture capture(context, kRate * 30);
+    ASSERT_NE(capture.output, nullptr);
+    const std::shared_ptr<OutputDeviceNodeNull>& output = capture.output;
+    std::vector<float>& captured = capture.captured;
+    std::atomic<size_t>& capturedFrames = capture.frames;
 
     for (int round = 0; round < 3; ++round) {
         // A mono ramp plays first; the stereo file replaces it mid-stream.
@@ -249,19 +268,11 @@ TEST(FilePlayerDrop, TheFirstBlockAfterADropIsTheNewFilesBeginning)
 TEST(FilePlayerDrop, AQueuedFileFollowsTheLastFrameOfTheCurrentOneWithoutAGap)
 {
     Context* context = Context::master();
-    DeviceRef device = Context::deviceManager()->findDeviceByName("Null");
-    ASSERT_NE(device, nullptr);
-    auto output = std::dynamic_pointer_cast<OutputDeviceNodeNull>(context->createOutputDeviceNode(device));
-    ASSERT_NE(output, nullptr);
-    context->setOutput(output);
-    std::vector<float> captured(kRate * 4, 0.0f);
-    std::atomic<size_t> capturedFrames{0};
-    output->setCaptureHook([&](const float* const* channels, size_t, size_t numFrames) {
-        const size_t start = capturedFrames.load();
-        const size_t frames = std::min(numFrames, captured.size() - start);
-        std::copy(channels[1], channels[1] + frames, captured.begin() + std::ptrdiff_t(start));
-        capturedFrames = start + frames;
-    });
+    NullCapture capture(context, kRate * 4);
+    ASSERT_NE(capture.output, nullptr);
+    const std::shared_ptr<OutputDeviceNodeNull>& output = capture.output;
+    std::vector<float>& captured = capture.captured;
+    std::atomic<size_t>& capturedFrames = capture.frames;
 
     // Lengths off the block size, so that the change falls inside a block.
     constexpr size_t kFirst = 30001;

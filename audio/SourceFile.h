@@ -38,6 +38,7 @@ class SourceFile : public Source {
     // What the file's tags call the music; empty where it has no such tag.
     const std::string& getTitle() const { return mTitle; }
     const std::string& getArtist() const { return mArtist; }
+    const std::string& getAlbum() const { return mAlbum; }
 
   protected:
     explicit SourceFile(size_t sampleRate) : Source(sampleRate) {}
@@ -53,6 +54,7 @@ class SourceFile : public Source {
     // Filled in by the decoder at open.
     std::string mTitle;
     std::string mArtist;
+    std::string mAlbum;
 };
 
 // Formats outside these bounds are refused at open: a damaged or crafted header could otherwise

@@ -115,6 +115,7 @@ class SourceFileFfmpeg::Decoder {
     size_t lengthFrames = 0;
     std::string title;
     std::string artist;
+    std::string album;
 
   private:
     void readTags(const AVStream* audioStream);
@@ -267,6 +268,7 @@ void SourceFileFfmpeg::Decoder::readTags(const AVStream* audioStream)
     if (artist.empty()) {
         artist = tag("album_artist");
     }
+    album = tag("album");
 }
 
 SourceFileFfmpeg::Decoder::~Decoder()
@@ -540,6 +542,7 @@ SourceFileFfmpeg::SourceFileFfmpeg(const DataSourceRef& dataSource, size_t sampl
     mNumFrames = mFileNumFrames = mDecoder->lengthFrames;
     mTitle = mDecoder->title;
     mArtist = mDecoder->artist;
+    mAlbum = mDecoder->album;
 }
 
 SourceFileFfmpeg::~SourceFileFfmpeg() = default;

@@ -184,6 +184,7 @@ SourceFileOggVorbis::SourceFileOggVorbis(const DataSourceRef& dataSource, size_t
     if (vorbis_comment* comments = ov_comment(&mState->vorbisFile, -1)) {
         mTitle = comment(*comments, "TITLE");
         mArtist = comment(*comments, "ARTIST");
+        mAlbum = comment(*comments, "ALBUM");
     }
 }
 

@@ -1,5 +1,5 @@
-// Title and artist as the encoders write them, read back by both decoders; and the reason a
-// file that cannot be opened gives, whichever decoder its name sends it to.
+// Title, artist and album as the encoders write them, read back by both decoders; and the reason
+// a file that cannot be opened gives, whichever decoder its name sends it to.
 #include "AudioFileFixtures.h"
 
 #include "audio/Exception.h"
@@ -16,7 +16,8 @@ namespace {
 
 using Reason = AudioFileExc::Reason;
 
-const std::string kTags = "-metadata title='Slow Rain, Part 2' -metadata artist='Émile & The Tides'";
+const std::string kTags =
+    "-metadata title='Slow Rain, Part 2' -metadata artist='Émile & The Tides' -metadata album='Weather'";
 
 // The reason load gives for path; UNKNOWN also when it opened.
 Reason loadReason(const std::string& path)
@@ -31,7 +32,7 @@ Reason loadReason(const std::string& path)
 
 } // namespace
 
-TEST(SourceFileTags, TitleAndArtistComeFromTheTagsOfEveryKindOfFile)
+TEST(SourceFileTags, TitleArtistAndAlbumComeFromTheTagsOfEveryKindOfFile)
 {
     TempDir dir;
     const std::vector<std::pair<std::string, std::string>> files = {
@@ -45,6 +46,7 @@ TEST(SourceFileTags, TitleAndArtistComeFromTheTagsOfEveryKindOfFile)
         const auto source = loadPath(path);
         EXPECT_EQ(source->getTitle(), "Slow Rain, Part 2") << name;
         EXPECT_EQ(source->getArtist(), "Émile & The Tides") << name;
+        EXPECT_EQ(source->getAlbum(), "Weather") << name;
     }
     // The Vorbis file under another name goes to the platform decoder, which finds the same.
     std::filesystem::copy_file(dir.file("comments.ogg"), dir.file("comments.oga"));
@@ -58,6 +60,7 @@ TEST(SourceFileTags, FilesWithoutTagsHaveNone)
         const auto source = loadPath(makeTone(dir, name, 44100, 1, 4410, "-map_metadata -1"));
         EXPECT_EQ(source->getTitle(), "") << name;
         EXPECT_EQ(source->getArtist(), "") << name;
+        EXPECT_EQ(source->getAlbum(), "") << name;
     }
     const auto vorbis = loadPath(makeVorbis(dir, "plain.ogg", 44100, 1, 4410, {"COMMENT=no title here"}));
     EXPECT_EQ(vorbis->getTitle(), "");

@@ -116,6 +116,7 @@ void MirvoApp::setup()
             setVisualizer(mCommandLine.firstScene);
         }
         hideCursor();
+        startMediaControls();
         mStarted = true;
     } catch (const gl::GlslProgCompileExc& exc) {
         const std::string what = exc.what();
@@ -220,6 +221,7 @@ void MirvoApp::shutdown()
     // still be made current, instead of leaving them and the player's read thread to the
     // process exit. The panel layer has already ended on the shutdown signal; releasing the
     // panels now only lets go of their handles.
+    mMediaControls.reset();
     if (mRenderer) {
         mRenderer->makeCurrentContext();
     }
@@ -262,7 +264,13 @@ void MirvoApp::update()
     if (!mStarted) {
         return;
     }
+    if (mMediaControls) {
+        mMediaControls->poll();
+    }
     advanceFrame(static_cast<float>(getElapsedSeconds()));
+    if (mMediaControls) {
+        mMediaControls->publish(getMediaState());
+    }
 }
 
 void MirvoApp::advanceFrame(float elapsedSeconds)
@@ -299,7 +307,7 @@ void MirvoApp::runFrame(float deltaSeconds)
             // Handed off just as the player found the end: play the track from the start.
             std::vector<notice::Failure> failures;
             playFromQueue(mQueue, mQueue.current(), failures);
-            mNotices.post(notice::failures(failures));
+            noteSkipped(failures);
         } else {
             if (mAheadSource) {
                 postTrackNotice(*mAheadSource, mQueue.currentPath().filename().string());
@@ -309,6 +317,8 @@ void MirvoApp::runFrame(float deltaSeconds)
     } else if (mFilePlayer && mQueue.current() && mFilePlayer->isEof()) {
         advanceAtEndOfTrack();
     }
+    mNotices.post(notice::skipped(mSkippedSinceLastFrame));
+    mSkippedSinceLastFrame = 0;
 
     mVisualizers[mCurrentVisualizer]->update(mDeltaTime);
 
@@ -434,6 +444,14 @@ void MirvoApp::postTrackNotice(const audio::SourceFile& source, const std::strin
     const double seconds =
         rate > 0 ? static_cast<double>(source.getNumFrames()) / static_cast<double>(rate) : 0.0;
     mNotices.post({notice::track(source.getTitle(), source.getArtist(), fileName, seconds)});
+    mNowPlaying = mediaTrack(++mTracksStarted, source.getTitle(), source.getArtist(), source.getAlbum(),
+                             fileName, source.getNumFrames(), rate);
+    mStopped = false;
+}
+
+void MirvoApp::noteSkipped(const std::vector<notice::Failure>& failures)
+{
+    mSkippedSinceLastFrame += failures.size();
 }
 
 void MirvoApp::keyDown(app::KeyEvent event)
@@ -454,6 +472,7 @@ void MirvoApp::keyDown(app::KeyEvent event)
         if (mFilePlayer) {
             mFilePlayer->setEnabled(!mFilePlayer->isEnabled());
             mNotices.setPaused(!mFilePlayer->isEnabled());
+            mStopped = false;
         }
         break;
     case app::KeyEvent::KEY_n:
@@ -512,7 +531,11 @@ void MirvoApp::fileDrop(app::FileDropEvent event)
     PlayQueue queue(collectTracks(dropped), queueOptions());
     std::vector<notice::Failure> failures;
     const std::optional<std::size_t> first = queue.start();
-    if (!playFromQueue(queue, first, failures) && queue.empty()) {
+    if (playFromQueue(queue, first, failures)) {
+        noteSkipped(failures);
+        return;
+    }
+    if (queue.empty()) {
         // Only folders, and no audio in them: say so, or the drop would seem ignored.
         for (const std::filesystem::path& folder : dropped) {
             std::cerr << "mirvo: cannot play '" << folder.string() << "': it holds no audio files"
@@ -556,7 +579,7 @@ audio::SourceFileRef MirvoApp::openFirstTrack(size_t sampleRate)
     if (!source) {
         throw StartupError("none of the " + std::to_string(queue.size()) + " files given can be played");
     }
-    mNotices.post(notice::failures(failures));
+    noteSkipped(failures);
     postTrackNotice(*source, queue.currentPath().filename().string());
     mQueue = std::move(queue);
     mTrackStartTime = 0.0f;
@@ -611,7 +634,7 @@ void MirvoApp::queueAhead()
             mQueue.markUnplayable(*next);
         }
     }
-    mNotices.post(notice::failures(failures));
+    noteSkipped(failures);
     if (!mFilePlayer->queueSourceFile(mAheadSource)) {
         mAheadSource.reset();
     }
@@ -621,7 +644,7 @@ void MirvoApp::advanceAtEndOfTrack()
 {
     std::vector<notice::Failure> failures;
     playFromQueue(mQueue, mQueue.next(), failures);
-    mNotices.post(notice::failures(failures));
+    noteSkipped(failures);
 }
 
 void MirvoApp::nextTrack()
@@ -640,7 +663,105 @@ void MirvoApp::previousTrack()
     }
     std::vector<notice::Failure> failures;
     playFromQueue(mQueue, mQueue.previous(static_cast<double>(mLastTime - mTrackStartTime)), failures);
-    mNotices.post(notice::failures(failures));
+    noteSkipped(failures);
+}
+
+void MirvoApp::play()
+{
+    if (!mFilePlayer) {
+        return;
+    }
+    if (mStopped || mFilePlayer->isEof()) {
+        if (!mQueue.empty() && !mQueue.current()) {
+            // The queue has played to its end: it starts again.
+            std::vector<notice::Failure> failures;
+            playFromQueue(mQueue, mQueue.start(), failures);
+            noteSkipped(failures);
+        } else {
+            mFilePlayer->start();
+            mTrackStartTime = mLastTime;
+            // Stopping dropped the track queued to follow.
+            queueAhead();
+        }
+        mStopped = false;
+    } else {
+        mFilePlayer->enable();
+    }
+    mNotices.setPaused(false);
+}
+
+void MirvoApp::pause()
+{
+    if (mFilePlayer && mFilePlayer->isEnabled()) {
+        mFilePlayer->disable();
+        mNotices.setPaused(true);
+    }
+}
+
+void MirvoApp::playPause()
+{
+    if (getMediaState().status == PlaybackStatus::PLAYING) {
+        pause();
+    } else {
+        play();
+    }
+}
+
+void MirvoApp::stopPlayback()
+{
+    if (!mFilePlayer) {
+        return;
+    }
+    mFilePlayer->stop();
+    mStopped = true;
+    mNotices.setPaused(false);
+}
+
+MediaState MirvoApp::getMediaState() const
+{
+    MediaState state;
+    if (!mFilePlayer) {
+        return state;
+    }
+    if (mStopped || mFilePlayer->isEof()) {
+        state.status = PlaybackStatus::STOPPED;
+    } else {
+        state.status = mFilePlayer->isEnabled() ? PlaybackStatus::PLAYING : PlaybackStatus::PAUSED;
+    }
+    state.track = mNowPlaying;
+    state.canGoNext = mQueue.current() && mQueue.peekNext();
+    state.canGoPrevious = !mQueue.empty();
+    state.canPlay = true;
+    state.canPause = true;
+    return state;
+}
+
+void MirvoApp::startMediaControls()
+{
+    // The benchmark and the renderer are no players a desktop should offer to control.
+    if (mCommandLine.action != CommandLine::Action::RUN) {
+        return;
+    }
+    MediaControls::Commands commands;
+    commands.play = [this] { play(); };
+    commands.pause = [this] { pause(); };
+    commands.playPause = [this] { playPause(); };
+    commands.stop = [this] { stopPlayback(); };
+    commands.next = [this] { nextTrack(); };
+    commands.previous = [this] { previousTrack(); };
+    commands.quit = [this] { quit(); };
+    commands.open = [this](const std::filesystem::path& path) {
+        fileDrop(app::FileDropEvent(nullptr, 0, 0, {path}));
+    };
+    commands.positionMicros = [this] {
+        // The reader runs ahead of what is heard by what it has buffered.
+        const size_t read = mFilePlayer->getReadPosition();
+        const size_t buffered = mFilePlayer->getNumBufferedFrames();
+        const auto heard = static_cast<int64_t>(read > buffered && !mStopped ? read - buffered : 0);
+        const auto rate = static_cast<int64_t>(mFilePlayer->getSampleRate());
+        return rate > 0 ? heard / rate * 1000000 + heard % rate * 1000000 / rate : int64_t{0};
+    };
+    mMediaControls = openMediaControls(std::move(commands));
 }
 
 void MirvoApp::playSource(const audio::SourceFileRef& sourceFile)

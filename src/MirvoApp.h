@@ -10,6 +10,7 @@
 #include "core/Path2d.h"
 #include "params/InterfaceGl.h"
 #include "src/CommandLine.h"
+#include "src/MediaControls.h"
 #include "src/Notices.h"
 #include "src/PlayQueue.h"
 #include "src/scenes/Visualizer.h"
@@ -81,6 +82,14 @@ class MirvoApp : public app::AppBasic {
     // The next and previous keys.
     void nextTrack();
     void previousTrack();
+    // Space and the media controls. Play after a stop, or after the end of the queue, starts
+    // the track (the queue) from its beginning.
+    void play();
+    void pause();
+    void playPause();
+    void stopPlayback();
+    // What the media controls show now.
+    MediaState getMediaState() const;
 
     std::size_t getCurrentVisualizer() const { return mCurrentVisualizer; }
     std::size_t getNumVisualizers() const { return mVisualizers.size(); }
@@ -113,7 +122,11 @@ class MirvoApp : public app::AppBasic {
     void updateSpectrumPath();
     void drawSpectrum();
     void drawNotices();
+    // Tells of a track that starts: its notice, and the track the media controls show.
     void postTrackNotice(const audio::SourceFile& source, const std::string& fileName);
+    // Files of a queue that plays, found unplayable since the last frame: one notice counts them.
+    void noteSkipped(const std::vector<notice::Failure>& failures);
+    void startMediaControls();
     // Replaces the music with sourceFile from its start, and switches live input off.
     void playSource(const std::shared_ptr<audio::SourceFile>& sourceFile);
     // Plays queue's track `index`, or the first playable one after it, and makes queue the one
@@ -165,6 +178,13 @@ class MirvoApp : public app::AppBasic {
     // The track handed to the player to follow, for its notice once it plays.
     std::shared_ptr<audio::SourceFile> mAheadSource;
     std::unique_ptr<params::NoticeDrawer> mNoticeDrawer;
+    std::size_t mSkippedSinceLastFrame = 0;
+    // Null without a session bus.
+    std::unique_ptr<MediaControls> mMediaControls;
+    std::optional<MediaTrack> mNowPlaying;
+    uint64_t mTracksStarted = 0;
+    // Stopped by the media controls: Play starts the track again from its beginning.
+    bool mStopped = false;
 };
 
 } // namespace mirvo

@@ -118,6 +118,14 @@ std::vector<std::string> failures(const std::vector<Failure>& failures)
     return lines;
 }
 
+std::vector<std::string> skipped(std::size_t count)
+{
+    if (count == 0) {
+        return {};
+    }
+    return {std::to_string(count) + (count == 1 ? " file skipped" : " files skipped")};
+}
+
 } // namespace notice
 
 } // namespace mirvo

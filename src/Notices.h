@@ -61,8 +61,11 @@ std::string formatLength(double seconds);
 std::string track(const std::string& title, const std::string& artist, const std::string& fileName,
                   double seconds);
 
-// One line per file, "name: reason", the first few of them, then "and N more".
+// One line per file, "name: reason", the first few of them, then "and N more": for a drop in
+// which nothing plays.
 std::vector<std::string> failures(const std::vector<Failure>& failures);
+// "3 files skipped": for the files of a queue that plays that could not be played; no line for 0.
+std::vector<std::string> skipped(std::size_t count);
 
 // Text from a file's tags or name made safe to show: control characters as spaces, runs of
 // spaces as one, trimmed, and cut at a character boundary with "..." when too long.

@@ -280,6 +280,8 @@ TEST_F(Controller, ADroppedFolderBecomesTheQueueAndTheTrackKeysMoveThroughIt)
     EXPECT_EQ(errors,
               "mirvo: cannot play '" + (folder / "Album/3 broken.mp3").string() + "': not an audio file\n");
     EXPECT_EQ(playing(), "10 last.mp3");
+    app.advanceFrame(1.1f);
+    EXPECT_EQ(noticeLines(app, 1.1f), (std::vector<std::vector<std::string>>{{"1 file skipped"}}));
     app.keyDown(keyDown(app::KeyEvent::KEY_n, 0)); // the last track has no next one
     EXPECT_EQ(playing(), "10 last.mp3");
 
@@ -296,6 +298,23 @@ TEST_F(Controller, ADroppedFolderBecomesTheQueueAndTheTrackKeysMoveThroughIt)
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(playing(), "2 first.mp3");
     EXPECT_EQ(app.getQueue().size(), 3u);
+}
+
+TEST_F(Controller, ADropThatPlaysCountsItsUnplayableFilesInOneNotice)
+{
+    DropFolder folder;
+    const std::filesystem::path music = std::filesystem::path(MIRVO_SOURCE_DIR) / "resources/init.mp3";
+    std::filesystem::copy_file(music, folder / "3 good.mp3");
+    std::ofstream(folder / "2 broken.mp3") << "not music";
+    testing::internal::CaptureStderr();
+    app.fileDrop(app::FileDropEvent(nullptr, 0, 0,
+                                    {folder / "1 gone.wav", folder / "2 broken.mp3", folder / "3 good.mp3"}));
+    const std::string errors = testing::internal::GetCapturedStderr();
+    // Each file still has its line on standard error; the notice only counts them.
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 2);
+    EXPECT_EQ(app.getQueue().currentPath().filename(), "3 good.mp3");
+    app.advanceFrame(0.5f);
+    EXPECT_EQ(noticeLines(app, 0.5f), (std::vector<std::vector<std::string>>{{"2 files skipped"}}));
 }
 
 TEST_F(Controller, SelectingTheCurrentSceneRestartsIt)

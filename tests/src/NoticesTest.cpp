@@ -102,6 +102,13 @@ TEST(NoticeWords, FailedFilesGetALineEachUpToThreeThenACount)
     EXPECT_TRUE(notice::failures({}).empty());
 }
 
+TEST(NoticeWords, SkippedFilesOfAQueueThatPlaysAreCountedInOneLine)
+{
+    EXPECT_TRUE(notice::skipped(0).empty());
+    EXPECT_EQ(notice::skipped(1), (Lines{"1 file skipped"}));
+    EXPECT_EQ(notice::skipped(3), (Lines{"3 files skipped"}));
+}
+
 TEST(NoticeWords, TagTextIsMadeSafeToShow)
 {
     EXPECT_EQ(notice::printable("  two\nlines\r\n\tand  tabs  "), "two lines and tabs");

@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# End-to-end checks of the desktop's media controls: media_controls_e2e.sh CASE, with $MIRVO the
+# program, a display in $DISPLAY and a session bus in $DBUS_SESSION_BUS_ADDRESS (scripts/test
+# starts private ones when none is there). The program is driven over the bus with dbus-send,
+# as media keys and desktop widgets drive it, and its change signals are read with dbus-monitor.
+set -uo pipefail
+
+test_case=${1:?which case}
+e2e_prefix=mirvo-media-e2e
+# shellcheck source=tests/e2e/harness.sh
+source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
+
+bus_name=org.mpris.MediaPlayer2.mirvo
+player=org.mpris.MediaPlayer2.Player
+
+call() { dbus-send --session --print-reply --dest="$bus_name" /org/mpris/MediaPlayer2 "$@"; }
+# property INTERFACE NAME: the reply to a Get, as dbus-send prints it.
+property() { call org.freedesktop.DBus.Properties.Get "string:$1" "string:$2" 2>/dev/null; }
+# The string value of a property of the player or the root interface.
+text_property() { property "$1" "$2" | sed -n 's/^ *variant *string "\(.*\)"$/\1/p'; }
+# The string value of one entry of the player's Metadata.
+metadata() { property "$player" Metadata | grep -A1 "string \"$1\"" | sed -n 's/^ *variant *string "\(.*\)"$/\1/p'; }
+has_owner() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
+        "string:$1" 2>/dev/null | grep -q 'boolean true'
+}
+
+# wait_for TENTHS EXPECTED COMMAND...: waits until COMMAND prints EXPECTED; fails after TENTHS.
+wait_for() {
+    local tenths=$1 expected=$2 got=""
+    shift 2
+    for _ in $(seq 1 "$tenths"); do
+        got=$("$@")
+        [ "$got" = "$expected" ] && return 0
+        kill -0 "$pid" 2>/dev/null || fail "the program ended while waiting for '$expected'"
+        sleep 0.1
+    done
+    fail "$* gave '$got', expected '$expected'"
+}
+
+tagged_tone() { # file, frequency, title, [album]
+    ffmpeg -loglevel error -f lavfi -i "sine=frequency=$2:duration=30" -metadata "title=$3" \
+        -metadata "artist=Ann Tester" ${4:+-metadata "album=$4"} "$1" || fail "ffmpeg failed"
+}
+
+case "$test_case" in
+media_controls)
+    # Mirvo appears on the bus as a media player; its metadata is the file's tags, PlayPause
+    # pauses, Next moves on, each change is signalled, and Quit ends it.
+    [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] || exit 77
+    mkdir -p "$work/album"
+    tagged_tone "$work/album/1 first.flac" 440 "First Song" "Bus Album"
+    tagged_tone "$work/album/2 second.flac" 550 "Second Song"
+    tagged_tone "$work/album/10 third.flac" 660 "Third Song"
+
+    dbus-monitor --session "type='signal',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged'" \
+        >"$work/monitor" 2>&1 &
+    monitor=$!
+    trap 'kill "$monitor" 2>/dev/null; wait "$monitor" 2>/dev/null; cleanup' EXIT
+    # The monitor prints its own name once it listens.
+    for _ in $(seq 1 50); do
+        [ -s "$work/monitor" ] && break
+        sleep 0.1
+    done
+
+    "$MIRVO" --windowed --no-notices "$work/album" >"$work/out" 2>"$work/err" &
+    pid=$!
+    wait_for_window 200
+    for _ in $(seq 1 100); do
+        has_owner "$bus_name" && break
+        sleep 0.1
+    done
+    has_owner "$bus_name" || fail "$bus_name is not on the session bus"
+
+    [ "$(text_property org.mpris.MediaPlayer2 Identity)" = Mirvo ] || fail "Identity is not Mirvo"
+    [ "$(text_property org.mpris.MediaPlayer2 DesktopEntry)" = mirvo ] || fail "DesktopEntry is not mirvo"
+    wait_for 50 Playing text_property "$player" PlaybackStatus
+    wait_for 50 "First Song" metadata xesam:title
+    [ "$(metadata xesam:album)" = "Bus Album" ] || fail "the album is not the file's tag"
+    property "$player" Metadata | grep -A3 'string "xesam:artist"' | grep -q 'string "Ann Tester"' ||
+        fail "the artist is not the file's tag"
+    property "$player" CanGoNext | grep -q 'boolean true' || fail "CanGoNext is false on the first track"
+
+    call "$player.PlayPause" >/dev/null || fail "PlayPause failed"
+    wait_for 50 Paused text_property "$player" PlaybackStatus
+    call "$player.Next" >/dev/null || fail "Next failed"
+    wait_for 50 "Second Song" metadata xesam:title
+
+    # Each of those changes was signalled as it happened.
+    for _ in $(seq 1 20); do
+        grep -q 'string "Second Song"' "$work/monitor" && break
+        sleep 0.1
+    done
+    grep -q 'string "Paused"' "$work/monitor" || fail "no PropertiesChanged said Paused"
+    grep -q 'string "Second Song"' "$work/monitor" || fail "no PropertiesChanged told of the next track"
+
+    call org.mpris.MediaPlayer2.Quit >/dev/null || fail "Quit failed"
+    for _ in $(seq 1 150); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$pid" 2>/dev/null && fail "Quit did not end the program"
+    wait "$pid"
+    status=$?
+    pid=""
+    [ "$status" -eq 0 ] || fail "exit status $status after Quit"
+    [ -s "$work/err" ] && fail "unexpected standard error"
+    has_owner "$bus_name" && fail "the name stayed on the bus after Quit"
+    ;;
+
+no_session_bus)
+    # Without a session bus the program runs as before and says nothing about it.
+    tagged_tone "$work/song.flac" 440 "Song"
+    DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" run_mirvo --windowed --frames 40 "$work/song.flac"
+    [ "$status" -eq 0 ] || fail "exit status $status without a session bus"
+    [ -s "$work/err" ] && fail "unexpected standard error without a session bus"
+    ;;
+
+*)
+    echo "unknown case $test_case" >&2
+    exit 2
+    ;;
+esac
+exit 0

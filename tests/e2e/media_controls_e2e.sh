@@ -56,7 +56,8 @@ media_controls)
     dbus-monitor --session "type='signal',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged'" \
         >"$work/monitor" 2>&1 &
     monitor=$!
-    trap 'kill "$monitor" 2>/dev/null; wait "$monitor" 2>/dev/null; cleanup' EXIT
+    second=""
+    trap 'kill "$monitor" $second 2>/dev/null; wait "$monitor" $second 2>/dev/null; cleanup' EXIT
     # The monitor prints its own name once it listens.
     for _ in $(seq 1 50); do
         [ -s "$work/monitor" ] && break
@@ -93,6 +94,18 @@ media_controls)
     done
     grep -q 'string "Paused"' "$work/monitor" || fail "no PropertiesChanged said Paused"
     grep -q 'string "Second Song"' "$work/monitor" || fail "no PropertiesChanged told of the next track"
+
+    # A second Mirvo takes a name of its own beside the first.
+    "$MIRVO" --windowed=320x200 --no-notices --frames 2000 "$work/album" >"$work/out2" 2>"$work/err2" &
+    second=$!
+    for _ in $(seq 1 150); do
+        has_owner "$bus_name.instance$second" && break
+        sleep 0.1
+    done
+    has_owner "$bus_name.instance$second" || fail "the second program is not on the bus as instance$second"
+    kill "$second"
+    wait "$second" 2>/dev/null
+    [ -s "$work/err2" ] && fail "the second program complained: $(head -1 "$work/err2")"
 
     call org.mpris.MediaPlayer2.Quit >/dev/null || fail "Quit failed"
     for _ in $(seq 1 150); do

@@ -754,6 +754,9 @@ void MirvoApp::startMediaControls()
         fileDrop(app::FileDropEvent(nullptr, 0, 0, {path}));
     };
     commands.positionMicros = [this] {
+        if (!mFilePlayer) {
+            return int64_t{0};
+        }
         // The reader runs ahead of what is heard by what it has buffered.
         const size_t read = mFilePlayer->getReadPosition();
         const size_t buffered = mFilePlayer->getNumBufferedFrames();

@@ -86,6 +86,15 @@ media_controls)
     wait_for 50 Paused text_property "$player" PlaybackStatus
     call "$player.Next" >/dev/null || fail "Next failed"
     wait_for 50 "Second Song" metadata xesam:title
+    wait_for 50 Playing text_property "$player" PlaybackStatus
+    # Stop, then Play: the same track from its beginning.
+    call "$player.Stop" >/dev/null || fail "Stop failed"
+    wait_for 50 Stopped text_property "$player" PlaybackStatus
+    call "$player.Play" >/dev/null || fail "Play failed"
+    wait_for 50 Playing text_property "$player" PlaybackStatus
+    [ "$(metadata xesam:title)" = "Second Song" ] || fail "Play after Stop did not resume the same track"
+    position=$(property "$player" Position | sed -n 's/^ *variant *int64 \([0-9]*\)$/\1/p')
+    [ -n "$position" ] && [ "$position" -lt 10000000 ] || fail "the position after Play is '$position' µs, not near the start"
 
     # Each of those changes was signalled as it happened.
     for _ in $(seq 1 20); do

@@ -16,6 +16,7 @@ extern "C" {
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace mirvo::render {
@@ -79,6 +80,7 @@ class VideoEncoderFfmpeg : public VideoEncoder {
 
     bool hasAudio() const override { return mAudio != nullptr; }
     std::uint64_t getNumVideoFrames() const override { return mNumVideoFrames; }
+    PhaseTimes getTimes() const override { return mTimes; }
 
     void writeVideoFrame(const std::uint8_t* rgba) override
     {
@@ -87,12 +89,18 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         // GL's rows start at the bottom: read from the last row with a negative stride.
         const std::uint8_t* source[1] = {rgba + static_cast<std::ptrdiff_t>(mSettings.size.y - 1) * rowBytes};
         const int sourceStride[1] = {-rowBytes};
-        sws_scale(mScaler, source, sourceStride, 0, mSettings.size.y, mVideoFrame->data,
-                  mVideoFrame->linesize);
+        {
+            PhaseTimes::Scope timing(mTimes, Phase::Convert);
+            sws_scale(mScaler, source, sourceStride, 0, mSettings.size.y, mVideoFrame->data,
+                      mVideoFrame->linesize);
+        }
         mVideoFrame->pts = static_cast<std::int64_t>(mNumVideoFrames);
-        check(avcodec_send_frame(mVideo, mVideoFrame), "cannot encode a video frame");
+        {
+            PhaseTimes::Scope timing(mTimes, Phase::EncodeVideo);
+            check(avcodec_send_frame(mVideo, mVideoFrame), "cannot encode a video frame");
+        }
         ++mNumVideoFrames;
-        drain(mVideo, mVideoStream);
+        drain(mVideo, mVideoStream, Phase::EncodeVideo);
     }
 
     void writeAudio(const float* const* channels, std::size_t numFrames) override
@@ -100,8 +108,11 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         if (mAudio == nullptr || numFrames == 0) {
             return;
         }
-        convertIntoFifo(reinterpret_cast<const std::uint8_t**>(const_cast<const float**>(channels)),
-                        static_cast<int>(numFrames));
+        {
+            PhaseTimes::Scope timing(mTimes, Phase::EncodeAudio);
+            convertIntoFifo(reinterpret_cast<const std::uint8_t**>(const_cast<const float**>(channels)),
+                            static_cast<int>(numFrames));
+        }
         while (av_audio_fifo_size(mFifo) >= mAudioFrameSize) {
             encodeAudioFrame(mAudioFrameSize);
         }
@@ -122,10 +133,11 @@ class VideoEncoderFfmpeg : public VideoEncoder {
                 encodeAudioFrame(std::min(mAudioFrameSize, av_audio_fifo_size(mFifo)));
             }
             avcodec_send_frame(mAudio, nullptr);
-            drain(mAudio, mAudioStream);
+            drain(mAudio, mAudioStream, Phase::EncodeAudio);
         }
         avcodec_send_frame(mVideo, nullptr);
-        drain(mVideo, mVideoStream);
+        drain(mVideo, mVideoStream, Phase::EncodeVideo);
+        PhaseTimes::Scope timing(mTimes, Phase::Mux);
         check(av_write_trailer(mFormat), "cannot finish");
         check(avio_closep(&mFormat->pb), "cannot close");
     }
@@ -164,7 +176,8 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         const int crf = mSettings.crf.value_or(codecs.defaultCrf);
         if (codec->id == AV_CODEC_ID_H264) {
             av_opt_set_int(mVideo->priv_data, "crf", crf, 0);
-            av_opt_set(mVideo->priv_data, "preset", "medium", 0);
+            av_opt_set(mVideo->priv_data, "preset",
+                       mSettings.preset.empty() ? "medium" : mSettings.preset.c_str(), 0);
             mVideo->gop_size = mSettings.fps * 2;
         } else if (codec->id == AV_CODEC_ID_VP9) {
             mVideo->bit_rate = 0;
@@ -281,6 +294,7 @@ class VideoEncoderFfmpeg : public VideoEncoder {
 
     void encodeAudioFrame(int numFrames)
     {
+        std::optional<PhaseTimes::Scope> timing(std::in_place, mTimes, Phase::EncodeAudio);
         AVFrame* frame = av_frame_alloc();
         frame->nb_samples = numFrames;
         frame->format = mAudio->sample_fmt;
@@ -294,23 +308,30 @@ class VideoEncoderFfmpeg : public VideoEncoder {
             result = avcodec_send_frame(mAudio, frame);
         }
         av_frame_free(&frame);
+        timing.reset();
         check(result, "cannot encode the audio");
-        drain(mAudio, mAudioStream);
+        drain(mAudio, mAudioStream, Phase::EncodeAudio);
     }
 
-    void drain(AVCodecContext* codec, AVStream* stream)
+    // Receiving counts to `encoding`, which is where a codec's work surfaces; writing to Mux.
+    void drain(AVCodecContext* codec, AVStream* stream, Phase encoding)
     {
         if (mPacket == nullptr) {
             mPacket = av_packet_alloc();
         }
         while (true) {
-            const int received = avcodec_receive_packet(codec, mPacket);
+            int received = 0;
+            {
+                PhaseTimes::Scope timing(mTimes, encoding);
+                received = avcodec_receive_packet(codec, mPacket);
+            }
             if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
                 return;
             }
             check(received, "cannot encode");
             av_packet_rescale_ts(mPacket, codec->time_base, stream->time_base);
             mPacket->stream_index = stream->index;
+            PhaseTimes::Scope timing(mTimes, Phase::Mux);
             check(av_interleaved_write_frame(mFormat, mPacket), "cannot write");
         }
     }
@@ -361,6 +382,7 @@ class VideoEncoderFfmpeg : public VideoEncoder {
     int mAudioFrameSize = 1024;
     std::int64_t mNumAudioFrames = 0;
     std::uint64_t mNumVideoFrames = 0;
+    PhaseTimes mTimes;
     bool mHeaderWritten = false;
     bool mFinished = false;
 };

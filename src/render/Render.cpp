@@ -14,6 +14,7 @@
 #include "src/render/OffscreenContext.h"
 #include "src/render/RenderProgress.h"
 #include "src/render/RenderStats.h"
+#include "src/render/ThreadedVideoEncoder.h"
 #include "src/render/VideoEncoder.h"
 
 #include <unistd.h>
@@ -218,6 +219,14 @@ MusicGraph buildGraph(const audio::SourceFileRef& source, std::size_t blockSize)
     return graph;
 }
 
+// Frames waiting for the encoder: enough to ride out a slow frame on either side, fewer when
+// they are large.
+std::size_t queuedFramesFor(std::size_t frameBytes)
+{
+    constexpr std::size_t kQueueBytes = std::size_t(256) << 20;
+    return std::clamp<std::size_t>(kQueueBytes / frameBytes, 2, 4);
+}
+
 std::string describeSource(const CommandLine& commandLine)
 {
     return commandLine.musicFiles.empty() ? std::string("init.mp3") : commandLine.musicFiles.front();
@@ -274,7 +283,7 @@ int runRender(const CommandLine& commandLine)
     CommandLine controllerOptions = commandLine;
     controllerOptions.notices = false;
     MirvoApp controller(controllerOptions);
-    std::unique_ptr<VideoEncoder> encoder;
+    std::unique_ptr<ThreadedVideoEncoder> encoder;
     try {
         controller.setupOffscreen(graph.monitor, commandLine.renderSize);
         controller.setSwitchInterval(commandLine.sceneInterval > 0.0f
@@ -288,7 +297,9 @@ int runRender(const CommandLine& commandLine)
         settings.preset = commandLine.renderPreset;
         settings.sampleRate = sampleRate;
         settings.numChannels = 2;
-        encoder = VideoEncoder::create(settings);
+        const std::size_t frameBytes = static_cast<std::size_t>(settings.size.x) * settings.size.y * 4;
+        encoder = std::make_unique<ThreadedVideoEncoder>(VideoEncoder::create(settings), frameBytes,
+                                                         settings.numChannels, queuedFramesFor(frameBytes));
     } catch (const std::exception& exc) {
         std::cerr << "mirvo: cannot render to '" << out << "': " << oneLine(exc.what()) << std::endl;
         return 1;
@@ -393,12 +404,22 @@ int runRender(const CommandLine& commandLine)
     }
     sigaction(SIGINT, &previous, nullptr);
 
+    if (exitCode != 0) {
+        // Closes the file on what was written; the failure has been told already.
+        try {
+            encoder->finish();
+        } catch (const std::exception&) {
+        }
+    }
     const std::uint64_t written = encoder->getNumVideoFrames();
     // The encoders' threads end with them: count their time first.
-    const std::vector<ThreadGroupCpu> cpu =
+    std::vector<ThreadGroupCpu> cpu =
         commandLine.renderStats ? sampleThreadCpu() : std::vector<ThreadGroupCpu>();
     const double renderSeconds = wallSeconds();
     times.addAll(encoder->getTimes());
+    if (encoder->getThreadCpuSeconds() > 0.0) {
+        cpu.push_back({"mirvo-encode", 1, encoder->getThreadCpuSeconds()});
+    }
     encoder.reset();
     std::error_code error;
     const std::uint64_t bytes = fs::file_size(out, error);

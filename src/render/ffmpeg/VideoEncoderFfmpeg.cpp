@@ -1,7 +1,9 @@
-// The video encoder on FFmpeg's libraries: libavformat muxes, libavcodec encodes, libswscale
-// turns the RGBA frames into YUV 4:2:0 and libswresample the float audio into whatever the
-// audio codec takes. Each container has one fixed pair of codecs.
+// The video encoder on FFmpeg's libraries: libavformat muxes, libavcodec encodes and
+// libswresample turns the float audio into whatever the audio codec takes; the RGBA frames
+// become YUV 4:2:0 in ColourConversion. Each container has one fixed pair of codecs.
 #include "src/render/VideoEncoder.h"
+
+#include "src/render/ColourConversion.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -11,7 +13,6 @@ extern "C" {
 #include <libavutil/error.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
 }
 
 #include <algorithm>
@@ -85,14 +86,11 @@ class VideoEncoderFfmpeg : public VideoEncoder {
     void writeVideoFrame(const std::uint8_t* rgba) override
     {
         check(av_frame_make_writable(mVideoFrame), "cannot prepare a video frame");
-        const int rowBytes = mSettings.size.x * 4;
-        // GL's rows start at the bottom: read from the last row with a negative stride.
-        const std::uint8_t* source[1] = {rgba + static_cast<std::ptrdiff_t>(mSettings.size.y - 1) * rowBytes};
-        const int sourceStride[1] = {-rowBytes};
         {
             PhaseTimes::Scope timing(mTimes, Phase::Convert);
-            sws_scale(mScaler, source, sourceStride, 0, mSettings.size.y, mVideoFrame->data,
-                      mVideoFrame->linesize);
+            rgbaToYuv420(rgba, mSettings.size.x, mSettings.size.y,
+                         YuvPlanes{mVideoFrame->data[0], mVideoFrame->linesize[0], mVideoFrame->data[1],
+                                   mVideoFrame->linesize[1], mVideoFrame->data[2], mVideoFrame->linesize[2]});
         }
         mVideoFrame->pts = static_cast<std::int64_t>(mNumVideoFrames);
         {
@@ -202,15 +200,6 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         mVideoFrame->width = mSettings.size.x;
         mVideoFrame->height = mSettings.size.y;
         check(av_frame_get_buffer(mVideoFrame, 0), "cannot allocate a video frame");
-        mScaler =
-            sws_getContext(mSettings.size.x, mSettings.size.y, AV_PIX_FMT_RGBA, mSettings.size.x,
-                           mSettings.size.y, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
-        if (mScaler == nullptr) {
-            fail("cannot convert RGBA to YUV");
-        }
-        // Full-range RGB into limited-range BT.709, which is what the stream says it holds.
-        const int* coefficients = sws_getCoefficients(SWS_CS_ITU709);
-        sws_setColorspaceDetails(mScaler, coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
     }
 
     void openAudio(const Codecs& codecs)
@@ -243,6 +232,9 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         av_channel_layout_default(&mAudio->ch_layout, static_cast<int>(mSettings.numChannels));
         if (codec->id == AV_CODEC_ID_AAC) {
             mAudio->bit_rate = 192000;
+            // The fast search costs a fraction of the default one, which counts when the encoder
+            // shares a few cores with the drawing.
+            av_opt_set(mAudio->priv_data, "aac_coder", "fast", 0);
         } else if (codec->id == AV_CODEC_ID_OPUS) {
             mAudio->bit_rate = 160000;
         }
@@ -269,6 +261,14 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         if (mFifo == nullptr) {
             fail("cannot buffer the audio");
         }
+        mAudioFrame = av_frame_alloc();
+        check(mAudioFrame == nullptr ? AVERROR(ENOMEM) : 0, "cannot allocate an audio frame");
+        mAudioFrame->nb_samples = mAudioFrameSize;
+        mAudioFrame->format = mAudio->sample_fmt;
+        mAudioFrame->sample_rate = mAudio->sample_rate;
+        check(av_channel_layout_copy(&mAudioFrame->ch_layout, &mAudio->ch_layout),
+              "cannot describe the audio");
+        check(av_frame_get_buffer(mAudioFrame, 0), "cannot allocate an audio frame");
     }
 
     // `input` null flushes what the resampler holds back.
@@ -278,36 +278,44 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         if (capacity <= 0) {
             return;
         }
-        std::uint8_t** converted = nullptr;
-        check(av_samples_alloc_array_and_samples(&converted, nullptr, mAudio->ch_layout.nb_channels, capacity,
-                                                 mAudio->sample_fmt, 0),
-              "cannot allocate audio");
-        const int produced = swr_convert(mResampler, converted, capacity, input, numFrames);
+        // One buffer, grown when a block needs more, serves every block.
+        if (capacity > mConvertedCapacity) {
+            freeConverted();
+            check(av_samples_alloc_array_and_samples(&mConverted, nullptr, mAudio->ch_layout.nb_channels,
+                                                     capacity, mAudio->sample_fmt, 0),
+                  "cannot allocate audio");
+            mConvertedCapacity = capacity;
+        }
+        const int produced = swr_convert(mResampler, mConverted, capacity, input, numFrames);
         int result = produced;
         if (produced > 0) {
-            result = av_audio_fifo_write(mFifo, reinterpret_cast<void**>(converted), produced);
+            result = av_audio_fifo_write(mFifo, reinterpret_cast<void**>(mConverted), produced);
         }
-        av_freep(&converted[0]);
-        av_freep(&converted);
         check(result < 0 ? result : 0, "cannot convert the audio");
+    }
+
+    void freeConverted()
+    {
+        if (mConverted != nullptr) {
+            av_freep(&mConverted[0]);
+            av_freep(&mConverted);
+        }
+        mConvertedCapacity = 0;
     }
 
     void encodeAudioFrame(int numFrames)
     {
         std::optional<PhaseTimes::Scope> timing(std::in_place, mTimes, Phase::EncodeAudio);
-        AVFrame* frame = av_frame_alloc();
-        frame->nb_samples = numFrames;
-        frame->format = mAudio->sample_fmt;
-        frame->sample_rate = mAudio->sample_rate;
-        av_channel_layout_copy(&frame->ch_layout, &mAudio->ch_layout);
-        int result = av_frame_get_buffer(frame, 0);
+        // The codec may still hold the last frame: writable makes a new buffer only then.
+        mAudioFrame->nb_samples = mAudioFrameSize;
+        int result = av_frame_make_writable(mAudioFrame);
         if (result >= 0) {
-            av_audio_fifo_read(mFifo, reinterpret_cast<void**>(frame->data), numFrames);
-            frame->pts = mNumAudioFrames;
+            mAudioFrame->nb_samples = numFrames;
+            av_audio_fifo_read(mFifo, reinterpret_cast<void**>(mAudioFrame->data), numFrames);
+            mAudioFrame->pts = mNumAudioFrames;
             mNumAudioFrames += numFrames;
-            result = avcodec_send_frame(mAudio, frame);
+            result = avcodec_send_frame(mAudio, mAudioFrame);
         }
-        av_frame_free(&frame);
         timing.reset();
         check(result, "cannot encode the audio");
         drain(mAudio, mAudioStream, Phase::EncodeAudio);
@@ -358,9 +366,9 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         avcodec_free_context(&mVideo);
         avcodec_free_context(&mAudio);
         av_frame_free(&mVideoFrame);
+        av_frame_free(&mAudioFrame);
+        freeConverted();
         av_packet_free(&mPacket);
-        sws_freeContext(mScaler);
-        mScaler = nullptr;
         swr_free(&mResampler);
         if (mFifo != nullptr) {
             av_audio_fifo_free(mFifo);
@@ -375,8 +383,10 @@ class VideoEncoderFfmpeg : public VideoEncoder {
     AVStream* mVideoStream = nullptr;
     AVStream* mAudioStream = nullptr;
     AVFrame* mVideoFrame = nullptr;
+    AVFrame* mAudioFrame = nullptr;
+    std::uint8_t** mConverted = nullptr;
+    int mConvertedCapacity = 0;
     AVPacket* mPacket = nullptr;
-    SwsContext* mScaler = nullptr;
     SwrContext* mResampler = nullptr;
     AVAudioFifo* mFifo = nullptr;
     int mAudioFrameSize = 1024;

@@ -214,7 +214,7 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
         ->disable_flag_override();
     parser
         ->add_option("--preset", result.renderPreset,
-                     "with --render: the H.264 encoder's speed, ultrafast to veryslow (default medium)")
+                     "with --render: the H.264 encoder's speed, ultrafast to veryslow (default superfast)")
         ->type_name("NAME")
         ->check(CLI::IsMember(CommandLine::renderPresets()).description(""));
     parser

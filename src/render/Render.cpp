@@ -315,6 +315,13 @@ int runRender(const CommandLine& commandLine)
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &previous);
+    // Past a file size limit a write then fails with EFBIG, which stops the render with a line
+    // and a file that plays, instead of killing it mid-write.
+    struct sigaction ignore = {};
+    struct sigaction previousSizeAction = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, &previousSizeAction);
 
     const auto start = std::chrono::steady_clock::now();
     const auto wallSeconds = [&start] {
@@ -403,6 +410,7 @@ int runRender(const CommandLine& commandLine)
         exitCode = 1;
     }
     sigaction(SIGINT, &previous, nullptr);
+    sigaction(SIGXFSZ, &previousSizeAction, nullptr);
 
     if (exitCode != 0) {
         // Closes the file on what was written; the failure has been told already.

@@ -151,7 +151,15 @@ class VideoEncoderFfmpeg : public VideoEncoder {
             openAudio(codecs);
         }
         check(avio_open(&mFormat->pb, mSettings.path.c_str(), AVIO_FLAG_WRITE), "cannot open it for writing");
-        check(avformat_write_header(mFormat, nullptr), "cannot write its header");
+        // A fragmented MP4 plays up to its last fragment when the disk fills or the process dies
+        // before the trailer: each key frame starts a fragment.
+        AVDictionary* options = nullptr;
+        if (std::string(mFormat->oformat->name) == "mp4") {
+            av_dict_set(&options, "movflags", "frag_keyframe+empty_moov+default_base_moof", 0);
+        }
+        const int written = avformat_write_header(mFormat, &options);
+        av_dict_free(&options);
+        check(written, "cannot write its header");
         mHeaderWritten = true;
     }
 
@@ -175,7 +183,7 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         if (codec->id == AV_CODEC_ID_H264) {
             av_opt_set_int(mVideo->priv_data, "crf", crf, 0);
             av_opt_set(mVideo->priv_data, "preset",
-                       mSettings.preset.empty() ? "medium" : mSettings.preset.c_str(), 0);
+                       mSettings.preset.empty() ? "superfast" : mSettings.preset.c_str(), 0);
             mVideo->gop_size = mSettings.fps * 2;
         } else if (codec->id == AV_CODEC_ID_VP9) {
             mVideo->bit_rate = 0;

@@ -212,6 +212,15 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
         ->disable_flag_override();
     parser->add_flag("--overwrite", result.overwrite, "with --render: replace OUT if it exists")
         ->disable_flag_override();
+    parser
+        ->add_option("--preset", result.renderPreset,
+                     "with --render: the H.264 encoder's speed, ultrafast to veryslow (default superfast)")
+        ->type_name("NAME")
+        ->check(CLI::IsMember(CommandLine::renderPresets()).description(""));
+    parser
+        ->add_flag("--render-stats", result.renderStats,
+                   "with --render: say at the end where the time went (times the GL phases apart)")
+        ->disable_flag_override();
 
     struct Informational {
         const char* name;
@@ -247,8 +256,8 @@ std::string lowerCase(std::string text)
 void checkRenderOptions(const CLI::App& parser, const CommandLine& result)
 {
     if (!result.renderPath) {
-        for (const char* option :
-             {"--size", "--fps", "--crf", "--scene-interval", "--spectrum", "--overwrite"}) {
+        for (const char* option : {"--size", "--fps", "--crf", "--scene-interval", "--spectrum",
+                                   "--overwrite", "--preset", "--render-stats"}) {
             if (parser.count(option) > 0) {
                 throw CommandLineError(std::string(option) + " needs --render OUT");
             }
@@ -332,6 +341,13 @@ const std::vector<std::string>& CommandLine::renderExtensions()
 {
     static const std::vector<std::string> extensions = {".mp4", ".mkv", ".webm", ".y4m"};
     return extensions;
+}
+
+const std::vector<std::string>& CommandLine::renderPresets()
+{
+    static const std::vector<std::string> presets = {"ultrafast", "superfast", "veryfast", "faster",  "fast",
+                                                     "medium",    "slow",      "slower",   "veryslow"};
+    return presets;
 }
 
 } // namespace mirvo

@@ -51,6 +51,10 @@ struct CommandLine {
     float sceneInterval = 15.0f;
     bool renderSpectrum = false;
     bool overwrite = false;
+    // The H.264 encoder's speed preset; empty: the render's default.
+    std::string renderPreset;
+    // Print where the render's time went when it ends.
+    bool renderStats = false;
 
     // Throws CommandLineError for unknown options, missing or bad values.
     static CommandLine parse(const std::vector<std::string>& args);
@@ -58,6 +62,8 @@ struct CommandLine {
     static std::string usage();
     // The file name extensions --render writes, with a dot, in the order --help lists them.
     static const std::vector<std::string>& renderExtensions();
+    // The H.264 speed presets --preset takes, fastest first.
+    static const std::vector<std::string>& renderPresets();
 };
 
 } // namespace mirvo

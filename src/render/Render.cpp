@@ -13,6 +13,8 @@
 #include "src/MirvoApp.h"
 #include "src/render/OffscreenContext.h"
 #include "src/render/RenderProgress.h"
+#include "src/render/RenderStats.h"
+#include "src/render/ThreadedVideoEncoder.h"
 #include "src/render/VideoEncoder.h"
 
 #include <unistd.h>
@@ -24,6 +26,7 @@
 #include <iostream>
 #include <limits>
 #include <numeric>
+#include <optional>
 #include <string>
 
 namespace mirvo::render {
@@ -85,6 +88,7 @@ class Framebuffers {
         GLint maxSamples = 0;
         glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
         const int samples = std::min(kWantedSamples, static_cast<int>(maxSamples));
+        mSamples = samples;
 
         glGenRenderbuffers(3, mRenderbuffers);
         glBindRenderbuffer(GL_RENDERBUFFER, mRenderbuffers[0]);
@@ -120,6 +124,8 @@ class Framebuffers {
 
     ~Framebuffers() { release(); }
 
+    int getSamples() const { return mSamples; }
+
     // Binds the multisampled framebuffer with the window's viewport and matrices.
     void beginFrame() const
     {
@@ -134,13 +140,18 @@ class Framebuffers {
         glTranslatef(0.0f, -static_cast<float>(mSize.y), 0.0f);
     }
 
-    // Resolves the samples and starts reading frame `index` back into its pixel buffer; the
-    // read completes while the next frame draws.
-    void endFrame(std::uint64_t index) const
+    // Averages the samples into the single-sampled framebuffer.
+    void resolve() const
     {
         glBindFramebuffer(GL_READ_FRAMEBUFFER, mFramebuffers[0]);
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, mFramebuffers[1]);
         glBlitFramebuffer(0, 0, mSize.x, mSize.y, 0, 0, mSize.x, mSize.y, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    }
+
+    // Starts reading frame `index` back into its pixel buffer; the read completes while the
+    // next frame draws.
+    void startReadBack(std::uint64_t index) const
+    {
         glBindFramebuffer(GL_READ_FRAMEBUFFER, mFramebuffers[1]);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, mPixelBuffers[index % 2]);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -178,6 +189,7 @@ class Framebuffers {
     }
 
     Vec2i mSize;
+    int mSamples = 0;
     GLuint mRenderbuffers[3] = {};
     GLuint mFramebuffers[2] = {};
     GLuint mPixelBuffers[2] = {};
@@ -205,6 +217,14 @@ MusicGraph buildGraph(const audio::SourceFileRef& source, std::size_t blockSize)
     graph.context->enable();
     graph.player->start();
     return graph;
+}
+
+// Frames waiting for the encoder: enough to ride out a slow frame on either side, fewer when
+// they are large.
+std::size_t queuedFramesFor(std::size_t frameBytes)
+{
+    constexpr std::size_t kQueueBytes = std::size_t(256) << 20;
+    return std::clamp<std::size_t>(kQueueBytes / frameBytes, 2, 4);
 }
 
 std::string describeSource(const CommandLine& commandLine)
@@ -263,7 +283,7 @@ int runRender(const CommandLine& commandLine)
     CommandLine controllerOptions = commandLine;
     controllerOptions.notices = false;
     MirvoApp controller(controllerOptions);
-    std::unique_ptr<VideoEncoder> encoder;
+    std::unique_ptr<ThreadedVideoEncoder> encoder;
     try {
         controller.setupOffscreen(graph.monitor, commandLine.renderSize);
         controller.setSwitchInterval(commandLine.sceneInterval > 0.0f
@@ -274,9 +294,12 @@ int runRender(const CommandLine& commandLine)
         settings.size = commandLine.renderSize;
         settings.fps = fps;
         settings.crf = commandLine.renderCrf;
+        settings.preset = commandLine.renderPreset;
         settings.sampleRate = sampleRate;
         settings.numChannels = 2;
-        encoder = VideoEncoder::create(settings);
+        const std::size_t frameBytes = static_cast<std::size_t>(settings.size.x) * settings.size.y * 4;
+        encoder = std::make_unique<ThreadedVideoEncoder>(VideoEncoder::create(settings), frameBytes,
+                                                         settings.numChannels, queuedFramesFor(frameBytes));
     } catch (const std::exception& exc) {
         std::cerr << "mirvo: cannot render to '" << out << "': " << oneLine(exc.what()) << std::endl;
         return 1;
@@ -284,7 +307,7 @@ int runRender(const CommandLine& commandLine)
 
     std::cerr << "mirvo: rendering '" << sourceName << "' to '" << out << "': " << commandLine.renderSize.x
               << "x" << commandLine.renderSize.y << " at " << fps << " fps, " << totalFrames << " frames ("
-              << glContext->describe() << ")" << std::endl;
+              << glContext->describe() << ", " << framebuffers->getSamples() << "x MSAA)" << std::endl;
 
     gInterrupted = 0;
     struct sigaction action = {};
@@ -292,6 +315,13 @@ int runRender(const CommandLine& commandLine)
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &previous);
+    // Past a file size limit a write then fails with EFBIG, which stops the render with a line
+    // and a file that plays, instead of killing it mid-write.
+    struct sigaction ignore = {};
+    struct sigaction previousSizeAction = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, &previousSizeAction);
 
     const auto start = std::chrono::steady_clock::now();
     const auto wallSeconds = [&start] {
@@ -303,9 +333,20 @@ int runRender(const CommandLine& commandLine)
     std::uint64_t writtenSamples = 0;
     // Pulls whole blocks until `target` samples are rendered; the track gets the source's
     // samples and none past its end.
+    PhaseTimes times;
+    // With --render-stats the GL finishes each phase before the next is timed; without, a GPU
+    // is free to overlap them.
+    const auto finishGl = [&commandLine] {
+        if (commandLine.renderStats) {
+            glFinish();
+        }
+    };
     const auto pullAudioTo = [&](std::uint64_t target) {
         while (renderedSamples < target) {
-            graph.context->renderBlocks(1);
+            {
+                PhaseTimes::Scope timing(times, Phase::Audio);
+                graph.context->renderBlocks(1);
+            }
             renderedSamples += blockSize;
             const std::uint64_t take = std::min<std::uint64_t>(blockSize, numSamples - writtenSamples);
             if (take > 0) {
@@ -317,25 +358,48 @@ int runRender(const CommandLine& commandLine)
         }
     };
 
+    // Mapping the older buffer waits for nothing when the read-back has completed meanwhile.
+    const auto writeFrame = [&](std::uint64_t index) {
+        std::optional<PhaseTimes::Scope> timing(std::in_place, times, Phase::ReadBack);
+        framebuffers->withPixels(index, [&](const std::uint8_t* pixels) {
+            timing.reset();
+            encoder->writeVideoFrame(pixels);
+        });
+    };
+
     int exitCode = 0;
     std::uint64_t frame = 0;
     const float frameSeconds = 1.0f / static_cast<float>(fps);
     try {
         for (; frame < totalFrames && gInterrupted == 0; ++frame) {
             pullAudioTo(frame * sampleRate / static_cast<std::uint64_t>(fps));
-            controller.advanceFrameBy(frameSeconds);
-            framebuffers->beginFrame();
-            controller.drawOffscreen();
-            framebuffers->endFrame(frame);
+            {
+                PhaseTimes::Scope timing(times, Phase::Update);
+                controller.advanceFrameBy(frameSeconds);
+            }
+            {
+                PhaseTimes::Scope timing(times, Phase::Draw);
+                framebuffers->beginFrame();
+                controller.drawOffscreen();
+                finishGl();
+            }
+            {
+                PhaseTimes::Scope timing(times, Phase::Resolve);
+                framebuffers->resolve();
+                finishGl();
+            }
+            {
+                PhaseTimes::Scope timing(times, Phase::ReadBack);
+                framebuffers->startReadBack(frame);
+                finishGl();
+            }
             if (frame > 0) {
-                framebuffers->withPixels(
-                    frame - 1, [&](const std::uint8_t* pixels) { encoder->writeVideoFrame(pixels); });
+                writeFrame(frame - 1);
                 std::cerr << progress.update(frame, wallSeconds()) << std::flush;
             }
         }
         if (frame > 0) {
-            framebuffers->withPixels(frame - 1,
-                                     [&](const std::uint8_t* pixels) { encoder->writeVideoFrame(pixels); });
+            writeFrame(frame - 1);
             std::cerr << progress.update(frame, wallSeconds()) << std::flush;
         }
         // The track ends with the song, or after an interruption with the last frame.
@@ -346,8 +410,24 @@ int runRender(const CommandLine& commandLine)
         exitCode = 1;
     }
     sigaction(SIGINT, &previous, nullptr);
+    sigaction(SIGXFSZ, &previousSizeAction, nullptr);
 
+    if (exitCode != 0) {
+        // Closes the file on what was written; the failure has been told already.
+        try {
+            encoder->finish();
+        } catch (const std::exception&) {
+        }
+    }
     const std::uint64_t written = encoder->getNumVideoFrames();
+    // The encoders' threads end with them: count their time first.
+    std::vector<ThreadGroupCpu> cpu =
+        commandLine.renderStats ? sampleThreadCpu() : std::vector<ThreadGroupCpu>();
+    const double renderSeconds = wallSeconds();
+    times.addAll(encoder->getTimes());
+    if (encoder->getThreadCpuSeconds() > 0.0) {
+        cpu.push_back({"mirvo-encode", 1, encoder->getThreadCpuSeconds()});
+    }
     encoder.reset();
     std::error_code error;
     const std::uint64_t bytes = fs::file_size(out, error);
@@ -361,6 +441,9 @@ int runRender(const CommandLine& commandLine)
         if (gInterrupted != 0) {
             exitCode = 130;
         }
+    }
+    if (commandLine.renderStats) {
+        std::cerr << formatStats(times, written, renderSeconds, cpu);
     }
 
     // The scenes own GL objects: they go before the context.

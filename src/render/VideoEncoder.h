@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/Vec.h"
+#include "src/render/RenderStats.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,6 +28,8 @@ struct VideoSettings {
     int fps = 60;
     // Empty: the codec's default for this project.
     std::optional<int> crf;
+    // H.264's speed preset; empty: the project's default.
+    std::string preset;
     std::size_t sampleRate = 48000;
     std::size_t numChannels = 2;
 };
@@ -43,6 +46,9 @@ class VideoEncoder {
     // Drains the encoders and closes the file; what was written before a failure still plays.
     virtual void finish() = 0;
     virtual std::uint64_t getNumVideoFrames() const = 0;
+    // The time spent converting, encoding and writing so far, on whichever thread did it; read
+    // it on the thread that writes, or after finish.
+    virtual PhaseTimes getTimes() const = 0;
 
     // Opens settings.path for writing (which must not exist or may be replaced). Throws
     // EncodeError.

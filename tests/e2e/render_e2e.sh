@@ -113,6 +113,21 @@ interrupt_leaves_a_playable_file)
     close_to "$duration" "$(awk -v f="$frames" 'BEGIN { print f / 60 }')" 0.05 ||
         fail "the sound ($duration s) does not end with the picture ($frames frames)"
     ;;
+full_disk_leaves_a_playable_file)
+    # A file size limit stands in for a full disk: with SIGXFSZ ignored the write fails with
+    # EFBIG as it would with ENOSPC, and needs neither root nor a filesystem of its own.
+    make_song song.wav 20
+    for ext in mp4 mkv; do
+        (ulimit -f 300 && exec "$MIRVO" --render "$work/out.$ext" --size 320x180 "$work/song.wav") \
+            >"$work/out" 2>"$work/err"
+        status=$?
+        [ "$status" -eq 1 ] || fail "$ext: status $status when the file could not grow"
+        [ "$(grep -c "the render stopped: .*File too large" "$work/err")" -eq 1 ] ||
+            fail "$ext: no one line naming the cause: $(tail -1 "$work/err")"
+        frames=$(probe "$work/out.$ext" v:0 nb_read_frames 2>/dev/null)
+        [ -n "$frames" ] && [ "$frames" -gt 0 ] || fail "$ext: what was left does not play ('$frames' frames)"
+    done
+    ;;
 *)
     fail "no such case"
     ;;

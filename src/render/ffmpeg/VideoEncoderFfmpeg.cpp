@@ -1,7 +1,9 @@
-// The video encoder on FFmpeg's libraries: libavformat muxes, libavcodec encodes, libswscale
-// turns the RGBA frames into YUV 4:2:0 and libswresample the float audio into whatever the
-// audio codec takes. Each container has one fixed pair of codecs.
+// The video encoder on FFmpeg's libraries: libavformat muxes, libavcodec encodes and
+// libswresample turns the float audio into whatever the audio codec takes; the RGBA frames
+// become YUV 4:2:0 in ColourConversion. Each container has one fixed pair of codecs.
 #include "src/render/VideoEncoder.h"
+
+#include "src/render/ColourConversion.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -11,11 +13,11 @@ extern "C" {
 #include <libavutil/error.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
 }
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace mirvo::render {
@@ -79,20 +81,24 @@ class VideoEncoderFfmpeg : public VideoEncoder {
 
     bool hasAudio() const override { return mAudio != nullptr; }
     std::uint64_t getNumVideoFrames() const override { return mNumVideoFrames; }
+    PhaseTimes getTimes() const override { return mTimes; }
 
     void writeVideoFrame(const std::uint8_t* rgba) override
     {
         check(av_frame_make_writable(mVideoFrame), "cannot prepare a video frame");
-        const int rowBytes = mSettings.size.x * 4;
-        // GL's rows start at the bottom: read from the last row with a negative stride.
-        const std::uint8_t* source[1] = {rgba + static_cast<std::ptrdiff_t>(mSettings.size.y - 1) * rowBytes};
-        const int sourceStride[1] = {-rowBytes};
-        sws_scale(mScaler, source, sourceStride, 0, mSettings.size.y, mVideoFrame->data,
-                  mVideoFrame->linesize);
+        {
+            PhaseTimes::Scope timing(mTimes, Phase::Convert);
+            rgbaToYuv420(rgba, mSettings.size.x, mSettings.size.y,
+                         YuvPlanes{mVideoFrame->data[0], mVideoFrame->linesize[0], mVideoFrame->data[1],
+                                   mVideoFrame->linesize[1], mVideoFrame->data[2], mVideoFrame->linesize[2]});
+        }
         mVideoFrame->pts = static_cast<std::int64_t>(mNumVideoFrames);
-        check(avcodec_send_frame(mVideo, mVideoFrame), "cannot encode a video frame");
+        {
+            PhaseTimes::Scope timing(mTimes, Phase::EncodeVideo);
+            check(avcodec_send_frame(mVideo, mVideoFrame), "cannot encode a video frame");
+        }
         ++mNumVideoFrames;
-        drain(mVideo, mVideoStream);
+        drain(mVideo, mVideoStream, Phase::EncodeVideo);
     }
 
     void writeAudio(const float* const* channels, std::size_t numFrames) override
@@ -100,8 +106,11 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         if (mAudio == nullptr || numFrames == 0) {
             return;
         }
-        convertIntoFifo(reinterpret_cast<const std::uint8_t**>(const_cast<const float**>(channels)),
-                        static_cast<int>(numFrames));
+        {
+            PhaseTimes::Scope timing(mTimes, Phase::EncodeAudio);
+            convertIntoFifo(reinterpret_cast<const std::uint8_t**>(const_cast<const float**>(channels)),
+                            static_cast<int>(numFrames));
+        }
         while (av_audio_fifo_size(mFifo) >= mAudioFrameSize) {
             encodeAudioFrame(mAudioFrameSize);
         }
@@ -122,10 +131,11 @@ class VideoEncoderFfmpeg : public VideoEncoder {
                 encodeAudioFrame(std::min(mAudioFrameSize, av_audio_fifo_size(mFifo)));
             }
             avcodec_send_frame(mAudio, nullptr);
-            drain(mAudio, mAudioStream);
+            drain(mAudio, mAudioStream, Phase::EncodeAudio);
         }
         avcodec_send_frame(mVideo, nullptr);
-        drain(mVideo, mVideoStream);
+        drain(mVideo, mVideoStream, Phase::EncodeVideo);
+        PhaseTimes::Scope timing(mTimes, Phase::Mux);
         check(av_write_trailer(mFormat), "cannot finish");
         check(avio_closep(&mFormat->pb), "cannot close");
     }
@@ -141,7 +151,15 @@ class VideoEncoderFfmpeg : public VideoEncoder {
             openAudio(codecs);
         }
         check(avio_open(&mFormat->pb, mSettings.path.c_str(), AVIO_FLAG_WRITE), "cannot open it for writing");
-        check(avformat_write_header(mFormat, nullptr), "cannot write its header");
+        // A fragmented MP4 plays up to its last fragment when the disk fills or the process dies
+        // before the trailer: each key frame starts a fragment.
+        AVDictionary* options = nullptr;
+        if (std::string(mFormat->oformat->name) == "mp4") {
+            av_dict_set(&options, "movflags", "frag_keyframe+empty_moov+default_base_moof", 0);
+        }
+        const int written = avformat_write_header(mFormat, &options);
+        av_dict_free(&options);
+        check(written, "cannot write its header");
         mHeaderWritten = true;
     }
 
@@ -164,7 +182,8 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         const int crf = mSettings.crf.value_or(codecs.defaultCrf);
         if (codec->id == AV_CODEC_ID_H264) {
             av_opt_set_int(mVideo->priv_data, "crf", crf, 0);
-            av_opt_set(mVideo->priv_data, "preset", "medium", 0);
+            av_opt_set(mVideo->priv_data, "preset",
+                       mSettings.preset.empty() ? "superfast" : mSettings.preset.c_str(), 0);
             mVideo->gop_size = mSettings.fps * 2;
         } else if (codec->id == AV_CODEC_ID_VP9) {
             mVideo->bit_rate = 0;
@@ -189,15 +208,6 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         mVideoFrame->width = mSettings.size.x;
         mVideoFrame->height = mSettings.size.y;
         check(av_frame_get_buffer(mVideoFrame, 0), "cannot allocate a video frame");
-        mScaler =
-            sws_getContext(mSettings.size.x, mSettings.size.y, AV_PIX_FMT_RGBA, mSettings.size.x,
-                           mSettings.size.y, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
-        if (mScaler == nullptr) {
-            fail("cannot convert RGBA to YUV");
-        }
-        // Full-range RGB into limited-range BT.709, which is what the stream says it holds.
-        const int* coefficients = sws_getCoefficients(SWS_CS_ITU709);
-        sws_setColorspaceDetails(mScaler, coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
     }
 
     void openAudio(const Codecs& codecs)
@@ -230,6 +240,9 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         av_channel_layout_default(&mAudio->ch_layout, static_cast<int>(mSettings.numChannels));
         if (codec->id == AV_CODEC_ID_AAC) {
             mAudio->bit_rate = 192000;
+            // The fast search costs a fraction of the default one, which counts when the encoder
+            // shares a few cores with the drawing.
+            av_opt_set(mAudio->priv_data, "aac_coder", "fast", 0);
         } else if (codec->id == AV_CODEC_ID_OPUS) {
             mAudio->bit_rate = 160000;
         }
@@ -256,6 +269,14 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         if (mFifo == nullptr) {
             fail("cannot buffer the audio");
         }
+        mAudioFrame = av_frame_alloc();
+        check(mAudioFrame == nullptr ? AVERROR(ENOMEM) : 0, "cannot allocate an audio frame");
+        mAudioFrame->nb_samples = mAudioFrameSize;
+        mAudioFrame->format = mAudio->sample_fmt;
+        mAudioFrame->sample_rate = mAudio->sample_rate;
+        check(av_channel_layout_copy(&mAudioFrame->ch_layout, &mAudio->ch_layout),
+              "cannot describe the audio");
+        check(av_frame_get_buffer(mAudioFrame, 0), "cannot allocate an audio frame");
     }
 
     // `input` null flushes what the resampler holds back.
@@ -265,52 +286,68 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         if (capacity <= 0) {
             return;
         }
-        std::uint8_t** converted = nullptr;
-        check(av_samples_alloc_array_and_samples(&converted, nullptr, mAudio->ch_layout.nb_channels, capacity,
-                                                 mAudio->sample_fmt, 0),
-              "cannot allocate audio");
-        const int produced = swr_convert(mResampler, converted, capacity, input, numFrames);
+        // One buffer, grown when a block needs more, serves every block.
+        if (capacity > mConvertedCapacity) {
+            freeConverted();
+            check(av_samples_alloc_array_and_samples(&mConverted, nullptr, mAudio->ch_layout.nb_channels,
+                                                     capacity, mAudio->sample_fmt, 0),
+                  "cannot allocate audio");
+            mConvertedCapacity = capacity;
+        }
+        const int produced = swr_convert(mResampler, mConverted, capacity, input, numFrames);
         int result = produced;
         if (produced > 0) {
-            result = av_audio_fifo_write(mFifo, reinterpret_cast<void**>(converted), produced);
+            result = av_audio_fifo_write(mFifo, reinterpret_cast<void**>(mConverted), produced);
         }
-        av_freep(&converted[0]);
-        av_freep(&converted);
         check(result < 0 ? result : 0, "cannot convert the audio");
+    }
+
+    void freeConverted()
+    {
+        if (mConverted != nullptr) {
+            av_freep(&mConverted[0]);
+            av_freep(&mConverted);
+        }
+        mConvertedCapacity = 0;
     }
 
     void encodeAudioFrame(int numFrames)
     {
-        AVFrame* frame = av_frame_alloc();
-        frame->nb_samples = numFrames;
-        frame->format = mAudio->sample_fmt;
-        frame->sample_rate = mAudio->sample_rate;
-        av_channel_layout_copy(&frame->ch_layout, &mAudio->ch_layout);
-        int result = av_frame_get_buffer(frame, 0);
+        std::optional<PhaseTimes::Scope> timing(std::in_place, mTimes, Phase::EncodeAudio);
+        // The codec may still hold the last frame: writable makes a new buffer only then.
+        mAudioFrame->nb_samples = mAudioFrameSize;
+        int result = av_frame_make_writable(mAudioFrame);
         if (result >= 0) {
-            av_audio_fifo_read(mFifo, reinterpret_cast<void**>(frame->data), numFrames);
-            frame->pts = mNumAudioFrames;
+            mAudioFrame->nb_samples = numFrames;
+            av_audio_fifo_read(mFifo, reinterpret_cast<void**>(mAudioFrame->data), numFrames);
+            mAudioFrame->pts = mNumAudioFrames;
             mNumAudioFrames += numFrames;
-            result = avcodec_send_frame(mAudio, frame);
+            result = avcodec_send_frame(mAudio, mAudioFrame);
         }
-        av_frame_free(&frame);
+        timing.reset();
         check(result, "cannot encode the audio");
-        drain(mAudio, mAudioStream);
+        drain(mAudio, mAudioStream, Phase::EncodeAudio);
     }
 
-    void drain(AVCodecContext* codec, AVStream* stream)
+    // Receiving counts to `encoding`, which is where a codec's work surfaces; writing to Mux.
+    void drain(AVCodecContext* codec, AVStream* stream, Phase encoding)
     {
         if (mPacket == nullptr) {
             mPacket = av_packet_alloc();
         }
         while (true) {
-            const int received = avcodec_receive_packet(codec, mPacket);
+            int received = 0;
+            {
+                PhaseTimes::Scope timing(mTimes, encoding);
+                received = avcodec_receive_packet(codec, mPacket);
+            }
             if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
                 return;
             }
             check(received, "cannot encode");
             av_packet_rescale_ts(mPacket, codec->time_base, stream->time_base);
             mPacket->stream_index = stream->index;
+            PhaseTimes::Scope timing(mTimes, Phase::Mux);
             check(av_interleaved_write_frame(mFormat, mPacket), "cannot write");
         }
     }
@@ -337,9 +374,9 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         avcodec_free_context(&mVideo);
         avcodec_free_context(&mAudio);
         av_frame_free(&mVideoFrame);
+        av_frame_free(&mAudioFrame);
+        freeConverted();
         av_packet_free(&mPacket);
-        sws_freeContext(mScaler);
-        mScaler = nullptr;
         swr_free(&mResampler);
         if (mFifo != nullptr) {
             av_audio_fifo_free(mFifo);
@@ -354,13 +391,16 @@ class VideoEncoderFfmpeg : public VideoEncoder {
     AVStream* mVideoStream = nullptr;
     AVStream* mAudioStream = nullptr;
     AVFrame* mVideoFrame = nullptr;
+    AVFrame* mAudioFrame = nullptr;
+    std::uint8_t** mConverted = nullptr;
+    int mConvertedCapacity = 0;
     AVPacket* mPacket = nullptr;
-    SwsContext* mScaler = nullptr;
     SwrContext* mResampler = nullptr;
     AVAudioFifo* mFifo = nullptr;
     int mAudioFrameSize = 1024;
     std::int64_t mNumAudioFrames = 0;
     std::uint64_t mNumVideoFrames = 0;
+    PhaseTimes mTimes;
     bool mHeaderWritten = false;
     bool mFinished = false;
 };

@@ -34,6 +34,8 @@ class NoticeDrawer;
 
 namespace mirvo {
 
+class LiveInput;
+
 class MirvoApp : public app::AppBasic {
   public:
     explicit MirvoApp(CommandLine commandLine = CommandLine());
@@ -86,6 +88,10 @@ class MirvoApp : public app::AppBasic {
     std::size_t getNumVisualizers() const { return mVisualizers.size(); }
     Visualizer& getVisualizer(std::size_t index) { return *mVisualizers.at(index); }
     bool isUiVisible() const { return mUiVisible; }
+    // The spectrum as the current frame shows it.
+    const std::vector<float>& getShownSpectrum() const { return mMagSpectrum; }
+    // Null where the graph was built without it (offscreen); else whether it is on.
+    LiveInput* getLiveInput() { return mLiveInput.get(); }
     // True once setup has built everything and the frames show the visuals.
     bool isStarted() const { return mStarted; }
     // What main returns: 0, or 1 after a start-up failure.
@@ -110,6 +116,8 @@ class MirvoApp : public app::AppBasic {
     // The window's size, or the offscreen size when drawing without one.
     Vec2i viewSize() const;
     void drawScene();
+    // The frame's spectrum, from the audio heard when the frame shows unless that is turned off.
+    void takeSpectrum();
     void updateSpectrumPath();
     void drawSpectrum();
     void drawNotices();
@@ -165,6 +173,11 @@ class MirvoApp : public app::AppBasic {
     // The track handed to the player to follow, for its notice once it plays.
     std::shared_ptr<audio::SourceFile> mAheadSource;
     std::unique_ptr<params::NoticeDrawer> mNoticeDrawer;
+    std::unique_ptr<LiveInput> mLiveInput;
+    // Steady-clock nanoseconds from a frame's update to the end of its drawing, smoothed: how
+    // far ahead of the update the frame shows.
+    int64_t mUpdateStartNs = 0;
+    int64_t mDisplayLeadNs = 0;
 };
 
 } // namespace mirvo

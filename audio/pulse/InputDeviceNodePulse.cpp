@@ -52,11 +52,11 @@ void InputDeviceNodePulse::initialize()
     spec.format = PA_SAMPLE_FLOAT32NE;
     spec.rate = static_cast<uint32_t>(getSampleRate());
     spec.channels = static_cast<uint8_t>(mNumChannels);
-    // Small fragments: what reaches the spectrum late is seen late.
+    // Small fragments: what reaches the spectrum late is seen late, and the server's thread
+    // wakes only a few hundred times a second for them.
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<uint32_t>(-1);
-    attributes.fragsize =
-        static_cast<uint32_t>(std::min(framesPerBlock, kPieceFrames) * mNumChannels * sizeof(float));
+    attributes.fragsize = static_cast<uint32_t>(kFragmentFrames * mNumChannels * sizeof(float));
     attributes.tlength = attributes.prebuf = attributes.minreq = static_cast<uint32_t>(-1);
 
     const LoopLock lock(mServer->getMainloop());

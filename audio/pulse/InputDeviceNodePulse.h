@@ -39,6 +39,8 @@ class InputDeviceNodePulse : public InputDeviceNode {
     // The server's chunk is split into pieces of at most this many frames on their way to the
     // ring, which must hold several of them.
     static constexpr size_t kPieceFrames = 512;
+    // What the server is asked to deliver at a time.
+    static constexpr size_t kFragmentFrames = 128;
 
   private:
     // Server thread.

@@ -18,7 +18,7 @@ namespace mirvo::audio {
 
 namespace {
 
-// The playback stream the RtAudio output opens carries this name.
+// The RtAudio output names its playback stream so; the server files it as the application name.
 constexpr const char* kPlaybackStreamName = "Mirvo";
 constexpr pa_usec_t kLatencyPollUsec = 250 * 1000;
 
@@ -234,14 +234,15 @@ void PulseServer::latencyTimerCallback(pa_mainloop_api* api, pa_time_event* even
 
 void PulseServer::sinkInputInfoCallback(pa_context*, const pa_sink_input_info* info, int eol, void* userData)
 {
-    // This process's playback stream, by the name the output gives it: what it has queued
-    // and what its output still holds is how long a sample written now takes to be heard.
+    // This process's playback stream (its one playback stream, which the output opens under
+    // the application name it gives): what it has queued and what its output still holds is
+    // how long a sample written now takes to be heard.
     auto* self = static_cast<PulseServer*>(userData);
     if (eol != 0 || !info || !info->proplist) {
         return;
     }
     const char* pid = pa_proplist_gets(info->proplist, PA_PROP_APPLICATION_PROCESS_ID);
-    const char* name = pa_proplist_gets(info->proplist, PA_PROP_MEDIA_NAME);
+    const char* name = pa_proplist_gets(info->proplist, PA_PROP_APPLICATION_NAME);
     if (!pid || !name || std::strtol(pid, nullptr, 10) != static_cast<long>(getpid()) ||
         std::strcmp(name, kPlaybackStreamName) != 0) {
         return;

@@ -28,6 +28,13 @@ InputDeviceNode::InputDeviceNode(const DeviceRef& device, const Format& format)
     }
 }
 
+InputDeviceNode::InputDeviceNode(size_t numChannels, const Format& format)
+    : InputNode(format), mLastOverrun(0), mLastUnderrun(0)
+{
+    mChannelMode = ChannelMode::SPECIFIED;
+    setNumChannels(numChannels);
+}
+
 void InputDeviceNode::allocateRingBuffer(size_t graphFrames, size_t deviceFrames)
 {
     const size_t block = std::max(graphFrames, deviceFrames);
@@ -50,6 +57,7 @@ void InputDeviceNode::writeCapturedFrames(const float* samples, size_t numChanne
     }
     if (!mRingBuffer.write(samples, numFrames, numFrames)) {
         mLastOverrun = getContextFramePosition();
+        mNumOverruns.fetch_add(1, std::memory_order_relaxed);
     }
 }
 

@@ -19,13 +19,21 @@ class InputDeviceNode : public InputNode {
     // A null device (a system without a capturing device) throws AudioDeviceExc.
     InputDeviceNode(const DeviceRef& device, const Format& format);
 
+    // Null for a node fed by a sound server's source rather than a device of the list.
     const DeviceRef& getDevice() const { return mDevice; }
 
     // Any thread: context frame positions of the last dropped capture and the last starved block.
     uint64_t getLastOverrun() const { return mLastOverrun.load(); }
     uint64_t getLastUnderrun() const { return mLastUnderrun.load(); }
+    // Any thread: captures dropped because the ring was full, counted since the node was made.
+    uint64_t getNumOverruns() const { return mNumOverruns.load(std::memory_order_relaxed); }
+    // Any thread: what the node captured from has gone away; the node stays silent.
+    bool isDeviceLost() const { return mDeviceLost.load(); }
 
   protected:
+    // Main thread: a node fed by something other than a listed device, numChannels wide.
+    InputDeviceNode(size_t numChannels, const Format& format);
+
     // Two independently clocked device threads deliver and fetch frames with several
     // milliseconds of jitter each; the ring keeps about kPrimingBlocks queued between them and
     // room for as many again, so neither side trips over the other in the steady state. A block
@@ -50,6 +58,8 @@ class InputDeviceNode : public InputNode {
     DeviceRef mDevice;
     std::atomic<uint64_t> mLastOverrun;
     std::atomic<uint64_t> mLastUnderrun;
+    std::atomic<uint64_t> mNumOverruns{0};
+    std::atomic<bool> mDeviceLost{false};
     dsp::FrameRingBuffer mRingBuffer;
     // Frames the ring must hold before the graph starts taking them.
     size_t mPrimingFrames = 0;

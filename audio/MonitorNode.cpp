@@ -3,8 +3,24 @@
 #include "audio/RealtimeScope.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace mirvo::audio {
+
+namespace {
+
+// More than a second at the usual rates: room for a Bluetooth output's latency, an offset on
+// top and the window itself.
+constexpr size_t kHistoryFrames = size_t(1) << 16;
+
+int64_t steadyNowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
 
 size_t nextPowerOfTwo(size_t value)
 {
@@ -69,13 +85,47 @@ void MonitorNode::initialize()
         }
     }
     mCopiedBuffer = Buffer(mWindowSize, mNumChannels);
+
+    mHistorySize = std::max(kHistoryFrames, nextPowerOfTwo(mWindowSize * 4));
+    // Kept when it is large enough, like the rings, since a channel change runs under the lock.
+    if (mHistoryCapacity < mHistorySize * mNumChannels) {
+        mHistory = std::make_unique<std::atomic<float>[]>(mHistorySize * mNumChannels);
+        mHistoryCapacity = mHistorySize * mNumChannels;
+    }
+    mHistoryChannels = mNumChannels;
+    for (size_t i = 0; i < mHistorySize * mHistoryChannels; ++i) {
+        mHistory[i].store(0.0f, std::memory_order_relaxed);
+    }
+    mStampSequence.store(0);
+    mStampFrames.store(0);
+    mStampTimeNs.store(0);
 }
 
 void MonitorNode::process(Buffer* buffer)
 {
+    // Audio thread.
     MIRVO_RT_SCOPE();
     if (mRingBuffers.empty()) {
         return;
+    }
+    if (mHistory) {
+        const size_t frames = std::min(buffer->getNumFrames(), mHistorySize);
+        const uint64_t start = mStampFrames.load(std::memory_order_relaxed);
+        const size_t mask = mHistorySize - 1;
+        const size_t historyChannels = std::min(buffer->getNumChannels(), mHistoryChannels);
+        for (size_t ch = 0; ch < historyChannels; ++ch) {
+            const float* samples = buffer->getChannel(ch);
+            std::atomic<float>* history = mHistory.get() + ch * mHistorySize;
+            for (size_t i = 0; i < frames; ++i) {
+                history[(start + i) & mask].store(samples[i], std::memory_order_relaxed);
+            }
+        }
+        const uint32_t sequence = mStampSequence.load(std::memory_order_relaxed);
+        mStampSequence.store(sequence + 1, std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_release);
+        mStampFrames.store(start + frames, std::memory_order_relaxed);
+        mStampTimeNs.store(steadyNowNs(), std::memory_order_relaxed);
+        mStampSequence.store(sequence + 2, std::memory_order_release);
     }
     const size_t numFrames = std::min(buffer->getNumFrames(), mRingBuffers.front().getSize());
     // A full ring drops this block for every channel, so the channels stay in step.
@@ -98,6 +148,69 @@ void MonitorNode::fillCopiedBuffer()
     for (size_t ch = 0; ch < channels; ++ch) {
         mRingBuffers[ch].read(mCopiedBuffer.getChannel(ch), mWindowSize);
     }
+}
+
+MonitorNode::WritePosition MonitorNode::getWritePosition() const
+{
+    for (;;) {
+        const uint32_t before = mStampSequence.load(std::memory_order_acquire);
+        WritePosition position;
+        position.frames = mStampFrames.load(std::memory_order_relaxed);
+        position.timeNs = mStampTimeNs.load(std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if ((before & 1) == 0 && mStampSequence.load(std::memory_order_relaxed) == before) {
+            return position;
+        }
+    }
+}
+
+uint64_t MonitorNode::heardFrame(const WritePosition& position, int64_t displayNs, int64_t delayNs,
+                                 size_t sampleRate)
+{
+    // Between two writes the output goes on playing at the sample rate, so the count is
+    // carried forward (or back) from the last stamp in time.
+    const double seconds = static_cast<double>(displayNs - delayNs - position.timeNs) * 1.0e-9;
+    const double frame = static_cast<double>(position.frames) + seconds * static_cast<double>(sampleRate);
+    if (frame <= 0.0) {
+        return 0;
+    }
+    return std::min(position.frames, static_cast<uint64_t>(frame + 0.5));
+}
+
+void MonitorNode::fillCopiedBufferEndingAt(uint64_t endFrame)
+{
+    if (!mHistory) {
+        return;
+    }
+    // Acquire: every sample up to this count is in the history.
+    const uint64_t written = getWritePosition().frames;
+    if (written < mWindowSize) {
+        return;
+    }
+    uint64_t end = std::min(endFrame, written);
+    // The writer may move on by a few blocks while this copies; keep a quarter of the history
+    // between the window and the samples it is about to overwrite.
+    const uint64_t kept = mHistorySize - mHistorySize / 4;
+    if (written > kept && end < written - kept + mWindowSize) {
+        end = written - kept + mWindowSize;
+    }
+    end = std::max<uint64_t>(end, mWindowSize);
+    const uint64_t start = end - mWindowSize;
+    const size_t mask = mHistorySize - 1;
+    const size_t channels = std::min(mHistoryChannels, mCopiedBuffer.getNumChannels());
+    for (size_t ch = 0; ch < channels; ++ch) {
+        const std::atomic<float>* history = mHistory.get() + ch * mHistorySize;
+        float* copy = mCopiedBuffer.getChannel(ch);
+        for (size_t i = 0; i < mWindowSize; ++i) {
+            copy[i] = history[(start + i) & mask].load(std::memory_order_relaxed);
+        }
+    }
+}
+
+const Buffer& MonitorNode::getBufferEndingAt(uint64_t endFrame)
+{
+    fillCopiedBufferEndingAt(endFrame);
+    return mCopiedBuffer;
 }
 
 const Buffer& MonitorNode::getBuffer()

@@ -104,6 +104,18 @@ const std::vector<float>& MonitorSpectralNode::getMagSpectrum()
     assert(mFft && "the spectral monitor is asked for a spectrum before it was initialised");
 
     fillCopiedBuffer();
+    return analyseCopiedBuffer();
+}
+
+const std::vector<float>& MonitorSpectralNode::getMagSpectrumEndingAt(uint64_t endFrame)
+{
+    assert(mFft && "the spectral monitor is asked for a spectrum before it was initialised");
+    fillCopiedBufferEndingAt(endFrame);
+    return analyseCopiedBuffer();
+}
+
+const std::vector<float>& MonitorSpectralNode::analyseCopiedBuffer()
+{
     prepareFftInput();
     mFft->forward(&mFftBuffer, &mBufferSpectral);
 

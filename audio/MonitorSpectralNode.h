@@ -67,6 +67,9 @@ class MonitorSpectralNode : public MonitorNode {
     // UI thread: recomputes the smoothed magnitudes (fftSize / 2 bins) on every call.
     // Allocates nothing; must not be called before the node is initialised.
     const std::vector<float>& getMagSpectrum();
+    // UI thread: the same of the window ending at history frame endFrame (getBufferEndingAt),
+    // leaving the rings to getMagSpectrum.
+    const std::vector<float>& getMagSpectrumEndingAt(uint64_t endFrame);
 
     size_t getFftSize() const { return mFftSize; }
     size_t getNumBins() const { return mFftSize / 2; }
@@ -76,6 +79,8 @@ class MonitorSpectralNode : public MonitorNode {
   private:
     // UI thread: the mono mix of the copied window, windowed, into the FFT's input.
     void prepareFftInput();
+    // UI thread: the spectrum of the copied window, smoothed into the magnitudes.
+    const std::vector<float>& analyseCopiedBuffer();
 
     std::unique_ptr<dsp::Fft> mFft;
     Buffer mFftBuffer;

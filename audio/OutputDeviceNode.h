@@ -22,6 +22,10 @@ class OutputDeviceNode : public OutputNode {
     // Also the device thread (postProcess), where the device's cache is always filled.
     size_t getFramesPerBlock() const override { return mDevice->getFramesPerBlock(); }
 
+    // Main thread: seconds from rendering a sample to hearing it, as the device reports it
+    // while running; 0 where it reports nothing (the null device).
+    virtual double getLatencySeconds() const { return 0.0; }
+
     // The node sums its inputs into its own buffer, which the render copies to the device.
     bool supportsProcessInPlace() const override { return false; }
 

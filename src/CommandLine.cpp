@@ -76,6 +76,16 @@ const CLI::Validator kPositiveCount(
     },
     "");
 
+const CLI::Validator kOffset(
+    [](const std::string& value) {
+        float ms = 0.0f;
+        auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), ms);
+        return ec == std::errc() && ptr == value.data() + value.size() && ms > -1000.0f && ms < 1000.0f
+                   ? std::string()
+                   : "bad offset '" + value + "' (expected milliseconds between -1000 and 1000)";
+    },
+    "");
+
 const CLI::Validator kFrameRate(
     [](const std::string& value) {
         int fps = 0;
@@ -127,14 +137,14 @@ class UsageFormatter : public CLI::Formatter {
 
 // The parser bound to `result`'s fields; `usage` builds one without a result to print from.
 std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSize, std::string& scene,
-                                     std::string& renderSize)
+                                     std::string& renderSize, std::string& liveInput)
 {
     auto parser = std::make_unique<CLI::App>(
         "An audio-reactive music visualizer. Without arguments it plays its start-up music full screen.",
         "mirvo");
     parser->set_help_flag();
     parser->footer("Keys: Alt+Right / Alt+Left next / previous scene, Space pause, N / P next / previous "
-                   "track, T panels, Ctrl+Q quit.");
+                   "track, T panels, L live input / music, Ctrl+Q quit.");
     parser->formatter(std::make_shared<UsageFormatter>());
     parser->get_formatter()->column_width(28);
 
@@ -153,6 +163,30 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
         ->check(CLI::Validator(checkWindowSize, ""));
     parser->add_option("--audio-device", result.audioDevice, "play through the output device called NAME")
         ->type_name("NAME")
+        ->check(kNotEmpty);
+    parser
+        ->add_flag(
+            "--input{default}", liveInput,
+            "start with live input: what the desktop plays, or the source NAME of --list-audio-devices")
+        ->type_name("NAME");
+    parser
+        ->add_option("--av-offset", result.avOffsetMs,
+                     "show the spectrum MS later (negative: earlier) than the output's latency says")
+        ->type_name("MS")
+        ->check(kOffset);
+    parser
+        ->add_flag_callback(
+            "--no-av-sync", [&result] { result.avSync = false; },
+            "take the spectrum as rendered, not as heard through the output's latency")
+        ->disable_flag_override();
+    parser
+        ->add_flag("--report-spectrum-peak", result.reportSpectrumPeak,
+                   "print the spectrum's loudest bin on standard error every 10 frames (for tests)")
+        ->disable_flag_override();
+    parser
+        ->add_option("--log-frames", result.frameLogPath,
+                     "write each drawn frame's wall-clock time and spectrum energy to PATH (for measuring)")
+        ->type_name("PATH")
         ->check(kNotEmpty);
     parser->add_option("--scene", scene, "first scene: galaxy, tree or triangles (default galaxy)")
         ->type_name("NAME")
@@ -290,7 +324,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
     std::string windowSize;
     std::string scene;
     std::string renderSize;
-    std::unique_ptr<CLI::App> parser = makeParser(result, windowSize, scene, renderSize);
+    std::string liveInput;
+    std::unique_ptr<CLI::App> parser = makeParser(result, windowSize, scene, renderSize, liveInput);
 
     // CLI11 takes the arguments last first, without the program name.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -309,6 +344,9 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
         throw CommandLineError(message + " (see --help)");
     }
 
+    if (parser->count("--input") > 0) {
+        result.liveInput = liveInput == "default" ? std::string() : liveInput;
+    }
     if (!windowSize.empty()) {
         result.windowed = true;
         result.windowSize = parseWindowSize(windowSize);
@@ -334,7 +372,8 @@ std::string CommandLine::usage()
     std::string windowSize;
     std::string scene;
     std::string renderSize;
-    return makeParser(unused, windowSize, scene, renderSize)->help();
+    std::string liveInput;
+    return makeParser(unused, windowSize, scene, renderSize, liveInput)->help();
 }
 
 const std::vector<std::string>& CommandLine::renderExtensions()

@@ -31,6 +31,17 @@ struct CommandLine {
     bool windowed = false;
     Vec2i windowSize{1280, 720};
     std::optional<std::string> audioDevice;
+    // --input: start with live input on from this source; empty names the monitor of the
+    // default output (what the desktop plays).
+    std::optional<std::string> liveInput;
+    // The spectrum of the audio being heard at each frame's display time, the output's latency
+    // and avOffsetMs later than it is rendered; off: the window the monitor has queued longest.
+    bool avSync = true;
+    float avOffsetMs = 0.0f;
+    // Test and measuring aids: the spectrum's peak bin on standard error every few frames, and
+    // one line per drawn frame (its wall-clock time and spectrum energy) into a file.
+    bool reportSpectrumPeak = false;
+    std::optional<std::string> frameLogPath;
     std::size_t firstScene = 0;
     std::optional<int> frames;
     std::optional<std::string> screenshotPath;

@@ -20,6 +20,7 @@
 #include "gl/GlslProg.h"
 #include "params/NoticeDrawer.h"
 #include "src/FailureText.h"
+#include "src/LiveInput.h"
 #include "src/SpectrumOverlay.h"
 #include "src/SpectrumShaping.h"
 #include "src/scenes/Galaxy.h"
@@ -27,6 +28,7 @@
 #include "src/scenes/Triangles.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -52,6 +54,13 @@ audio::SourceFileRef openSourceFile(const DataSourceRef& source, const std::stri
     } catch (const std::exception& exc) {
         throw StartupError("cannot play '" + name + "': " + reasonForLog(exc));
     }
+}
+
+int64_t steadyNowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 // Text grows with the screen, so that a notice stays readable from a distance on a large one.
@@ -192,6 +201,11 @@ void MirvoApp::setupAudio()
         mInputDeviceNode->disable();
     }
 
+    mLiveInput = std::make_unique<LiveInput>(*context, mMonitor, mFilePlayer, mNotices);
+    if (mCommandLine.liveInput) {
+        mLiveInput->start(*mCommandLine.liveInput);
+    }
+
     mMagSpectrum = mMonitor->getMagSpectrum();
 }
 
@@ -227,6 +241,7 @@ void MirvoApp::shutdown()
     }
     mVisualizers.clear();
     mNoticeDrawer.reset();
+    mLiveInput.reset();
     mParams = params::InterfaceGl();
     mRenderer.reset();
 }
@@ -267,6 +282,10 @@ void MirvoApp::update()
     if (mMediaControls) {
         mMediaControls->poll();
     }
+    mUpdateStartNs = steadyNowNs();
+    if (mLiveInput) {
+        mLiveInput->update();
+    }
     advanceFrame(static_cast<float>(getElapsedSeconds()));
     if (mMediaControls) {
         mMediaControls->publish(getMediaState());
@@ -290,9 +309,7 @@ void MirvoApp::runFrame(float deltaSeconds)
 {
     mDeltaTime = deltaSeconds;
 
-    if (mMonitor) {
-        mMagSpectrum = mMonitor->getMagSpectrum();
-    }
+    takeSpectrum();
     shapeSpectrum();
     if (mDisplaySpectrum) {
         updateSpectrumPath();
@@ -330,6 +347,36 @@ void MirvoApp::runFrame(float deltaSeconds)
     }
     mSwitchCountdown = mSwitchInterval;
     setVisualizer((mCurrentVisualizer + 1) % mVisualizers.size());
+}
+
+void MirvoApp::takeSpectrum()
+{
+    if (!mMonitor) {
+        return;
+    }
+    // Offscreen frames have no display time, and without the sync the monitor's own read stands.
+    if (!mCommandLine.avSync || mOffscreenSize) {
+        mMagSpectrum = mMonitor->getMagSpectrum();
+        return;
+    }
+    const audio::MonitorNode::WritePosition written = mMonitor->getWritePosition();
+    // Live input was heard before it was captured: nothing to wait for.
+    if (mLiveInput && mLiveInput->isLive()) {
+        mMagSpectrum = mMonitor->getMagSpectrumEndingAt(written.frames);
+        return;
+    }
+    double latency = 0.0;
+    if (const std::optional<double> measured = mLiveInput ? mLiveInput->getPlaybackLatency() : std::nullopt) {
+        latency = *measured;
+    } else if (const auto output = std::dynamic_pointer_cast<audio::OutputDeviceNode>(
+                   audio::Context::master()->getOutput())) {
+        latency = output->getLatencySeconds();
+    }
+    const auto delayNs = static_cast<int64_t>((latency + mCommandLine.avOffsetMs * 1.0e-3) * 1.0e9);
+    const size_t rate = audio::Context::master()->getOutput()->getSampleRate();
+    const uint64_t end =
+        audio::MonitorNode::heardFrame(written, mUpdateStartNs + mDisplayLeadNs, delayNs, rate);
+    mMagSpectrum = mMonitor->getMagSpectrumEndingAt(end);
 }
 
 void MirvoApp::setSwitchInterval(float seconds)
@@ -377,6 +424,10 @@ void MirvoApp::draw()
     }
     if (mCommandLine.notices) {
         drawNotices();
+    }
+    if (mUpdateStartNs != 0) {
+        const int64_t lead = steadyNowNs() - mUpdateStartNs;
+        mDisplayLeadNs = mDisplayLeadNs == 0 ? lead : (mDisplayLeadNs * 7 + lead) / 8;
     }
 }
 
@@ -483,6 +534,11 @@ void MirvoApp::keyDown(app::KeyEvent event)
         break;
     case app::KeyEvent::KEY_t:
         toggleUi();
+        break;
+    case app::KeyEvent::KEY_l:
+        if (mLiveInput) {
+            mLiveInput->toggle();
+        }
         break;
     default:
         break;
@@ -773,6 +829,9 @@ void MirvoApp::playSource(const audio::SourceFileRef& sourceFile)
     mFilePlayer->playSourceFile(sourceFile);
     if (mInputDeviceNode) {
         mInputDeviceNode->disable();
+    }
+    if (mLiveInput) {
+        mLiveInput->stop();
     }
 }
 

@@ -35,6 +35,8 @@ class NoticeDrawer;
 
 namespace mirvo {
 
+class LiveInput;
+
 class MirvoApp : public app::AppBasic {
   public:
     explicit MirvoApp(CommandLine commandLine = CommandLine());
@@ -95,6 +97,10 @@ class MirvoApp : public app::AppBasic {
     std::size_t getNumVisualizers() const { return mVisualizers.size(); }
     Visualizer& getVisualizer(std::size_t index) { return *mVisualizers.at(index); }
     bool isUiVisible() const { return mUiVisible; }
+    // The spectrum as the current frame shows it.
+    const std::vector<float>& getShownSpectrum() const { return mMagSpectrum; }
+    // Null where the graph was built without it (offscreen); else whether it is on.
+    LiveInput* getLiveInput() { return mLiveInput.get(); }
     // True once setup has built everything and the frames show the visuals.
     bool isStarted() const { return mStarted; }
     // What main returns: 0, or 1 after a start-up failure.
@@ -119,6 +125,8 @@ class MirvoApp : public app::AppBasic {
     // The window's size, or the offscreen size when drawing without one.
     Vec2i viewSize() const;
     void drawScene();
+    // The frame's spectrum, from the audio heard when the frame shows unless that is turned off.
+    void takeSpectrum();
     void updateSpectrumPath();
     void drawSpectrum();
     void drawNotices();
@@ -185,6 +193,11 @@ class MirvoApp : public app::AppBasic {
     uint64_t mTracksStarted = 0;
     // Stopped by the media controls: Play starts the track again from its beginning.
     bool mStopped = false;
+    std::unique_ptr<LiveInput> mLiveInput;
+    // Steady-clock nanoseconds from a frame's update to the end of its drawing, smoothed: how
+    // far ahead of the update the frame shows.
+    int64_t mUpdateStartNs = 0;
+    int64_t mDisplayLeadNs = 0;
 };
 
 } // namespace mirvo

@@ -48,6 +48,9 @@ void RunControl::frameDrawn()
     if (!mCommandLine.testDropFiles.empty()) {
         dropTestFiles();
     }
+    if (mCommandLine.reportSpectrumPeak || mCommandLine.frameLogPath) {
+        reportSpectrum();
+    }
     if (!mCommandLine.frames || mFramesDrawn != static_cast<uint64_t>(*mCommandLine.frames)) {
         return;
     }
@@ -55,6 +58,36 @@ void RunControl::frameDrawn()
         saveScreenshot();
     }
     mApp.quit();
+}
+
+void RunControl::reportSpectrum()
+{
+    const std::vector<float>& spectrum = mApp.getShownSpectrum();
+    if (spectrum.empty()) {
+        return;
+    }
+    // Bin 0 is the DC term, no tone's.
+    std::size_t peak = 1;
+    float energy = 0.0f;
+    for (std::size_t bin = 1; bin < spectrum.size(); ++bin) {
+        energy += spectrum[bin];
+        if (spectrum[bin] > spectrum[peak]) {
+            peak = bin;
+        }
+    }
+    if (mCommandLine.reportSpectrumPeak && mFramesDrawn % 10 == 0) {
+        std::cerr << "spectrum peak at bin " << peak << " (level " << spectrum[peak] << ")" << std::endl;
+    }
+    if (mCommandLine.frameLogPath) {
+        if (!mFrameLog.is_open()) {
+            mFrameLog.open(*mCommandLine.frameLogPath, std::ios::trunc);
+        }
+        // The frame is on screen once the GPU has finished it.
+        glFinish();
+        const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+        mFrameLog << std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch).count() << ' ' << energy
+                  << ' ' << peak << '\n';
+    }
 }
 
 void RunControl::dropTestFiles()

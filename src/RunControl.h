@@ -1,6 +1,7 @@
 // What the command line asks of a run beyond the visuals themselves: stop after a number of
 // frames (`--frames`), save the last one (`--screenshot`), hand files to the drop path
-// (`--test-drop`) and report when the first frame was drawn (`--report-startup`). It follows
+// (`--test-drop`), report when the first frame was drawn (`--report-startup`) and what the
+// spectrum shows (`--report-spectrum-peak`, `--log-frames`). It follows
 // the application's frames from the outside, through the window's post-draw signal, so the
 // controller knows nothing of it. Main thread.
 #pragma once
@@ -10,6 +11,7 @@
 #include <boost/signals2/connection.hpp>
 
 #include <cstdint>
+#include <fstream>
 
 namespace mirvo {
 
@@ -31,12 +33,14 @@ class RunControl {
     void frameDrawn();
     void dropTestFiles();
     void saveScreenshot();
+    void reportSpectrum();
 
     MirvoApp& mApp;
     CommandLine mCommandLine;
     boost::signals2::scoped_connection mUpdateConnection;
     boost::signals2::scoped_connection mPostDrawConnection;
     uint64_t mFramesDrawn = 0;
+    std::ofstream mFrameLog;
     int mExitCode = 0;
 };
 

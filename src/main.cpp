@@ -4,8 +4,10 @@
 #include "app/RendererGl.h"
 #include "audio/Context.h"
 #include "audio/Device.h"
+#include "audio/SoundServer.h"
 #include "src/BenchmarkApp.h"
 #include "src/CommandLine.h"
+#include "src/LiveInput.h"
 #include "src/MirvoApp.h"
 #include "src/RunControl.h"
 #include "src/render/Render.h"
@@ -34,6 +36,21 @@ int listAudioDevices()
             std::cout << " [default input]";
         }
         std::cout << '\n';
+    }
+    // Live input records from the sound server's sources, the monitors of its outputs included.
+    if (const mirvo::audio::SoundServerRef server = mirvo::audio::SoundServer::connect()) {
+        const std::optional<mirvo::audio::SoundServer::Source> monitor = server->getDefaultMonitor();
+        std::cout << "Sources for --input:\n";
+        for (const mirvo::audio::SoundServer::Source& source : server->getSources()) {
+            std::cout << "  " << source.name << " (" << source.description << ")";
+            if (source.isMonitor) {
+                std::cout << " [monitor]";
+            }
+            if (monitor && monitor->name == source.name) {
+                std::cout << " [default for --input]";
+            }
+            std::cout << '\n';
+        }
     }
     return 0;
 }
@@ -71,6 +88,17 @@ int main(int argc, char* argv[])
         if (!device || device->getNumOutputChannels() == 0) {
             std::cerr << "mirvo: no audio output device called '" << *commandLine.audioDevice
                       << "' (see --list-audio-devices)" << std::endl;
+            return 2;
+        }
+    }
+
+    // A source that does not exist is a mistake on the command line; a missing server is not:
+    // the music plays instead, and the application says so.
+    if (commandLine.liveInput && !commandLine.liveInput->empty()) {
+        const mirvo::audio::SoundServerRef server = mirvo::audio::SoundServer::connect();
+        if (server && !server->findSource(*commandLine.liveInput)) {
+            std::cerr << "mirvo: no live input source called '" << *commandLine.liveInput << "'; "
+                      << mirvo::LiveInput::listSources(*server) << std::endl;
             return 2;
         }
     }

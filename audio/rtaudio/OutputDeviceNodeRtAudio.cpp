@@ -252,4 +252,16 @@ void OutputDeviceNodeRtAudio::renderNullBlock(float* const* channels, size_t num
     renderToDevice(channels, numChannels, numFrames);
 }
 
+double OutputDeviceNodeRtAudio::getLatencySeconds() const
+{
+    if (!mRtAudio || !mRtAudio->isStreamOpen() || getSampleRate() == 0) {
+        return 0.0;
+    }
+    try {
+        return static_cast<double>(mRtAudio->getStreamLatency()) / static_cast<double>(getSampleRate());
+    } catch (const RtAudioError&) {
+        return 0.0;
+    }
+}
+
 } // namespace mirvo::audio

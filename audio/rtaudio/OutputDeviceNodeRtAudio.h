@@ -27,6 +27,7 @@ class OutputDeviceNodeRtAudio : public OutputDeviceNode, private NullDeviceStrea
     void uninitialize() override;
     void enableProcessing() override;
     void disableProcessing() override;
+    double getLatencySeconds() const override;
 
     // Any thread: true once the device failed and the null stream took over.
     bool isOnFallback() const { return mOnFallback.load(); }

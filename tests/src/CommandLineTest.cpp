@@ -77,6 +77,25 @@ TEST(CommandLine, InformationalOptionsChooseTheirAction)
     EXPECT_EQ(parse({"--list-audio-devices"}).action, CommandLine::Action::LIST_AUDIO_DEVICES);
 }
 
+TEST(CommandLine, LiveInputAndTheSyncOptions)
+{
+    EXPECT_FALSE(parse({}).liveInput);
+    EXPECT_TRUE(parse({}).avSync);
+    // Without a name: the default output's monitor; a file after it stays music.
+    const CommandLine plain = parse({"--input", "song.mp3"});
+    EXPECT_EQ(plain.liveInput, std::string());
+    EXPECT_EQ(plain.musicFiles, std::vector<std::string>{"song.mp3"});
+    EXPECT_EQ(parse({"--input=alsa_output.monitor"}).liveInput, "alsa_output.monitor");
+
+    EXPECT_FLOAT_EQ(parse({"--av-offset", "-40"}).avOffsetMs, -40.0f);
+    EXPECT_FLOAT_EQ(parse({"--av-offset=12.5"}).avOffsetMs, 12.5f);
+    EXPECT_FALSE(parse({"--no-av-sync"}).avSync);
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"--av-offset", "soon"}, {"--av-offset=5000"}, {"--log-frames="}}) {
+        EXPECT_THROW(parse(bad), CommandLineError) << bad[0];
+    }
+}
+
 TEST(CommandLine, RefusesUnknownOptionsAndBadValues)
 {
     const std::vector<std::vector<std::string>> bad = {

@@ -1,0 +1,63 @@
+// The desktop's sound server as a source of live input: the sources it can record from (the
+// monitors of its outputs among them), which output is the default one, and how late this
+// process's own playback is heard. The server reports changes on a thread of its own; this
+// interface only counts them, and the main thread reads what changed when it next looks, so
+// nothing the server's thread does reaches the audio graph.
+#pragma once
+
+#include "audio/InputDeviceNode.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mirvo::audio {
+
+class Context;
+
+class SoundServer {
+  public:
+    struct Source {
+        // The server's own name, unique, e.g. "alsa_output.pci-0000_00_1f.3.analog-stereo.monitor".
+        std::string name;
+        // The name shown to people, e.g. "Monitor of Built-in Audio"; several may share one.
+        std::string description;
+        // Records what an output plays rather than a microphone or line input.
+        bool isMonitor = false;
+    };
+
+    virtual ~SoundServer() = default;
+
+    // Main thread: connects to the session's server without starting one; null when none
+    // answers (or the build has no server support).
+    static std::shared_ptr<SoundServer> connect();
+
+    // Main thread: as the server last reported them.
+    virtual std::vector<Source> getSources() const = 0;
+    // Main thread: the monitor of the default output, looked up from the default output's own
+    // record rather than a special source name; empty when there is no default output.
+    virtual std::optional<Source> getDefaultMonitor() const = 0;
+    // Main thread: the source called `name`, or failing that the one described so.
+    std::optional<Source> findSource(const std::string& name) const;
+
+    // Any thread: counts the changes the server reported (outputs, sources, defaults) and the
+    // loss of the connection; the main thread compares it from frame to frame.
+    virtual uint64_t getChangeCount() const = 0;
+    // Any thread: false once the server has gone away; the connection is not made again.
+    virtual bool isConnected() const = 0;
+    // Any thread: seconds from writing a sample of this process's playback stream to hearing
+    // it, as the server measured it last; empty while the server has not seen that stream.
+    virtual std::optional<double> getPlaybackLatency() const = 0;
+
+    // Main thread: an input node of `numChannels` that records `source` at the context's rate
+    // once connected and enabled. A source that goes away (or the server with it) leaves the
+    // node silent and its isDeviceLost true.
+    virtual std::shared_ptr<InputDeviceNode> makeCaptureNode(Context& context, const Source& source,
+                                                             size_t numChannels = 2) = 0;
+};
+
+using SoundServerRef = std::shared_ptr<SoundServer>;
+
+} // namespace mirvo::audio

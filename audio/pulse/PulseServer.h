@@ -1,0 +1,78 @@
+// The sound server reached through libpulse (PulseAudio, or PipeWire through its PulseAudio
+// service). One threaded main loop carries the connection: the server's replies and change
+// events arrive on its thread, which keeps a copy of the sources and the default output's
+// monitor under a mutex of its own and counts every change; the main thread reads that copy.
+// The loop also measures this process's playback latency every quarter second and captures
+// for InputDeviceNodePulse.
+#pragma once
+
+#include "audio/SoundServer.h"
+
+#include <pulse/context.h>
+#include <pulse/introspect.h>
+#include <pulse/thread-mainloop.h>
+
+#include <atomic>
+#include <mutex>
+
+namespace mirvo::audio {
+
+class PulseServer : public SoundServer, public std::enable_shared_from_this<PulseServer> {
+  public:
+    // Main thread: null when no server answers; waits for the first report of the sources.
+    static std::shared_ptr<PulseServer> open();
+    ~PulseServer() override;
+    PulseServer(const PulseServer&) = delete;
+    PulseServer& operator=(const PulseServer&) = delete;
+
+    std::vector<Source> getSources() const override;
+    std::optional<Source> getDefaultMonitor() const override;
+    uint64_t getChangeCount() const override { return mChangeCount.load(); }
+    bool isConnected() const override { return mConnected.load(); }
+    std::optional<double> getPlaybackLatency() const override;
+    std::shared_ptr<InputDeviceNode> makeCaptureNode(Context& context, const Source& source,
+                                                     size_t numChannels) override;
+
+    // For the capture node: the loop it runs on (lock it around every call into libpulse) and
+    // the connection its streams belong to.
+    pa_threaded_mainloop* getMainloop() const { return mMainloop; }
+    pa_context* getContext() const { return mContext; }
+
+  private:
+    PulseServer() = default;
+    bool connectAndWait();
+
+    // Server thread.
+    static void contextStateCallback(pa_context* context, void* userData);
+    static void subscribeCallback(pa_context* context, pa_subscription_event_type_t type, uint32_t index,
+                                  void* userData);
+    static void latencyTimerCallback(pa_mainloop_api* api, pa_time_event* event, const struct timeval* tv,
+                                     void* userData);
+    static void serverInfoCallback(pa_context* context, const pa_server_info* info, void* userData);
+    static void sinkInfoCallback(pa_context* context, const pa_sink_info* info, int eol, void* userData);
+    static void sourceInfoCallback(pa_context* context, const pa_source_info* info, int eol, void* userData);
+    static void sinkInputInfoCallback(pa_context* context, const pa_sink_input_info* info, int eol,
+                                      void* userData);
+    void refresh();
+    void changed();
+
+    pa_threaded_mainloop* mMainloop = nullptr;
+    pa_context* mContext = nullptr;
+    pa_time_event* mLatencyTimer = nullptr;
+    std::atomic<bool> mConnected{false};
+    std::atomic<uint64_t> mChangeCount{0};
+    // Microseconds; negative while unknown.
+    std::atomic<int64_t> mPlaybackLatencyUsec{-1};
+
+    // Written on the server thread, read on the main thread.
+    mutable std::mutex mStateMutex;
+    std::vector<Source> mSources;
+    std::string mDefaultSink;
+    std::string mDefaultMonitorName;
+    // Server thread: the source list being collected, and whether a first report is complete.
+    std::vector<Source> mIncomingSources;
+    bool mSourcesReported = false;
+    bool mDefaultReported = false;
+};
+
+} // namespace mirvo::audio

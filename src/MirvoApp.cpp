@@ -352,6 +352,7 @@ void MirvoApp::draw()
     }
 
     drawScene();
+    drawPartDone(DrawPart::SCENE);
 
     if (mUiVisible) {
         for (const std::unique_ptr<Visualizer>& visualizer : mVisualizers) {
@@ -361,6 +362,7 @@ void MirvoApp::draw()
         }
         mParams.draw();
     }
+    drawPartDone(DrawPart::PANELS);
 
     if (mDisplaySpectrum) {
         drawSpectrum();
@@ -368,6 +370,7 @@ void MirvoApp::draw()
     if (mCommandLine.notices) {
         drawNotices();
     }
+    drawPartDone(DrawPart::OVERLAY);
 }
 
 void MirvoApp::drawOffscreen()

@@ -1,11 +1,13 @@
 // What the command line asks of a run beyond the visuals themselves: stop after a number of
 // frames (`--frames`), save the last one (`--screenshot`), hand files to the drop path
-// (`--test-drop`) and report when the first frame was drawn (`--report-startup`). It follows
+// (`--test-drop`) and report when the first frame was drawn (`--report-startup`); and it says
+// once when a software renderer cannot hold the frame rate. It follows
 // the application's frames from the outside, through the window's post-draw signal, so the
 // controller knows nothing of it. Main thread.
 #pragma once
 
 #include "src/CommandLine.h"
+#include "src/FrameRateWatch.h"
 
 #include <boost/signals2/connection.hpp>
 
@@ -31,6 +33,7 @@ class RunControl {
     void frameDrawn();
     void dropTestFiles();
     void saveScreenshot();
+    void watchFrameRate();
 
     MirvoApp& mApp;
     CommandLine mCommandLine;
@@ -38,6 +41,10 @@ class RunControl {
     boost::signals2::scoped_connection mPostDrawConnection;
     uint64_t mFramesDrawn = 0;
     int mExitCode = 0;
+    FrameRateWatch mFrameRateWatch;
+    bool mSoftwareRenderer = false;
+    int mSamples = 0;
+    bool mWarnedSlowFrames = false;
 };
 
 } // namespace mirvo

@@ -16,6 +16,9 @@ namespace mirvo {
 namespace {
 
 constexpr std::array<const char*, 3> kSceneNames = {"galaxy", "tree", "triangles"};
+// The renderer's anti-aliasing levels of the sample counts --msaa accepts, and the default.
+constexpr std::array<std::pair<int, int>, 5> kMsaaLevels = {{{0, 0}, {2, 1}, {4, 2}, {8, 4}, {16, 5}}};
+constexpr int kDefaultAntiAliasingLevel = 5;
 
 bool parseInt(const std::string& text, int& value)
 {
@@ -114,6 +117,16 @@ const CLI::Validator kSeconds(
     },
     "");
 
+const CLI::Validator kMsaa(
+    [](const std::string& value) {
+        int samples = -1;
+        const bool known = parseInt(value, samples) &&
+                           std::any_of(kMsaaLevels.begin(), kMsaaLevels.end(),
+                                       [samples](const auto& level) { return level.first == samples; });
+        return known ? std::string() : "bad multisample count '" + value + "' (expected 0, 2, 4, 8 or 16)";
+    },
+    "");
+
 // A flag that may carry a value is declared as "--name{default}"; help shows it as --name[=VALUE].
 class UsageFormatter : public CLI::Formatter {
   public:
@@ -194,6 +207,11 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
     parser->add_option("--frames", result.frames, "quit after N frames")
         ->type_name("N")
         ->check(kPositiveCount);
+    parser
+        ->add_option("--msaa", result.msaa,
+                     "multisample the window N times: 0, 2, 4, 8 or 16 (default 16, or the most the GL has)")
+        ->type_name("N")
+        ->check(kMsaa);
     parser
         ->add_option("--screenshot", result.screenshotPath,
                      "with --frames: write the last frame to PATH as PNG")
@@ -364,6 +382,16 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
     }
     checkRenderOptions(*parser, result);
     return result;
+}
+
+int CommandLine::antiAliasingLevel() const
+{
+    for (const auto& [samples, level] : kMsaaLevels) {
+        if (msaa && *msaa == samples) {
+            return level;
+        }
+    }
+    return kDefaultAntiAliasingLevel;
 }
 
 std::string CommandLine::usage()

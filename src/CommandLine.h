@@ -44,6 +44,8 @@ struct CommandLine {
     std::optional<std::string> frameLogPath;
     std::size_t firstScene = 0;
     std::optional<int> frames;
+    // --msaa: the window's multisample count (0, 2, 4, 8 or 16) in place of the default level.
+    std::optional<int> msaa;
     std::optional<std::string> screenshotPath;
     // Print the wall-clock time at the end of the first frame's drawing (start-up figures).
     bool reportStartup = false;
@@ -69,6 +71,8 @@ struct CommandLine {
 
     // Throws CommandLineError for unknown options, missing or bad values.
     static CommandLine parse(const std::vector<std::string>& args);
+    // The renderer's anti-aliasing level for the window: the default, or the one --msaa names.
+    int antiAliasingLevel() const;
     // The --help text, made from the same declarations that parse reads.
     static std::string usage();
     // The file name extensions --render writes, with a dot, in the order --help lists them.

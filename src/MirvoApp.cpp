@@ -409,6 +409,7 @@ void MirvoApp::draw()
     }
 
     drawScene();
+    drawPartDone(DrawPart::SCENE);
 
     if (mUiVisible) {
         for (const std::unique_ptr<Visualizer>& visualizer : mVisualizers) {
@@ -418,6 +419,7 @@ void MirvoApp::draw()
         }
         mParams.draw();
     }
+    drawPartDone(DrawPart::PANELS);
 
     if (mDisplaySpectrum) {
         drawSpectrum();
@@ -425,6 +427,7 @@ void MirvoApp::draw()
     if (mCommandLine.notices) {
         drawNotices();
     }
+    drawPartDone(DrawPart::OVERLAY);
     if (mUpdateStartNs != 0) {
         const int64_t lead = steadyNowNs() - mUpdateStartNs;
         mDisplayLeadNs = mDisplayLeadNs == 0 ? lead : (mDisplayLeadNs * 7 + lead) / 8;

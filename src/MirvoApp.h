@@ -110,6 +110,9 @@ class MirvoApp : public app::AppBasic {
     // The benchmark run holds the spectrum still and draws its own floor in place of a scene.
     virtual void shapeSpectrum();
     virtual void drawVisualizer();
+    // The parts of draw(), each reported as it ends, so that the benchmark can time them.
+    enum class DrawPart { SCENE, PANELS, OVERLAY };
+    virtual void drawPartDone(DrawPart /*part*/) {}
 
     std::vector<float>& getMagSpectrum() { return mMagSpectrum; }
     const CommandLine& getCommandLine() const { return mCommandLine; }

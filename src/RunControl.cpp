@@ -1,6 +1,7 @@
 #include "src/RunControl.h"
 
 #include "app/Renderer.h"
+#include "app/RendererGl.h"
 #include "app/Surface.h"
 #include "app/Window.h"
 #include "gl/Gl.h"
@@ -8,6 +9,7 @@
 #include "src/MirvoApp.h"
 #include "src/PngWriter.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <iostream>
@@ -33,11 +35,34 @@ void RunControl::attachToWindow()
         return;
     }
     mPostDrawConnection = mApp.getWindow()->getSignalPostDraw().connect([this] { frameDrawn(); });
+    const auto* glRenderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    mSoftwareRenderer = glRenderer && isSoftwareRenderer(glRenderer);
+    if (const auto* renderer = dynamic_cast<const app::RendererGl*>(mApp.getWindow()->getRenderer().get())) {
+        mSamples = renderer->getAntiAliasing();
+    }
+}
+
+void RunControl::watchFrameRate()
+{
+    if (!mSoftwareRenderer || mWarnedSlowFrames) {
+        return;
+    }
+    const std::optional<double> held = mFrameRateWatch.frameAt(mApp.getElapsedSeconds());
+    if (!held) {
+        return;
+    }
+    // The display's refresh is not known here; 60 is what most displays show.
+    const double target = std::min(60.0, static_cast<double>(mApp.getFrameRate()));
+    if (const std::optional<std::string> warning = slowFramesWarning(true, *held, target, mSamples)) {
+        std::cerr << *warning << std::endl;
+        mWarnedSlowFrames = true;
+    }
 }
 
 void RunControl::frameDrawn()
 {
     ++mFramesDrawn;
+    watchFrameRate();
     if (mFramesDrawn == 1 && mCommandLine.reportStartup) {
         glFinish();
         const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();

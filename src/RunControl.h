@@ -1,12 +1,14 @@
 // What the command line asks of a run beyond the visuals themselves: stop after a number of
 // frames (`--frames`), save the last one (`--screenshot`), hand files to the drop path
 // (`--test-drop`), report when the first frame was drawn (`--report-startup`) and what the
-// spectrum shows (`--report-spectrum-peak`, `--log-frames`). It follows
+// spectrum shows (`--report-spectrum-peak`, `--log-frames`); and it says once when a software
+// renderer cannot hold the frame rate. It follows
 // the application's frames from the outside, through the window's post-draw signal, so the
 // controller knows nothing of it. Main thread.
 #pragma once
 
 #include "src/CommandLine.h"
+#include "src/FrameRateWatch.h"
 
 #include <boost/signals2/connection.hpp>
 
@@ -34,6 +36,7 @@ class RunControl {
     void dropTestFiles();
     void saveScreenshot();
     void reportSpectrum();
+    void watchFrameRate();
 
     MirvoApp& mApp;
     CommandLine mCommandLine;
@@ -42,6 +45,10 @@ class RunControl {
     uint64_t mFramesDrawn = 0;
     std::ofstream mFrameLog;
     int mExitCode = 0;
+    FrameRateWatch mFrameRateWatch;
+    bool mSoftwareRenderer = false;
+    int mSamples = 0;
+    bool mWarnedSlowFrames = false;
 };
 
 } // namespace mirvo

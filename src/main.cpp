@@ -112,7 +112,7 @@ int main(int argc, char* argv[])
         runControl.emplace(*app, commandLine);
     }
     mirvo::app::App::setInstance(app.get());
-    app->setDefaultRenderer(std::make_shared<mirvo::app::RendererGl>(5));
+    app->setDefaultRenderer(std::make_shared<mirvo::app::RendererGl>(commandLine.antiAliasingLevel()));
     try {
         app->launch("MirvoApp", argc, argv);
     } catch (const mirvo::app::ExcNoDisplay& exc) {

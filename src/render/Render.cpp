@@ -83,11 +83,11 @@ std::string checkOutput(const CommandLine& commandLine)
 
 class Framebuffers {
   public:
-    Framebuffers(Vec2i size) : mSize(size)
+    Framebuffers(Vec2i size, int wantedSamples) : mSize(size)
     {
         GLint maxSamples = 0;
         glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
-        const int samples = std::min(kWantedSamples, static_cast<int>(maxSamples));
+        const int samples = std::min(wantedSamples, static_cast<int>(maxSamples));
         mSamples = samples;
 
         glGenRenderbuffers(3, mRenderbuffers);
@@ -271,7 +271,8 @@ int runRender(const CommandLine& commandLine)
                             std::to_string(epoxy_gl_version() / 10) + "." +
                             std::to_string(epoxy_gl_version() % 10));
         }
-        framebuffers = std::make_unique<Framebuffers>(commandLine.renderSize);
+        framebuffers =
+            std::make_unique<Framebuffers>(commandLine.renderSize, commandLine.msaa.value_or(kWantedSamples));
     } catch (const NoGlError& exc) {
         std::cerr << "mirvo: cannot render: " << exc.what() << std::endl;
         return 1;

@@ -169,6 +169,20 @@ starts_quietly)
     expect_quiet
     ;;
 
+benchmark_reports_the_whole_frame)
+    # A small window and one frame per stage keep it cheap; the columns are what is checked.
+    run_mirvo --benchmark --windowed=320x180 --frames 1
+    expect_status 0
+    grep -q "^Whole frame at 320x180, .* swap interval 0" "$work/out" || fail "no whole-frame heading"
+    grep -Eq "^case +fps +frame ms +p95 ms +cores +update +draw +panels +overlay +resolve +swap +frames +warm-up$" \
+        "$work/out" || fail "the phase columns are missing"
+    for scene in "Galaxy 10000 stars, panels hidden" "Tree 3 trees, panels shown" "Triangles, panels hidden" \
+        "Bare GL point sprites 10000, loud music"; do
+        grep -Eq "^$scene +[0-9.]+ +[0-9.]+ +[0-9.]+ +[0-9.]+( +([0-9.]+|-)){6} +1 +1$" "$work/out" ||
+            fail "no figures for '$scene'"
+    done
+    ;;
+
 screenshot)
     run_mirvo --windowed=640x360 --frames 240 --screenshot "$work/last-frame.png"
     expect_status 0
@@ -179,7 +193,7 @@ screenshot)
     ;;
 
 bad_options)
-    for args in "--bogus" "--scene stars" "--frames ten" "--windowed=12" "--screenshot x.png" "--repeat=yes" \
+    for args in "--bogus" "--scene stars" "--frames ten" "--windowed=12" "--screenshot x.png" "--repeat=yes" "--msaa 3" \
         "--audio-device No-Such-Device"; do
         # shellcheck disable=SC2086
         run_mirvo $args

@@ -112,6 +112,29 @@ TEST(CommandLine, RefusesUnknownOptionsAndBadValues)
     }
 }
 
+TEST(CommandLine, MsaaTakesTheSampleCountsARendererLevelHas)
+{
+    EXPECT_EQ(parse({}).antiAliasingLevel(), 5);
+    const std::vector<std::pair<std::string, int>> levels = {
+        {"0", 0}, {"2", 1}, {"4", 2}, {"8", 4}, {"16", 5}};
+    for (const auto& [samples, level] : levels) {
+        const CommandLine line = parse({"--msaa", samples});
+        EXPECT_EQ(line.msaa, std::stoi(samples));
+        EXPECT_EQ(line.antiAliasingLevel(), level) << samples;
+    }
+    EXPECT_THROW(parse({"--msaa="}), CommandLineError);
+    for (const char* bad : {"1", "3", "6", "32", "-4", "four", "4x"}) {
+        try {
+            parse({std::string("--msaa=") + bad});
+            ADD_FAILURE() << "accepted --msaa=" << bad;
+        } catch (const CommandLineError& error) {
+            const std::string message = error.what();
+            EXPECT_EQ(message.find('\n'), std::string::npos);
+            EXPECT_NE(message.find("0, 2, 4, 8 or 16"), std::string::npos) << message;
+        }
+    }
+}
+
 TEST(CommandLine, RepeatedTestDropsCollectEachFileAndLeaveTheMusicFileAlone)
 {
     const CommandLine line =

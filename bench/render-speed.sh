@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Render speed against FFmpeg's own audio visualizations, in the same run on the same song:
 #
-#   bench/render-speed.sh [path/to/mirvo] [seconds] [WxH] [fps]
+#   bench/render-speed.sh [path/to/mirvo] [seconds] [WxH] [fps] [path/to/baseline-mirvo]
 #
-# Defaults: build/mirvo, a 60 s song, 1280x720, 60 fps. The song is made here (a chord that
+# Defaults: build/mirvo, a 60 s song, 1280x720, 60 fps; a baseline build, when given, renders
+# each scene too (with its own defaults), for a before and after in the same run. The song is made here (a chord that
 # moves, with noise bursts, so every scene has something to follow). Each line is one render into
-# H.264 (libx264, preset medium, CRF 20) and AAC in an .mp4: wall time, its multiple of real time,
+# H.264 (libx264, CRF 20) and AAC in an .mp4, mirvo at its default preset and FFmpeg's filters
+# at that preset and at medium: wall time, its multiple of real time,
 # and the CPU cores it kept busy on average. Without a display mirvo draws through EGL
 # surfaceless; with one, through a hidden window.
 set -euo pipefail
@@ -13,6 +15,8 @@ mirvo=${1:-build/mirvo}
 seconds=${2:-60}
 size=${3:-1280x720}
 fps=${4:-60}
+baseline=${5:-}
+preset=superfast
 work=$(mktemp -d /tmp/mirvo-render-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
@@ -35,14 +39,22 @@ measure() {
         w = e - s; printf "%-22s %7.1f s  %5.2fx real time  %4.1f cores\n", n, w, len / w, (u + k) / w }'
 }
 
-echo "$seconds s song, ${size} at ${fps} fps, H.264 CRF 20 + AAC, $(nproc) cores"
-for scene in galaxy tree triangles; do
+echo "$seconds s song, ${size} at ${fps} fps, H.264 CRF 20 + AAC, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+for scene in ${MIRVO_BENCH_SCENES:-galaxy tree triangles}; do
     measure "mirvo $scene" "$mirvo" --render "$work/$scene.mp4" --overwrite --size "$size" --fps "$fps" \
         --scene "$scene" --scene-interval 0 "$work/song.ogg"
+    if [ -n "$baseline" ]; then
+        measure "baseline $scene" "$baseline" --render "$work/$scene.mp4" --overwrite --size "$size" \
+            --fps "$fps" --scene "$scene" --scene-interval 0 "$work/song.ogg"
+    fi
 done
-# showspectrum has no rate of its own: its frames are resampled to the rate.
+# showspectrum has no rate of its own: its frames are resampled to the rate. The AAC search is
+# mirvo's (fast) at mirvo's preset, FFmpeg's default at medium.
 for filter in "showcqt=s=$size:r=$fps" "showspectrum=s=$size,fps=$fps"; do
-    measure "ffmpeg ${filter%%=*}" ffmpeg -v error -y -i "$work/song.ogg" -filter_complex \
-        "[0:a]$filter[v]" -map "[v]" -map 0:a -c:v libx264 -preset medium -crf 20 \
-        -pix_fmt yuv420p -c:a aac "$work/${filter%%=*}.mp4"
+    for encoding in "$preset -aac_coder fast" "medium"; do
+        read -r speed coder <<<"$encoding"
+        measure "ffmpeg ${filter%%=*} $speed" ffmpeg -v error -y -i "$work/song.ogg" -filter_complex \
+            "[0:a]$filter[v]" -map "[v]" -map 0:a -c:v libx264 -preset "$speed" -crf 20 \
+            -pix_fmt yuv420p -c:a aac ${coder:+-aac_coder fast} "$work/${filter%%=*}.mp4"
+    done
 done

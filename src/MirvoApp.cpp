@@ -806,8 +806,19 @@ void MirvoApp::startMediaControls()
     commands.pause = [this] { pause(); };
     commands.playPause = [this] { playPause(); };
     commands.stop = [this] { stopPlayback(); };
-    commands.next = [this] { nextTrack(); };
-    commands.previous = [this] { previousTrack(); };
+    // A desktop's Next and Previous move through the queue and leave a paused or stopped player
+    // as it was; the N and P keys start the track they move to.
+    const auto keepingStatus = [this](void (MirvoApp::*move)()) {
+        const PlaybackStatus before = getMediaState().status;
+        (this->*move)();
+        if (before == PlaybackStatus::PAUSED) {
+            pause();
+        } else if (before == PlaybackStatus::STOPPED && !mStopped) {
+            stopPlayback();
+        }
+    };
+    commands.next = [keepingStatus] { keepingStatus(&MirvoApp::nextTrack); };
+    commands.previous = [keepingStatus] { keepingStatus(&MirvoApp::previousTrack); };
     commands.quit = [this] { quit(); };
     commands.open = [this](const std::filesystem::path& path) {
         fileDrop(app::FileDropEvent(nullptr, 0, 0, {path}));

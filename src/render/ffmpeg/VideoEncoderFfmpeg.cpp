@@ -151,12 +151,10 @@ class VideoEncoderFfmpeg : public VideoEncoder {
             openAudio(codecs);
         }
         check(avio_open(&mFormat->pb, mSettings.path.c_str(), AVIO_FLAG_WRITE), "cannot open it for writing");
-        // A fragmented MP4 plays up to its last fragment when the disk fills or the process dies
-        // before the trailer: each key frame starts a fragment.
+        // MP4 is written whole, not fragmented: a fragmented file carries no edit list, so the AAC
+        // encoder's priming would play before the first frame and put the sound 21 ms behind the
+        // picture. A render cut off by a full disk therefore plays only as Matroska.
         AVDictionary* options = nullptr;
-        if (std::string(mFormat->oformat->name) == "mp4") {
-            av_dict_set(&options, "movflags", "frag_keyframe+empty_moov+default_base_moof", 0);
-        }
         const int written = avformat_write_header(mFormat, &options);
         av_dict_free(&options);
         check(written, "cannot write its header");

@@ -86,6 +86,9 @@ media_controls)
     wait_for 50 Paused text_property "$player" PlaybackStatus
     call "$player.Next" >/dev/null || fail "Next failed"
     wait_for 50 "Second Song" metadata xesam:title
+    # A paused player stays paused on the next track.
+    [ "$(text_property "$player" PlaybackStatus)" = Paused ] || fail "Next while paused started playing"
+    call "$player.Play" >/dev/null || fail "Play failed"
     wait_for 50 Playing text_property "$player" PlaybackStatus
     # Stop, then Play: the same track from its beginning.
     call "$player.Stop" >/dev/null || fail "Stop failed"

@@ -157,7 +157,7 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
         "mirvo");
     parser->set_help_flag();
     parser->footer("Keys: Alt+Right / Alt+Left next / previous scene, Space pause, N / P next / previous "
-                   "track, T panels, L live input / music, Ctrl+Q quit.");
+                   "track, T panels, D desktop sound / music, Ctrl+Q quit.");
     parser->formatter(std::make_shared<UsageFormatter>());
     parser->get_formatter()->column_width(28);
 

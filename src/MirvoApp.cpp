@@ -538,7 +538,8 @@ void MirvoApp::keyDown(app::KeyEvent event)
     case app::KeyEvent::KEY_t:
         toggleUi();
         break;
-    case app::KeyEvent::KEY_l:
+    // Not L: the galaxy panel lowers a value with it, and panel shortcuts take keys first.
+    case app::KeyEvent::KEY_d:
         if (mLiveInput) {
             mLiveInput->toggle();
         }

@@ -13,24 +13,33 @@ pactl info >/dev/null 2>&1 || { echo "no sound server" >&2; exit 77; }
 command -v paplay >/dev/null || { echo "no paplay" >&2; exit 77; }
 
 sink="mirvo_e2e_live_$$"
-module=""
-player=""
+modules=()
+players=()
+default_before=""
 finish() {
-    [ -n "$player" ] && kill "$player" 2>/dev/null
-    [ -n "$module" ] && pactl unload-module "$module" 2>/dev/null
+    for player in "${players[@]}"; do
+        kill "$player" 2>/dev/null
+    done
+    for module in "${modules[@]}"; do
+        pactl unload-module "$module" 2>/dev/null
+    done
+    # Later cases record the default sink's monitor; give the server back its default.
+    [ -n "$default_before" ] && pactl set-default-sink "$default_before" 2>/dev/null
     cleanup
 }
 trap finish EXIT
 
+# add_sink [NAME]: a null sink of the case's own (default: $sink), removed at the end.
 add_sink() {
-    module=$(pactl load-module module-null-sink "sink_name=$sink" \
+    local name=${1:-$sink} module
+    module=$(pactl load-module module-null-sink "sink_name=$name" \
         "sink_properties=device.description=Live_E2E_$$") || fail "cannot add a null sink"
+    modules+=("$module")
 }
 
-# tone FREQUENCY: plays a sine of FREQUENCY Hz into the case's sink, in place of any before.
-tone() {
-    [ -n "$player" ] && kill "$player" 2>/dev/null
-    python3 - "$1" "$work/tone$1.wav" <<'PY'
+# tone_file FREQUENCY PATH: 30 s of a sine of FREQUENCY Hz as a stereo WAV.
+tone_file() {
+    python3 - "$1" "$2" <<'PY'
 import math, struct, sys, wave
 freq, path, rate = float(sys.argv[1]), sys.argv[2], 44100
 with wave.open(path, "wb") as out:
@@ -38,8 +47,22 @@ with wave.open(path, "wb") as out:
     out.writeframes(b"".join(struct.pack("<hh", v, v)
                              for v in (int(12000 * math.sin(2 * math.pi * freq * i / rate)) for i in range(rate * 30))))
 PY
-    paplay --device="$sink" "$work/tone$1.wav" &
-    player=$!
+}
+
+# tone FREQUENCY [SINK]: plays a sine of FREQUENCY Hz into SINK (default: the case's sink)
+# beside whatever plays already.
+tone() {
+    tone_file "$1" "$work/tone$1.wav"
+    paplay --device="${2:-$sink}" "$work/tone$1.wav" &
+    players+=($!)
+}
+
+# Stops every tone playing.
+silence() {
+    for player in "${players[@]}"; do
+        kill "$player" 2>/dev/null
+    done
+    players=()
 }
 
 start_mirvo() {
@@ -73,6 +96,7 @@ tone_moves_the_peak)
     tone 1000
     start_mirvo --input="$sink.monitor"
     peak_between 42 47 150
+    silence
     tone 3000
     peak_between 127 140 150
     stop_mirvo
@@ -86,10 +110,9 @@ lost_source_falls_back)
     tone 1000
     start_mirvo --input="$sink.monitor"
     peak_between 42 47 150
-    kill "$player" 2>/dev/null
-    player=""
-    pactl unload-module "$module" || fail "cannot remove the sink"
-    module=""
+    silence
+    pactl unload-module "${modules[0]}" || fail "cannot remove the sink"
+    modules=()
     for _ in $(seq 1 50); do
         grep -q "was lost" "$work/err" && break
         sleep 0.1
@@ -99,6 +122,40 @@ lost_source_falls_back)
     before=$(line_count "$work/err")
     sleep 1
     [ "$(line_count "$work/err")" -gt "$before" ] || fail "the frames stopped after the loss"
+    stop_mirvo
+    [ "$status" -eq 0 ] || fail "exit status $status"
+    ;;
+
+follows_the_default_sink)
+    # Plain --input captures what the default output plays, and moves with it when the person
+    # switches output: two sinks, a tone in each, the default switched while capturing.
+    default_before=$(pactl get-default-sink) || fail "cannot read the default sink"
+    add_sink
+    add_sink "${sink}_other"
+    tone 1000
+    tone 3000 "${sink}_other"
+    pactl set-default-sink "$sink" || fail "cannot set the default sink"
+    start_mirvo --input
+    peak_between 42 47 150
+    pactl set-default-sink "${sink}_other" || fail "cannot set the default sink"
+    # A second is the aim; the loaded test machine gets three.
+    peak_between 127 140 30
+    stop_mirvo
+    [ "$status" -eq 0 ] || fail "exit status $status"
+    ;;
+
+d_key_switches_between_music_and_live_input)
+    # The music is a 1 kHz tone and the desktop plays 3 kHz: D shows the desktop's sound with the
+    # music waiting, D again brings the music back. The galaxy, shown first, has panel shortcuts
+    # that a key of the controller must not collide with.
+    tone_file 1000 "$work/music.wav"
+    tone 3000 @DEFAULT_SINK@
+    start_mirvo "$work/music.wav"
+    peak_between 42 47 150
+    key d
+    peak_between 127 140 150
+    key d
+    peak_between 42 47 150
     stop_mirvo
     [ "$status" -eq 0 ] || fail "exit status $status"
     ;;

@@ -299,9 +299,10 @@ void MirvoApp::advanceFrame(float elapsedSeconds)
     runFrame(deltaSeconds);
 }
 
-void MirvoApp::advanceFrameBy(float deltaSeconds)
+void MirvoApp::advanceFrameBy(float deltaSeconds, std::optional<uint64_t> spectrumEnd)
 {
     mLastTime += deltaSeconds;
+    mOffscreenSpectrumEnd = spectrumEnd;
     runFrame(deltaSeconds);
 }
 
@@ -352,6 +353,13 @@ void MirvoApp::runFrame(float deltaSeconds)
 void MirvoApp::takeSpectrum()
 {
     if (!mMonitor) {
+        return;
+    }
+    // A frame of video shows the window that ends at its own moment of the music. The
+    // monitor's own read hands over the oldest window queued, which lags the frame and, as
+    // more is pulled per frame than one window holds, can miss a short sound altogether.
+    if (mOffscreenSpectrumEnd) {
+        mMagSpectrum = mMonitor->getMagSpectrumEndingAt(*mOffscreenSpectrumEnd);
         return;
     }
     // Offscreen frames have no display time, and without the sync the monitor's own read stands.

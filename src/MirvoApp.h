@@ -73,8 +73,9 @@ class MirvoApp : public app::AppBasic {
     // For drawing without a window (the video renderer): the scenes on `monitor`'s spectrum,
     // drawn at `size`, first scene and spectrum overlay as the command line says.
     void setupOffscreen(const MonitorSpectralNodeRef& monitor, Vec2i size);
-    // One frame's update with a time step of exactly `deltaSeconds`.
-    void advanceFrameBy(float deltaSeconds);
+    // One frame's update with a time step of exactly `deltaSeconds`, on the spectrum of the
+    // window that ends at frame `spectrumEnd` of the music (none: the monitor's own read).
+    void advanceFrameBy(float deltaSeconds, std::optional<uint64_t> spectrumEnd = std::nullopt);
     // The frame as the window shows it, without panels and notices, into the bound framebuffer.
     void drawOffscreen();
 
@@ -175,6 +176,8 @@ class MirvoApp : public app::AppBasic {
     int32_t mStartIdx;
     int32_t mEndIdx;
     std::optional<Vec2i> mOffscreenSize;
+    // The music frame the spectrum of this offscreen frame ends at.
+    std::optional<uint64_t> mOffscreenSpectrumEnd;
 
     CommandLine mCommandLine;
     int mExitCode = 0;

@@ -373,10 +373,11 @@ int runRender(const CommandLine& commandLine)
     const float frameSeconds = 1.0f / static_cast<float>(fps);
     try {
         for (; frame < totalFrames && gInterrupted == 0; ++frame) {
-            pullAudioTo(frame * sampleRate / static_cast<std::uint64_t>(fps));
+            const std::uint64_t frameSample = frame * sampleRate / static_cast<std::uint64_t>(fps);
+            pullAudioTo(frameSample);
             {
                 PhaseTimes::Scope timing(times, Phase::Update);
-                controller.advanceFrameBy(frameSeconds);
+                controller.advanceFrameBy(frameSeconds, frameSample);
             }
             {
                 PhaseTimes::Scope timing(times, Phase::Draw);

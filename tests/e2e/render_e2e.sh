@@ -130,6 +130,41 @@ full_disk_leaves_a_playable_file)
         [ -n "$frames" ] && [ "$frames" -gt 0 ] || fail "$ext: what was left does not play ('$frames' frames)"
     done
     ;;
+clicks_show_on_their_frames)
+    # Clicks (10 ms of noise) at 1 s and 2 s of a silent song, rendered at 60 fps: the
+    # triangles start to move on the frame whose window first holds a click, frame 60 or the
+    # one after it (the window ends at the frame's own moment), and likewise at frame 120.
+    # Before that the picture stands still. The widest frame comes a few frames after the
+    # click, as the triangles ease towards their new form.
+    ffmpeg -v error -y -f lavfi \
+        -i "aevalsrc='if(between(t,1,1.01)+between(t,2,2.01),0.9*(2*random(0)-1),0)':s=48000:d=3" \
+        -ac 2 "$work/clicks.wav" || fail "cannot make the click track"
+    run_mirvo --render "$work/clicks.y4m" --size 320x180 --scene triangles --scene-interval 0 "$work/clicks.wav"
+    [ "$status" -eq 0 ] || fail "status $status"
+    python3 - "$work/clicks.y4m" >"$work/onsets" <<'PY' || fail "cannot read the frames back"
+import sys
+data = open(sys.argv[1], "rb").read()
+header, rest = data.split(b"\n", 1)
+fields = {f[:1]: f[1:] for f in header.split()[1:]}
+width, height = int(fields[b"W"]), int(fields[b"H"])
+luma = width * height
+frame_size = luma + 2 * ((width + 1) // 2) * ((height + 1) // 2)
+frames, at = [], 0
+while at < len(rest):
+    at = rest.index(b"\n", at) + 1
+    frames.append(rest[at:at + luma])
+    at += frame_size
+# Pixels whose brightness changed from the frame before: a few edge pixels while the
+# triangles settle, thousands when they turn.
+def moved(n):
+    return sum(1 for a, b in zip(frames[n - 1], frames[n]) if abs(a - b) > 16)
+for start in (45, 105):
+    print(next((n for n in range(start, start + 30) if moved(n) > luma // 50), -1))
+PY
+    read -r first second < <(tr '\n' ' ' <"$work/onsets")
+    { [ "$first" -ge 59 ] && [ "$first" -le 61 ]; } || fail "the first click shows at frame $first, not 60 +-1"
+    { [ "$second" -ge 119 ] && [ "$second" -le 121 ]; } || fail "the second click shows at frame $second, not 120 +-1"
+    ;;
 *)
     fail "no such case"
     ;;

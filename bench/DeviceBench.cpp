@@ -1,11 +1,14 @@
-// Device-thread figures: how evenly the null device paces its blocks over a long run, and what
-// one render callback costs for the application's graph, timed on the device's own thread.
+// Device-thread figures: how evenly the null device paces its blocks over a long run, what
+// one render callback costs for the application's graph, timed on the device's own thread, and
+// what a block of live input costs the audio thread against the bare ring it comes through.
 #include "audio/Context.h"
 #include "audio/GainNode.h"
+#include "audio/InputDeviceNode.h"
 #include "audio/MonitorSpectralNode.h"
 #include "audio/OutputDeviceNode.h"
 #include "audio/null/DeviceManagerNull.h"
 #include "audio/null/NullDeviceStream.h"
+#include "tests/audio/alloc/AllocationCounter.h"
 
 #include <benchmark/benchmark.h>
 
@@ -184,6 +187,85 @@ void BM_RenderCallbackOfTheAppGraph(benchmark::State& state)
     }
 }
 BENCHMARK(BM_RenderCallbackOfTheAppGraph)->Iterations(1)->Unit(benchmark::kSecond);
+
+// What a capture stream hands over, in the server's small fragments, and what the audio thread
+// takes back: the node's own block rebuild, which every capture path (a separate device, a
+// sound server's source) shares.
+constexpr size_t kCaptureBlock = 512;
+constexpr size_t kCaptureFragment = 128;
+constexpr size_t kCaptureChannels = 2;
+
+class BenchCaptureNode : public InputDeviceNode {
+  public:
+    BenchCaptureNode() : InputDeviceNode(kCaptureChannels, Format())
+    {
+        allocateRingBuffer(kCaptureBlock, kCaptureFragment);
+    }
+    void deliver(const float* channelAfterChannel, size_t numFrames)
+    {
+        writeCapturedFrames(channelAfterChannel, kCaptureChannels, numFrames);
+    }
+    // Runs on the audio thread.
+    void process(Buffer* buffer) override { readCapturedBlock(buffer); }
+};
+
+std::vector<float> captureFragment()
+{
+    std::vector<float> fragment(kCaptureChannels * kCaptureFragment);
+    for (size_t i = 0; i < fragment.size(); ++i) {
+        fragment[i] = float(std::sin(0.01 * double(i)));
+    }
+    return fragment;
+}
+
+// A block of live input: four fragments queued, then the block rebuilt as the audio thread
+// does it. Allocations on the rebuild are counted.
+void BM_CaptureBlock(benchmark::State& state)
+{
+    const std::vector<float> fragment = captureFragment();
+    BenchCaptureNode node;
+    Buffer block(kCaptureBlock, kCaptureChannels);
+    // Past the priming, so that every block measured is one the graph would hear.
+    for (size_t i = 0; i < 3 * kCaptureBlock / kCaptureFragment; ++i) {
+        node.deliver(fragment.data(), kCaptureFragment);
+    }
+    node.process(&block);
+    long allocations = 0;
+    for (auto _ : state) {
+        for (size_t i = 0; i < kCaptureBlock / kCaptureFragment; ++i) {
+            node.deliver(fragment.data(), kCaptureFragment);
+        }
+        test::AllocationWatch watch;
+        node.process(&block);
+        allocations += watch.count();
+        benchmark::DoNotOptimize(block.getData());
+    }
+    state.counters["allocations"] = double(allocations);
+    state.counters["underruns"] = double(node.getLastUnderrun());
+    state.counters["overruns"] = double(node.getNumOverruns());
+}
+BENCHMARK(BM_CaptureBlock);
+
+// The floor: the same fragments through a bare frame ring, and one block read back.
+void BM_CaptureRingFloor(benchmark::State& state)
+{
+    const std::vector<float> fragment = captureFragment();
+    dsp::FrameRingBuffer ring(kCaptureChannels, 4 * kCaptureBlock);
+    Buffer block(kCaptureBlock, kCaptureChannels);
+    for (size_t i = 0; i < 2 * kCaptureBlock / kCaptureFragment; ++i) {
+        ring.write(fragment.data(), kCaptureFragment, kCaptureFragment);
+    }
+    for (auto _ : state) {
+        for (size_t i = 0; i < kCaptureBlock / kCaptureFragment; ++i) {
+            ring.write(fragment.data(), kCaptureFragment, kCaptureFragment);
+        }
+        test::AllocationWatch watch;
+        ring.read(block.getData(), kCaptureBlock, kCaptureBlock);
+        benchmark::DoNotOptimize(watch.count());
+        benchmark::DoNotOptimize(block.getData());
+    }
+}
+BENCHMARK(BM_CaptureRingFloor);
 
 } // namespace
 } // namespace mirvo::audio

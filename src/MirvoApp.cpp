@@ -411,7 +411,7 @@ Vec2i MirvoApp::viewSize() const
 
 void MirvoApp::draw()
 {
-    gl::clear(ColorA(0.0f, 0.0f, 0.0f, 1.0f), true);
+    clearUnlessTheSceneDoes();
     if (!mStarted) {
         return;
     }
@@ -444,11 +444,22 @@ void MirvoApp::draw()
 
 void MirvoApp::drawOffscreen()
 {
-    gl::clear(ColorA(0.0f, 0.0f, 0.0f, 1.0f), true);
+    clearUnlessTheSceneDoes();
     drawScene();
     if (mDisplaySpectrum) {
         drawSpectrum();
     }
+}
+
+void MirvoApp::clearUnlessTheSceneDoes()
+{
+    // On a software renderer a clear of the multisampled frame costs milliseconds, and a scene
+    // that clears the frame itself would paint over this one unseen.
+    const bool sceneDraws = (mStarted || mOffscreenSize) && !mVisualizers.empty();
+    if (sceneDraws && mVisualizers[mCurrentVisualizer]->clearsWholeFrame()) {
+        return;
+    }
+    gl::clear(ColorA(0.0f, 0.0f, 0.0f, 1.0f), true);
 }
 
 void MirvoApp::drawScene()

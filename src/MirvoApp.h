@@ -131,6 +131,8 @@ class MirvoApp : public app::AppBasic {
     void drawScene();
     // The frame's spectrum, from the audio heard when the frame shows unless that is turned off.
     void takeSpectrum();
+    // The frame's black clear, left out when the scene about to draw clears the frame itself.
+    void clearUnlessTheSceneDoes();
     void updateSpectrumPath();
     void drawSpectrum();
     void drawNotices();

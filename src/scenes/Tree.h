@@ -38,6 +38,8 @@ class Tree : public Visualizer {
     void update(float dt) override;
     void draw() override;
     InterfaceGlRef getParams() override { return mParams; }
+    // The background colour is cleared over the whole frame first thing.
+    bool clearsWholeFrame() const override { return true; }
 
     // The tunable defaults, without building the panel.
     void assignDefaults();

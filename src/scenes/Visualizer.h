@@ -33,6 +33,9 @@ class Visualizer {
     virtual void update(float dt) = 0;
     virtual void draw() = 0;
     virtual InterfaceGlRef getParams() { return {}; }
+    // True when draw starts by clearing the whole frame, colour and depth: the controller's
+    // black clear before it would then be painted over unseen.
+    virtual bool clearsWholeFrame() const { return false; }
 
     // Sum of the bins startIdx..endIdx (both included) divided by endIdx - startIdx.
     float avgMagnitudeInRange(std::size_t startIdx, std::size_t endIdx) const;

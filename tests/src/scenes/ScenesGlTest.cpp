@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -140,6 +141,36 @@ TEST(TreeGl, DrawsPastelLinesOverTheDarkComplementaryBackground)
     const ColorA line = tree.getLineColor();
     EXPECT_NEAR(trunk.r, line.r * 255.0f, 2.0f);
     EXPECT_NEAR(trunk.g, line.g * 255.0f, 2.0f);
+}
+
+// The controller leaves its black clear out for a scene that clears the frame itself: what the
+// frame held before (here red) must not survive anywhere in the tree's frame.
+TEST(TreeGl, CoversWhateverTheFrameHeldSoTheControllerNeedNotClear)
+{
+    GlTestContext context(kSize, kSize);
+    std::vector<float> spectrum(1024, 0.0f);
+    Tree tree(nullptr, spectrum);
+    ASSERT_TRUE(tree.clearsWholeFrame());
+    tree.assignDefaults();
+    tree.setWindowHeightSource([] { return float(kSize); });
+    tree.activate();
+    tree.update(0.01f);
+    gl::clear(ColorA(1, 0, 0, 1), true);
+
+    gl::pushModelView();
+    gl::translate(Vec2f(kCentre, kCentre));
+    tree.draw();
+    gl::popModelView();
+
+    const ColorA background = tree.getBackgroundColor();
+    for (int y = 0; y < kSize; y += 15) {
+        for (int x = 0; x < kSize; x += 15) {
+            const Rgba8 pixel = context.pixel(x, y);
+            // Background or the tree's pastel lines, never the red left underneath.
+            const bool isBackground = std::abs(pixel.r - background.r * 255.0f) <= 1.5f;
+            EXPECT_TRUE(isBackground || pixel.g > 100) << "at " << x << ", " << y << ": " << pixel;
+        }
+    }
 }
 
 TEST(TrianglesGl, AddsTheThreeColoursWhereTheyOverlap)

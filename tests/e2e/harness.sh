@@ -37,6 +37,12 @@ run_mirvo() {
 
 line_count() { wc -l <"$1" | tr -d ' '; }
 
+# A slow software renderer makes any run print one line of advice ("the software renderer
+# holds N fps ..."); whether it comes depends on the machine's load, not on the case. These two
+# judge standard error without it: the lines apart from it, and whether there are any.
+program_lines() { grep -cv '^mirvo: the software renderer holds ' "$1"; }
+has_program_output() { grep -qv '^mirvo: the software renderer holds ' "$1" 2>/dev/null; }
+
 # wait_for_window TENTHS: waits at most TENTHS tenths of a second for the window of $pid and
 # sets $wid to it; fails when the program ends first or no window comes.
 wait_for_window() {

@@ -117,7 +117,7 @@ media_controls)
     has_owner "$bus_name.instance$second" || fail "the second program is not on the bus as instance$second"
     kill "$second"
     wait "$second" 2>/dev/null
-    [ -s "$work/err2" ] && fail "the second program complained: $(head -1 "$work/err2")"
+    has_program_output "$work/err2" && fail "the second program complained: $(head -1 "$work/err2")"
 
     call org.mpris.MediaPlayer2.Quit >/dev/null || fail "Quit failed"
     for _ in $(seq 1 150); do
@@ -129,7 +129,7 @@ media_controls)
     status=$?
     pid=""
     [ "$status" -eq 0 ] || fail "exit status $status after Quit"
-    [ -s "$work/err" ] && fail "unexpected standard error"
+    has_program_output "$work/err" && fail "unexpected standard error"
     has_owner "$bus_name" && fail "the name stayed on the bus after Quit"
     ;;
 
@@ -138,7 +138,7 @@ no_session_bus)
     tagged_tone "$work/song.flac" 440 "Song"
     DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" run_mirvo --windowed --frames 40 "$work/song.flac"
     [ "$status" -eq 0 ] || fail "exit status $status without a session bus"
-    [ -s "$work/err" ] && fail "unexpected standard error without a session bus"
+    has_program_output "$work/err" && fail "unexpected standard error without a session bus"
     ;;
 
 *)

@@ -14,7 +14,7 @@ expect_status() {
 }
 
 expect_quiet() {
-    [ -s "$work/err" ] && fail "unexpected standard error"
+    has_program_output "$work/err" && fail "unexpected standard error"
     # The only line the program may print on its own is the note about a missing input.
     if [ -s "$work/out" ] && [ "$(cat "$work/out")" != "No audio input!" ]; then
         fail "unexpected standard output"
@@ -23,7 +23,7 @@ expect_quiet() {
 }
 
 expect_one_error_line_naming() {
-    [ "$(line_count "$work/err")" -eq 1 ] || fail "expected one line on standard error"
+    [ "$(program_lines "$work/err")" -eq 1 ] || fail "expected one line on standard error"
     grep -qF -- "$1" "$work/err" || fail "the error line does not name '$1'"
 }
 
@@ -198,7 +198,7 @@ bad_options)
         # shellcheck disable=SC2086
         run_mirvo $args
         expect_status 2
-        [ "$(line_count "$work/err")" -eq 1 ] || fail "'$args': expected one line on standard error"
+        [ "$(program_lines "$work/err")" -eq 1 ] || fail "'$args': expected one line on standard error"
         [ -s "$work/out" ] && fail "'$args': unexpected standard output"
     done
     run_mirvo --help
@@ -215,7 +215,7 @@ bad_options)
 no_display)
     DISPLAY=:31999 WAYLAND_DISPLAY= run_mirvo --windowed --frames 10
     expect_status 1
-    [ "$(line_count "$work/err")" -eq 1 ] || fail "expected one line on standard error"
+    [ "$(program_lines "$work/err")" -eq 1 ] || fail "expected one line on standard error"
     ;;
 
 music_file_argument)

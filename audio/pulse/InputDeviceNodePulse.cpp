@@ -48,10 +48,10 @@ void InputDeviceNodePulse::initialize()
         return;
     }
 
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_FLOAT32NE;
-    spec.rate = static_cast<uint32_t>(getSampleRate());
-    spec.channels = static_cast<uint8_t>(mNumChannels);
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = PA_SAMPLE_FLOAT32NE;
+    sampleFormat.rate = static_cast<uint32_t>(getSampleRate());
+    sampleFormat.channels = static_cast<uint8_t>(mNumChannels);
     // Small fragments: what reaches the spectrum late is seen late, and the server's thread
     // wakes only a few hundred times a second for them.
     pa_buffer_attr attributes{};
@@ -60,7 +60,7 @@ void InputDeviceNodePulse::initialize()
     attributes.tlength = attributes.prebuf = attributes.minreq = static_cast<uint32_t>(-1);
 
     const LoopLock lock(mServer->getMainloop());
-    mStream = pa_stream_new(mServer->getContext(), "Mirvo live input", &spec, nullptr);
+    mStream = pa_stream_new(mServer->getContext(), "Mirvo live input", &sampleFormat, nullptr);
     if (!mStream) {
         mDeviceLost = true;
         return;

@@ -6,6 +6,7 @@
 // always stays empty so that a full ring and an empty ring differ.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <memory>
@@ -93,6 +94,20 @@ template <typename T> class FrameRingBufferT {
         }
         mReadIndex.store(slot, std::memory_order_release);
         return true;
+    }
+
+    // Consumer thread: drops up to numFrames of the oldest queued frames unread, as a read
+    // would take them, so the producer may go on writing meanwhile. Returns how many it dropped.
+    size_t discard(size_t numFrames)
+    {
+        const size_t readIndex = mReadIndex.load(std::memory_order_relaxed);
+        const size_t writeIndex = mWriteIndex.load(std::memory_order_acquire);
+        const size_t dropped = std::min(numFrames, availableRead(writeIndex, readIndex));
+        if (dropped > 0) {
+            const size_t slot = readIndex + dropped;
+            mReadIndex.store(slot >= mSlots ? slot - mSlots : slot, std::memory_order_release);
+        }
+        return dropped;
     }
 
     // Only while the other side is held off (by a lock or because it is not running).

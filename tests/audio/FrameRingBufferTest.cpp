@@ -97,5 +97,36 @@ TEST(FrameRingBuffer, RefusesAWholeWriteOrReadThatDoesNotFitAndMovesNothing)
     EXPECT_EQ(empty.getAvailableRead(), 0u);
 }
 
+TEST(FrameRingBuffer, DiscardDropsTheOldestFramesAcrossTheWrapAndNoMoreThanAreQueued)
+{
+    dsp::FrameRingBuffer ring(2, 10);
+    const std::vector<float> first = block(0, 8, 2);
+    ASSERT_TRUE(ring.write(first.data(), 8, 8));
+    std::vector<float> dest(2 * 8, -1.0f);
+    ASSERT_TRUE(ring.read(dest.data(), 6, 6));
+    // Frames 6 .. 13 queued, the last of them past the end of the storage.
+    const std::vector<float> second = block(8, 6, 2);
+    ASSERT_TRUE(ring.write(second.data(), 6, 6));
+
+    EXPECT_EQ(ring.discard(5), 5u);
+    EXPECT_EQ(ring.getAvailableRead(), 3u);
+    EXPECT_EQ(ring.getAvailableWrite(), 7u);
+    ASSERT_TRUE(ring.read(dest.data(), 3, 3));
+    EXPECT_EQ(dest[0], sampleAt(11, 0)) << "the next read starts after the dropped frames";
+    EXPECT_EQ(dest[3 + 2], sampleAt(13, 1));
+
+    const std::vector<float> third = block(14, 4, 2);
+    ASSERT_TRUE(ring.write(third.data(), 4, 4));
+    EXPECT_EQ(ring.discard(9), 4u) << "only what is queued can be dropped";
+    EXPECT_EQ(ring.getAvailableRead(), 0u);
+    EXPECT_EQ(ring.discard(1), 0u);
+    ASSERT_TRUE(ring.write(first.data(), 8, 8));
+    ASSERT_TRUE(ring.read(dest.data(), 8, 8));
+    EXPECT_EQ(dest[7], sampleAt(7, 0));
+
+    dsp::FrameRingBuffer empty;
+    EXPECT_EQ(empty.discard(3), 0u);
+}
+
 } // namespace
 } // namespace mirvo::audio

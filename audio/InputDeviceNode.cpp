@@ -4,6 +4,7 @@
 #include "audio/Exception.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace mirvo::audio {
 
@@ -40,7 +41,13 @@ void InputDeviceNode::allocateRingBuffer(size_t graphFrames, size_t deviceFrames
     const size_t block = std::max(graphFrames, deviceFrames);
     mRingBuffer.resize(mNumChannels, block * kRingBufferBlocks);
     mPrimingFrames = block * kPrimingBlocks;
+    mKeepFrames = 0;
     mPriming = true;
+}
+
+void InputDeviceNode::setSteadyQueue(size_t keepFrames)
+{
+    mKeepFrames = keepFrames;
 }
 
 uint64_t InputDeviceNode::getContextFramePosition() const
@@ -63,21 +70,52 @@ void InputDeviceNode::writeCapturedFrames(const float* samples, size_t numChanne
 
 void InputDeviceNode::readCapturedBlock(Buffer* buffer)
 {
+    // Runs on the audio thread.
     const size_t numFrames = buffer->getNumFrames();
     if (buffer->getNumChannels() != mRingBuffer.getNumChannels()) {
         return;
     }
-    const size_t available = mRingBuffer.getAvailableRead();
+    size_t available = mRingBuffer.getAvailableRead();
     if (mPriming) {
         if (available < std::max(mPrimingFrames, numFrames)) {
             return;
         }
         mPriming = false;
+        mLeastQueued = std::numeric_limits<size_t>::max();
+        mWatchedBlocks = 0;
+        // Blocks that waited for the priming let the frames pile up past it; a steady
+        // capture needs no more than the start did.
+        if (mKeepFrames > 0 && available > mPrimingFrames + mKeepFrames) {
+            mRingBuffer.discard(available - mPrimingFrames - mKeepFrames);
+            mNumStaleDrops.fetch_add(1, std::memory_order_relaxed);
+            available = mPrimingFrames + mKeepFrames;
+        }
     }
     if (!mRingBuffer.read(buffer->getData(), numFrames, numFrames)) {
         mLastUnderrun = getContextFramePosition();
+        mNumUnderruns.fetch_add(1, std::memory_order_relaxed);
         mPriming = true;
+        return;
     }
+    // What the writer added since `available` was read only makes the queue longer: the count
+    // is the least it held, which is what the watch wants.
+    const size_t left = available - numFrames;
+    mQueuedFrames.store(left, std::memory_order_relaxed);
+    if (mKeepFrames == 0) {
+        return;
+    }
+    mLeastQueued = std::min(mLeastQueued, left);
+    if (++mWatchedBlocks < kStaleWatchBlocks) {
+        return;
+    }
+    // A drop is a jump in the captured sound, which the spectrum shows as a click: only a
+    // surplus as large as the margin itself is worth one.
+    if (mLeastQueued > 2 * mKeepFrames) {
+        mRingBuffer.discard(mLeastQueued - mKeepFrames);
+        mNumStaleDrops.fetch_add(1, std::memory_order_relaxed);
+    }
+    mLeastQueued = std::numeric_limits<size_t>::max();
+    mWatchedBlocks = 0;
 }
 
 } // namespace mirvo::audio

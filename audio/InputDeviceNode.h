@@ -27,6 +27,14 @@ class InputDeviceNode : public InputNode {
     uint64_t getLastUnderrun() const { return mLastUnderrun.load(); }
     // Any thread: captures dropped because the ring was full, counted since the node was made.
     uint64_t getNumOverruns() const { return mNumOverruns.load(std::memory_order_relaxed); }
+    // Any thread: blocks the graph found too few frames for, counted since the node was made.
+    uint64_t getNumUnderruns() const { return mNumUnderruns.load(std::memory_order_relaxed); }
+    // Any thread: how often frames that had waited too long were dropped unread (see
+    // setSteadyQueue), counted since the node was made.
+    uint64_t getNumStaleDrops() const { return mNumStaleDrops.load(std::memory_order_relaxed); }
+    // Any thread: the frames left queued when the graph last took a block, what the ring adds
+    // to the time from capture to the graph beyond the block itself.
+    size_t getQueuedFrames() const { return mQueuedFrames.load(std::memory_order_relaxed); }
     // Any thread: what the node captured from has gone away; the node stays silent.
     bool isDeviceLost() const { return mDeviceLost.load(); }
 
@@ -40,10 +48,23 @@ class InputDeviceNode : public InputNode {
     // here is the larger of the graph's block and the device's delivery.
     static constexpr size_t kRingBufferBlocks = 4;
     static constexpr size_t kPrimingBlocks = 2;
+    // Graph blocks over which a steady queue watches the least it holds (about a third of a
+    // second): many periods of any output's pattern of callbacks, and short enough that a
+    // stall's backlog is gone soon after it.
+    static constexpr size_t kStaleWatchBlocks = 32;
 
     // Main thread, while no device runs: an empty ring for a graph of graphFrames a block fed by
     // a device that delivers up to deviceFrames at a time (0: the graph's block size).
     void allocateRingBuffer(size_t graphFrames, size_t deviceFrames = 0);
+    // Main thread, after allocateRingBuffer, while no device runs: for a capture that shares
+    // the output's clock and delivers in small, steady pieces (a sound server's source), where
+    // frames queued beyond what rides out the jitter only make the picture late. When for
+    // kStaleWatchBlocks blocks in a row more than twice keepFrames stayed queued after every
+    // block the graph took, all beyond keepFrames was never needed: the oldest of it is
+    // dropped unread, and after an underrun what piled up past the priming. Without
+    // this a stall that queued frames up (a late graph, or an underrun that waits for the
+    // priming again) would leave them queued, and the delay with them, for good.
+    void setSteadyQueue(size_t keepFrames);
     // Input device thread: queues numFrames captured frames, given channel after channel
     // (channel c at samples + c * numFrames). Any count will do, whatever the graph's block
     // size; frames that do not fit are dropped as a whole and an overrun is recorded.
@@ -59,12 +80,20 @@ class InputDeviceNode : public InputNode {
     std::atomic<uint64_t> mLastOverrun;
     std::atomic<uint64_t> mLastUnderrun;
     std::atomic<uint64_t> mNumOverruns{0};
+    std::atomic<uint64_t> mNumUnderruns{0};
+    std::atomic<uint64_t> mNumStaleDrops{0};
+    std::atomic<size_t> mQueuedFrames{0};
     std::atomic<bool> mDeviceLost{false};
     dsp::FrameRingBuffer mRingBuffer;
     // Frames the ring must hold before the graph starts taking them.
     size_t mPrimingFrames = 0;
+    // The most frames that may stay queued after every block for a whole watch; 0: no limit.
+    size_t mKeepFrames = 0;
     // Audio thread (reset on the main thread while no device runs).
     bool mPriming = true;
+    // Audio thread: the least left queued after a block in this watch, and its blocks so far.
+    size_t mLeastQueued = 0;
+    size_t mWatchedBlocks = 0;
 };
 
 } // namespace mirvo::audio

@@ -58,12 +58,21 @@ class ManualDeviceInput : public InputDeviceNode {
   public:
     ManualDeviceInput(const DeviceRef& device, const Format& format) : InputDeviceNode(device, format) {}
 
-    void initialize() override { allocateRingBuffer(getFramesPerBlock(), mDeviceFrames); }
+    void initialize() override
+    {
+        allocateRingBuffer(getFramesPerBlock(), mDeviceFrames);
+        if (mKeepFrames > 0) {
+            setSteadyQueue(mKeepFrames);
+        }
+    }
     void process(Buffer* buffer) override { readCapturedBlock(buffer); }
 
     // Main thread, before the node is initialised: the most frames one callback will deliver
     // (0: the graph's block size), as a device that grants its own block size reports it.
     void setDeviceFrames(size_t frames) { mDeviceFrames = frames; }
+    // Main thread, before the node is initialised: a capture that shares the output's clock,
+    // as a sound server's source does (see setSteadyQueue).
+    void keepSteadyQueue(size_t keepFrames) { mKeepFrames = keepFrames; }
 
     // Plays the input device's callback: numFrames frames, channel after channel.
     void capture(const float* channelAfterChannel, size_t numFrames)
@@ -77,6 +86,7 @@ class ManualDeviceInput : public InputDeviceNode {
 
   private:
     size_t mDeviceFrames = 0;
+    size_t mKeepFrames = 0;
 };
 
 class DeviceTestContext : public Context {

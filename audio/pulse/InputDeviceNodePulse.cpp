@@ -42,6 +42,10 @@ void InputDeviceNodePulse::initialize()
     const size_t framesPerBlock = getFramesPerBlock();
     // The server delivers in pieces of its own size, cut to kPieceFrames on the way in.
     allocateRingBuffer(framesPerBlock, kPieceFrames);
+    // The sink's monitor runs on the clock of the output the graph plays into, and its
+    // fragments come a few milliseconds apart, so what stays queued past them only delays
+    // the picture.
+    setSteadyQueue(kKeepFrames);
     mPiece = std::make_unique<float[]>(kPieceFrames * mNumChannels);
     if (!mServer->isConnected()) {
         mDeviceLost = true;

@@ -41,6 +41,9 @@ class InputDeviceNodePulse : public InputDeviceNode {
     static constexpr size_t kPieceFrames = 512;
     // What the server is asked to deliver at a time.
     static constexpr size_t kFragmentFrames = 128;
+    // What the ring keeps queued in the steady state beyond what the graph takes: margin for
+    // a fragment that comes late, and some for the output's callbacks, which come late too.
+    static constexpr size_t kKeepFrames = kFragmentFrames + kFragmentFrames / 2;
 
   private:
     // Server thread.

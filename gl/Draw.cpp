@@ -68,6 +68,12 @@ void enableAdditiveBlending()
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
 }
 
+void enableAlphaBlending()
+{
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
 void disableAlphaBlending()
 {
     glDisable(GL_BLEND);
@@ -77,6 +83,15 @@ void drawLine(const Vec2f& start, const Vec2f& end)
 {
     const Vec2f points[2] = {start, end};
     drawPoints2d(GL_LINES, points, 2);
+}
+
+void drawLines(const std::vector<Vec2f>& points)
+{
+    const auto count = static_cast<GLsizei>(points.size() & ~std::size_t(1));
+    if (count == 0) {
+        return;
+    }
+    drawPoints2d(GL_LINES, points.data(), count);
 }
 
 void drawSolidTriangle(const Vec2f& a, const Vec2f& b, const Vec2f& c)

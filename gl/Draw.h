@@ -26,7 +26,12 @@ void rotate(const Vec3f& xyzDegrees);
 void enableAdditiveBlending();
 void disableAlphaBlending();
 
+// Normal alpha blending, for edges drawn with partial coverage.
+void enableAlphaBlending();
+
 void drawLine(const Vec2f& start, const Vec2f& end);
+// Separate lines, one from each pair of points, in one draw; an odd last point is left out.
+void drawLines(const std::vector<Vec2f>& points);
 void drawSolidTriangle(const Vec2f& a, const Vec2f& b, const Vec2f& c);
 // One connected strip through the points in order; fewer than two points draw nothing.
 void drawLineStrip(const std::vector<Vec2f>& points);

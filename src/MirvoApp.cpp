@@ -216,9 +216,10 @@ MonitorSpectralNodeRef MirvoApp::makeSpectrumMonitor(audio::Context& context)
     return context.makeNode(new audio::MonitorSpectralNode(monitorFormat));
 }
 
-void MirvoApp::setupOffscreen(const MonitorSpectralNodeRef& monitor, Vec2i size)
+void MirvoApp::setupOffscreen(const MonitorSpectralNodeRef& monitor, Vec2i size, bool smoothEdges)
 {
     mOffscreenSize = size;
+    mOffscreenSmoothEdges = smoothEdges;
     mMonitor = monitor;
     mMagSpectrum = mMonitor->getMagSpectrum();
     mDisplaySpectrum = mCommandLine.renderSpectrum;
@@ -257,6 +258,7 @@ void MirvoApp::setupVisualizers()
     if (mOffscreenSize) {
         for (const std::unique_ptr<Visualizer>& scene : scenes) {
             scene->setWithoutPanels();
+            scene->setSmoothEdges(mOffscreenSmoothEdges);
         }
     }
     setupVisualizers(std::move(scenes));

@@ -71,8 +71,9 @@ class MirvoApp : public app::AppBasic {
     static constexpr float kAnalysisGain = 10.9f;
 
     // For drawing without a window (the video renderer): the scenes on `monitor`'s spectrum,
-    // drawn at `size`, first scene and spectrum overlay as the command line says.
-    void setupOffscreen(const MonitorSpectralNodeRef& monitor, Vec2i size);
+    // drawn at `size`, first scene and spectrum overlay as the command line says. With
+    // `smoothEdges` the scenes smooth their own edges, for a frame without multisampling.
+    void setupOffscreen(const MonitorSpectralNodeRef& monitor, Vec2i size, bool smoothEdges = false);
     // One frame's update with a time step of exactly `deltaSeconds`, on the spectrum of the
     // window that ends at frame `spectrumEnd` of the music (none: the monitor's own read).
     void advanceFrameBy(float deltaSeconds, std::optional<uint64_t> spectrumEnd = std::nullopt);
@@ -178,6 +179,7 @@ class MirvoApp : public app::AppBasic {
     int32_t mStartIdx;
     int32_t mEndIdx;
     std::optional<Vec2i> mOffscreenSize;
+    bool mOffscreenSmoothEdges = false;
     // The music frame the spectrum of this offscreen frame ends at.
     std::optional<uint64_t> mOffscreenSpectrumEnd;
 

@@ -149,8 +149,16 @@ void Tree::draw()
     gl::rotate(Vec3f(0.0f, 0.0f, mRotationAngle));
 
     glLineWidth(2.0f);
+    if (mSmoothEdges) {
+        glEnable(GL_LINE_SMOOTH);
+        gl::enableAlphaBlending();
+    }
     for (const TreeParams& tree : mTrees) {
         drawBranch(tree.start, tree.end, tree.rules, 0);
+    }
+    if (mSmoothEdges) {
+        gl::disableAlphaBlending();
+        glDisable(GL_LINE_SMOOTH);
     }
     glLineWidth(1.0f);
 }
@@ -158,7 +166,14 @@ void Tree::draw()
 void Tree::drawBranch(const Vec2f& start, const Vec2f& end, const std::vector<BranchRule>& rules,
                       int32_t depth)
 {
-    visitBranch(start, end, rules, depth, [](const Vec2f& a, const Vec2f& b) { gl::drawLine(a, b); });
+    // The whole branch in one draw: thousands of two-point draws cost a software renderer more
+    // than their pixels.
+    mLineVertices.clear();
+    visitBranch(start, end, rules, depth, [this](const Vec2f& a, const Vec2f& b) {
+        mLineVertices.push_back(a);
+        mLineVertices.push_back(b);
+    });
+    gl::drawLines(mLineVertices);
 }
 
 void Tree::visitBranch(const Vec2f& start, const Vec2f& end, const std::vector<BranchRule>& rules,

@@ -70,6 +70,8 @@ class Tree : public Visualizer {
     static constexpr float kMinBranchLength = 1e-4f;
 
   private:
+    // drawBranch's lines, two points each; kept to draw without allocating once grown.
+    std::vector<Vec2f> mLineVertices;
     int32_t mMaxDepth;
     Rand mRand;
     std::vector<TreeParams> mTrees;

@@ -4,6 +4,7 @@
 
 #include "gl/Draw.h"
 #include "gl/Gl.h"
+#include "gl/SmoothTriangle.h"
 #include "params/InterfaceGl.h"
 
 namespace mirvo {
@@ -85,7 +86,11 @@ void Triangles::draw()
         gl::rotate(Vec3f(0.0f, 0.0f, mAngles[i]));
         const ColorA& color = mColors[i % mNumColors];
         glColor4f(color.r, color.g, color.b, color.a);
-        gl::drawSolidTriangle(Vec2f(-r, -r), Vec2f(r, -r), Vec2f(0.0f, 1.0f));
+        if (mSmoothEdges) {
+            mSmoothTriangle.draw(Vec2f(-r, -r), Vec2f(r, -r), Vec2f(0.0f, 1.0f));
+        } else {
+            gl::drawSolidTriangle(Vec2f(-r, -r), Vec2f(r, -r), Vec2f(0.0f, 1.0f));
+        }
         gl::popModelView();
     }
 }

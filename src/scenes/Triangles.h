@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/Color.h"
+#include "gl/SmoothTriangle.h"
 #include "src/scenes/Visualizer.h"
 
 #include <array>
@@ -43,6 +44,7 @@ class Triangles : public Visualizer {
     float mMaxRatio = 1.8f;
     float mRatioMorphSpeed = 7.0f;
     InterfaceGlRef mParams;
+    gl::SmoothTriangleDrawer mSmoothTriangle;
 };
 
 } // namespace mirvo

@@ -46,6 +46,9 @@ class Visualizer {
 
     // Before setup: build no panel. A render has no window for one and never shows panels.
     void setWithoutPanels() { mWithPanels = false; }
+    // For a frame drawn without multisampling: the scene smooths its own edges, at a small
+    // part of what the samples would cost a software renderer.
+    void setSmoothEdges(bool smooth) { mSmoothEdges = smooth; }
 
   protected:
     float mLowStart;
@@ -57,6 +60,7 @@ class Visualizer {
     MonitorSpectralNodeRef mMonitor;
     std::vector<float>* mSpectrum;
     bool mWithPanels = true;
+    bool mSmoothEdges = false;
 };
 
 } // namespace mirvo

@@ -165,6 +165,44 @@ PY
     { [ "$first" -ge 59 ] && [ "$first" -le 61 ]; } || fail "the first click shows at frame $first, not 60 +-1"
     { [ "$second" -ge 119 ] && [ "$second" -le 121 ]; } || fail "the second click shows at frame $second, not 120 +-1"
     ;;
+edges_are_smoothed_without_samples)
+    # Mesa's software renderer draws a video with one sample and the scenes smooth their own
+    # edges: the triangles' edges hold many shades between their colours. --msaa 0 asks for
+    # the plain edges, only the eight sums of red, green and blue; --msaa 4 for samples.
+    make_song song.wav 0.5
+    shades() {
+        python3 - "$1" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+header, rest = data.split(b"\n", 1)
+fields = {f[:1]: f[1:] for f in header.split()[1:]}
+width, height = int(fields[b"W"]), int(fields[b"H"])
+luma = width * height
+frame_size = luma + 2 * ((width + 1) // 2) * ((height + 1) // 2)
+frames, at = [], 0
+while at < len(rest):
+    at = rest.index(b"\n", at) + 1
+    frames.append(rest[at:at + luma])
+    at += frame_size
+print(len(set(frames[len(frames) // 2])))
+PY
+    }
+    for msaa in default 0 4; do
+        run_mirvo --render "$work/$msaa.y4m" --size 320x180 --scene triangles \
+            $([ "$msaa" = default ] || echo --msaa "$msaa") "$work/song.wav"
+        [ "$status" -eq 0 ] || fail "--msaa $msaa: status $status"
+        cp "$work/err" "$work/err.$msaa"
+    done
+    if ! grep -q "edges smoothed without MSAA" "$work/err.default"; then
+        glxinfo -B 2>/dev/null | grep -qiE "llvmpipe|softpipe" || { echo "SKIP: a GPU draws here"; exit 77; }
+        fail "no word of the smoothing: $(head -1 "$work/err.default")"
+    fi
+    grep -q "4x MSAA" "$work/err.4" || fail "--msaa 4 did not multisample: $(head -1 "$work/err.4")"
+    smooth=$(shades "$work/default.y4m") plain=$(shades "$work/0.y4m") sampled=$(shades "$work/4.y4m")
+    [ "$plain" -le 10 ] || fail "--msaa 0 drew $plain shades, not the plain edges"
+    # Four samples give an edge pixel five shades of each colour, coverage many more.
+    [ "$smooth" -ge 30 ] && [ "$sampled" -ge 15 ] || fail "smoothed $smooth shades, multisampled $sampled"
+    ;;
 *)
     fail "no such case"
     ;;

@@ -32,6 +32,8 @@ struct VideoSettings {
     std::string preset;
     std::size_t sampleRate = 48000;
     std::size_t numChannels = 2;
+    // The frames the whole video will hold; MP4 keeps room for their index from the start.
+    std::uint64_t numFrames = 0;
 };
 
 class VideoEncoder {

@@ -124,10 +124,11 @@ full_disk_leaves_a_playable_file)
         [ "$status" -eq 1 ] || fail "$ext: status $status when the file could not grow"
         [ "$(grep -c "the render stopped: .*File too large" "$work/err")" -eq 1 ] ||
             fail "$ext: no one line naming the cause: $(tail -1 "$work/err")"
-        # MP4 keeps its index for the end (see the encoder); Matroska plays up to its last frame.
-        [ "$ext" = mkv ] || continue
+        # Both play up to their last whole frame: MP4 writes its index into room at its front.
         frames=$(probe "$work/out.$ext" v:0 nb_read_frames 2>/dev/null)
         [ -n "$frames" ] && [ "$frames" -gt 0 ] || fail "$ext: what was left does not play ('$frames' frames)"
+        sound=$(probe "$work/out.$ext" a:0 nb_read_frames 2>/dev/null)
+        [ -n "$sound" ] && [ "$sound" -gt 0 ] || fail "$ext: what was left has no sound ('$sound' packets)"
     done
     ;;
 clicks_show_on_their_frames)

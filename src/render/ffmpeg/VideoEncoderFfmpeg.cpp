@@ -4,6 +4,7 @@
 #include "src/render/VideoEncoder.h"
 
 #include "src/render/ColourConversion.h"
+#include "src/render/ffmpeg/GuardedFileOutput.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -17,8 +18,10 @@ extern "C" {
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace mirvo::render {
 
@@ -137,7 +140,12 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         drain(mVideo, mVideoStream, Phase::EncodeVideo);
         PhaseTimes::Scope timing(mTimes, Phase::Mux);
         check(av_write_trailer(mFormat), "cannot finish");
-        check(avio_closep(&mFormat->pb), "cannot close");
+        const int closed = mOutput->close();
+        mFormat->pb = nullptr;
+        checkOutput();
+        if (closed != 0) {
+            fail("cannot close: " + errorText(AVERROR(closed)));
+        }
     }
 
   private:
@@ -150,15 +158,54 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         if (codecs.audio != nullptr) {
             openAudio(codecs);
         }
-        check(avio_open(&mFormat->pb, mSettings.path.c_str(), AVIO_FLAG_WRITE), "cannot open it for writing");
+        try {
+            mOutput = std::make_unique<GuardedFileOutput>(mSettings.path);
+        } catch (const std::system_error& exc) {
+            fail("cannot open it for writing: " + errorText(AVERROR(exc.code().value())));
+        }
+        mFormat->pb = mOutput->getContext();
+        mFormat->flags |= AVFMT_FLAG_CUSTOM_IO;
         // MP4 is written whole, not fragmented: a fragmented file carries no edit list, so the AAC
         // encoder's priming would play before the first frame and put the sound 21 ms behind the
-        // picture. A render cut off by a full disk therefore plays only as Matroska.
+        // picture. Its index goes into room kept at the front instead of after the frames, so
+        // that a render cut off by a full disk can still write it, and players can start before
+        // the whole file has arrived.
         AVDictionary* options = nullptr;
+        if (std::string(mFormat->oformat->name) == "mp4") {
+            av_dict_set_int(&options, "moov_size", indexReserveBytes(), 0);
+        }
         const int written = avformat_write_header(mFormat, &options);
         av_dict_free(&options);
         check(written, "cannot write its header");
         mHeaderWritten = true;
+        checkOutput();
+    }
+
+    // Room for the MP4 index of the whole video. It takes about 16 bytes a sample (video frame
+    // or audio packet) and at worst, a chunk and a key frame for every sample, 36. A reserve
+    // too small would fail the finish, so every sample gets 64.
+    std::int64_t indexReserveBytes() const
+    {
+        const auto videoFrames = static_cast<std::int64_t>(mSettings.numFrames);
+        std::int64_t audioPackets = 0;
+        if (mAudio != nullptr) {
+            const auto seconds = static_cast<double>(videoFrames) / mSettings.fps;
+            audioPackets = static_cast<std::int64_t>(seconds * static_cast<double>(mSettings.sampleRate) /
+                                                     std::max(mAudioFrameSize, 1)) +
+                           16;
+        }
+        return 16384 + 64 * (videoFrames + audioPackets);
+    }
+
+    // Reports the first write that did not reach the file, once: a render that goes on to
+    // finish the file after it writes on without complaint.
+    void checkOutput()
+    {
+        if (mOutput == nullptr || mOutput->getFailure() == 0 || mOutputFailureReported) {
+            return;
+        }
+        mOutputFailureReported = true;
+        fail("cannot write: " + errorText(AVERROR(mOutput->getFailure())));
     }
 
     void openVideo(const Codecs& codecs)
@@ -347,6 +394,7 @@ class VideoEncoderFfmpeg : public VideoEncoder {
             mPacket->stream_index = stream->index;
             PhaseTimes::Scope timing(mTimes, Phase::Mux);
             check(av_interleaved_write_frame(mFormat, mPacket), "cannot write");
+            checkOutput();
         }
     }
 
@@ -364,9 +412,10 @@ class VideoEncoderFfmpeg : public VideoEncoder {
 
     void release()
     {
-        if (mFormat != nullptr && mFormat->pb != nullptr) {
-            avio_closep(&mFormat->pb);
+        if (mFormat != nullptr) {
+            mFormat->pb = nullptr;
         }
+        mOutput.reset();
         avformat_free_context(mFormat);
         mFormat = nullptr;
         avcodec_free_context(&mVideo);
@@ -399,6 +448,8 @@ class VideoEncoderFfmpeg : public VideoEncoder {
     std::int64_t mNumAudioFrames = 0;
     std::uint64_t mNumVideoFrames = 0;
     PhaseTimes mTimes;
+    std::unique_ptr<GuardedFileOutput> mOutput;
+    bool mOutputFailureReported = false;
     bool mHeaderWritten = false;
     bool mFinished = false;
 };

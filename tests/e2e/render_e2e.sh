@@ -7,7 +7,8 @@ set -uo pipefail
 test_case=${1:?which case}
 e2e_prefix=mirvo-render-e2e
 # shellcheck source=tests/e2e/harness.sh
-source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
+e2e_dir=$(dirname "${BASH_SOURCE[0]}")
+source "$e2e_dir/harness.sh"
 
 command -v ffprobe >/dev/null && command -v ffmpeg >/dev/null || { echo "SKIP: no ffmpeg/ffprobe"; exit 77; }
 
@@ -142,19 +143,12 @@ clicks_show_on_their_frames)
         -ac 2 "$work/clicks.wav" || fail "cannot make the click track"
     run_mirvo --render "$work/clicks.y4m" --size 320x180 --scene triangles --scene-interval 0 "$work/clicks.wav"
     [ "$status" -eq 0 ] || fail "status $status"
-    python3 - "$work/clicks.y4m" >"$work/onsets" <<'PY' || fail "cannot read the frames back"
+    python3 - "$work/clicks.y4m" "$e2e_dir" >"$work/onsets" <<'PY' || fail "cannot read the frames back"
 import sys
-data = open(sys.argv[1], "rb").read()
-header, rest = data.split(b"\n", 1)
-fields = {f[:1]: f[1:] for f in header.split()[1:]}
-width, height = int(fields[b"W"]), int(fields[b"H"])
+sys.path.insert(0, sys.argv[2])
+from y4m_luma import luma_frames
+width, height, frames = luma_frames(sys.argv[1])
 luma = width * height
-frame_size = luma + 2 * ((width + 1) // 2) * ((height + 1) // 2)
-frames, at = [], 0
-while at < len(rest):
-    at = rest.index(b"\n", at) + 1
-    frames.append(rest[at:at + luma])
-    at += frame_size
 # Pixels whose brightness changed from the frame before: a few edge pixels while the
 # triangles settle, thousands when they turn.
 def moved(n):
@@ -172,19 +166,12 @@ edges_are_smoothed_without_samples)
     # the plain edges, only the eight sums of red, green and blue; --msaa 4 for samples.
     make_song song.wav 0.5
     shades() {
-        python3 - "$1" <<'PY'
+        python3 - "$1" "$e2e_dir" <<'PY'
 import sys
-data = open(sys.argv[1], "rb").read()
-header, rest = data.split(b"\n", 1)
-fields = {f[:1]: f[1:] for f in header.split()[1:]}
-width, height = int(fields[b"W"]), int(fields[b"H"])
+sys.path.insert(0, sys.argv[2])
+from y4m_luma import luma_frames
+width, height, frames = luma_frames(sys.argv[1])
 luma = width * height
-frame_size = luma + 2 * ((width + 1) // 2) * ((height + 1) // 2)
-frames, at = [], 0
-while at < len(rest):
-    at = rest.index(b"\n", at) + 1
-    frames.append(rest[at:at + luma])
-    at += frame_size
 print(len(set(frames[len(frames) // 2])))
 PY
     }

@@ -43,6 +43,7 @@ void InputDeviceNode::allocateRingBuffer(size_t graphFrames, size_t deviceFrames
     mPrimingFrames = block * kPrimingBlocks;
     mKeepFrames = 0;
     mPriming = true;
+    mOverrunPending = false;
 }
 
 void InputDeviceNode::setSteadyQueue(size_t keepFrames)
@@ -65,6 +66,8 @@ void InputDeviceNode::writeCapturedFrames(const float* samples, size_t numChanne
     if (!mRingBuffer.write(samples, numFrames, numFrames)) {
         mLastOverrun = getContextFramePosition();
         mNumOverruns.fetch_add(1, std::memory_order_relaxed);
+        // Only the reader may take frames out; it drops the stale ones when it next looks.
+        mOverrunPending.store(true, std::memory_order_release);
     }
 }
 
@@ -76,6 +79,17 @@ void InputDeviceNode::readCapturedBlock(Buffer* buffer)
         return;
     }
     size_t available = mRingBuffer.getAvailableRead();
+    // A full ring holds the oldest sound, and the capture has already lost what came after it.
+    // Keeping it would hold the delay at the ring's whole length until the next underrun: the
+    // graph starts again from the newest frames, with the queue a fresh start has.
+    if (mOverrunPending.exchange(false, std::memory_order_acquire)) {
+        const size_t fresh = mPrimingFrames + mKeepFrames;
+        if (available > fresh) {
+            mRingBuffer.discard(available - fresh);
+            mNumStaleDrops.fetch_add(1, std::memory_order_relaxed);
+            available = fresh;
+        }
+    }
     if (mPriming) {
         if (available < std::max(mPrimingFrames, numFrames)) {
             return;

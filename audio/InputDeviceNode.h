@@ -30,7 +30,7 @@ class InputDeviceNode : public InputNode {
     // Any thread: blocks the graph found too few frames for, counted since the node was made.
     uint64_t getNumUnderruns() const { return mNumUnderruns.load(std::memory_order_relaxed); }
     // Any thread: how often frames that had waited too long were dropped unread (see
-    // setSteadyQueue), counted since the node was made.
+    // setSteadyQueue, and after an overrun), counted since the node was made.
     uint64_t getNumStaleDrops() const { return mNumStaleDrops.load(std::memory_order_relaxed); }
     // Any thread: the frames left queued when the graph last took a block, what the ring adds
     // to the time from capture to the graph beyond the block itself.
@@ -67,7 +67,8 @@ class InputDeviceNode : public InputNode {
     void setSteadyQueue(size_t keepFrames);
     // Input device thread: queues numFrames captured frames, given channel after channel
     // (channel c at samples + c * numFrames). Any count will do, whatever the graph's block
-    // size; frames that do not fit are dropped as a whole and an overrun is recorded.
+    // size; frames that do not fit are dropped as a whole and an overrun is recorded, and the
+    // graph's next block drops the oldest queued down to what a fresh start keeps.
     void writeCapturedFrames(const float* samples, size_t numChannels, size_t numFrames);
     // Audio thread: rebuilds one graph block from the queued frames. Until kPrimingBlocks are
     // queued (at the start and after a starved block) it leaves the block as it was; a block
@@ -84,6 +85,8 @@ class InputDeviceNode : public InputNode {
     std::atomic<uint64_t> mNumStaleDrops{0};
     std::atomic<size_t> mQueuedFrames{0};
     std::atomic<bool> mDeviceLost{false};
+    // Set by the capture side on an overrun, taken by the audio thread.
+    std::atomic<bool> mOverrunPending{false};
     dsp::FrameRingBuffer mRingBuffer;
     // Frames the ring must hold before the graph starts taking them.
     size_t mPrimingFrames = 0;

@@ -157,6 +157,29 @@ TEST(CaptureSteadyQueue, AfterAStalledCaptureStarvesTheGraphTheBurstThatEndsItIs
     EXPECT_TRUE(run.channelsMatch());
 }
 
+TEST(CaptureSteadyQueue, AfterTheRingOverflowsTheGraphGoesOnFromTheNewestFramesNotTheOldest)
+{
+    for (const size_t keep : {kKeepFrames, size_t(0)}) {
+        SCOPED_TRACE(keep == 0 ? "a separate device" : "a steady capture");
+        SteadyCapture run(keep);
+        run.periods(100);
+        // Six blocks' time without the graph: more than the ring's four blocks pile up.
+        for (int i = 0; i < 6; ++i) {
+            run.period(true, false);
+        }
+        EXPECT_GE(run.input().getNumOverruns(), 1u);
+        // This block's fragments still meet the full ring; the graph then drops the oldest.
+        run.period();
+        // What a fresh start leaves queued after its first block, not a ring kept full.
+        EXPECT_EQ(run.input().getQueuedFrames(), kGraphFrames + keep);
+        const uint64_t overruns = run.input().getNumOverruns();
+        run.periods(10);
+        EXPECT_EQ(run.input().getNumOverruns(), overruns) << "the ring has room again";
+        EXPECT_EQ(run.input().getNumUnderruns(), 0u);
+        EXPECT_TRUE(run.channelsMatch());
+    }
+}
+
 TEST(CaptureSteadyQueue, ASeparateDevicesRingKeepsEveryFrameItQueued)
 {
     // Two independently clocked devices need the surplus to ride out their drift and jitter.

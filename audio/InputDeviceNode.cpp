@@ -71,6 +71,17 @@ void InputDeviceNode::writeCapturedFrames(const float* samples, size_t numChanne
     }
 }
 
+size_t InputDeviceNode::dropOldestDownTo(size_t available, size_t target)
+{
+    // Runs on the audio thread.
+    if (available <= target) {
+        return available;
+    }
+    mRingBuffer.discard(available - target);
+    mNumStaleDrops.fetch_add(1, std::memory_order_relaxed);
+    return target;
+}
+
 void InputDeviceNode::readCapturedBlock(Buffer* buffer)
 {
     // Runs on the audio thread.
@@ -83,12 +94,7 @@ void InputDeviceNode::readCapturedBlock(Buffer* buffer)
     // Keeping it would hold the delay at the ring's whole length until the next underrun: the
     // graph starts again from the newest frames, with the queue a fresh start has.
     if (mOverrunPending.exchange(false, std::memory_order_acquire)) {
-        const size_t fresh = mPrimingFrames + mKeepFrames;
-        if (available > fresh) {
-            mRingBuffer.discard(available - fresh);
-            mNumStaleDrops.fetch_add(1, std::memory_order_relaxed);
-            available = fresh;
-        }
+        available = dropOldestDownTo(available, mPrimingFrames + mKeepFrames);
     }
     if (mPriming) {
         if (available < std::max(mPrimingFrames, numFrames)) {
@@ -99,10 +105,8 @@ void InputDeviceNode::readCapturedBlock(Buffer* buffer)
         mWatchedBlocks = 0;
         // Blocks that waited for the priming let the frames pile up past it; a steady
         // capture needs no more than the start did.
-        if (mKeepFrames > 0 && available > mPrimingFrames + mKeepFrames) {
-            mRingBuffer.discard(available - mPrimingFrames - mKeepFrames);
-            mNumStaleDrops.fetch_add(1, std::memory_order_relaxed);
-            available = mPrimingFrames + mKeepFrames;
+        if (mKeepFrames > 0) {
+            available = dropOldestDownTo(available, mPrimingFrames + mKeepFrames);
         }
     }
     if (!mRingBuffer.read(buffer->getData(), numFrames, numFrames)) {

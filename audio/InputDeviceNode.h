@@ -76,6 +76,9 @@ class InputDeviceNode : public InputNode {
     void readCapturedBlock(Buffer* buffer);
     // Any thread: the frame count of the context, 0 when it is gone.
     uint64_t getContextFramePosition() const;
+    // Audio thread: discards the oldest queued frames down to target, counted as a stale drop;
+    // gives what is left queued.
+    size_t dropOldestDownTo(size_t available, size_t target);
 
     DeviceRef mDevice;
     std::atomic<uint64_t> mLastOverrun;

@@ -3,6 +3,14 @@
 
 MIRVO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
+# The compiler cache lives outside the checkout, so a fresh clone (CI's) reuses what the last
+# build on this machine compiled. Paths are hashed relative to the checkout, and the build
+# folder's own path is left out of the debug information's hash, so every tree shares it.
+export CCACHE_DIR="${CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/mirvo-ccache}"
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$MIRVO_ROOT}"
+export CCACHE_NOHASHDIR=1
+export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-8G}"
+
 mirvo_log() { printf '[mirvo] %s\n' "$*" >&2; }
 
 # Installs whichever packages of scripts/packages.txt are missing; does nothing when all are there.

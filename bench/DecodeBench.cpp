@@ -4,6 +4,7 @@
 #include "audio/ContextManual.h"
 #include "audio/FilePlayerNode.h"
 #include "audio/SourceFile.h"
+#include "tests/TestPaths.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,5 +1,16 @@
 include(GoogleTest)
 
+# Where the tests find the checkout and the programs they run. These paths differ between
+# checkouts, so they live in one generated header that only the files using them include:
+# passed as definitions to every test, they made each test file miss the shared compiler cache
+# in any other checkout.
+file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/tests/TestPaths.h CONTENT "#pragma once
+#define MIRVO_SOURCE_DIR \"${PROJECT_SOURCE_DIR}\"
+#define MIRVO_TEST_DATA_DIR \"${PROJECT_SOURCE_DIR}/tests/data\"
+#define MIRVO_RESOURCES_DIR \"${PROJECT_SOURCE_DIR}/resources\"
+#define MIRVO_SAMPLE_PATH \"$<$<TARGET_EXISTS:mirvo_sample>:$<TARGET_FILE:mirvo_sample>>\"
+")
+
 # mirvo_add_test(<name> LABEL <unit|gl|device|e2e|stress> SOURCES ... LIBS ... [TIMEOUT s])
 # One executable per folder and label keeps link time down on small machines.
 # Tests are listed when ctest runs, so building never needs a display or a sound server.
@@ -11,9 +22,7 @@ function(mirvo_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   set_property(GLOBAL APPEND PROPERTY MIRVO_TEST_TARGETS_${ARG_LABEL} ${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
-  target_compile_definitions(${name} PRIVATE MIRVO_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
-                                             MIRVO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR})
   mirvo_set_warnings(${name})
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST

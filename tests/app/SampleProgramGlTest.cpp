@@ -2,6 +2,7 @@
 // its keyDown with the right codes and modifiers, Control+Q quits it cleanly, and its
 // screenshot shows the default matrices' corners.
 #include "ShellRun.h"
+#include "tests/TestPaths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // The sample program without a display: one line on stderr naming what to set, and
 // status 1, no crash.
 #include "ShellRun.h"
+#include "tests/TestPaths.h"
 
 #include <gtest/gtest.h>
 

@@ -11,6 +11,7 @@
 #include "audio/MonitorSpectralNode.h"
 #include "audio/SourceFile.h"
 #include "core/DataSource.h"
+#include "tests/TestPaths.h"
 #include "tests/audio/DeviceTestSupport.h"
 
 #include <gtest/gtest.h>

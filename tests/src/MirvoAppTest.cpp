@@ -1,4 +1,5 @@
 #include "src/MirvoApp.h"
+#include "tests/TestPaths.h"
 
 #include <gtest/gtest.h>
 

@@ -13,6 +13,7 @@
 #include "audio/SoundServer.h"
 #include "audio/SourceFile.h"
 #include "core/DataSource.h"
+#include "tests/TestPaths.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

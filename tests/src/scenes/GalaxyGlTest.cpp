@@ -5,6 +5,7 @@
 #include "gl/Draw.h"
 #include "gl/Gl.h"
 #include "src/scenes/Galaxy.h"
+#include "tests/TestPaths.h"
 #include "tests/app/TestApps.h"
 
 #include <gtest/gtest.h>

@@ -4,6 +4,7 @@
 #include "src/SpectrumOverlay.h"
 #include "src/scenes/Tree.h"
 #include "src/scenes/Triangles.h"
+#include "tests/TestPaths.h"
 #include "tests/gl/GlTestContext.h"
 
 #include <gtest/gtest.h>

@@ -114,27 +114,83 @@ bad_inputs_say_why)
     [ "$status" -eq 0 ] && [ "$(probe "$work/taken.y4m" v:0 nb_read_frames)" = 12 ] ||
         fail "--overwrite did not replace it (status $status)"
     ;;
-interrupt_leaves_a_playable_file)
-    make_song song.wav 120
-    "$MIRVO" --render "$work/out.mp4" --size 320x180 "$work/song.wav" >"$work/out" 2>"$work/err" &
+output_is_replaced_whole_and_never_the_music)
+    # A song that is a video file itself (FLAC in Matroska) is never written over by its own
+    # render, whatever name it goes by: the same path, another spelling, a hard link or a
+    # symbolic link, as the output or as the song. One line, status 1, the song untouched.
+    ffmpeg -v error -y -f lavfi -i "sine=f=330:d=3:r=48000" -ac 2 -c:a flac "$work/song.mkv" ||
+        fail "cannot make the song"
+    cp "$work/song.mkv" "$work/copy.mkv"
+    ln "$work/song.mkv" "$work/hard.mkv"
+    ln -s song.mkv "$work/soft.mkv"
+    for pair in song:song ./song:song hard:song soft:song song:soft; do
+        out="$work/${pair%%:*}.mkv"
+        run_mirvo --render "$out" --overwrite --size 64x36 "$work/${pair#*:}.mkv"
+        [ "$status" -eq 1 ] || fail "$pair: status $status"
+        [ "$(line_count "$work/err")" -eq 1 ] && grep -qF "cannot render to '$out': it is the music" "$work/err" ||
+            fail "$pair: no line saying why"
+        cmp -s "$work/song.mkv" "$work/copy.mkv" || fail "$pair: the song was changed"
+    done
+    [ "$(ls -A "$work" | grep -c part)" -eq 0 ] || fail "files were left: $(ls -A "$work" | tr '\n' ' ')"
+
+    # An existing video is replaced whole: while the render runs the old one is there as it was,
+    # and once the render is stopped the new one has its name, with nothing left beside it.
+    make_song long.wav 60
+    printf 'an older video' >"$work/out.mp4"
+    "$MIRVO" --render "$work/out.mp4" --overwrite --size 320x180 "$work/long.wav" >"$work/out" 2>"$work/err" &
     pid=$!
-    for _ in $(seq 1 300); do
+    for _ in $(seq 1 600); do
         grep -q "10%" "$work/err" 2>/dev/null && break
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done
-    sleep 1
+    [ "$(cat "$work/out.mp4")" = "an older video" ] || fail "the older video was written over during the render"
     kill -INT "$pid" 2>/dev/null || fail "the render ended before it was interrupted"
     wait "$pid"
     status=$?
     pid=""
     [ "$status" -eq 130 ] || fail "status $status after Ctrl+C"
-    grep -q "interrupted; wrote '$work/out.mp4'" "$work/err" || fail "no line saying what it holds"
     frames=$(probe "$work/out.mp4" v:0 nb_read_frames)
-    [ -n "$frames" ] && [ "$frames" -gt 0 ] && [ "$frames" -lt 7200 ] || fail "video frames: '$frames'"
-    duration=$(probe "$work/out.mp4" a:0 duration)
-    close_to "$duration" "$(awk -v f="$frames" 'BEGIN { print f / 60 }')" 0.05 ||
-        fail "the sound ($duration s) does not end with the picture ($frames frames)"
+    [ -n "$frames" ] && [ "$frames" -gt 0 ] || fail "the new video does not play ('$frames' frames)"
+    [ "$(ls -A "$work" | grep -c part)" -eq 0 ] || fail "files were left: $(ls -A "$work" | tr '\n' ' ')"
+    ;;
+stop_signals_leave_a_playable_file)
+    # Ctrl+C, a job runner's kill and a closed terminal each stop the render with a file that
+    # plays up to its last frame, the sound ending with the picture. The closed terminal also
+    # takes away the reader of standard error (`mirvo ... 2>&1 | tee log`): the program must not
+    # die writing its last line there.
+    make_song song.wav 60
+    for signal in INT TERM HUP; do
+        rm -f "$work/out.mp4" "$work/err"
+        if [ "$signal" = HUP ]; then
+            rm -f "$work/pipe" && mkfifo "$work/pipe"
+            tee "$work/err" <"$work/pipe" >/dev/null &
+            reader=$!
+            "$MIRVO" --render "$work/out.mp4" --size 320x180 "$work/song.wav" >"$work/out" 2>"$work/pipe" &
+        else
+            "$MIRVO" --render "$work/out.mp4" --size 320x180 "$work/song.wav" >"$work/out" 2>"$work/err" &
+        fi
+        pid=$!
+        for _ in $(seq 1 600); do
+            grep -q "10%" "$work/err" 2>/dev/null && break
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        [ "$signal" = HUP ] && { kill "$reader"; wait "$reader"; }
+        kill -"$signal" "$pid" 2>/dev/null || fail "$signal: the render ended before the signal"
+        wait "$pid"
+        status=$?
+        pid=""
+        want=$((128 + $(kill -l "$signal")))
+        [ "$status" -eq "$want" ] || fail "$signal: status $status, not $want"
+        [ "$signal" = HUP ] || grep -q "interrupted; wrote '$work/out.mp4'" "$work/err" ||
+            fail "$signal: no line saying what it holds"
+        frames=$(probe "$work/out.mp4" v:0 nb_read_frames)
+        [ -n "$frames" ] && [ "$frames" -gt 0 ] && [ "$frames" -lt 3600 ] || fail "$signal: video frames: '$frames'"
+        duration=$(probe "$work/out.mp4" a:0 duration)
+        close_to "$duration" "$(awk -v f="$frames" 'BEGIN { print f / 60 }')" 0.05 ||
+            fail "$signal: the sound ($duration s) does not end with the picture ($frames frames)"
+    done
     ;;
 full_disk_leaves_a_playable_file)
     # A small file system of its own that the render fills: the write that finds no room stops

@@ -75,6 +75,10 @@ std::string checkOutputPath(const std::string& out, const std::vector<std::strin
     if (!overwrite) {
         return "it exists (--overwrite replaces it)";
     }
+    // Renaming over it would go through; a file its owner protected stays protected.
+    if (::access(target.c_str(), W_OK) != 0) {
+        return "it is not writable";
+    }
     return {};
 }
 
@@ -99,11 +103,6 @@ OutputFile::OutputFile(const std::string& out) : mTarget(resolveLink(out).string
     if (fd < 0) {
         throwErrno("cannot create a file in its folder");
     }
-    // A replaced file's readers keep their access.
-    struct stat existing = {};
-    if (::stat(mTarget.c_str(), &existing) == 0) {
-        ::fchmod(fd, existing.st_mode & 07777);
-    }
     ::close(fd);
 }
 
@@ -119,6 +118,12 @@ void OutputFile::keep(bool replace)
     // Whatever happens, the video is not thrown away: at worst it stays under its own name.
     mKept = true;
     if (replace) {
+        // Those who could read the replaced file can read the new one; a mode that forbids
+        // writing is given only now, when nothing writes any more.
+        struct stat existing = {};
+        if (::stat(mTarget.c_str(), &existing) == 0) {
+            ::chmod(mWritePath.c_str(), existing.st_mode & 07777);
+        }
         if (::rename(mWritePath.c_str(), mTarget.c_str()) != 0) {
             throwErrno("cannot give it its name");
         }

@@ -9,14 +9,14 @@
 namespace mirvo::render {
 
 // Empty when a render may write `out`, else why not: a missing or unwritable folder, a folder
-// called `out`, `out` being one of `inputs` (by device and inode, so links count), or `out`
-// existing without `overwrite`. Opens nothing.
+// called `out`, `out` being one of `inputs` (by device and inode, so links count), `out`
+// existing without `overwrite` or, with it, not writable. Opens nothing.
 std::string checkOutputPath(const std::string& out, const std::vector<std::string>& inputs, bool overwrite);
 
 class OutputFile {
   public:
     // Creates an empty file beside `out` (beside the file `out` links to, when it is a symbolic
-    // link), with the permissions `out` has when it exists. Throws std::system_error.
+    // link). Throws std::system_error.
     explicit OutputFile(const std::string& out);
     // Removes the written file unless it was kept.
     ~OutputFile();
@@ -26,8 +26,9 @@ class OutputFile {
     // Where the bytes go while the render runs.
     const std::string& getWritePath() const { return mWritePath; }
 
-    // Gives the written file the name `out`, replacing a file of that name only when `replace`.
-    // Throws std::system_error, the written file then staying where getWritePath says.
+    // Gives the written file the name `out`, replacing a file of that name only when `replace`
+    // (the new file then has the old one's permissions). Throws std::system_error, the written
+    // file then staying where getWritePath says.
     void keep(bool replace);
 
   private:

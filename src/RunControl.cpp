@@ -24,9 +24,24 @@ RunControl::RunControl(MirvoApp& app, CommandLine commandLine)
     // The window exists only once the app has set up; its first update is the first moment
     // it can be followed.
     mUpdateConnection = mApp.getSignalUpdate().connect([this] { attachToWindow(); });
+    mStopConnection = mApp.getSignalUpdate().connect([this] { quitOnSignal(); });
 }
 
 RunControl::~RunControl() = default;
+
+int RunControl::getExitCode() const
+{
+    return mStoppedBy != 0 ? StopSignals::exitStatusFor(mStoppedBy) : mExitCode;
+}
+
+void RunControl::quitOnSignal()
+{
+    if (mStoppedBy != 0 || mStopSignals.getSignal() == 0) {
+        return;
+    }
+    mStoppedBy = mStopSignals.getSignal();
+    mApp.quit();
+}
 
 void RunControl::attachToWindow()
 {

@@ -12,7 +12,9 @@
 #include "src/FailureText.h"
 #include "src/FrameRateWatch.h"
 #include "src/MirvoApp.h"
+#include "src/StopSignals.h"
 #include "src/render/OffscreenContext.h"
+#include "src/render/OutputFile.h"
 #include "src/render/RenderProgress.h"
 #include "src/render/RenderStats.h"
 #include "src/render/ThreadedVideoEncoder.h"
@@ -29,19 +31,13 @@
 #include <numeric>
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace mirvo::render {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-volatile std::sig_atomic_t gInterrupted = 0;
-
-extern "C" void onInterrupt(int)
-{
-    gInterrupted = 1;
-}
 
 // Matches the window's anti-aliasing (RendererGl level 5) where the GL is a GPU.
 constexpr int kWantedSamples = 16;
@@ -59,27 +55,6 @@ std::size_t blockSizeFor(std::size_t sampleRate, int fps)
         }
     }
     return 512;
-}
-
-// Empty when OUT may be written, else why not.
-std::string checkOutput(const CommandLine& commandLine)
-{
-    const fs::path out(*commandLine.renderPath);
-    const fs::path folder = out.parent_path().empty() ? fs::path(".") : out.parent_path();
-    std::error_code error;
-    if (!fs::is_directory(folder, error)) {
-        return "the folder '" + folder.string() + "' does not exist";
-    }
-    if (::access(folder.c_str(), W_OK) != 0) {
-        return "the folder '" + folder.string() + "' is not writable";
-    }
-    if (fs::is_directory(out, error)) {
-        return "it is a folder";
-    }
-    if (fs::exists(out, error) && !commandLine.overwrite) {
-        return "it exists (--overwrite replaces it)";
-    }
-    return {};
 }
 
 class Framebuffers {
@@ -241,7 +216,13 @@ std::string describeSource(const CommandLine& commandLine)
 int runRender(const CommandLine& commandLine)
 {
     const std::string out = *commandLine.renderPath;
-    if (const std::string problem = checkOutput(commandLine); !problem.empty()) {
+    // A signal to end (Ctrl+C, a closed terminal, a job runner's kill) stops the render at the
+    // next frame and the file is finished on what was drawn. Past a file size limit a write
+    // fails with EFBIG, and a standard error whose reader has gone with EPIPE, instead of
+    // killing the program mid-write.
+    const StopSignals stop({SIGINT, SIGTERM, SIGHUP}, {SIGXFSZ, SIGPIPE});
+    if (const std::string problem = checkOutputPath(out, commandLine.musicFiles, commandLine.overwrite);
+        !problem.empty()) {
         std::cerr << "mirvo: cannot render to '" << out << "': " << problem << std::endl;
         return 1;
     }
@@ -294,6 +275,7 @@ int runRender(const CommandLine& commandLine)
     CommandLine controllerOptions = commandLine;
     controllerOptions.notices = false;
     MirvoApp controller(controllerOptions);
+    std::optional<OutputFile> file;
     std::unique_ptr<ThreadedVideoEncoder> encoder;
     try {
         controller.setupOffscreen(graph.monitor, commandLine.renderSize, smoothEdges);
@@ -302,6 +284,8 @@ int runRender(const CommandLine& commandLine)
                                          : std::numeric_limits<float>::infinity());
         VideoSettings settings;
         settings.path = out;
+        file.emplace(out);
+        settings.filePath = file->getWritePath();
         settings.size = commandLine.renderSize;
         settings.fps = fps;
         settings.crf = commandLine.renderCrf;
@@ -323,20 +307,6 @@ int runRender(const CommandLine& commandLine)
               << (smoothEdges ? std::string("edges smoothed without MSAA")
                               : std::to_string(framebuffers->getSamples()) + "x MSAA")
               << ")" << std::endl;
-
-    gInterrupted = 0;
-    struct sigaction action = {};
-    struct sigaction previous = {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous);
-    // Past a file size limit a write then fails with EFBIG, which stops the render with a line
-    // and a file that plays, instead of killing it mid-write.
-    struct sigaction ignore = {};
-    struct sigaction previousSizeAction = {};
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    sigaction(SIGXFSZ, &ignore, &previousSizeAction);
 
     const auto start = std::chrono::steady_clock::now();
     const auto wallSeconds = [&start] {
@@ -383,10 +353,12 @@ int runRender(const CommandLine& commandLine)
     };
 
     int exitCode = 0;
+    // The signal that ended the render before its last frame, if one did.
+    int stoppedBy = 0;
     std::uint64_t frame = 0;
     const float frameSeconds = 1.0f / static_cast<float>(fps);
     try {
-        for (; frame < totalFrames && gInterrupted == 0; ++frame) {
+        for (; frame < totalFrames && stop.getSignal() == 0; ++frame) {
             const std::uint64_t frameSample = frame * sampleRate / static_cast<std::uint64_t>(fps);
             pullAudioTo(frameSample);
             {
@@ -418,16 +390,14 @@ int runRender(const CommandLine& commandLine)
             writeFrame(frame - 1);
             std::cerr << progress.update(frame, wallSeconds()) << std::flush;
         }
+        stoppedBy = frame < totalFrames ? stop.getSignal() : 0;
         // The track ends with the song, or after an interruption with the last frame.
-        pullAudioTo(gInterrupted != 0 ? frame * sampleRate / static_cast<std::uint64_t>(fps) : numSamples);
+        pullAudioTo(stoppedBy != 0 ? frame * sampleRate / static_cast<std::uint64_t>(fps) : numSamples);
         encoder->finish();
     } catch (const std::exception& exc) {
         std::cerr << progress.end() << "mirvo: the render stopped: " << oneLine(exc.what()) << std::endl;
         exitCode = 1;
     }
-    sigaction(SIGINT, &previous, nullptr);
-    sigaction(SIGXFSZ, &previousSizeAction, nullptr);
-
     if (exitCode != 0) {
         // Closes the file on what was written; the failure has been told already.
         try {
@@ -445,17 +415,31 @@ int runRender(const CommandLine& commandLine)
         cpu.push_back({"mirvo-encode", 1, encoder->getThreadCpuSeconds()});
     }
     encoder.reset();
+    std::cerr << progress.end();
+    const bool interrupted = stoppedBy != 0;
+    if (written > 0) {
+        try {
+            file->keep(commandLine.overwrite);
+        } catch (const std::system_error& exc) {
+            std::cerr << "mirvo: cannot render to '" << out << "': " << oneLine(exc.what())
+                      << "; the video is in '" << file->getWritePath() << "'" << std::endl;
+            exitCode = 1;
+        }
+    } else if (exitCode == 0 && interrupted) {
+        std::cerr << "mirvo: interrupted before the first frame; '" << out << "' was not written"
+                  << std::endl;
+        exitCode = StopSignals::exitStatusFor(stoppedBy);
+    }
     std::error_code error;
     const std::uint64_t bytes = fs::file_size(out, error);
-    std::cerr << progress.end();
     if (exitCode == 0) {
         const double length = static_cast<double>(written) / fps;
-        std::cerr << "mirvo: " << (gInterrupted != 0 ? "interrupted; " : "") << "wrote '" << out
+        std::cerr << "mirvo: " << (interrupted ? "interrupted; " : "") << "wrote '" << out
                   << "': " << formatDuration(length) << " of video (" << written << " frames"
-                  << (gInterrupted != 0 ? " of " + std::to_string(totalFrames) : std::string()) << "), "
+                  << (interrupted ? " of " + std::to_string(totalFrames) : std::string()) << "), "
                   << formatSize(error ? 0 : bytes) << ", in " << formatDuration(wallSeconds()) << std::endl;
-        if (gInterrupted != 0) {
-            exitCode = 130;
+        if (interrupted) {
+            exitCode = StopSignals::exitStatusFor(stoppedBy);
         }
     }
     if (commandLine.renderStats) {

@@ -23,7 +23,10 @@ class EncodeError : public std::runtime_error {
 };
 
 struct VideoSettings {
+    // The video's name: its extension picks the container, and failures name it.
     std::string path;
+    // The file the bytes go to, when not `path` itself.
+    std::string filePath;
     Vec2i size{1920, 1080};
     int fps = 60;
     // Empty: the codec's default for this project.
@@ -52,8 +55,8 @@ class VideoEncoder {
     // it on the thread that writes, or after finish.
     virtual PhaseTimes getTimes() const = 0;
 
-    // Opens settings.path for writing (which must not exist or may be replaced). Throws
-    // EncodeError.
+    // Opens settings.filePath, or settings.path when it is empty, for writing (it must not
+    // exist or may be replaced). Throws EncodeError.
     static std::unique_ptr<VideoEncoder> create(const VideoSettings& settings);
 };
 

@@ -163,6 +163,64 @@ expect_triangles() {
 }
 
 case "$test_case" in
+signals_quit_like_ctrl_q)
+    # Ctrl+C typed in the terminal that started it quits the window as Ctrl+Q does, with the
+    # status a shell shows for Ctrl+C. The program runs there in the foreground of a terminal
+    # of its own, so that the terminal, not this script, sends the signal.
+    verdict=$(python3 - "$MIRVO" <<'PY'
+import os, pty, select, subprocess, sys, time
+mirvo = sys.argv[1]
+pid, terminal = pty.fork()
+if pid == 0:
+    os.execv(mirvo, [mirvo, "--windowed=320x240"])
+def drain(seconds):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        if select.select([terminal], [], [], 0.05)[0]:
+            try:
+                os.read(terminal, 4096)
+            except OSError:
+                time.sleep(0.05)
+def ended():
+    done, status = os.waitpid(pid, os.WNOHANG)
+    if done == 0:
+        return None
+    return f"exited {os.WEXITSTATUS(status)}" if os.WIFEXITED(status) else f"killed by {os.WTERMSIG(status)}"
+for _ in range(200):
+    drain(0.1)
+    if ended_as := ended():
+        sys.exit(print(f"ended before its window: {ended_as}"))
+    if subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid)], capture_output=True).stdout:
+        break
+drain(2)
+os.write(terminal, b"\x03")
+for _ in range(100):
+    drain(0.1)
+    if ended_as := ended():
+        sys.exit(print(ended_as))
+os.kill(pid, 9)
+os.waitpid(pid, 0)
+print("still running 10 s after Ctrl+C")
+PY
+)
+    [ "$verdict" = "exited 130" ] || fail "Ctrl+C in its terminal: $verdict"
+
+    # Started in the background by a script, which leaves it SIGINT ignored, and told to end
+    # by SIGINT or SIGTERM: it quits the same way.
+    for signal in INT TERM; do
+        start_mirvo
+        kill -"$signal" "$pid"
+        for _ in $(seq 1 100); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -0 "$pid" 2>/dev/null && fail "still running 10 s after SIG$signal"
+        wait "$pid"
+        status=$?
+        pid=""
+        expect_status $((128 + $(kill -l "$signal")))
+    done
+    ;;
 starts_quietly)
     run_mirvo --windowed --frames 160
     expect_status 0

@@ -22,6 +22,28 @@ probe() {
     ffprobe -v error -select_streams "$2" -count_frames -show_entries "stream=$3" -of csv=p=0 "$1"
 }
 
+# mount_small_disk KB: sets $disk to a file system of its own that small, which a render really
+# fills: a tmpfs, else an ext4 image on a loop device. Without the right to mount, the case runs
+# again as root of a user namespace of its own, where a tmpfs may be mounted; it skips where
+# none of these can be had.
+mount_small_disk() {
+    disk="$work/disk"
+    mkdir -p "$disk"
+    trap 'umount "$disk" 2>/dev/null; cleanup' EXIT
+    mount -t tmpfs -o "size=$1k" tmpfs "$disk" 2>/dev/null && return 0
+    if truncate -s "$1k" "$work/disk.img" && mkfs.ext4 -q -F -O ^has_journal "$work/disk.img" 2>/dev/null &&
+        mount -o loop "$work/disk.img" "$disk" 2>/dev/null; then
+        return 0
+    fi
+    if [ -z "${MIRVO_E2E_NAMESPACE:-}" ] && unshare --user --map-root-user --mount true 2>/dev/null; then
+        trap - EXIT
+        cleanup
+        MIRVO_E2E_NAMESPACE=1 exec unshare --user --map-root-user --mount "$0" "$test_case"
+    fi
+    echo "SKIP: no small file system can be mounted here"
+    exit 77
+}
+
 close_to() { awk -v a="$1" -v b="$2" -v d="$3" 'BEGIN { x = a - b; if (x < 0) x = -x; exit !(x <= d) }'; }
 
 case "$test_case" in
@@ -92,44 +114,112 @@ bad_inputs_say_why)
     [ "$status" -eq 0 ] && [ "$(probe "$work/taken.y4m" v:0 nb_read_frames)" = 12 ] ||
         fail "--overwrite did not replace it (status $status)"
     ;;
-interrupt_leaves_a_playable_file)
-    make_song song.wav 120
-    "$MIRVO" --render "$work/out.mp4" --size 320x180 "$work/song.wav" >"$work/out" 2>"$work/err" &
+output_is_replaced_whole_and_never_the_music)
+    # A song that is a video file itself (FLAC in Matroska) is never written over by its own
+    # render, whatever name it goes by: the same path, another spelling, a hard link or a
+    # symbolic link, as the output or as the song. One line, status 1, the song untouched.
+    ffmpeg -v error -y -f lavfi -i "sine=f=330:d=3:r=48000" -ac 2 -c:a flac "$work/song.mkv" ||
+        fail "cannot make the song"
+    cp "$work/song.mkv" "$work/copy.mkv"
+    ln "$work/song.mkv" "$work/hard.mkv"
+    ln -s song.mkv "$work/soft.mkv"
+    for pair in song:song ./song:song hard:song soft:song song:soft; do
+        out="$work/${pair%%:*}.mkv"
+        run_mirvo --render "$out" --overwrite --size 64x36 "$work/${pair#*:}.mkv"
+        [ "$status" -eq 1 ] || fail "$pair: status $status"
+        [ "$(line_count "$work/err")" -eq 1 ] && grep -qF "cannot render to '$out': it is the music" "$work/err" ||
+            fail "$pair: no line saying why"
+        cmp -s "$work/song.mkv" "$work/copy.mkv" || fail "$pair: the song was changed"
+    done
+    [ "$(ls -A "$work" | grep -c part)" -eq 0 ] || fail "files were left: $(ls -A "$work" | tr '\n' ' ')"
+
+    # An existing video is replaced whole: while the render runs the old one is there as it was,
+    # and once the render is stopped the new one has its name, with nothing left beside it.
+    make_song long.wav 60
+    printf 'an older video' >"$work/out.mp4"
+    "$MIRVO" --render "$work/out.mp4" --overwrite --size 320x180 "$work/long.wav" >"$work/out" 2>"$work/err" &
     pid=$!
-    for _ in $(seq 1 300); do
+    for _ in $(seq 1 600); do
         grep -q "10%" "$work/err" 2>/dev/null && break
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done
-    sleep 1
+    [ "$(cat "$work/out.mp4")" = "an older video" ] || fail "the older video was written over during the render"
     kill -INT "$pid" 2>/dev/null || fail "the render ended before it was interrupted"
     wait "$pid"
     status=$?
     pid=""
     [ "$status" -eq 130 ] || fail "status $status after Ctrl+C"
-    grep -q "interrupted; wrote '$work/out.mp4'" "$work/err" || fail "no line saying what it holds"
     frames=$(probe "$work/out.mp4" v:0 nb_read_frames)
-    [ -n "$frames" ] && [ "$frames" -gt 0 ] && [ "$frames" -lt 7200 ] || fail "video frames: '$frames'"
-    duration=$(probe "$work/out.mp4" a:0 duration)
-    close_to "$duration" "$(awk -v f="$frames" 'BEGIN { print f / 60 }')" 0.05 ||
-        fail "the sound ($duration s) does not end with the picture ($frames frames)"
+    [ -n "$frames" ] && [ "$frames" -gt 0 ] || fail "the new video does not play ('$frames' frames)"
+    [ "$(ls -A "$work" | grep -c part)" -eq 0 ] || fail "files were left: $(ls -A "$work" | tr '\n' ' ')"
+    ;;
+stop_signals_leave_a_playable_file)
+    # Ctrl+C, a job runner's kill and a closed terminal each stop the render with a file that
+    # plays up to its last frame, the sound ending with the picture. The closed terminal also
+    # takes away the reader of standard error (`mirvo ... 2>&1 | tee log`): the program must not
+    # die writing its last line there.
+    make_song song.wav 60
+    for signal in INT TERM HUP; do
+        rm -f "$work/out.mp4" "$work/err"
+        if [ "$signal" = HUP ]; then
+            rm -f "$work/pipe" && mkfifo "$work/pipe"
+            tee "$work/err" <"$work/pipe" >/dev/null &
+            reader=$!
+            "$MIRVO" --render "$work/out.mp4" --size 320x180 "$work/song.wav" >"$work/out" 2>"$work/pipe" &
+        else
+            "$MIRVO" --render "$work/out.mp4" --size 320x180 "$work/song.wav" >"$work/out" 2>"$work/err" &
+        fi
+        pid=$!
+        for _ in $(seq 1 600); do
+            grep -q "10%" "$work/err" 2>/dev/null && break
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        [ "$signal" = HUP ] && { kill "$reader"; wait "$reader"; }
+        kill -"$signal" "$pid" 2>/dev/null || fail "$signal: the render ended before the signal"
+        wait "$pid"
+        status=$?
+        pid=""
+        want=$((128 + $(kill -l "$signal")))
+        [ "$status" -eq "$want" ] || fail "$signal: status $status, not $want"
+        [ "$signal" = HUP ] || grep -q "interrupted; wrote '$work/out.mp4'" "$work/err" ||
+            fail "$signal: no line saying what it holds"
+        frames=$(probe "$work/out.mp4" v:0 nb_read_frames)
+        [ -n "$frames" ] && [ "$frames" -gt 0 ] && [ "$frames" -lt 3600 ] || fail "$signal: video frames: '$frames'"
+        duration=$(probe "$work/out.mp4" a:0 duration)
+        close_to "$duration" "$(awk -v f="$frames" 'BEGIN { print f / 60 }')" 0.05 ||
+            fail "$signal: the sound ($duration s) does not end with the picture ($frames frames)"
+    done
     ;;
 full_disk_leaves_a_playable_file)
-    # A file size limit stands in for a full disk: with SIGXFSZ ignored the write fails with
-    # EFBIG as it would with ENOSPC, and needs neither root nor a filesystem of its own.
-    make_song song.wav 20
-    for ext in mp4 mkv; do
-        (ulimit -f 300 && exec "$MIRVO" --render "$work/out.$ext" --size 320x180 "$work/song.wav") \
-            >"$work/out" 2>"$work/err"
-        status=$?
-        [ "$status" -eq 1 ] || fail "$ext: status $status when the file could not grow"
-        [ "$(grep -c "the render stopped: .*File too large" "$work/err")" -eq 1 ] ||
+    # A small file system of its own that the render fills: the write that finds no room stops
+    # it with one line, and what was written plays. The MP4's index goes into room kept at its
+    # front, which must already be the file's, not a hole needing blocks when the disk is full.
+    ffmpeg -v error -y -f lavfi -i "anoisesrc=d=240:c=pink:r=48000:a=0.3" -ac 2 "$work/song.wav" ||
+        fail "cannot make the song"
+    mount_small_disk 2048
+    for ext in mp4 mkv webm; do
+        rm -rf "${disk:?}"/* "$disk"/.[!.]*
+        run_mirvo --render "$disk/out.$ext" --size 160x120 --fps 30 "$work/song.wav"
+        [ "$status" -eq 1 ] || fail "$ext: status $status when the disk was full"
+        [ "$(grep -c "the render stopped: .*No space left on device" "$work/err")" -eq 1 ] ||
             fail "$ext: no one line naming the cause: $(tail -1 "$work/err")"
-        # Both play up to their last whole frame: MP4 writes its index into room at its front.
-        frames=$(probe "$work/out.$ext" v:0 nb_read_frames 2>/dev/null)
-        [ -n "$frames" ] && [ "$frames" -gt 0 ] || fail "$ext: what was left does not play ('$frames' frames)"
-        sound=$(probe "$work/out.$ext" a:0 nb_read_frames 2>/dev/null)
-        [ -n "$sound" ] && [ "$sound" -gt 0 ] || fail "$ext: what was left has no sound ('$sound' packets)"
+        frames=$(probe "$disk/out.$ext" v:0 nb_read_frames 2>"$work/probe")
+        [[ $frames =~ ^[0-9]+$ ]] && [ "$frames" -gt 30 ] ||
+            fail "$ext: what was left does not play ('$frames' frames): $(head -3 "$work/probe")"
+        # A file cut off has no length of its own: its packets tell where each stream ends.
+        last_packet() {
+            ffprobe -v error -select_streams "$1" -show_entries packet=pts_time -of csv=p=0 "$disk/out.$ext" 2>/dev/null |
+                grep -v N/A | sort -g | tail -1
+        }
+        picture=$(last_packet v:0) sound=$(last_packet a:0)
+        [ -n "$sound" ] && close_to "$sound" "$picture" 1 ||
+            fail "$ext: the sound ends at '$sound' s, the picture at $picture s"
+        # A player gets through it to the end.
+        ffmpeg -v error -i "$disk/out.$ext" -f null - 2>"$work/play" ||
+            fail "$ext: it does not play through: $(head -3 "$work/play")"
+        [ "$(ls -A "$disk")" = "out.$ext" ] || fail "$ext: left beside it: $(ls -A "$disk" | tr '\n' ' ')"
     done
     ;;
 clicks_show_on_their_frames)

@@ -9,6 +9,7 @@ extern "C" {
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <system_error>
 
@@ -61,33 +62,43 @@ int GuardedFileOutput::close()
 int GuardedFileOutput::write(void* opaque, std::uint8_t* data, int size)
 {
     auto* self = static_cast<GuardedFileOutput*>(opaque);
-    std::int64_t at = self->mPosition;
-    const std::uint8_t* from = data;
-    std::int64_t left = size;
-    // After a failure nothing lands past the end of what was written: a later write that
-    // found room would leave a hole of zeros in the middle of the file.
-    while (left > 0 && (self->mFailure == 0 || at < self->mWrittenEnd)) {
-        const std::int64_t chunk = self->mFailure == 0 ? left : std::min(left, self->mWrittenEnd - at);
-        const ssize_t written = ::pwrite(self->mFd, from, static_cast<std::size_t>(chunk), at);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            if (self->mFailure == 0) {
-                self->mFailure = written < 0 ? errno : ENOSPC;
-            }
-            break;
-        }
-        from += written;
-        left -= written;
-        at += written;
-        self->mWrittenEnd = std::max(self->mWrittenEnd, at);
-    }
+    self->land(data, size, self->mPosition);
     // The muxer is told every byte went: its offsets stay true for what did, and it goes on to
     // write its index.
     self->mPosition += size;
     self->mLogicalEnd = std::max(self->mLogicalEnd, self->mPosition);
     return size;
+}
+
+void GuardedFileOutput::land(const std::uint8_t* data, std::int64_t size, std::int64_t at)
+{
+    // After a failure nothing lands past the end of what was written: a later write that
+    // found room would leave a hole of zeros in the middle of the file.
+    while (size > 0 && (mFailure == 0 || at < mWrittenEnd)) {
+        const std::int64_t chunk = mFailure == 0 ? size : std::min(size, mWrittenEnd - at);
+        const ssize_t written = ::pwrite(mFd, data, static_cast<std::size_t>(chunk), at);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            if (mFailure == 0) {
+                mFailure = written < 0 ? errno : ENOSPC;
+            }
+            return;
+        }
+        data += written;
+        size -= written;
+        at += written;
+        mWrittenEnd = std::max(mWrittenEnd, at);
+    }
+}
+
+void GuardedFileOutput::fillTo(std::int64_t end)
+{
+    static const std::array<std::uint8_t, kBufferBytes> zeros{};
+    while (mFailure == 0 && mWrittenEnd < end) {
+        land(zeros.data(), std::min<std::int64_t>(end - mWrittenEnd, kBufferBytes), mWrittenEnd);
+    }
 }
 
 std::int64_t GuardedFileOutput::seek(void* opaque, std::int64_t offset, int whence)
@@ -112,6 +123,10 @@ std::int64_t GuardedFileOutput::seek(void* opaque, std::int64_t offset, int when
         self->mPosition = 0;
         return AVERROR(EINVAL);
     }
+    // Room skipped over (the MP4 index's, kept at the front) is written now: left as a hole, it
+    // would need new blocks at the very end, when a full disk has none to give.
+    self->fillTo(self->mPosition);
+    self->mLogicalEnd = std::max(self->mLogicalEnd, self->mWrittenEnd);
     return self->mPosition;
 }
 

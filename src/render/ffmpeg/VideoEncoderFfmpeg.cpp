@@ -159,7 +159,8 @@ class VideoEncoderFfmpeg : public VideoEncoder {
             openAudio(codecs);
         }
         try {
-            mOutput = std::make_unique<GuardedFileOutput>(mSettings.path);
+            mOutput = std::make_unique<GuardedFileOutput>(mSettings.filePath.empty() ? mSettings.path
+                                                                                     : mSettings.filePath);
         } catch (const std::system_error& exc) {
             fail("cannot open it for writing: " + errorText(AVERROR(exc.code().value())));
         }

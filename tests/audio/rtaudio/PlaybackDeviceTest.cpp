@@ -103,11 +103,11 @@ TEST(SoundServerPlayback, CapturesWhatItPlaysThroughASeparateInputDevice)
     ASSERT_NE(input, nullptr);
     auto recorder = context->makeNode(new test::RecorderNode(sampleRate * 10));
     input->connect(recorder);
+
+    input->enable();
     EXPECT_FALSE(input->isSynchronous());
     EXPECT_EQ(inputDevice->getSampleRate(), sampleRate);
     EXPECT_EQ(inputDevice->getFramesPerBlock(), output->getFramesPerBlock());
-
-    input->enable();
     context->enable();
     const auto giveUp = std::chrono::steady_clock::now() + kPatience;
     while (recorder->getNumRecorded() < sampleRate * 2 && std::chrono::steady_clock::now() < giveUp) {

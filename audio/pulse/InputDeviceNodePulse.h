@@ -49,6 +49,8 @@ class InputDeviceNodePulse : public InputDeviceNode {
     // What the ring keeps queued in the steady state beyond what the graph takes: margin for
     // a fragment that comes late, and some for the output's callbacks, which come late too.
     static constexpr size_t kKeepFrames = kFragmentFrames + kFragmentFrames / 2;
+    // Callbacks within a second too large for the ring before it is sized for them.
+    static constexpr size_t kLargeDeliveriesToGrow = 3;
 
   private:
     // Server thread.
@@ -72,6 +74,11 @@ class InputDeviceNodePulse : public InputDeviceNode {
     // Server thread: frames that arrived ahead of the clock, and when the last ones came.
     size_t mSurplus = 0;
     std::chrono::steady_clock::time_point mLastDelivery;
+    // Server thread: callbacks too large for the ring in the second since mLargeSince, and the
+    // largest of them.
+    std::chrono::steady_clock::time_point mLargeSince;
+    size_t mLargeCount = 0;
+    size_t mLargest = 0;
     // Server thread: one piece, channel after channel.
     std::unique_ptr<float[]> mPiece;
 };

@@ -147,28 +147,26 @@ void InputDeviceNodePulse::readCallback(pa_stream* stream, size_t, void* userDat
         static_cast<size_t>(std::max(0.0, static_cast<double>(self->mSurplus + delivery) - paced));
     // The ring must take all of that beside what the graph keeps queued, or the excess of every
     // such delivery would be lost, for good: it grows to the delivery's size, keeping what it
-    // holds. A run ahead of the clock is a source's way of delivering, and counts at once. A
-    // single large callback counts once it comes again and again (a server's large quantum) or
-    // holds more than lateness explains: a callback that was merely late (a busy machine) is
-    // taken as it is, rather than raising for good the queue the graph keeps, which is the
-    // picture's delay.
-    const size_t room = self->getRoomBesidePriming();
-    size_t atOnce = self->mSurplus > room ? self->mSurplus : 0;
-    if (delivery > room) {
+    // holds. A delivery too large for the ring counts once such deliveries come again and again
+    // (a server's large quantum, a source's runs of chunks) or one holds more than lateness
+    // explains: a callback, or a run of them, that was merely late (a busy machine) is taken as
+    // it is, rather than raising for good the queue the graph keeps, which is the picture's
+    // delay.
+    const size_t atOnce = std::max(delivery, self->mSurplus);
+    if (atOnce > self->getRoomBesidePriming()) {
         if (now - self->mLargeSince > std::chrono::seconds(1)) {
             self->mLargeSince = now;
             self->mLargeCount = 0;
             self->mLargest = 0;
         }
-        self->mLargest = std::max(self->mLargest, delivery);
+        self->mLargest = std::max(self->mLargest, atOnce);
         // A fifth of a second at once is more than any late callback gathers.
-        if (++self->mLargeCount >= kLargeDeliveriesToGrow || delivery > self->mSampleRate / 5) {
-            atOnce = std::max(atOnce, self->mLargest);
+        const bool sourceDeliversSo =
+            ++self->mLargeCount >= kLargeDeliveriesToGrow || atOnce > self->mSampleRate / 5;
+        if (sourceDeliversSo && self->mLargest > self->mSizedDelivery) {
+            self->mSizedDelivery = self->mLargest;
+            self->resizeRingBuffer(self->mGraphFrames, self->mSizedDelivery, true);
         }
-    }
-    if (atOnce > self->mSizedDelivery) {
-        self->mSizedDelivery = atOnce;
-        self->resizeRingBuffer(self->mGraphFrames, atOnce, true);
     }
     for (;;) {
         const void* data = nullptr;

@@ -22,8 +22,29 @@ Context::~Context()
             mOutput->disable();
         }
     }
+    // Released after the lock is let go, should one of them be the last reference.
+    std::vector<NodeRef> unreached;
     std::lock_guard<std::mutex> lock(mMutex);
     uninitializeAllNodes();
+    // A node the graph no longer reaches may still be initialised, a file player's reader
+    // still running: every thread a node of this context started ends before the context goes.
+    for (const std::weak_ptr<Node>& entry : mMadeNodes) {
+        if (NodeRef node = entry.lock()) {
+            node->uninitializeNode();
+            unreached.push_back(std::move(node));
+        }
+    }
+}
+
+void Context::rememberNode(const NodeRef& node)
+{
+    if (mMadeNodes.size() >= mMadeNodesPruneAt) {
+        mMadeNodes.erase(std::remove_if(mMadeNodes.begin(), mMadeNodes.end(),
+                                        [](const std::weak_ptr<Node>& entry) { return entry.expired(); }),
+                         mMadeNodes.end());
+        mMadeNodesPruneAt = std::max<size_t>(64, 2 * mMadeNodes.size());
+    }
+    mMadeNodes.push_back(node);
 }
 
 void Context::setOutput(const OutputNodeRef& output)

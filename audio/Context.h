@@ -71,6 +71,7 @@ class Context : public std::enable_shared_from_this<Context> {
     {
         std::shared_ptr<NodeT> result(node);
         result->setContext(shared_from_this());
+        rememberNode(result);
         return result;
     }
 
@@ -108,6 +109,9 @@ class Context : public std::enable_shared_from_this<Context> {
     virtual OutputNodeRef makeDefaultOutput();
 
   private:
+    // Main thread: keeps a weak reference to every node made here, so that teardown can stop
+    // the ones the graph no longer reaches.
+    void rememberNode(const NodeRef& node);
     void walkGraph(const std::function<void(const NodeRef&)>& action);
     // Main thread, with the graph lock held or the context disabled: one block of the output's
     // size by the widest channel count seen so far (and at least numChannels).
@@ -124,6 +128,9 @@ class Context : public std::enable_shared_from_this<Context> {
     size_t mAutoPullChannels = 2;
     std::mutex mMutex;
     bool mEnabled;
+    // Every node made by makeNode that may still live; expired entries are dropped as it grows.
+    std::vector<std::weak_ptr<Node>> mMadeNodes;
+    size_t mMadeNodesPruneAt = 64;
 };
 
 } // namespace mirvo::audio

@@ -36,7 +36,7 @@ class AudioDeviceExc : public AudioExc {
 // wrong in terms a person can act on, for the line the application shows them.
 class AudioFileExc : public AudioExc {
   public:
-    enum class Reason { UNKNOWN, NO_SUCH_FILE, FOLDER, CANNOT_READ, NOT_AUDIO, DAMAGED };
+    enum class Reason { UNKNOWN, NO_SUCH_FILE, FOLDER, CANNOT_READ, NOT_AUDIO, DAMAGED, NO_AUDIO };
 
     explicit AudioFileExc(const std::string& message, Reason reason = Reason::UNKNOWN)
         : AudioExc(message), mReason(reason)
@@ -63,6 +63,9 @@ inline const char* describe(AudioFileExc::Reason reason)
         return "not an audio file";
     case AudioFileExc::Reason::DAMAGED:
         return "damaged or cut short";
+    case AudioFileExc::Reason::NO_AUDIO:
+        // A file that opens and turns out to have not one frame in it.
+        return "it holds no audio";
     case AudioFileExc::Reason::UNKNOWN:
         break;
     }

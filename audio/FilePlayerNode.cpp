@@ -19,6 +19,15 @@ namespace {
 // A backstop for a signal that arrives while the reader is between its check and its wait:
 // the reader looks at the rings at least this often.
 constexpr auto kReaderWakeInterval = std::chrono::milliseconds(50);
+// The end of a material whose length is not known yet: only the decoder's end ends it.
+constexpr size_t kUnknownEnd = SIZE_MAX;
+
+// Where reading source must stop: its length when that is known for certain, otherwise nowhere
+// before the decoder runs dry.
+size_t endOf(const SourceFile& source)
+{
+    return source.isNumFramesKnown() ? source.getNumFrames() : kUnknownEnd;
+}
 
 } // namespace
 
@@ -27,7 +36,7 @@ FilePlayerNode::FilePlayerNode(const SourceFileRef& sourceFile, bool isReadAsync
 {
     if (mSourceFile) {
         mNumFrames = mSourceFile->getNumFrames();
-        mEndFrame = mNumFrames;
+        mEndFrame = endOf(*mSourceFile);
         mChannelMode = ChannelMode::SPECIFIED;
         mNumChannels = mSourceFile->getNumChannels();
     } else if (format.getChannels() > 0) {
@@ -63,6 +72,12 @@ size_t FilePlayerNode::getNumBufferedFrames() const
     return dsp::commonAvailableRead(mRingBuffers);
 }
 
+std::optional<size_t> FilePlayerNode::getKnownNumFrames() const
+{
+    const size_t end = mEndFrame;
+    return end == kUnknownEnd ? std::nullopt : std::optional<size_t>(end);
+}
+
 std::string FilePlayerNode::getLastError() const
 {
     std::lock_guard<std::mutex> lock(mErrorMutex);
@@ -94,11 +109,13 @@ void FilePlayerNode::initialize()
         // The swap under way brought its own rings, filled, and the reader keeps running.
         return;
     }
-    if (mSourceFile && mSourceFile->getSampleRate() != getSampleRate()) {
-        mSourceFile = mSourceFile->cloneWithSampleRate(getSampleRate());
+    // The reader needs the rate at a hand-off, when the context may already be going away.
+    mGraphSampleRate = getSampleRate();
+    if (mSourceFile && mSourceFile->getSampleRate() != mGraphSampleRate) {
+        mSourceFile = mSourceFile->cloneWithSampleRate(mGraphSampleRate);
     }
     mNumFrames = mSourceFile ? mSourceFile->getNumFrames() : 0;
-    mEndFrame = mNumFrames;
+    mEndFrame = mSourceFile ? endOf(*mSourceFile) : 0;
     if (mLoopEnd == 0 || mLoopEnd > mNumFrames) {
         mLoopEnd = mNumFrames;
     }
@@ -185,7 +202,7 @@ FilePlayerNode::Playback FilePlayerNode::preparePlayback(const SourceFileRef& so
 
     // Fill the rings from the first frame, so that the first block after the swap is the
     // file's beginning whenever the reader gets to run. A loop's end is where the reader wraps.
-    size_t end = next.numFrames;
+    size_t end = endOf(*source);
     if (mLoopEnabled && mLoopEnd > mLoopBegin && mLoopEnd < end) {
         end = mLoopEnd;
     }
@@ -234,7 +251,8 @@ void FilePlayerNode::installPlayback(Playback& next, bool enable)
     mRingBuffers.swap(next.rings);
     std::swap(mIoBuffer, next.ioBuffer);
     std::swap(mNumFrames, next.numFrames);
-    mEndFrame = mNumFrames;
+    // Reading the first frames may already have found the end of a short file.
+    mEndFrame = mSourceFile ? endOf(*mSourceFile) : 0;
     // New music drops what was to follow the old; it goes with the replaced state.
     next.queued = std::move(mQueuedSource);
     mHandoffPending = false;
@@ -288,6 +306,11 @@ void FilePlayerNode::replaceSourceFile(const SourceFileRef& sourceFile, bool ena
     Playback next = preparePlayback(source);
     if (source && next.readPos == 0 && !next.error.empty()) {
         throw AudioFileExc(next.error);
+    }
+    if (source && next.readPos == 0 && next.exhausted) {
+        // Its container promised music and the decoder found none: playing it would only end
+        // at once, and a queue going round would start it again and again.
+        throw AudioFileExc("the file holds no audio", AudioFileExc::Reason::NO_AUDIO);
     }
     {
         std::unique_lock<std::mutex> playerLock(mMutex, std::defer_lock);
@@ -365,7 +388,8 @@ void FilePlayerNode::seek(size_t frame)
     std::lock_guard<std::mutex> lock(getPlayerMutex());
     mIsEof = false;
     mSourceExhausted = false;
-    mReadPos = std::min(frame, mNumFrames);
+    // Past an estimated length the decoder finds the end, if it is there.
+    mReadPos = std::min(frame, endOf(*mSourceFile));
     {
         std::lock_guard<std::mutex> errorLock(mErrorMutex);
         mLastError.clear();
@@ -401,8 +425,10 @@ bool FilePlayerNode::handOffToQueued()
 {
     SourceFileRef next = std::move(mQueuedSource);
     try {
-        if (next->getSampleRate() != getSampleRate()) {
-            next = next->cloneWithSampleRate(getSampleRate());
+        // Not the context's rate: this thread may run while the context is being destroyed.
+        const size_t graphRate = mGraphSampleRate;
+        if (next->getSampleRate() != graphRate) {
+            next = next->cloneWithSampleRate(graphRate);
         }
         if (next->getReadPosition() != 0) {
             next->seek(0);
@@ -418,7 +444,7 @@ bool FilePlayerNode::handOffToQueued()
     mLoopEnd = mNumFrames;
     mSourceExhausted = false;
     mReadPos = 0;
-    mEndFrame = mNumFrames;
+    mEndFrame = endOf(*mSourceFile);
     ++mNumHandoffs;
     mHandoffPending = false;
     return true;
@@ -454,7 +480,8 @@ void FilePlayerNode::readAsyncTask()
 void FilePlayerNode::readFile()
 {
     mRefillProgressed = false;
-    if (mQueuedSource && !mIsEof && !isLooping() && (mSourceExhausted || mReadPos >= mNumFrames)) {
+    if (mQueuedSource && !mIsEof && !isLooping() &&
+        (mSourceExhausted || (mSourceFile && mReadPos >= endOf(*mSourceFile)))) {
         // The current file is all in the rings: the queued one goes on right behind it.
         mRefillProgressed = handOffToQueued();
     }
@@ -463,8 +490,9 @@ void FilePlayerNode::readFile()
     }
     size_t pos = mReadPos;
     const bool looping = isLooping();
-    const size_t end = looping ? std::min(mLoopEnd.load(), mNumFrames) : mNumFrames;
-    const size_t loopBegin = std::min(mLoopBegin.load(), mNumFrames);
+    const size_t length = endOf(*mSourceFile);
+    const size_t end = looping ? std::min(mLoopEnd.load(), length) : length;
+    const size_t loopBegin = std::min(mLoopBegin.load(), length);
     // The reader wraps a loop itself, so the frames after the wrap follow in the rings without a
     // gap and only this thread moves the read position.
     if (looping && pos >= end) {
@@ -502,6 +530,9 @@ void FilePlayerNode::readFile()
             mRefillProgressed = true;
             return;
         }
+        // The decoder's end is the material's: its length is known from here on, and the
+        // frames already in the rings are the last.
+        mEndFrame = mSourceFile->isNumFramesKnown() ? mSourceFile->getNumFrames() : pos;
         mSourceExhausted = true;
         mLastOverrun = currentFrame();
         return;

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,8 +47,8 @@ class FilePlayerNode : public SamplePlayerNode {
     // Main thread; takes the player lock, then the graph lock. Replaces the music and plays it
     // from its first frame: the first block the audio thread renders afterwards is the new
     // file's first frames. Throws AudioFileExc when the file cannot be prepared (its resampling
-    // copy does not open, or its first frames do not decode); the current music then plays on
-    // untouched.
+    // copy does not open, or its first frames do not decode; reason NO_AUDIO when it turns out
+    // to hold not one frame); the current music then plays on untouched.
     void playSourceFile(const SourceFileRef& sourceFile);
     // Main thread; takes the player lock, then the graph lock. Like playSourceFile, but keeps
     // the node enabled or disabled as it was.
@@ -73,6 +74,11 @@ class FilePlayerNode : public SamplePlayerNode {
     uint64_t getNumUnderruns() const { return mNumUnderruns.load(); }
     // Main thread: frames buffered ahead of the audio thread, in every channel's ring.
     size_t getNumBufferedFrames() const;
+    // Any thread: the length in frames of the material now being read (the file a hand-off
+    // moved to, from getNumHandoffs' change on), once it is certain: at once where the file
+    // states it exactly, otherwise when the reader reaches the decoder's end, which may be
+    // before or after the estimate getNumFrames gave. nullopt until then.
+    std::optional<size_t> getKnownNumFrames() const;
     // Main thread: why the decoder stopped playback, empty while nothing failed. Kept until the
     // next start, seek or change of file.
     std::string getLastError() const;
@@ -158,8 +164,11 @@ class FilePlayerNode : public SamplePlayerNode {
     // Raised while a file is queued: the audio thread takes the end of the current material
     // for a short read until the reader has moved on. Lowered last by the hand-off.
     std::atomic<bool> mHandoffPending{false};
-    // The material's length as the audio thread sees it; the reader changes it at a hand-off.
+    // The material's length as the audio thread sees it, SIZE_MAX while only the decoder's end
+    // can tell it; the reader changes it at a hand-off and when it finds that end.
     std::atomic<size_t> mEndFrame{0};
+    // The graph's rate, for the reader: it may need it while the context is going away.
+    std::atomic<size_t> mGraphSampleRate{0};
     std::atomic<uint64_t> mNumHandoffs{0};
     mutable std::mutex mErrorMutex;
     std::string mLastError;

@@ -70,7 +70,23 @@ std::unique_ptr<SourceFile> load(const DataSourceRef& dataSource, size_t sampleR
 {
     std::unique_ptr<SourceFile> result;
     if (fileExtension(dataSource->getFilePath()) == "ogg") {
-        result = std::make_unique<SourceFileOggVorbis>(dataSource, sampleRate);
+        try {
+            result = std::make_unique<SourceFileOggVorbis>(dataSource, sampleRate);
+        } catch (const AudioFileExc& vorbisFailure) {
+            // Ogg is a container: most .ogg files hold Opus, some FLAC or Speex. What the Vorbis
+            // decoder cannot open is judged by its content before it is called unplayable.
+            try {
+                result = std::make_unique<SourceFileFfmpeg>(dataSource, sampleRate);
+            } catch (const AudioFileExc& otherFailure) {
+                // "Not Vorbis" says nothing of an Opus stream that is cut short.
+                AudioFileExc::Reason reason = vorbisFailure.getReason();
+                if (reason == AudioFileExc::Reason::NOT_AUDIO &&
+                    otherFailure.getReason() != AudioFileExc::Reason::UNKNOWN) {
+                    reason = otherFailure.getReason();
+                }
+                throw AudioFileExc(vorbisFailure.what(), reason);
+            }
+        }
     } else {
         result = std::make_unique<SourceFileFfmpeg>(dataSource, sampleRate);
     }
@@ -100,10 +116,18 @@ void SourceFile::setupSampleRateConversion()
 size_t SourceFile::read(Buffer* buffer)
 {
     if (!mConverter) {
-        const size_t remaining = mNumFrames > mReadPos ? mNumFrames - mReadPos : 0;
-        const size_t numFrames = std::min({buffer->getNumFrames(), mMaxFramesPerRead, remaining});
+        size_t numFrames = std::min(buffer->getNumFrames(), mMaxFramesPerRead);
+        if (mNumFramesKnown) {
+            numFrames = std::min(numFrames, mNumFrames > mReadPos ? mNumFrames - mReadPos : 0);
+        }
         const size_t framesRead = numFrames ? performRead(buffer, 0, numFrames) : 0;
         mReadPos += framesRead;
+        if (framesRead > 0) {
+            mPositionUncertain = false;
+            mNumFrames = std::max(mNumFrames, mReadPos);
+        } else if (numFrames > 0) {
+            endReached();
+        }
         return framesRead;
     }
 
@@ -115,7 +139,12 @@ size_t SourceFile::read(Buffer* buffer)
     // The resampler holds back the first frames it is given (its filter's delay): keep feeding
     // it until something comes out, so that 0 frames always means the end of the file.
     for (bool flushed = false; produced == 0 && !flushed;) {
-        const size_t fileRemaining = mFileNumFrames > mFileReadPos ? mFileNumFrames - mFileReadPos : 0;
+        size_t fileRemaining = SIZE_MAX;
+        if (mFileEnded) {
+            fileRemaining = 0;
+        } else if (mNumFramesKnown) {
+            fileRemaining = mFileNumFrames > mFileReadPos ? mFileNumFrames - mFileReadPos : 0;
+        }
         size_t fileFrames =
             std::min({size_t(double(buffer->getNumFrames()) * double(native) / double(mSampleRate)),
                       mMaxFramesPerRead, fileRemaining});
@@ -127,8 +156,8 @@ size_t SourceFile::read(Buffer* buffer)
         const size_t fileFramesRead = fileFrames ? performRead(&mConverterReadBuffer, 0, fileFrames) : 0;
         mFileReadPos += fileFramesRead;
         if (fileFramesRead < fileFrames) {
-            // The file holds less than it claimed: what is left of it ends here.
-            mFileReadPos = mFileNumFrames;
+            // The end of the file, wherever its header put it: what is left ends here.
+            mFileEnded = true;
         }
         // An empty read buffer asks the converter for the tail its filter still holds.
         flushed = fileFramesRead == 0;
@@ -136,30 +165,86 @@ size_t SourceFile::read(Buffer* buffer)
         produced = mConverter->convert(&mConverterReadBuffer, buffer).second;
     }
     mReadPos += produced;
+    if (produced > 0) {
+        mPositionUncertain = false;
+        if (!mNumFramesKnown) {
+            mNumFrames = std::max(mNumFrames, mReadPos);
+        }
+    } else {
+        endReached();
+    }
     return produced;
+}
+
+void SourceFile::endReached()
+{
+    if (mPositionUncertain) {
+        return;
+    }
+    // A stated length that was right stays as computed; only a wrong or missing one is replaced.
+    if (!mNumFramesKnown || mReadPos < mNumFrames) {
+        mNumFrames = mReadPos;
+        if (mConverter) {
+            mFileNumFrames = mFileReadPos;
+        } else if (mSampleRate == getSampleRateNative()) {
+            mFileNumFrames = mReadPos;
+        } else {
+            mFileNumFrames =
+                size_t(std::llround(double(mReadPos) * double(getSampleRateNative()) / double(mSampleRate)));
+        }
+    }
+    mNumFramesKnown = true;
 }
 
 void SourceFile::seek(size_t frame)
 {
-    if (frame >= mNumFrames) {
+    if (mNumFramesKnown && frame >= mNumFrames) {
         return;
     }
     size_t fileFrame = frame;
     if (mSampleRate != getSampleRateNative()) {
         // The product can pass 2^64 for very long files.
         __extension__ using Wide = unsigned __int128;
-        fileFrame = size_t(Wide(frame) * mFileNumFrames / mNumFrames);
+        fileFrame = mNumFramesKnown && mNumFrames > 0
+                        ? size_t(Wide(frame) * mFileNumFrames / mNumFrames)
+                        : size_t(Wide(frame) * getSampleRateNative() / mSampleRate);
     }
     performSeek(fileFrame);
+    if (!mNumFramesKnown && frame > mNumFrames) {
+        mPositionUncertain = true;
+    }
     mReadPos = frame;
     mFileReadPos = fileFrame;
+    mFileEnded = false;
     if (mConverter) {
         mConverter->clear();
     }
 }
 
+size_t SourceFile::measureNumFrames()
+{
+    if (!mNumFramesKnown) {
+        if (mReadPos != 0 && mNumFrames > 0) {
+            seek(0);
+        }
+        Buffer scratch(mMaxFramesPerRead, getNumChannels());
+        try {
+            while (read(&scratch) > 0) {
+            }
+        } catch (const AudioFileExc&) {
+            endReached();
+        }
+    }
+    if (mReadPos != 0 && mNumFrames > 0) {
+        seek(0);
+    }
+    return mNumFrames;
+}
+
 BufferRef SourceFile::loadBuffer()
 {
+    // The buffer is made to the length, so that length must be the true one.
+    measureNumFrames();
     if (mNumFrames > 0) {
         performSeek(0);
         mReadPos = 0;
@@ -172,6 +257,7 @@ BufferRef SourceFile::loadBuffer()
     auto result = std::make_shared<Buffer>(mNumFrames, channels);
     if (!mConverter) {
         mReadPos = mNumFrames ? performRead(result.get(), 0, mNumFrames) : 0;
+        mFileEnded = true;
         return result;
     }
 
@@ -199,6 +285,7 @@ BufferRef SourceFile::loadBuffer()
         mReadPos += toCopy;
     }
     mFileReadPos = fileFramesRead;
+    mFileEnded = true;
     return result;
 }
 

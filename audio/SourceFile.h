@@ -26,13 +26,23 @@ class SourceFile : public Source {
     // Sets the output length and, where the decoder cannot resample, makes the converter.
     virtual void setupSampleRateConversion();
 
-    // Positions the source at an output frame; a frame at or beyond the end is ignored.
+    // Positions the source at an output frame; a frame at or beyond a known end is ignored.
     void seek(size_t frame);
     // The whole file at the output rate, read from frame 0 whatever the position was.
     BufferRef loadBuffer();
+    // Decodes to the end where the length is only an estimate, so that getNumFrames becomes the
+    // true length, and returns to the first frame. A decoder failure on the way ends the
+    // material there, as it would end playback. Returns the length.
+    size_t measureNumFrames();
 
+    // The length in output frames: the true one when isNumFramesKnown, otherwise what the
+    // container states or estimates, raised as reading passes it.
     size_t getNumFrames() const { return mNumFrames; }
     size_t getFileNumFrames() const { return mFileNumFrames; }
+    // A container's length is a claim: a VBR MP3 without a header holds more or less than its
+    // estimate, a stream written to a pipe states none. Reads then go on to the decoder's end,
+    // which makes the length known.
+    bool isNumFramesKnown() const { return mNumFramesKnown; }
     // The output frame the next read starts at.
     size_t getReadPosition() const { return mReadPos; }
     // What the file's tags call the music; empty where it has no such tag.
@@ -51,10 +61,23 @@ class SourceFile : public Source {
     // File frames consumed by converting reads; lets a converting read find the end of the
     // file whichever way the two rates differ.
     size_t mFileReadPos = 0;
+    // Set by a decoder whose container states its length exactly; the end of reading sets it.
+    bool mNumFramesKnown = true;
+
     // Filled in by the decoder at open.
     std::string mTitle;
     std::string mArtist;
     std::string mAlbum;
+
+  private:
+    // The decoder gave nothing more: what has been read is the length.
+    void endReached();
+
+    // A converting read found the file's end; only the converter's tail is left.
+    bool mFileEnded = false;
+    // A seek went past every frame read so far on a length that is not known: the position the
+    // end is met at then says nothing of the length.
+    bool mPositionUncertain = false;
 };
 
 // Formats outside these bounds are refused at open: a damaged or crafted header could otherwise
@@ -64,8 +87,9 @@ constexpr size_t kMaxFileSampleRate = 768000;
 constexpr size_t kMaxFileChannels = 64;
 
 // Opens dataSource with the Ogg Vorbis decoder when its file name ends in exactly ".ogg" and
-// with the platform decoder otherwise; sampleRate 0 keeps the file's own rate.
-// Throws AudioFileExc when the file cannot be opened or holds no audio.
+// with the platform decoder otherwise, or when the Vorbis decoder cannot open it (Opus in Ogg);
+// sampleRate 0 keeps the file's own rate. Throws AudioFileExc when the file cannot be opened or
+// holds no audio stream; a file named .ogg that neither opens keeps the Vorbis decoder's message.
 std::unique_ptr<SourceFile> load(const DataSourceRef& dataSource, size_t sampleRate = 0);
 
 // Why the file at `path` cannot even be read: missing, a folder, not a regular file, not

@@ -18,6 +18,8 @@ pkg_check_modules(IMGUI REQUIRED IMPORTED_TARGET imgui)
 pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
 # The desktop's media controls on the session bus (sd-bus).
 pkg_check_modules(SYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
+# The play queue sorts folders with the locale's collation.
+pkg_check_modules(ICU REQUIRED IMPORTED_TARGET icu-uc icu-i18n)
 find_package(CLI11 CONFIG REQUIRED)
 find_package(X11 REQUIRED)
 find_package(OpenGL REQUIRED COMPONENTS OpenGL)

@@ -15,6 +15,29 @@ std::string plainReason(const std::exception& exc)
 
 } // namespace
 
+std::string quotedName(const std::string& name)
+{
+    static const char* const hex = "0123456789ABCDEF";
+    std::string result = "'";
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            result += "\\n";
+        } else if (c == '\t') {
+            result += "\\t";
+        } else if (c == '\r') {
+            result += "\\r";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            result += "\\x";
+            result += hex[byte >> 4];
+            result += hex[byte & 0xF];
+        } else {
+            result += c;
+        }
+    }
+    return result + "'";
+}
+
 std::string oneLine(std::string text)
 {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {

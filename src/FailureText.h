@@ -8,6 +8,11 @@
 
 namespace mirvo {
 
+// A file's name or path as a line shows it: in single quotes, with control characters (a
+// newline, a tab, an escape) written as \n, \t or \xNN, so that a name can never split the
+// line it is in or act on the terminal.
+std::string quotedName(const std::string& name);
+
 // Folds a multi-line message into one line without trailing blanks.
 std::string oneLine(std::string text);
 

@@ -2,6 +2,8 @@
 // src/dbus/.
 #include "src/MediaControls.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 
 namespace mirvo {
@@ -135,26 +137,36 @@ std::string validUtf8(const std::string& text)
 
 std::optional<std::filesystem::path> pathFromFileUri(const std::string& uri)
 {
-    const std::string scheme = "file://";
-    if (uri.compare(0, scheme.size(), scheme) != 0) {
+    // RFC 8089: "file:" then "//" and a host before the path, or the absolute path alone.
+    const std::string scheme = "file:";
+    if (uri.size() < scheme.size() ||
+        !std::equal(scheme.begin(), scheme.end(), uri.begin(),
+                    [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); })) {
         return std::nullopt;
     }
-    const std::size_t pathStart = uri.find('/', scheme.size());
-    if (pathStart == std::string::npos) {
-        return std::nullopt;
-    }
-    const std::string host = uri.substr(scheme.size(), pathStart - scheme.size());
-    if (!host.empty() && host != "localhost") {
+    // A query or a fragment is no part of the file's name; an escaped '?' or '#' is.
+    const std::string rest = uri.substr(scheme.size(), uri.find_first_of("?#") - scheme.size());
+    std::size_t pathStart = 0;
+    if (rest.compare(0, 2, "//") == 0) {
+        pathStart = rest.find('/', 2);
+        if (pathStart == std::string::npos) {
+            return std::nullopt;
+        }
+        const std::string host = rest.substr(2, pathStart - 2);
+        if (!host.empty() && host != "localhost") {
+            return std::nullopt;
+        }
+    } else if (rest.empty() || rest[0] != '/') {
         return std::nullopt;
     }
     std::string path;
-    for (std::size_t i = pathStart; i < uri.size(); ++i) {
-        if (uri[i] != '%') {
-            path += uri[i];
+    for (std::size_t i = pathStart; i < rest.size(); ++i) {
+        if (rest[i] != '%') {
+            path += rest[i];
             continue;
         }
-        const int high = i + 2 < uri.size() ? hexValue(uri[i + 1]) : -1;
-        const int low = high >= 0 ? hexValue(uri[i + 2]) : -1;
+        const int high = i + 2 < rest.size() ? hexValue(rest[i + 1]) : -1;
+        const int low = high >= 0 ? hexValue(rest[i + 2]) : -1;
         if (low < 0 || (high == 0 && low == 0)) {
             return std::nullopt;
         }

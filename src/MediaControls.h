@@ -58,8 +58,9 @@ std::vector<std::string> changedProperties(const MediaState& before, const Media
 // NUL is dropped.
 std::string validUtf8(const std::string& text);
 
-// The local file a file:// URI names (percent escapes decoded, an empty or "localhost" host);
-// nullopt for another scheme or host, or a malformed escape.
+// The local file a file: URI names ("file:///a", "file://localhost/a" or "file:/a"; percent
+// escapes decoded, a query or fragment left out); nullopt for another scheme or host, a relative
+// path, or a malformed escape.
 std::optional<std::filesystem::path> pathFromFileUri(const std::string& uri);
 
 class MediaControls {

@@ -52,7 +52,7 @@ audio::SourceFileRef openSourceFile(const DataSourceRef& source, const std::stri
     try {
         return audio::SourceFileRef(audio::load(source, sampleRate));
     } catch (const std::exception& exc) {
-        throw StartupError("cannot play '" + name + "': " + reasonForLog(exc));
+        throw StartupError("cannot play " + quotedName(name) + ": " + reasonForLog(exc));
     }
 }
 
@@ -619,7 +619,7 @@ void MirvoApp::fileDrop(app::FileDropEvent event)
     if (queue.empty()) {
         // Only folders, and no audio in them: say so, or the drop would seem ignored.
         for (const std::filesystem::path& folder : dropped) {
-            std::cerr << "mirvo: cannot play '" << folder.string() << "': it holds no audio files"
+            std::cerr << "mirvo: cannot play " << quotedName(folder.string()) << ": it holds no audio files"
                       << std::endl;
             failures.push_back({folder.filename().string(), "no audio files in it"});
         }
@@ -648,7 +648,7 @@ audio::SourceFileRef MirvoApp::openFirstTrack(size_t sampleRate)
         try {
             source = audio::SourceFileRef(audio::load(loadFile(path.string()), sampleRate));
         } catch (const std::exception& exc) {
-            const std::string line = "cannot play '" + path.string() + "': " + reasonForLog(exc);
+            const std::string line = "cannot play " + quotedName(path.string()) + ": " + reasonForLog(exc);
             if (queue.size() == 1) {
                 throw StartupError(line);
             }
@@ -686,7 +686,8 @@ bool MirvoApp::playFromQueue(PlayQueue& queue, std::optional<std::size_t> index,
             queueAhead();
             return true;
         } catch (const std::exception& exc) {
-            std::cerr << "mirvo: cannot play '" << path.string() << "': " << reasonForLog(exc) << std::endl;
+            std::cerr << "mirvo: cannot play " << quotedName(path.string()) << ": " << reasonForLog(exc)
+                      << std::endl;
             failures.push_back({path.filename().string(), reasonForNotice(exc)});
             index = queue.skipUnplayable();
         }
@@ -710,7 +711,8 @@ void MirvoApp::queueAhead()
         try {
             mAheadSource = audio::SourceFileRef(audio::load(loadFile(path.string()), 0));
         } catch (const std::exception& exc) {
-            std::cerr << "mirvo: cannot play '" << path.string() << "': " << reasonForLog(exc) << std::endl;
+            std::cerr << "mirvo: cannot play " << quotedName(path.string()) << ": " << reasonForLog(exc)
+                      << std::endl;
             failures.push_back({path.filename().string(), reasonForNotice(exc)});
             mQueue.markUnplayable(*next);
         }

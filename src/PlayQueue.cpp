@@ -1,6 +1,8 @@
 // Gathering the queue from paths, and moving through it.
 #include "src/PlayQueue.h"
 
+#include "src/player/FileOrder.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -98,8 +100,10 @@ void walkFolder(const fs::path& folder, std::set<fs::path>& visited, std::vector
         }
         entries.push_back({it->path(), it->path().filename().string(), isFolder});
     }
+    // As a file manager shows the folder.
+    const FileOrder order;
     std::sort(entries.begin(), entries.end(),
-              [](const Entry& a, const Entry& b) { return naturalLess(a.name, b.name); });
+              [&order](const Entry& a, const Entry& b) { return order(a.name, b.name); });
     for (const Entry& entry : entries) {
         if (entry.folder) {
             walkFolder(entry.path, visited, tracks);

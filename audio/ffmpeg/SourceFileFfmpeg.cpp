@@ -9,6 +9,7 @@
 #include "core/Stream.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -35,6 +36,16 @@ constexpr int kMaxBadPacketsInARow = 100;
 // (MP3, AAC, Vorbis) have settled by the time the target is reached.
 constexpr double kSeekPrerollSeconds = 0.1;
 constexpr int kIoBufferSize = 32 * 1024;
+// What recognising a file may read. A file of zeros named .mp3 (a preallocated download) has
+// the MP3 parser looking for a frame to its very end, holding every byte: the probe is cut off
+// after a few MB, so that any file is accepted or refused in about a second.
+constexpr int64_t kProbeBytes = 5'000'000;
+constexpr int64_t kProbeMicroseconds = 5'000'000;
+constexpr int64_t kMaxBytesToRecognise = 3 * kProbeBytes + (1 << 20);
+// What one packet may cost to find while playing: far more than any audio packet, and than the
+// video a badly interleaved file puts between two of them, yet no run of zeros (an unfinished
+// download) keeps the reader for long or fills the memory.
+constexpr int64_t kMaxBytesPerPacket = 32 << 20;
 
 bool isRegularFile(const std::string& path)
 {
@@ -78,6 +89,26 @@ int64_t seekStream(void* opaque, int64_t offset, int whence)
     }
 }
 
+// Whether the file starts the way some container FFmpeg knows starts, its name aside: a file
+// that does and still cannot be opened is damaged rather than something else than audio.
+bool recognisedByContent(const std::string& path)
+{
+    constexpr size_t kProbeHead = 64 * 1024;
+    std::vector<unsigned char> head(kProbeHead + AVPROBE_PADDING_SIZE, 0);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        return false;
+    }
+    const size_t got = std::fread(head.data(), 1, kProbeHead, file);
+    std::fclose(file);
+    AVProbeData probe{};
+    probe.filename = "";
+    probe.buf = head.data();
+    probe.buf_size = int(got);
+    int score = 0;
+    return av_probe_input_format3(&probe, 1, &score) && score > AVPROBE_SCORE_EXTENSION;
+}
+
 } // namespace
 
 std::string percentEscapePath(const std::string& path)
@@ -105,6 +136,9 @@ class SourceFileFfmpeg::Decoder {
     // Opens the file and its best audio stream; returns why not when either fails.
     std::optional<Reason> open(const DataSourceRef& dataSource, std::shared_ptr<IStreamMirvo>& stream);
     ~Decoder();
+    // FFmpeg's interrupt check, asked during every read: stops a reading that has gone past
+    // its budget.
+    static int interruptCallback(void* opaque);
 
     size_t read(Buffer* buffer, size_t offset, size_t numFrames);
     void seek(size_t fileFrame);
@@ -127,6 +161,9 @@ class SourceFileFfmpeg::Decoder {
     void drainResampler();
     int64_t framePosition() const;
     void setOutputPointers(Buffer* buffer, size_t frame);
+    // The reads from here on may take `bytes` more from the file before they are cut off.
+    void limitReading(int64_t bytes);
+    bool overBudget() const;
 
     AVFormatContext* mFormat = nullptr;
     AVIOContext* mIo = nullptr;
@@ -136,6 +173,9 @@ class SourceFileFfmpeg::Decoder {
     SwrContext* mSwr = nullptr;
     AVChannelLayout mOutputLayout{};
     AVChannelLayout mSwrInputLayout{};
+    // The layout as the frames give it, which mSwrInputLayout may have replaced by a default:
+    // what later frames are compared with, so that the resampler is not rebuilt for each one.
+    AVChannelLayout mSwrFrameLayout{};
     int mSwrInputRate = 0;
     int mSwrInputFormat = -1;
     int mStreamIndex = -1;
@@ -144,6 +184,10 @@ class SourceFileFfmpeg::Decoder {
     bool mDemuxerDone = false;
     bool mDecoderDone = false;
     bool mResamplerDrained = false;
+    // Frames into and out of the resampler since it was made or reset. Its filter rings on past
+    // the last input frame; that tail is no part of the music and is cut where the input ends.
+    int64_t mSwrFramesIn = 0;
+    int64_t mSwrFramesOut = 0;
     // After a seek: the first native frame to keep; earlier decoded frames are dropped.
     int64_t mSkipUntil = -1;
     // Converted frames that did not fit the caller's buffer while the resampler was rebuilt
@@ -154,13 +198,40 @@ class SourceFileFfmpeg::Decoder {
     std::vector<uint8_t*> mOutputPointers;
     std::vector<float> mDiscard;
     std::vector<const uint8_t*> mInputPointers;
+    int64_t mBudgetStart = 0;
+    int64_t mBudget = 0;
 };
+
+int SourceFileFfmpeg::Decoder::interruptCallback(void* opaque)
+{
+    return static_cast<const Decoder*>(opaque)->overBudget() ? 1 : 0;
+}
+
+bool SourceFileFfmpeg::Decoder::overBudget() const
+{
+    const AVIOContext* io = mFormat ? mFormat->pb : nullptr;
+    return mBudget > 0 && io && io->bytes_read - mBudgetStart > mBudget;
+}
+
+void SourceFileFfmpeg::Decoder::limitReading(int64_t bytes)
+{
+    mBudgetStart = mFormat && mFormat->pb ? mFormat->pb->bytes_read : 0;
+    mBudget = bytes;
+}
 
 std::optional<AudioFileExc::Reason> SourceFileFfmpeg::Decoder::open(const DataSourceRef& dataSource,
                                                                     std::shared_ptr<IStreamMirvo>& stream)
 {
     AVDictionary* options = nullptr;
     int status = -1;
+    mFormat = avformat_alloc_context();
+    if (!mFormat) {
+        return Reason::UNKNOWN;
+    }
+    mFormat->interrupt_callback = AVIOInterruptCB{interruptCallback, this};
+    mFormat->probesize = kProbeBytes;
+    mFormat->max_analyze_duration = kProbeMicroseconds;
+    limitReading(kMaxBytesToRecognise);
     if (dataSource->isFilePath()) {
         const std::string path = dataSource->getFilePath();
         // A FIFO or a device node would block the open forever.
@@ -178,11 +249,8 @@ std::optional<AudioFileExc::Reason> SourceFileFfmpeg::Decoder::open(const DataSo
         }
         auto* ioBuffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
         mIo = avio_alloc_context(ioBuffer, kIoBufferSize, 0, stream.get(), readStream, nullptr, seekStream);
-        mFormat = avformat_alloc_context();
-        if (!mIo || !mFormat) {
-            if (!mIo) {
-                av_free(ioBuffer);
-            }
+        if (!mIo) {
+            av_free(ioBuffer);
             return Reason::UNKNOWN;
         }
         mFormat->pb = mIo;
@@ -196,9 +264,13 @@ std::optional<AudioFileExc::Reason> SourceFileFfmpeg::Decoder::open(const DataSo
         return Reason::CANNOT_READ;
     }
     if (status < 0 || !mFormat) {
+        if (dataSource->isFilePath() && recognisedByContent(dataSource->getFilePath())) {
+            return Reason::DAMAGED;
+        }
         return Reason::NOT_AUDIO;
     }
     // The container was recognised, so what follows fails on its content.
+    limitReading(kMaxBytesToRecognise);
     if (avformat_find_stream_info(mFormat, nullptr) < 0) {
         return Reason::DAMAGED;
     }
@@ -284,6 +356,7 @@ SourceFileFfmpeg::Decoder::~Decoder()
     }
     av_channel_layout_uninit(&mOutputLayout);
     av_channel_layout_uninit(&mSwrInputLayout);
+    av_channel_layout_uninit(&mSwrFrameLayout);
 }
 
 bool SourceFileFfmpeg::Decoder::decodeNextFrame()
@@ -313,6 +386,7 @@ bool SourceFileFfmpeg::Decoder::decodeNextFrame()
             avcodec_send_packet(mCodec, nullptr);
             continue;
         }
+        limitReading(kMaxBytesPerPacket);
         const int status = av_read_frame(mFormat, mPacket);
         if (status < 0) {
             // The end of the file, or a read error that ends it: let the decoder drain.
@@ -345,7 +419,7 @@ int64_t SourceFileFfmpeg::Decoder::framePosition() const
 bool SourceFileFfmpeg::Decoder::prepareResampler()
 {
     const bool same = mSwr && mSwrInputRate == mFrame->sample_rate && mSwrInputFormat == mFrame->format &&
-                      av_channel_layout_compare(&mSwrInputLayout, &mFrame->ch_layout) == 0;
+                      av_channel_layout_compare(&mSwrFrameLayout, &mFrame->ch_layout) == 0;
     if (same) {
         return true;
     }
@@ -360,7 +434,9 @@ bool SourceFileFfmpeg::Decoder::prepareResampler()
         swr_free(&mSwr);
     }
     av_channel_layout_uninit(&mSwrInputLayout);
-    if (av_channel_layout_copy(&mSwrInputLayout, &mFrame->ch_layout) < 0) {
+    av_channel_layout_uninit(&mSwrFrameLayout);
+    if (av_channel_layout_copy(&mSwrInputLayout, &mFrame->ch_layout) < 0 ||
+        av_channel_layout_copy(&mSwrFrameLayout, &mFrame->ch_layout) < 0) {
         return false;
     }
     // A layout the resampler cannot remix (unknown order) is taken as the default of its count.
@@ -378,6 +454,8 @@ bool SourceFileFfmpeg::Decoder::prepareResampler()
         return false;
     }
     mResamplerDrained = false;
+    mSwrFramesIn = 0;
+    mSwrFramesOut = 0;
     mInputPointers.resize(size_t(mSwrInputLayout.nb_channels));
     return true;
 }
@@ -410,7 +488,11 @@ void SourceFileFfmpeg::Decoder::drainResampler()
         if (produced <= 0) {
             break;
         }
-        mPendingFrames += size_t(produced);
+        const int64_t due =
+            av_rescale_rnd(mSwrFramesIn, outputRate, mSwrInputRate, AV_ROUND_UP) - mSwrFramesOut;
+        const int64_t kept = std::clamp<int64_t>(due, 0, produced);
+        mSwrFramesOut += kept;
+        mPendingFrames += size_t(kept);
     }
 }
 
@@ -453,6 +535,7 @@ size_t SourceFileFfmpeg::Decoder::read(Buffer* buffer, size_t offset, size_t num
             setOutputPointers(buffer, offset + produced);
             const int held = swr_convert(mSwr, mOutputPointers.data(), space, mInputPointers.data(), 0);
             if (held > 0) {
+                mSwrFramesOut += held;
                 produced += size_t(held);
                 continue;
             }
@@ -479,6 +562,8 @@ size_t SourceFileFfmpeg::Decoder::read(Buffer* buffer, size_t offset, size_t num
                 setOutputPointers(buffer, offset + produced);
                 const int converted = swr_convert(mSwr, mOutputPointers.data(), space, mInputPointers.data(),
                                                   int(mFrame->nb_samples - skip));
+                mSwrFramesIn += mFrame->nb_samples - skip;
+                mSwrFramesOut += std::max(converted, 0);
                 produced += size_t(std::max(converted, 0));
             }
             av_frame_unref(mFrame);
@@ -500,6 +585,7 @@ void SourceFileFfmpeg::Decoder::seek(size_t fileFrame)
     const int64_t preroll = int64_t(kSeekPrerollSeconds * nativeRate);
     const int64_t from = int64_t(fileFrame) - preroll;
     const int64_t timestamp = mStartPts + av_rescale_q(from, AVRational{1, nativeRate}, mTimeBase);
+    limitReading(kMaxBytesPerPacket);
     if (avformat_seek_file(mFormat, mStreamIndex, INT64_MIN, timestamp, timestamp, 0) < 0 &&
         avformat_seek_file(mFormat, mStreamIndex, INT64_MIN, timestamp, INT64_MAX, 0) < 0) {
         // Not seekable by time at all: start over and decode up to the target.
@@ -511,6 +597,8 @@ void SourceFileFfmpeg::Decoder::seek(size_t fileFrame)
         swr_init(mSwr);
     }
     mResamplerDrained = false;
+    mSwrFramesIn = 0;
+    mSwrFramesOut = 0;
     mDemuxerDone = false;
     mDecoderDone = false;
     mPendingFrames = 0;
@@ -540,6 +628,8 @@ SourceFileFfmpeg::SourceFileFfmpeg(const DataSourceRef& dataSource, size_t sampl
     mNativeSampleRate = size_t(mDecoder->nativeRate);
     mDecoder->outputRate = int(sampleRate ? sampleRate : mNativeSampleRate);
     mNumFrames = mFileNumFrames = mDecoder->lengthFrames;
+    // Whatever the container says, the decoder's end is the end.
+    mNumFramesKnown = false;
     mTitle = mDecoder->title;
     mArtist = mDecoder->artist;
     mAlbum = mDecoder->album;

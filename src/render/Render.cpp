@@ -238,7 +238,9 @@ int runRender(const CommandLine& commandLine)
         return 1;
     }
     const std::size_t sampleRate = source->getSampleRate();
-    const std::uint64_t numSamples = source->getNumFrames();
+    // The container's length is a claim (an estimate for a VBR MP3, none for a stream written
+    // to a pipe): the decoder's end decides how long the video is.
+    const std::uint64_t numSamples = source->measureNumFrames();
     if (sampleRate == 0 || numSamples == 0) {
         std::cerr << "mirvo: cannot play '" << sourceName << "': it holds no audio" << std::endl;
         return 1;

@@ -147,3 +147,79 @@ TEST(FilePlayerStress, TheEndComesAfterTheLastFrameEvenWhenTheReaderLags)
 
 } // namespace
 } // namespace mirvo::audio
+
+namespace mirvo::audio {
+namespace {
+
+// A ramp whose first read waits until its context has begun to go away, as a decode under way
+// at exit does.
+class ReadDuringTeardown : public test::RampSource {
+  public:
+    ReadDuringTeardown(size_t frames, std::weak_ptr<Context> context)
+        : RampSource(frames, kRate, 0, 2, kScale), mContext(std::move(context))
+    {
+        setupSampleRateConversion();
+    }
+
+    std::atomic<bool> mReading{false};
+
+  protected:
+    size_t performRead(Buffer* buffer, size_t offset, size_t numFrames) override
+    {
+        mReading = true;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!mContext.expired() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::yield();
+        }
+        return RampSource::performRead(buffer, offset, numFrames);
+    }
+
+  private:
+    std::weak_ptr<Context> mContext;
+};
+
+TEST(FilePlayerStress, EveryReaderEndsBeforeItsContextAndNeedsNothingFromItOnTheWay)
+{
+    for (int run = 0; run < 20; ++run) {
+        ContextManualRef context = ContextManual::create(kRate, kBlock, 2);
+        auto current = std::make_shared<ReadDuringTeardown>(2000, context);
+        // At another rate, so that the hand-off makes a resampling copy.
+        auto queued = std::make_shared<test::RampSource>(2000, 44100, 0, 2, kScale);
+        queued->setupSampleRateConversion();
+        auto player = context->makeNode(new FilePlayerNode(current, true));
+        player->connect(context->getOutput());
+        // A second player the graph no longer reaches: its reader must end with the context all
+        // the same, not read the counters of a context that is gone.
+        auto unreached = context->makeNode(
+            new FilePlayerNode(std::make_shared<test::RampSource>(2000, kRate, kRate), true));
+        unreached->connect(context->getOutput());
+        unreached->disconnectAll();
+        ASSERT_TRUE(unreached->isInitialized());
+        // Not started: the reader fills the rings of a paused player all the same, and a start
+        // would decode the first frames here.
+        ASSERT_TRUE(player->queueSourceFile(queued));
+        while (!current->mReading) {
+            std::this_thread::yield();
+        }
+        // The teardown is held at the graph lock for a while, as a busy machine holds it: the
+        // reader goes on with the hand-off to the queued file meanwhile.
+        std::mutex& graphLock = context->getMutex();
+        std::atomic<bool> locked{false};
+        std::thread holder([&] {
+            std::lock_guard<std::mutex> lock(graphLock);
+            locked = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        });
+        while (!locked) {
+            std::this_thread::yield();
+        }
+        context.reset();
+        holder.join();
+        EXPECT_FALSE(player->isInitialized());
+        EXPECT_FALSE(unreached->isInitialized());
+        EXPECT_EQ(player->getNumHandoffs(), 1u) << "the reader went on to the queued file";
+    }
+}
+
+} // namespace
+} // namespace mirvo::audio

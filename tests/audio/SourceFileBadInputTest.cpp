@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -54,14 +55,70 @@ TEST(SourceFileBadInput, FilesThatAreNotAudioGiveTheDecodersMessage)
     }
 }
 
-TEST(SourceFileBadInput, OpusInOggIsNotVorbis)
+TEST(SourceFileBadInput, OpusInOggPlaysThoughTheVorbisDecoderCannotReadIt)
 {
+    // What most .ogg downloads hold today, made as the user made it.
     TempDir dir;
-    const std::string opus = makeTone(dir, "opus.ogg", 48000, 2, 4800, "-c:a libopus");
-    EXPECT_EQ(loadError(opus), kVorbisError);
-    // The same bytes under another name go to the platform decoder, which reads them.
-    std::filesystem::copy_file(opus, dir.file("opus.opus"));
-    EXPECT_EQ(loadError(dir.file("opus.opus")), "");
+    const std::string opus = makeTone(dir, "opus.ogg", 48000, 2, 48000, "-c:a libopus");
+    std::unique_ptr<SourceFile> source;
+    ASSERT_NO_THROW(source = loadPath(opus));
+    EXPECT_EQ(source->getNumChannels(), 2u);
+    EXPECT_EQ(readAll(*source, 4096)[0].size(), 48000u);
+    // Another rate goes through the same decoder again.
+    ASSERT_NO_THROW(source = loadPath(opus, 44100));
+    EXPECT_NEAR(double(readAll(*source, 4096)[0].size()), 44100.0, 64.0);
+
+    // An Ogg Vorbis file still goes to the Vorbis decoder, which gives its comments.
+    const std::string vorbis = makeVorbis(dir, "vorbis.ogg", 44100, 2, 4410);
+    EXPECT_NE(loadPath(vorbis)->getMetaData().find("encoded by: "), std::string::npos);
+
+    // Neither decoder reads a cut-off Opus header: refused, and not as "not an audio file".
+    copyPrefix(opus, dir.file("cut.ogg"), 40);
+    try {
+        loadPath(dir.file("cut.ogg"));
+        ADD_FAILURE() << "a cut-off header was opened";
+    } catch (const AudioFileExc& exc) {
+        EXPECT_EQ(std::string(exc.what()), kVorbisError);
+        EXPECT_EQ(exc.getReason(), AudioFileExc::Reason::DAMAGED);
+    }
+}
+
+namespace {
+
+long peakResidentKb()
+{
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+} // namespace
+
+TEST(SourceFileBadInput, AHugeFileOfZerosIsJudgedInAFewMegabytes)
+{
+    // A download that reserved its whole size before the first byte came: 20 GB of zeros, a
+    // sparse file here. Recognising it must read a few MB, not the whole file.
+    constexpr auto kHuge = uintmax_t(20) << 30;
+    constexpr long kMemoryAllowanceKb = 96 * 1024;
+    TempDir dir;
+    for (const std::string name :
+         {"zeros.mp3", "zeros.ogg", "zeros.flac", "zeros.wav", "zeros.m4a", "zeros.mka"}) {
+        writeBytes(dir.file(name), "");
+        std::filesystem::resize_file(dir.file(name), kHuge);
+        const long before = peakResidentKb();
+        EXPECT_NE(loadError(dir.file(name)), "") << name;
+        EXPECT_LT(peakResidentKb() - before, kMemoryAllowanceKb) << name;
+        std::filesystem::remove(dir.file(name));
+    }
+
+    // The same download after its first seconds have come: they play, and the zeros end it.
+    const std::string partial = makeTone(dir, "partial.mp3", 44100, 2, 2 * 44100);
+    std::filesystem::resize_file(partial, kHuge);
+    const long before = peakResidentKb();
+    std::unique_ptr<SourceFile> source;
+    ASSERT_NO_THROW(source = loadPath(partial));
+    EXPECT_NEAR(double(readAll(*source, 4096)[0].size()), 2.0 * 44100, 4096.0);
+    EXPECT_LT(peakResidentKb() - before, kMemoryAllowanceKb);
 }
 
 TEST(SourceFileBadInput, MissingPathsDirectoriesAndFifosAreRefusedWithoutBlocking)

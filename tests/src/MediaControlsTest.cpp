@@ -97,13 +97,19 @@ TEST(MediaControls, AFileUriNamesALocalPath)
     EXPECT_EQ(pathFromFileUri("file://localhost/srv/a%c3%a9.mp3"), "/srv/a\xC3\xA9.mp3");
     EXPECT_EQ(pathFromFileUri("file:///music/100%25"), "/music/100%");
     EXPECT_EQ(pathFromFileUri("file:///"), "/");
+    // The short form of RFC 8089, and what a browser or file manager adds after the path.
+    EXPECT_EQ(pathFromFileUri("file:/srv/music/a.mp3"), "/srv/music/a.mp3");
+    EXPECT_EQ(pathFromFileUri("file:///srv/a.mp3?t=30"), "/srv/a.mp3");
+    EXPECT_EQ(pathFromFileUri("file:///srv/a.mp3#top"), "/srv/a.mp3");
+    EXPECT_EQ(pathFromFileUri("file:///srv/why%3F%23.mp3"), "/srv/why?#.mp3");
+    EXPECT_EQ(pathFromFileUri("FILE:///srv/a.mp3"), "/srv/a.mp3");
 }
 
 TEST(MediaControls, OtherUrisNameNoFile)
 {
     for (const std::string uri :
          {"http://example.org/a.mp3", "file://otherhost/a.mp3", "file:relative.mp3", "file://",
-          "/plain/path.mp3", "file:///a%2", "file:///a%zz", "file:///a%00b"}) {
+          "file:", "file:?/a.mp3", "/plain/path.mp3", "file:///a%2", "file:///a%zz", "file:///a%00b"}) {
         EXPECT_FALSE(pathFromFileUri(uri)) << uri;
     }
 }

@@ -228,6 +228,18 @@ TEST_F(Controller, ADropThatCannotBePlayedSaysWhyOnStandardErrorAndInANotice)
     EXPECT_TRUE(log.empty());
 }
 
+TEST_F(Controller, AFileNameWithANewlineStaysOnItsOneLine)
+{
+    // A name may hold any byte but '/' and NUL; a newline in it must not start a line of its own
+    // that a script reading standard error would take for another message.
+    DropFolder folder;
+    testing::internal::CaptureStderr();
+    app.fileDrop(app::FileDropEvent(nullptr, 0, 0, {folder / "two\nlines\x1b[2J.mp3"}));
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(errors,
+              "mirvo: cannot play '" + (folder / "two\\nlines\\x1B[2J.mp3").string() + "': no such file\n");
+}
+
 TEST_F(Controller, AFolderIsNamedOnlyWhenNothingElseWasDropped)
 {
     DropFolder folder;

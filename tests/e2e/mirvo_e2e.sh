@@ -299,11 +299,15 @@ scene_switch)
     expect_status 0
     expect_quiet
 
-    start_mirvo --no-notices --scene triangles
+    # Mirvo's own three shader scenes follow the built-ins; the oscilloscope is the last.
+    start_mirvo --no-notices --scene oscilloscope
     key alt+Right
     sleep 1
     shot 5-galaxy-after-the-last
-    key alt+Left
+    for _ in 1 2 3 4; do
+        key alt+Left
+        sleep 0.5
+    done
     sleep 1
     shot 6-triangles-before-the-first
     key alt+Left

@@ -68,7 +68,16 @@ ShaderScene::~ShaderScene()
 
 void ShaderScene::setup()
 {
-    if (mParams || !mWithPanels) {
+    // The panel comes with the program: a folder of many shaders builds none until each shows.
+    mPanelWanted = mWithPanels;
+    if (mProgram) {
+        makePanel();
+    }
+}
+
+void ShaderScene::makePanel()
+{
+    if (mParams || !mPanelWanted) {
         return;
     }
     mParams =
@@ -111,12 +120,16 @@ void ShaderScene::compile()
     }
     mFailed = false;
     makeChannels();
+    makePanel();
 }
 
 void ShaderScene::makeChannels()
 {
     if (!mChannels[0]) {
         mChannels[0] = makeSoundTexture();
+    }
+    if (!mSound) {
+        mSound = std::make_unique<SoundTexture>();
     }
     for (std::size_t channel = 1; channel < ShaderFile::kChannels; ++channel) {
         mChannels[channel].reset();
@@ -186,7 +199,7 @@ bool ShaderScene::reloadIfSaved()
             mParams.reset();
             mSliderValues = std::move(values);
             if (hadPanel) {
-                setup();
+                makePanel();
                 if (!visible) {
                     mParams->hide();
                 }
@@ -208,7 +221,9 @@ void ShaderScene::activate()
 {
     mFrame = -1;
     mTime = 0.0;
-    mSound.reset();
+    if (mSound) {
+        mSound->reset();
+    }
     reloadIfSaved();
     if (!mProgram && !mFailed) {
         try {
@@ -232,7 +247,7 @@ float ShaderScene::getSampleRate() const
 
 void ShaderScene::readSound()
 {
-    if (!mMonitor) {
+    if (!mMonitor || !mSound) {
         return;
     }
     // The window that ends where the spectrum's read of this frame ended: the same moment of the
@@ -242,7 +257,7 @@ void ShaderScene::readSound()
         mSamples = audio::Buffer(SoundTexture::kWindow, channels);
     }
     if (mMonitor->copyHistoryEndingAt(mMonitor->getLastWindowEnd(), mSamples)) {
-        mSound.update(mSamples, mSourceGain ? mSourceGain() : 1.0f);
+        mSound->update(mSamples, mSourceGain ? mSourceGain() : 1.0f);
     }
 }
 
@@ -391,7 +406,7 @@ void ShaderScene::draw()
     if (mFrame < 0) {
         update(0.0f);
     }
-    uploadSound(*mChannels[0], mSound.getTexels().data());
+    uploadSound(*mChannels[0], mSound->getTexels().data());
 
     const float scale = mWithPanels ? mDrawnScale : 1.0f;
     const Vec2i scaled(std::max(1, static_cast<int>(std::lround(static_cast<float>(full.x) * scale))),

@@ -66,9 +66,11 @@ class ShaderScene : public Visualizer {
     // What the next draw hands the shader, for tests and the renderer.
     float getTime() const { return static_cast<float>(mTime); }
     int getFrame() const { return mFrame; }
-    const SoundTexture& getSoundTexture() const { return mSound; }
-    // Feeds the sound texture the newest samples directly: for a scene without a monitor.
-    void takeSound(const audio::Buffer& samples) { mSound.update(samples); }
+    // After compile.
+    const SoundTexture& getSoundTexture() const { return *mSound; }
+    // Feeds the sound texture the newest samples directly, after compile: for a scene without a
+    // monitor.
+    void takeSound(const audio::Buffer& samples) { mSound->update(samples); }
     // The samples the sound texture is computed from, at the audio's own rate.
     float getSampleRate() const;
 
@@ -77,6 +79,7 @@ class ShaderScene : public Visualizer {
     gl::GlslProgRef buildProgram(const ShaderFile& file) const;
     // The channels' textures for mFile and the samplers' units in mProgram.
     void makeChannels();
+    void makePanel();
     // True when the file was saved since the last look, whether or not it compiled.
     bool reloadIfSaved();
     void readSound();
@@ -94,10 +97,12 @@ class ShaderScene : public Visualizer {
     gl::GlslProgRef mProgram;
     bool mFailed = false;
     std::array<ChannelTextureRef, ShaderFile::kChannels> mChannels;
-    SoundTexture mSound;
+    // Made with the program, like the panel.
+    std::unique_ptr<SoundTexture> mSound;
     audio::Buffer mSamples;
     std::vector<float> mSliderValues;
     InterfaceGlRef mParams;
+    bool mPanelWanted = false;
 
     double mTime = 0.0;
     float mDelta = 0.0f;

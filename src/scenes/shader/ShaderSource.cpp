@@ -150,12 +150,15 @@ ShaderFile readShaderFile(const std::filesystem::path& path)
     if (!in) {
         throw ShaderError(shown + ": cannot be read");
     }
-    // Read no more than one byte past the limit: a huge file is refused without loading it.
-    std::string text(ShaderFile::kMaxBytes + 1, '\0');
+    // Read no more than one byte past the limit: a huge file is refused without loading it. The
+    // scene keeps the text, so it must hold no more than the file (a folder may have a thousand).
+    const auto size = std::filesystem::file_size(path, error);
+    std::string text(
+        error ? ShaderFile::kMaxBytes + 1 : std::min<std::size_t>(size, ShaderFile::kMaxBytes) + 1, '\0');
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<std::size_t>(in.gcount()));
+    text.shrink_to_fit();
     if (text.size() > ShaderFile::kMaxBytes) {
-        const auto size = std::filesystem::file_size(path, error);
         char megabytes[32];
         std::snprintf(megabytes, sizeof(megabytes), "%.1f MB",
                       error ? 1.0 : static_cast<double>(size) / 1048576.0);

@@ -16,7 +16,7 @@
 namespace mirvo {
 namespace {
 
-using gl::test::sharedGlTestContext;
+using gl::test::GlTestContext;
 
 constexpr int kWidth = 1024;
 
@@ -34,13 +34,13 @@ std::vector<std::uint8_t> drawAndRead(ShaderScene& scene, int width, int height)
     return pixels;
 }
 
+// Made inside a test's context, and gone before it.
 struct SceneFixture {
     std::vector<float> spectrum = std::vector<float>(1024, 0.0f);
     std::unique_ptr<ShaderScene> scene;
 
     explicit SceneFixture(const std::string& text)
     {
-        sharedGlTestContext(kWidth, 64);
         scene = std::make_unique<ShaderScene>(nullptr, spectrum, parseShader("copy", text, "/nonexistent"));
         scene->setWithoutPanels();
         scene->setup();
@@ -80,6 +80,7 @@ const char* const kTexture2dEra = "void mainImage(out vec4 fragColor, in vec2 fr
 
 TEST(ShaderSceneGl, SoundTextureReadsBackRowByRowTheRightWayUpAndLinearlyFiltered)
 {
+    GlTestContext context(kWidth, 64);
     for (const char* text : {kTextureEra, kTexture2dEra}) {
         SCOPED_TRACE(text);
         SceneFixture fixture(text);
@@ -117,6 +118,7 @@ TEST(ShaderSceneGl, SoundTextureReadsBackRowByRowTheRightWayUpAndLinearlyFiltere
 
 TEST(ShaderSceneGl, UniformsSlidersAndNoiseReachTheShader)
 {
+    GlTestContext context(kWidth, 64);
     SceneFixture fixture(
         "uniform float gain; // min=0 max=2 default=1.5\n"
         "void mainImage(out vec4 o, in vec2 p)\n"
@@ -137,7 +139,7 @@ TEST(ShaderSceneGl, UniformsSlidersAndNoiseReachTheShader)
 
 TEST(ShaderSceneGl, ACompileErrorNamesTheLineOfTheFile)
 {
-    sharedGlTestContext(kWidth, 64);
+    GlTestContext context(kWidth, 64);
     std::vector<float> spectrum(1024, 0.0f);
     ShaderScene scene(nullptr, spectrum,
                       parseShader("broken",

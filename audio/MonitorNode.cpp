@@ -144,6 +144,8 @@ void MonitorNode::fillCopiedBuffer()
     if (dsp::commonAvailableRead(mRingBuffers) < mWindowSize) {
         return;
     }
+    // The rings drop blocks when full, so the newest frame written is the nearest end to name.
+    mLastWindowEnd = getWritePosition().frames;
     const size_t channels = std::min(mRingBuffers.size(), mCopiedBuffer.getNumChannels());
     for (size_t ch = 0; ch < channels; ++ch) {
         mRingBuffers[ch].read(mCopiedBuffer.getChannel(ch), mWindowSize);
@@ -179,32 +181,40 @@ uint64_t MonitorNode::heardFrame(const WritePosition& position, int64_t displayN
 
 void MonitorNode::fillCopiedBufferEndingAt(uint64_t endFrame)
 {
-    if (!mHistory) {
-        return;
+    copyHistoryEndingAt(endFrame, mCopiedBuffer);
+}
+
+bool MonitorNode::copyHistoryEndingAt(uint64_t endFrame, Buffer& into)
+{
+    const size_t length = into.getNumFrames();
+    if (!mHistory || length > mHistorySize / 2) {
+        return false;
     }
     // Acquire: every sample up to this count is in the history.
     const uint64_t written = getWritePosition().frames;
-    if (written < mWindowSize) {
-        return;
+    if (written < length) {
+        return false;
     }
     uint64_t end = std::min(endFrame, written);
     // The writer may move on by a few blocks while this copies; keep a quarter of the history
     // between the window and the samples it is about to overwrite.
     const uint64_t kept = mHistorySize - mHistorySize / 4;
-    if (written > kept && end < written - kept + mWindowSize) {
-        end = written - kept + mWindowSize;
+    if (written > kept && end < written - kept + length) {
+        end = written - kept + length;
     }
-    end = std::max<uint64_t>(end, mWindowSize);
-    const uint64_t start = end - mWindowSize;
+    end = std::max<uint64_t>(end, length);
+    mLastWindowEnd = end;
+    const uint64_t start = end - length;
     const size_t mask = mHistorySize - 1;
-    const size_t channels = std::min(mHistoryChannels, mCopiedBuffer.getNumChannels());
+    const size_t channels = std::min(mHistoryChannels, into.getNumChannels());
     for (size_t ch = 0; ch < channels; ++ch) {
         const std::atomic<float>* history = mHistory.get() + ch * mHistorySize;
-        float* copy = mCopiedBuffer.getChannel(ch);
-        for (size_t i = 0; i < mWindowSize; ++i) {
+        float* copy = into.getChannel(ch);
+        for (size_t i = 0; i < length; ++i) {
             copy[i] = history[(start + i) & mask].load(std::memory_order_relaxed);
         }
     }
+    return true;
 }
 
 const Buffer& MonitorNode::getBufferEndingAt(uint64_t endFrame)

@@ -86,6 +86,13 @@ class MonitorNode : public NodeAutoPullable {
     // leaving the rings alone. An end past the newest frame takes the newest window, one that
     // the history no longer holds its oldest; before a whole window is written the copy stays.
     const Buffer& getBufferEndingAt(uint64_t endFrame);
+    // UI thread: the into.getNumFrames() frames of history ending at endFrame (bounded as
+    // getBufferEndingAt bounds its window), leaving the copy and the rings alone; lengths up to
+    // half the history. False, into unchanged, before that many frames are written.
+    bool copyHistoryEndingAt(uint64_t endFrame, Buffer& into);
+    // UI thread: the history frame the last window read ended at, so that another reader can
+    // look at the same moment of the sound.
+    uint64_t getLastWindowEnd() const { return mLastWindowEnd; }
 
   protected:
     // UI thread.
@@ -96,6 +103,7 @@ class MonitorNode : public NodeAutoPullable {
     Buffer mCopiedBuffer;
     size_t mWindowSize;
     size_t mRingBufferPaddingFactor;
+    uint64_t mLastWindowEnd = 0;
 
   private:
     // As the format gave it; 0 follows the output's block size.

@@ -201,9 +201,20 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
                      "write each drawn frame's wall-clock time and spectrum energy to PATH (for measuring)")
         ->type_name("PATH")
         ->check(kNotEmpty);
-    parser->add_option("--scene", scene, "first scene: galaxy, tree or triangles (default galaxy)")
+    parser
+        ->add_option("--scene", scene,
+                     "first scene: galaxy, tree, triangles or a shader scene's name (default galaxy, or the "
+                     "first --shader)")
         ->type_name("NAME")
-        ->check(CLI::IsMember({kSceneNames[0], kSceneNames[1], kSceneNames[2]}).description(""));
+        ->check(kNotEmpty);
+    parser
+        ->add_option("--shader", result.shaderPaths,
+                     "add the shader file PATH as a scene, or every .glsl and .frag file in the folder PATH")
+        ->type_name("PATH")
+        ->check(kNotEmpty)
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     parser->add_option("--frames", result.frames, "quit after N frames")
         ->type_name("N")
         ->check(kPositiveCount);
@@ -369,10 +380,11 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
         result.windowed = true;
         result.windowSize = parseWindowSize(windowSize);
     }
-    for (std::size_t index = 0; index < kSceneNames.size(); ++index) {
-        if (scene == kSceneNames[index]) {
-            result.firstScene = index;
-        }
+    const auto builtIn = std::find(kSceneNames.begin(), kSceneNames.end(), scene);
+    if (builtIn != kSceneNames.end()) {
+        result.firstScene = static_cast<std::size_t>(builtIn - kSceneNames.begin());
+    } else if (!scene.empty()) {
+        result.sceneName = scene;
     }
     if (result.screenshotPath && !result.frames) {
         throw CommandLineError("--screenshot needs --frames N (the screenshot is of the last frame)");

@@ -43,6 +43,10 @@ struct CommandLine {
     bool reportSpectrumPeak = false;
     std::optional<std::string> frameLogPath;
     std::size_t firstScene = 0;
+    // --scene naming no built-in scene: a shader scene's name, looked up once they are loaded.
+    std::optional<std::string> sceneName;
+    // --shader: shader files and folders of them, each a scene.
+    std::vector<std::string> shaderPaths;
     std::optional<int> frames;
     // --msaa: the window's multisample count (0, 2, 4, 8 or 16) in place of the default level.
     std::optional<int> msaa;

@@ -26,6 +26,7 @@
 #include "src/scenes/Galaxy.h"
 #include "src/scenes/Tree.h"
 #include "src/scenes/Triangles.h"
+#include "src/scenes/shader/ShaderScenes.h"
 
 #include <algorithm>
 #include <chrono>
@@ -121,9 +122,7 @@ void MirvoApp::setup()
         mRenderer = getWindow()->getRenderer();
         setupAudio();
         setupVisualizers();
-        if (mCommandLine.firstScene != 0) {
-            setVisualizer(mCommandLine.firstScene);
-        }
+        showFirstScene();
         hideCursor();
         startMediaControls();
         mStarted = true;
@@ -224,9 +223,7 @@ void MirvoApp::setupOffscreen(const MonitorSpectralNodeRef& monitor, Vec2i size,
     mMagSpectrum = mMonitor->getMagSpectrum();
     mDisplaySpectrum = mCommandLine.renderSpectrum;
     setupVisualizers();
-    if (mCommandLine.firstScene != 0) {
-        setVisualizer(mCommandLine.firstScene);
-    }
+    showFirstScene();
 }
 
 void MirvoApp::shutdown()
@@ -255,6 +252,20 @@ void MirvoApp::setupVisualizers()
     tree->setWindowHeightSource([this] { return static_cast<float>(viewSize().y); });
     scenes.push_back(std::move(tree));
     scenes.push_back(std::make_unique<Triangles>(mMonitor, mMagSpectrum));
+    ShaderScenes shaders =
+        makeShaderScenes(mMonitor, mMagSpectrum, defaultShaderFolders(), mCommandLine.shaderPaths,
+                         shaderReport(), shaderSourceGain(), !mOffscreenSize);
+    mNotices.post(notice::failures(shaders.failures));
+    mFirstShaderScene.reset();
+    if (shaders.firstGiven) {
+        mFirstShaderScene = scenes.size() + *shaders.firstGiven;
+    }
+    for (std::unique_ptr<ShaderScene>& scene : shaders.scenes) {
+        if (mCommandLine.sceneName && scene->getName() == *mCommandLine.sceneName && !mFirstShaderScene) {
+            mFirstShaderScene = scenes.size();
+        }
+        scenes.push_back(std::move(scene));
+    }
     if (mOffscreenSize) {
         for (const std::unique_ptr<Visualizer>& scene : scenes) {
             scene->setWithoutPanels();
@@ -262,6 +273,52 @@ void MirvoApp::setupVisualizers()
         }
     }
     setupVisualizers(std::move(scenes));
+}
+
+ShaderScene::Report MirvoApp::shaderReport()
+{
+    return [this](const std::string& line, bool failure) {
+        if (failure) {
+            std::cerr << "mirvo: " << line << std::endl;
+        }
+        mNotices.post({line});
+    };
+}
+
+ShaderScene::SourceGain MirvoApp::shaderSourceGain()
+{
+    // Live input reaches the monitor as captured; the music through the analysis gain.
+    return [this] { return mLiveInput && mLiveInput->isLive() ? 1.0f : kAnalysisGain; };
+}
+
+void MirvoApp::addDroppedShaders(const std::vector<std::filesystem::path>& files)
+{
+    ShaderScenes added =
+        makeDroppedShaderScenes(mMonitor, mMagSpectrum, files, shaderReport(), shaderSourceGain());
+    mNotices.post(notice::failures(added.failures));
+    if (added.scenes.empty()) {
+        return;
+    }
+    const std::size_t first = mVisualizers.size();
+    for (std::unique_ptr<ShaderScene>& scene : added.scenes) {
+        scene->setup();
+        mVisualizers.push_back(std::move(scene));
+    }
+    setVisualizer(first);
+}
+
+void MirvoApp::showFirstScene()
+{
+    std::size_t first = mCommandLine.firstScene;
+    if (mCommandLine.sceneName || (mFirstShaderScene && first == 0)) {
+        if (!mFirstShaderScene) {
+            throw StartupError("no scene called '" + *mCommandLine.sceneName + "'");
+        }
+        first = *mFirstShaderScene;
+    }
+    if (first != 0) {
+        setVisualizer(first);
+    }
 }
 
 void MirvoApp::setupVisualizers(std::vector<std::unique_ptr<Visualizer>> visualizers)
@@ -578,6 +635,12 @@ void MirvoApp::setVisualizer(std::size_t index)
     mVisualizers[mCurrentVisualizer]->deactivate();
     mCurrentVisualizer = index;
     mVisualizers[mCurrentVisualizer]->activate();
+    // A shader that fails on its first show gives way to the next scene; the built-ins always show.
+    for (std::size_t tried = 1;
+         !mVisualizers[mCurrentVisualizer]->isShowable() && tried < mVisualizers.size(); ++tried) {
+        mCurrentVisualizer = (mCurrentVisualizer + 1) % mVisualizers.size();
+        mVisualizers[mCurrentVisualizer]->activate();
+    }
 }
 
 void MirvoApp::toggleUi()
@@ -607,8 +670,18 @@ void MirvoApp::fileDrop(app::FileDropEvent event)
     // A drop makes a new queue of its files and folders; its first playable file replaces the
     // music at once, and the music plays on meanwhile. Files that cannot be played are skipped
     // with one line each on standard error and one notice for them all. A drop in which nothing
-    // plays keeps the queue that was playing.
-    const std::vector<std::filesystem::path>& dropped = event.getFiles();
+    // plays keeps the queue that was playing. Shader files join the scenes and the first shows.
+    std::vector<std::filesystem::path> dropped;
+    std::vector<std::filesystem::path> shaders;
+    for (const std::filesystem::path& path : event.getFiles()) {
+        (isShaderFile(path) ? shaders : dropped).push_back(path);
+    }
+    if (!shaders.empty()) {
+        addDroppedShaders(shaders);
+        if (dropped.empty()) {
+            return;
+        }
+    }
     PlayQueue queue(collectTracks(dropped), queueOptions());
     std::vector<notice::Failure> failures;
     const std::optional<std::size_t> first = queue.start();

@@ -14,9 +14,11 @@
 #include "src/Notices.h"
 #include "src/PlayQueue.h"
 #include "src/scenes/Visualizer.h"
+#include "src/scenes/shader/ShaderScene.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -126,6 +128,13 @@ class MirvoApp : public app::AppBasic {
     void setupAudio();
     bool hasAudioInput();
     void setupVisualizers();
+    // The scene the command line asks to start with: --scene, else the first --shader.
+    void showFirstScene();
+    // Where shader scenes tell of themselves: failures on standard error, and a notice.
+    ShaderScene::Report shaderReport();
+    ShaderScene::SourceGain shaderSourceGain();
+    // Dropped shader files join the rotation; the first that compiles shows at once.
+    void addDroppedShaders(const std::vector<std::filesystem::path>& files);
     void runFrame(float deltaSeconds);
     // The window's size, or the offscreen size when drawing without one.
     Vec2i viewSize() const;
@@ -161,6 +170,7 @@ class MirvoApp : public app::AppBasic {
 
     std::vector<std::unique_ptr<Visualizer>> mVisualizers;
     std::size_t mCurrentVisualizer = 0;
+    std::optional<std::size_t> mFirstShaderScene;
     float mLastTime;
     float mDeltaTime;
     float mVisualGain;

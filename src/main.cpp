@@ -11,6 +11,7 @@
 #include "src/MirvoApp.h"
 #include "src/RunControl.h"
 #include "src/render/Render.h"
+#include "src/scenes/shader/ShaderScenes.h"
 
 #include <exception>
 #include <iostream>
@@ -78,6 +79,16 @@ int main(int argc, char* argv[])
         return listAudioDevices();
     default:
         break;
+    }
+    // A scene name is a value of the command line: checked before any window opens.
+    if (commandLine.sceneName &&
+        !mirvo::namesShaderScene(*commandLine.sceneName, mirvo::defaultShaderFolders(),
+                                 commandLine.shaderPaths)) {
+        std::cerr
+            << "mirvo: --scene: no scene called '" << *commandLine.sceneName
+            << "': galaxy, tree, triangles or the name of a shader file without its extension (see --help)"
+            << std::endl;
+        return 2;
     }
     if (commandLine.renderPath) {
         return mirvo::render::runRender(commandLine);

@@ -36,6 +36,8 @@ class Visualizer {
     // True when draw starts by clearing the whole frame, colour and depth: the controller's
     // black clear before it would then be painted over unseen.
     virtual bool clearsWholeFrame() const { return false; }
+    // False for a scene that cannot draw (a shader that failed to compile): the rotation passes it by.
+    virtual bool isShowable() const { return true; }
 
     // Sum of the bins startIdx..endIdx (both included) divided by endIdx - startIdx.
     float avgMagnitudeInRange(std::size_t startIdx, std::size_t endIdx) const;

@@ -102,7 +102,7 @@ TEST(CommandLine, RefusesUnknownOptionsAndBadValues)
     const std::vector<std::vector<std::string>> bad = {
         {"--fullscreen"},    {"-x"},
         {"--windowed=800"},  {"--windowed=0x600"},
-        {"--windowed=axb"},  {"--scene", "stars"},
+        {"--windowed=axb"},  {"--scene", ""},
         {"--scene"},         {"--frames", "0"},
         {"--frames", "ten"}, {"--frames=12abc"},
         {"--audio-device="}, {"--help=yes"},
@@ -111,6 +111,18 @@ TEST(CommandLine, RefusesUnknownOptionsAndBadValues)
     for (const auto& args : bad) {
         EXPECT_THROW(parse(args), CommandLineError) << args[0];
     }
+}
+
+TEST(CommandLine, ShadersAreRepeatableAndAnUnknownSceneIsLeftForThemToName)
+{
+    const CommandLine line = parse({"--shader", "ring.glsl", "song.mp3", "--scene", "ring", "--shader=more"});
+    EXPECT_EQ(line.shaderPaths, (std::vector<std::string>{"ring.glsl", "more"}));
+    EXPECT_EQ(line.musicFiles, std::vector<std::string>{"song.mp3"}) << "--shader takes one path each time";
+    EXPECT_EQ(line.sceneName, "ring");
+    EXPECT_EQ(line.firstScene, 0u);
+    const CommandLine builtIn = parse({"--scene", "tree"});
+    EXPECT_FALSE(builtIn.sceneName);
+    EXPECT_EQ(builtIn.firstScene, 1u);
 }
 
 TEST(CommandLine, MsaaTakesTheSampleCountsARendererLevelHas)
@@ -170,7 +182,7 @@ TEST(CommandLine, EveryOptionInTheHelpHasAReadmeRow)
 TEST(CommandLine, ErrorMessagesAreOneLine)
 {
     try {
-        parse({"--scene", "stars"});
+        parse({"--frames", "stars"});
         FAIL() << "no error";
     } catch (const CommandLineError& error) {
         const std::string message = error.what();

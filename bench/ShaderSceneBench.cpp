@@ -1,0 +1,108 @@
+// What Mirvo's own shader scenes cost to draw at 1280x720 and at the smaller sizes the adaptive
+// scale falls to (a half and a quarter of each side), on whatever GL the machine has (Mesa's
+// software renderer under Xvfb, or EGL surfaceless). Each iteration draws a frame into a
+// framebuffer object and waits for the GL; `cores` is the process's CPU time over the wall
+// time, which shows how many of the software renderer's threads took part.
+#include "gl/Gl.h"
+#include "src/render/OffscreenContext.h"
+#include "src/scenes/shader/ShaderScene.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+double processCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+mirvo::render::OffscreenContext* context()
+{
+    static std::unique_ptr<mirvo::render::OffscreenContext> shared =
+        mirvo::render::OffscreenContext::create();
+    return shared.get();
+}
+
+void BM_OwnShaderScene(benchmark::State& state, const std::string& name)
+{
+    const int width = static_cast<int>(state.range(0));
+    const int height = width * 9 / 16;
+    try {
+        context();
+    } catch (const std::exception& exc) {
+        state.SkipWithError(exc.what());
+        return;
+    }
+    GLuint texture = 0;
+    GLuint framebuffer = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glGenFramebuffers(1, &framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+    glViewport(0, 0, width, height);
+
+    std::vector<float> spectrum(1024, 0.0f);
+    mirvo::ShaderScene scene(
+        nullptr, spectrum,
+        mirvo::readShaderFile(std::string(MIRVO_SOURCE_DIR) + "/resources/scenes/" + name + ".glsl"));
+    scene.setWithoutPanels();
+    scene.compile();
+    // Loud, broad sound, so that the shaders take their busiest paths.
+    mirvo::audio::Buffer samples(mirvo::SoundTexture::kWindow, 2);
+    uint32_t noise = 1;
+    for (std::size_t i = 0; i < mirvo::SoundTexture::kWindow; ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        samples.getChannel(0)[i] = static_cast<float>(noise >> 8) / 16777216.0f - 0.5f;
+        samples.getChannel(1)[i] = samples.getChannel(0)[i];
+    }
+    scene.takeSound(samples);
+    scene.update(1.0f / 60.0f);
+    scene.draw();
+    glFinish();
+
+    const auto wallStart = std::chrono::steady_clock::now();
+    const double cpuStart = processCpuSeconds();
+    for (auto _ : state) {
+        scene.update(1.0f / 60.0f);
+        scene.draw();
+        glFinish();
+    }
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()) / wall);
+    state.counters["cores"] = benchmark::Counter((processCpuSeconds() - cpuStart) / wall);
+
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &framebuffer);
+    glDeleteTextures(1, &texture);
+}
+
+BENCHMARK_CAPTURE(BM_OwnShaderScene, spectrum_ring, std::string("spectrum-ring"))
+    ->Arg(1280)
+    ->Arg(640)
+    ->Arg(320)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_OwnShaderScene, breathing_tunnel, std::string("breathing-tunnel"))
+    ->Arg(1280)
+    ->Arg(640)
+    ->Arg(320)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_OwnShaderScene, oscilloscope, std::string("oscilloscope"))
+    ->Arg(1280)
+    ->Arg(640)
+    ->Arg(320)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+} // namespace

@@ -317,6 +317,59 @@ TEST_F(Controller, ADropThatPlaysCountsItsUnplayableFilesInOneNotice)
     EXPECT_EQ(noticeLines(app, 0.5f), (std::vector<std::vector<std::string>>{{"2 files skipped"}}));
 }
 
+TEST(MirvoApp, WithoutOptionsItAsksForEightyFramesASecondAndTheFullScreen)
+{
+    MirvoApp app;
+    app::AppBasic::Settings settings;
+    app.prepareSettings(&settings);
+    EXPECT_FLOAT_EQ(settings.getFrameRate(), 80.0f);
+    EXPECT_TRUE(settings.isFullScreen());
+}
+
+// A scene that logs what it reads of the spectrum it was given, on every update.
+class ReadingScene : public Visualizer {
+  public:
+    ReadingScene(std::string name, std::vector<std::string>& log, std::vector<float>& spectrum)
+        : Visualizer(nullptr, spectrum), mName(std::move(name)), mLog(log)
+    {
+    }
+    void activate() override { mLog.push_back(mName + ".activate"); }
+    void deactivate() override { mLog.push_back(mName + ".deactivate"); }
+    void update(float /*dt*/) override
+    {
+        mLog.push_back(mName + ".update " + std::to_string(getSpectrum().front()) + " " +
+                       std::to_string(getSpectrum().back()));
+    }
+    void draw() override {}
+
+  private:
+    std::string mName;
+    std::vector<std::string>& mLog;
+};
+
+class SpectrumOwner : public MirvoApp {
+  public:
+    using MirvoApp::getMagSpectrum;
+};
+
+TEST(MirvoApp, ScenesReadTheControllersSpectrumShapedInPlaceAndAChangeDueComesAfterTheUpdate)
+{
+    SpectrumOwner app;
+    std::vector<float>& spectrum = app.getMagSpectrum();
+    spectrum.assign(1024, 0.01f);
+    std::vector<std::string> log;
+    std::vector<std::unique_ptr<Visualizer>> scenes;
+    scenes.push_back(std::make_unique<ReadingScene>("a", log, spectrum));
+    scenes.push_back(std::make_unique<ReadingScene>("b", log, spectrum));
+    app.setupVisualizers(std::move(scenes));
+    app.setSwitchInterval(1.0f);
+    log.clear();
+    app.advanceFrame(1.0f);
+    // The default ramp: 50 x 0.05 at the lowest bin, 50 x 1.0 at the highest.
+    EXPECT_EQ(log, (std::vector<std::string>{"a.update 0.025000 0.500000", "a.deactivate", "b.activate"}));
+    EXPECT_EQ(&app.getShownSpectrum(), &spectrum);
+}
+
 TEST_F(Controller, SelectingTheCurrentSceneRestartsIt)
 {
     app.setVisualizer(0);

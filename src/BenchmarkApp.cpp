@@ -80,7 +80,7 @@ void BenchmarkApp::setup()
     if (!isStarted()) {
         return;
     }
-    setSwitchInterval(std::numeric_limits<float>::infinity());
+    getScenes().setSwitchInterval(std::numeric_limits<float>::infinity());
     try {
         mBareStars = std::make_unique<BareStars>(50000);
     } catch (const std::exception& exc) {
@@ -297,7 +297,7 @@ void BenchmarkApp::shapeSpectrum()
 void BenchmarkApp::drawVisualizer()
 {
     if (isMeasuring() && mBenchmark->currentCase().scene == FrameBenchmark::Scene::BARE_STARS) {
-        const auto& galaxy = dynamic_cast<const Galaxy&>(getVisualizer(kGalaxyScene));
+        const auto& galaxy = dynamic_cast<const Galaxy&>(getScenes().get(kGalaxyScene));
         mBareStars->draw(getMagSpectrum(), mBenchmark->currentCase().starCount, galaxy.getRotation());
         return;
     }
@@ -311,10 +311,10 @@ void BenchmarkApp::applyCase()
     case FrameBenchmark::Scene::GALAXY:
     case FrameBenchmark::Scene::BARE_STARS:
         setVisualizer(kGalaxyScene);
-        dynamic_cast<Galaxy&>(getVisualizer(kGalaxyScene)).setStarCount(benchmarkCase.starCount);
+        dynamic_cast<Galaxy&>(getScenes().get(kGalaxyScene)).setStarCount(benchmarkCase.starCount);
         break;
     case FrameBenchmark::Scene::TREE:
-        dynamic_cast<Tree&>(getVisualizer(kTreeScene)).setTreeCount(benchmarkCase.treeCount);
+        dynamic_cast<Tree&>(getScenes().get(kTreeScene)).setTreeCount(benchmarkCase.treeCount);
         setVisualizer(kTreeScene);
         break;
     case FrameBenchmark::Scene::TRIANGLES:

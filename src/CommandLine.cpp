@@ -369,11 +369,7 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
         result.windowed = true;
         result.windowSize = parseWindowSize(windowSize);
     }
-    for (std::size_t index = 0; index < kSceneNames.size(); ++index) {
-        if (scene == kSceneNames[index]) {
-            result.firstScene = index;
-        }
-    }
+    result.sceneName = scene;
     if (result.screenshotPath && !result.frames) {
         throw CommandLineError("--screenshot needs --frames N (the screenshot is of the last frame)");
     }

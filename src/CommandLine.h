@@ -42,7 +42,8 @@ struct CommandLine {
     // one line per drawn frame (its wall-clock time and spectrum energy) into a file.
     bool reportSpectrumPeak = false;
     std::optional<std::string> frameLogPath;
-    std::size_t firstScene = 0;
+    // The name of the first scene; empty for the first of the rotation.
+    std::string sceneName;
     std::optional<int> frames;
     // --msaa: the window's multisample count (0, 2, 4, 8 or 16) in place of the default level.
     std::optional<int> msaa;

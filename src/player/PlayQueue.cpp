@@ -1,5 +1,5 @@
 // Gathering the queue from paths, and moving through it.
-#include "src/PlayQueue.h"
+#include "src/player/PlayQueue.h"
 
 #include <algorithm>
 #include <array>
@@ -143,7 +143,8 @@ std::vector<fs::path> collectTracks(const std::vector<fs::path>& paths)
 }
 
 PlayQueue::PlayQueue(std::vector<fs::path> tracks, Options options)
-    : mTracks(std::move(tracks)), mUnplayable(mTracks.size(), false), mOptions(options)
+    : mTracks(std::make_shared<const std::vector<fs::path>>(std::move(tracks))),
+      mUnplayable(mTracks->size(), false), mNumPlayable(mTracks->size()), mOptions(options)
 {
     makeOrder();
 }
@@ -151,7 +152,7 @@ PlayQueue::PlayQueue(std::vector<fs::path> tracks, Options options)
 void PlayQueue::makeOrder()
 {
     const std::optional<std::size_t> last = current();
-    mOrder.resize(mTracks.size());
+    mOrder.resize(mTracks->size());
     for (std::size_t index = 0; index < mOrder.size(); ++index) {
         mOrder[index] = index;
     }
@@ -168,7 +169,15 @@ void PlayQueue::makeOrder()
 
 std::size_t PlayQueue::playable() const
 {
-    return static_cast<std::size_t>(std::count(mUnplayable.begin(), mUnplayable.end(), false));
+    return mNumPlayable;
+}
+
+void PlayQueue::markUnplayable(std::size_t track)
+{
+    if (!mUnplayable.at(track)) {
+        mUnplayable[track] = true;
+        --mNumPlayable;
+    }
 }
 
 std::optional<std::size_t> PlayQueue::current() const
@@ -195,6 +204,19 @@ std::optional<std::size_t> PlayQueue::start()
 
 std::optional<std::size_t> PlayQueue::peekNext() const
 {
+    if (playable() == 0) {
+        return std::nullopt;
+    }
+    for (std::size_t position = mPosition ? *mPosition + 1 : mOrder.size(); position < mOrder.size();
+         ++position) {
+        if (!mUnplayable[mOrder[position]]) {
+            return mOrder[position];
+        }
+    }
+    if (!mOptions.repeat) {
+        return std::nullopt;
+    }
+    // The next round's order is drawn afresh.
     PlayQueue ahead = *this;
     return ahead.next();
 }
@@ -250,7 +272,7 @@ std::optional<std::size_t> PlayQueue::previous(double secondsPlayed)
 std::optional<std::size_t> PlayQueue::skipUnplayable()
 {
     if (const std::optional<std::size_t> track = current()) {
-        mUnplayable[*track] = true;
+        markUnplayable(*track);
     }
     return next();
 }

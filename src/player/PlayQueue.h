@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,18 +42,19 @@ class PlayQueue {
     PlayQueue() = default;
     PlayQueue(std::vector<std::filesystem::path> tracks, Options options);
 
-    bool empty() const { return mTracks.empty(); }
-    std::size_t size() const { return mTracks.size(); }
-    const std::vector<std::filesystem::path>& getTracks() const { return mTracks; }
+    bool empty() const { return mTracks->empty(); }
+    std::size_t size() const { return mTracks->size(); }
+    const std::vector<std::filesystem::path>& getTracks() const { return *mTracks; }
 
     // The track playing, as an index into getTracks(); nullopt before the first and after the end.
     std::optional<std::size_t> current() const;
-    const std::filesystem::path& currentPath() const { return mTracks.at(*current()); }
+    const std::filesystem::path& currentPath() const { return mTracks->at(*current()); }
 
     // Moves to the first track to play and returns it; nullopt for an empty queue.
     std::optional<std::size_t> start();
     // The track after the current one in playing order, without moving: the one to open ahead.
     // With repeat the queue goes round (with shuffle, in a fresh order); nullopt at the end without.
+    // It looks no further than the next playable track, but for the start of a fresh shuffled round.
     std::optional<std::size_t> peekNext() const;
     // Moves on to the track after the current one (the end of a track, or the next key).
     // nullopt at the end of the queue without repeat; the queue then has no current track.
@@ -63,14 +65,17 @@ class PlayQueue {
     // A track that cannot be played is left out of the order from now on, and the queue moves on.
     std::optional<std::size_t> skipUnplayable();
     // The same for a track found unplayable ahead of time; the queue stays where it is.
-    void markUnplayable(std::size_t track) { mUnplayable.at(track) = true; }
+    void markUnplayable(std::size_t track);
 
   private:
     void makeOrder();
     std::size_t playable() const;
 
-    std::vector<std::filesystem::path> mTracks;
+    // Shared by copies: a copy of the queue costs its order, not its paths.
+    std::shared_ptr<const std::vector<std::filesystem::path>> mTracks =
+        std::make_shared<const std::vector<std::filesystem::path>>();
     std::vector<bool> mUnplayable;
+    std::size_t mNumPlayable = 0;
     // Playing order as indices into mTracks, and the position in it.
     std::vector<std::size_t> mOrder;
     std::optional<std::size_t> mPosition;

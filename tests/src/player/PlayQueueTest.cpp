@@ -1,4 +1,4 @@
-#include "src/PlayQueue.h"
+#include "src/player/PlayQueue.h"
 
 #include <gtest/gtest.h>
 

@@ -19,8 +19,8 @@
 #include "gl/GlslProg.h"
 #include "params/NoticeDrawer.h"
 #include "src/FailureText.h"
-#include "src/LiveInput.h"
 #include "src/desktop/PlayerControls.h"
+#include "src/live/LiveInput.h"
 
 #include <algorithm>
 #include <chrono>

@@ -5,12 +5,12 @@
 #include "audio/Context.h"
 #include "audio/Device.h"
 #include "audio/SoundServer.h"
-#include "src/BenchmarkApp.h"
 #include "src/CommandLine.h"
-#include "src/LiveInput.h"
 #include "src/MirvoApp.h"
-#include "src/RunControl.h"
+#include "src/live/LiveInput.h"
 #include "src/render/Render.h"
+#include "src/run/BenchmarkApp.h"
+#include "src/run/RunControl.h"
 
 #include <exception>
 #include <iostream>

@@ -3,7 +3,7 @@
 // with the queue. Main thread.
 #pragma once
 
-#include "src/MediaControls.h"
+#include "src/desktop/MediaControls.h"
 
 #include <cstdint>
 #include <functional>

@@ -5,9 +5,9 @@
 #include "gl/Draw.h"
 #include "gl/Gl.h"
 #include "params/InterfaceGl.h"
-#include "src/SpectrumOverlay.h"
-#include "src/SpectrumShaping.h"
 #include "src/scenes/Galaxy.h"
+#include "src/scenes/SpectrumOverlay.h"
+#include "src/scenes/SpectrumShaping.h"
 #include "src/scenes/Tree.h"
 #include "src/scenes/Triangles.h"
 

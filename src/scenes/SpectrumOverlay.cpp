@@ -1,5 +1,5 @@
 // The overlay path, rebuilt every frame while the overlay is shown.
-#include "src/SpectrumOverlay.h"
+#include "src/scenes/SpectrumOverlay.h"
 
 namespace mirvo {
 

@@ -1,4 +1,4 @@
-#include "src/RunControl.h"
+#include "src/run/RunControl.h"
 
 #include "app/Renderer.h"
 #include "app/RendererGl.h"
@@ -7,7 +7,8 @@
 #include "gl/Gl.h"
 #include "src/FailureText.h"
 #include "src/MirvoApp.h"
-#include "src/PngWriter.h"
+#include "src/render/SoftwareRenderer.h"
+#include "src/run/PngWriter.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "src/SpectrumOverlay.h"
+#include "src/scenes/SpectrumOverlay.h"
 
 #include <gtest/gtest.h>
 

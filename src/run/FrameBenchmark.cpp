@@ -1,5 +1,5 @@
 // Case schedule and statistics of the frame benchmark.
-#include "src/FrameBenchmark.h"
+#include "src/run/FrameBenchmark.h"
 
 #include <algorithm>
 #include <cassert>

@@ -1,7 +1,7 @@
 // The media controls on the session bus through sd-bus: Mirvo as a player under the desktop's
 // well-known media player names, with the root and the player interface on one object. The
 // connection is polled from the frame loop, so every request is answered on the main thread.
-#include "src/MediaControls.h"
+#include "src/desktop/MediaControls.h"
 
 #include <systemd/sd-bus.h>
 

@@ -6,8 +6,8 @@
 // it prints the report and quits. Main thread.
 #pragma once
 
-#include "src/FrameBenchmark.h"
 #include "src/MirvoApp.h"
+#include "src/run/FrameBenchmark.h"
 
 #include <array>
 #include <chrono>

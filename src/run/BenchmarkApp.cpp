@@ -1,10 +1,10 @@
-#include "src/BenchmarkApp.h"
+#include "src/run/BenchmarkApp.h"
 
 #include "app/Renderer.h"
 #include "app/RendererGl.h"
 #include "gl/Gl.h"
-#include "src/BareStars.h"
 #include "src/FailureText.h"
+#include "src/run/BareStars.h"
 #include "src/scenes/Galaxy.h"
 #include "src/scenes/Tree.h"
 

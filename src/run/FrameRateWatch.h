@@ -7,12 +7,8 @@
 #include <deque>
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace mirvo {
-
-// True for a GL_RENDERER string of a renderer that rasterises on the CPU.
-bool isSoftwareRenderer(std::string_view glRenderer);
 
 class FrameRateWatch {
   public:

@@ -8,7 +8,7 @@
 #pragma once
 
 #include "src/CommandLine.h"
-#include "src/FrameRateWatch.h"
+#include "src/run/FrameRateWatch.h"
 
 #include <boost/signals2/connection.hpp>
 

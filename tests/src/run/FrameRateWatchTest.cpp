@@ -1,4 +1,5 @@
-#include "src/FrameRateWatch.h"
+#include "src/run/FrameRateWatch.h"
+#include "src/render/SoftwareRenderer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Raw GL point sprites for the frame benchmark.
-#include "src/BareStars.h"
+#include "src/run/BareStars.h"
 
 #include "core/Rand.h"
 #include "core/Resources.h"

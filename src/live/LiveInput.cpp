@@ -1,4 +1,4 @@
-#include "src/LiveInput.h"
+#include "src/live/LiveInput.h"
 
 #include "audio/Context.h"
 #include "audio/FilePlayerNode.h"

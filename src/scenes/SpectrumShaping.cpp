@@ -1,5 +1,5 @@
 // Gain ramp and clamp of the shared spectrum.
-#include "src/SpectrumShaping.h"
+#include "src/scenes/SpectrumShaping.h"
 
 #include <algorithm>
 

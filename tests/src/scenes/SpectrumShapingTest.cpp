@@ -1,4 +1,4 @@
-#include "src/SpectrumShaping.h"
+#include "src/scenes/SpectrumShaping.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // What the media controls show, built from the controller's state; the bus itself lives in
 // src/dbus/.
-#include "src/MediaControls.h"
+#include "src/desktop/MediaControls.h"
 
 #include <cstdint>
 

@@ -1,5 +1,5 @@
 // The rolling frame-rate window and the software renderer's warning.
-#include "src/FrameRateWatch.h"
+#include "src/run/FrameRateWatch.h"
 
 #include <cmath>
 
@@ -10,16 +10,6 @@ namespace {
 constexpr double kHeldFraction = 0.9;
 
 } // namespace
-
-bool isSoftwareRenderer(std::string_view glRenderer)
-{
-    for (std::string_view name : {"llvmpipe", "softpipe", "SWR", "software", "Software"}) {
-        if (glRenderer.find(name) != std::string_view::npos) {
-            return true;
-        }
-    }
-    return false;
-}
 
 FrameRateWatch::FrameRateWatch(double windowSeconds, double settleSeconds)
     : mWindowSeconds(windowSeconds), mSettleSeconds(settleSeconds)

@@ -1,6 +1,6 @@
 // What the media controls show: the track built from a file's tags, which properties a change
 // signals, the text the bus accepts, and the files a file:// URI names.
-#include "src/MediaControls.h"
+#include "src/desktop/MediaControls.h"
 
 #include <gtest/gtest.h>
 

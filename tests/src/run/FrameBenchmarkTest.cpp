@@ -1,4 +1,4 @@
-#include "src/FrameBenchmark.h"
+#include "src/run/FrameBenchmark.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "src/PngWriter.h"
+#include "src/run/PngWriter.h"
 
 #include <png.h>
 

@@ -380,12 +380,7 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
         result.windowed = true;
         result.windowSize = parseWindowSize(windowSize);
     }
-    const auto builtIn = std::find(kSceneNames.begin(), kSceneNames.end(), scene);
-    if (builtIn != kSceneNames.end()) {
-        result.firstScene = static_cast<std::size_t>(builtIn - kSceneNames.begin());
-    } else if (!scene.empty()) {
-        result.sceneName = scene;
-    }
+    result.sceneName = scene;
     if (result.screenshotPath && !result.frames) {
         throw CommandLineError("--screenshot needs --frames N (the screenshot is of the last frame)");
     }
@@ -404,6 +399,11 @@ int CommandLine::antiAliasingLevel() const
         }
     }
     return kDefaultAntiAliasingLevel;
+}
+
+bool CommandLine::isBuiltInScene(const std::string& name)
+{
+    return std::find(kSceneNames.begin(), kSceneNames.end(), name) != kSceneNames.end();
 }
 
 std::string CommandLine::usage()

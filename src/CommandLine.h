@@ -42,9 +42,9 @@ struct CommandLine {
     // one line per drawn frame (its wall-clock time and spectrum energy) into a file.
     bool reportSpectrumPeak = false;
     std::optional<std::string> frameLogPath;
-    std::size_t firstScene = 0;
-    // --scene naming no built-in scene: a shader scene's name, looked up once they are loaded.
-    std::optional<std::string> sceneName;
+    // The name of the first scene: a built-in scene's or a shader file's stem; empty for the
+    // first of the rotation.
+    std::string sceneName;
     // --shader: shader files and folders of them, each a scene.
     std::vector<std::string> shaderPaths;
     std::optional<int> frames;
@@ -79,6 +79,8 @@ struct CommandLine {
     int antiAliasingLevel() const;
     // The --help text, made from the same declarations that parse reads.
     static std::string usage();
+    // One of the scenes every run has: galaxy, tree or triangles.
+    static bool isBuiltInScene(const std::string& name);
     // The file name extensions --render writes, with a dot, in the order --help lists them.
     static const std::vector<std::string>& renderExtensions();
     // The H.264 speed presets --preset takes, fastest first.

@@ -5,12 +5,12 @@
 #include "audio/Context.h"
 #include "audio/Device.h"
 #include "audio/SoundServer.h"
-#include "src/BenchmarkApp.h"
 #include "src/CommandLine.h"
-#include "src/LiveInput.h"
 #include "src/MirvoApp.h"
-#include "src/RunControl.h"
+#include "src/live/LiveInput.h"
 #include "src/render/Render.h"
+#include "src/run/BenchmarkApp.h"
+#include "src/run/RunControl.h"
 #include "src/scenes/shader/ShaderScenes.h"
 
 #include <exception>
@@ -81,11 +81,11 @@ int main(int argc, char* argv[])
         break;
     }
     // A scene name is a value of the command line: checked before any window opens.
-    if (commandLine.sceneName &&
-        !mirvo::namesShaderScene(*commandLine.sceneName, mirvo::defaultShaderFolders(),
+    if (!commandLine.sceneName.empty() && !mirvo::CommandLine::isBuiltInScene(commandLine.sceneName) &&
+        !mirvo::namesShaderScene(commandLine.sceneName, mirvo::defaultShaderFolders(),
                                  commandLine.shaderPaths)) {
         std::cerr
-            << "mirvo: --scene: no scene called '" << *commandLine.sceneName
+            << "mirvo: --scene: no scene called '" << commandLine.sceneName
             << "': galaxy, tree, triangles or the name of a shader file without its extension (see --help)"
             << std::endl;
         return 2;

@@ -10,15 +10,16 @@
 #include "core/Resources.h"
 #include "gl/Gl.h"
 #include "src/FailureText.h"
-#include "src/FrameRateWatch.h"
-#include "src/MirvoApp.h"
 #include "src/StopSignals.h"
 #include "src/render/OffscreenContext.h"
 #include "src/render/OutputFile.h"
 #include "src/render/RenderProgress.h"
 #include "src/render/RenderStats.h"
+#include "src/render/SoftwareRenderer.h"
 #include "src/render/ThreadedVideoEncoder.h"
 #include "src/render/VideoEncoder.h"
+#include "src/scenes/Stage.h"
+#include "src/scenes/shader/ShaderScenes.h"
 
 #include <unistd.h>
 
@@ -188,8 +189,8 @@ MusicGraph buildGraph(const audio::SourceFileRef& source, std::size_t blockSize)
     graph.context = audio::ContextManual::create(source->getSampleRate(), blockSize, 2);
     // Decoding on the pulling thread keeps the render deterministic: no read-ahead to race.
     graph.player = graph.context->makeNode(new audio::FilePlayerNode(source, false));
-    graph.monitor = MirvoApp::makeSpectrumMonitor(*graph.context);
-    auto analysisGain = graph.context->makeNode(new audio::GainNode(MirvoApp::kAnalysisGain));
+    graph.monitor = Stage::makeSpectrumMonitor(*graph.context);
+    auto analysisGain = graph.context->makeNode(new audio::GainNode(Stage::kAnalysisGain));
     graph.player->connect(graph.context->getOutput());
     graph.player->connect(analysisGain);
     analysisGain->connect(graph.monitor);
@@ -274,16 +275,36 @@ int runRender(const CommandLine& commandLine)
     const std::size_t blockSize = blockSizeFor(sampleRate, fps);
     MusicGraph graph = buildGraph(source, blockSize);
 
-    CommandLine controllerOptions = commandLine;
-    controllerOptions.notices = false;
-    MirvoApp controller(controllerOptions);
+    // The window's scenes and spectrum shaping, without panels and notices.
+    Stage stage;
+    const Vec2i size = commandLine.renderSize;
     std::optional<OutputFile> file;
     std::unique_ptr<ThreadedVideoEncoder> encoder;
     try {
-        controller.setupOffscreen(graph.monitor, commandLine.renderSize, smoothEdges);
-        controller.setSwitchInterval(commandLine.sceneInterval > 0.0f
-                                         ? commandLine.sceneInterval
-                                         : std::numeric_limits<float>::infinity());
+        stage.setMonitor(graph.monitor);
+        stage.takeSpectrum();
+        stage.setOverlayShown(commandLine.renderSpectrum);
+        stage.addStandardScenes([size] { return static_cast<float>(size.y); }, true, smoothEdges);
+        // A video has no notices: a shader that fails is told on standard error alone.
+        const ShaderScene::Report report = [](const std::string& line, bool failure) {
+            if (failure) {
+                std::cerr << "mirvo: " << line << std::endl;
+            }
+        };
+        std::vector<notice::Failure> shaderFailures;
+        const std::optional<std::string> firstShader = addShaderScenes(
+            stage, commandLine.shaderPaths, report, [] { return Stage::kAnalysisGain; }, false,
+            shaderFailures, true, smoothEdges);
+        SceneSet& scenes = stage.getScenes();
+        scenes.setup();
+        // --scene, else the first shader the command line names.
+        const std::string firstName =
+            commandLine.sceneName.empty() ? firstShader.value_or("") : commandLine.sceneName;
+        if (const std::optional<std::size_t> first = scenes.find(firstName); first && *first != 0) {
+            scenes.select(*first);
+        }
+        scenes.setSwitchInterval(commandLine.sceneInterval > 0.0f ? commandLine.sceneInterval
+                                                                  : std::numeric_limits<float>::infinity());
         VideoSettings settings;
         settings.path = out;
         file.emplace(out);
@@ -365,12 +386,13 @@ int runRender(const CommandLine& commandLine)
             pullAudioTo(frameSample);
             {
                 PhaseTimes::Scope timing(times, Phase::Update);
-                controller.advanceFrameBy(frameSeconds, frameSample);
+                stage.takeSpectrumEndingAt(frameSample);
+                stage.advance(frameSeconds, size);
             }
             {
                 PhaseTimes::Scope timing(times, Phase::Draw);
                 framebuffers->beginFrame();
-                controller.drawOffscreen();
+                stage.drawFrame(size);
                 finishGl();
             }
             {
@@ -450,7 +472,7 @@ int runRender(const CommandLine& commandLine)
 
     // The scenes own GL objects: they go before the context.
     graph.context->disable();
-    controller.shutdown();
+    stage.getScenes().clear();
     framebuffers.reset();
     return exitCode;
 }

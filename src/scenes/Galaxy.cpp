@@ -44,6 +44,7 @@ Galaxy::Galaxy(MonitorSpectralNodeRef monitor, std::vector<float>& spectrum)
     : Visualizer(std::move(monitor), spectrum), mMaxStars(kMaxStars), mRand(kSeed),
       mRotation(0.0f, 0.0f, 0.0f)
 {
+    assignDefaults();
 }
 
 void Galaxy::assignDefaults()

@@ -53,16 +53,17 @@ class Galaxy : public Visualizer {
     std::shared_ptr<gl::VboMesh> mMesh;
     std::shared_ptr<gl::GlslProg> mShader;
     Rand mRand;
-    int32_t mStarCount = 10000;
-    float mMinGalaxyRadius = 200.0f;
-    float mMaxGalaxyRadius = 15000.0f;
-    float mMinStarRadius = 5.0f;
-    float mMaxStarRadius = 75.0f;
-    float mMinSaturation = 0.0f;
-    float mMaxSaturation = 0.8f;
-    float mMinBrightness = 0.25f;
-    float mMaxBrightness = 0.7f;
-    float mAngularVelocity = 10.0f;
+    // The panel's values; assignDefaults gives them their defaults, at construction and setup.
+    int32_t mStarCount;
+    float mMinGalaxyRadius;
+    float mMaxGalaxyRadius;
+    float mMinStarRadius;
+    float mMaxStarRadius;
+    float mMinSaturation;
+    float mMaxSaturation;
+    float mMinBrightness;
+    float mMaxBrightness;
+    float mAngularVelocity;
     Vec3f mRotation;
 };
 

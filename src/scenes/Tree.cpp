@@ -30,6 +30,7 @@ std::string formatSixDecimals(double value)
 Tree::Tree(MonitorSpectralNodeRef monitor, std::vector<float>& spectrum)
     : Visualizer(std::move(monitor), spectrum), mMaxDepth(5), mRand(kSeed)
 {
+    assignDefaults();
 }
 
 void Tree::assignDefaults()

@@ -77,19 +77,21 @@ class Tree : public Visualizer {
     std::vector<TreeParams> mTrees;
     ColorA mLineColor;
     ColorA mBackgroundColor;
-    std::size_t mBranchCount = 2;
-    float mMinLengthFactor = 0.5f;
-    float mMaxLengthFactor = 0.8f;
-    float mMinAngleOffset = -72.0f;
-    float mMaxAngleOffset = 72.0f;
+    // The panel's values among these take their defaults from assignDefaults, at construction
+    // and setup.
+    std::size_t mBranchCount;
+    float mMinLengthFactor;
+    float mMaxLengthFactor;
+    float mMinAngleOffset;
+    float mMaxAngleOffset;
     float mRegrowTimer = 3.0f;
     float mLineHue = 0.0f;
     float mBackgroundHue = 0.5f;
-    float mRotationAngle = 0.0f;
-    float mRotationSpeed = 30.0f;
-    float mAngleFlexibility = 0.5f;
-    float mColorMorphSpeed = 1.0f;
-    int32_t mTreeCount = 3;
+    float mRotationAngle;
+    float mRotationSpeed;
+    float mAngleFlexibility;
+    float mColorMorphSpeed;
+    int32_t mTreeCount;
     InterfaceGlRef mParams;
     std::function<float()> mWindowHeightSource;
 };

@@ -14,6 +14,7 @@ Triangles::Triangles(MonitorSpectralNodeRef monitor, std::vector<float>& spectru
       mNumColors(3), mColors{ColorA(1.0f, 0.0f, 0.0f, 1.0f), ColorA(0.0f, 1.0f, 0.0f, 1.0f),
                              ColorA(0.0f, 0.0f, 1.0f, 1.0f)}
 {
+    assignDefaults();
 }
 
 void Triangles::assignDefaults()

@@ -38,11 +38,12 @@ class Triangles : public Visualizer {
     std::array<ColorA, 3> mColors;
     std::vector<float> mAngles;
     std::vector<float> mRatios;
-    float mSize = 215.0f;
-    float mAngularVelocity = 8000.0f;
-    float mMinRatio = 0.75f;
-    float mMaxRatio = 1.8f;
-    float mRatioMorphSpeed = 7.0f;
+    // The panel's values; assignDefaults gives them their defaults, at construction and setup.
+    float mSize;
+    float mAngularVelocity;
+    float mMinRatio;
+    float mMaxRatio;
+    float mRatioMorphSpeed;
     InterfaceGlRef mParams;
     gl::SmoothTriangleDrawer mSmoothTriangle;
 };

@@ -28,7 +28,7 @@ TEST(CommandLine, NoArgumentsMeanThePlainFullScreenStart)
     EXPECT_FALSE(line.repeat);
     EXPECT_FALSE(line.shuffle);
     EXPECT_FALSE(line.audioDevice);
-    EXPECT_EQ(line.firstScene, 0u);
+    EXPECT_EQ(line.sceneName, "");
     EXPECT_FALSE(line.frames);
     EXPECT_FALSE(line.screenshotPath);
     EXPECT_TRUE(line.notices);
@@ -42,7 +42,7 @@ TEST(CommandLine, ReadsEveryOptionWithValuesInlineOrSeparate)
     EXPECT_TRUE(line.windowed);
     EXPECT_EQ(line.windowSize, Vec2i(800, 600));
     EXPECT_EQ(line.audioDevice, "Null");
-    EXPECT_EQ(line.firstScene, 2u);
+    EXPECT_EQ(line.sceneName, "triangles");
     EXPECT_EQ(line.frames, 240);
     EXPECT_EQ(line.screenshotPath, "/tmp/shot.png");
     EXPECT_EQ(line.musicFiles, std::vector<std::string>{"song.ogg"});
@@ -55,7 +55,7 @@ TEST(CommandLine, WindowedWithoutASizeUsesTheDefault)
     const CommandLine line = parse({"--windowed", "--scene", "tree"});
     EXPECT_TRUE(line.windowed);
     EXPECT_EQ(line.windowSize, Vec2i(1280, 720));
-    EXPECT_EQ(line.firstScene, 1u);
+    EXPECT_EQ(line.sceneName, "tree");
 }
 
 TEST(CommandLine, ADoubleDashLetsAFileNameStartWithADash)

@@ -188,4 +188,48 @@ ShaderScenes makeShaderScenes(const MonitorSpectralNodeRef& monitor, std::vector
     return out;
 }
 
+std::optional<std::string> addShaderScenes(Stage& stage, const std::vector<std::string>& given,
+                                           const ShaderScene::Report& report,
+                                           const ShaderScene::SourceGain& sourceGain, bool watch,
+                                           std::vector<notice::Failure>& failures, bool offscreen,
+                                           bool smoothEdges)
+{
+    ShaderScenes shaders = makeShaderScenes(stage.getMonitor(), stage.getSpectrum(), defaultShaderFolders(),
+                                            given, report, sourceGain, watch);
+    failures.insert(failures.end(), shaders.failures.begin(), shaders.failures.end());
+    std::optional<std::string> firstGiven;
+    if (shaders.firstGiven) {
+        firstGiven = shaders.scenes.at(*shaders.firstGiven)->getName();
+    }
+    for (std::unique_ptr<ShaderScene>& scene : shaders.scenes) {
+        if (offscreen) {
+            scene->setWithoutPanels();
+            scene->setSmoothEdges(smoothEdges);
+        }
+        std::string name = scene->getName();
+        stage.getScenes().add(std::move(name), std::move(scene));
+    }
+    return firstGiven;
+}
+
+std::optional<std::size_t> addDroppedShaderScenes(Stage& stage,
+                                                  const std::vector<std::filesystem::path>& files,
+                                                  const ShaderScene::Report& report,
+                                                  const ShaderScene::SourceGain& sourceGain,
+                                                  std::vector<notice::Failure>& failures)
+{
+    ShaderScenes added =
+        makeDroppedShaderScenes(stage.getMonitor(), stage.getSpectrum(), files, report, sourceGain);
+    failures.insert(failures.end(), added.failures.begin(), added.failures.end());
+    if (added.scenes.empty()) {
+        return std::nullopt;
+    }
+    const std::size_t first = stage.getScenes().size();
+    for (std::unique_ptr<ShaderScene>& scene : added.scenes) {
+        std::string name = scene->getName();
+        stage.getScenes().add(std::move(name), std::move(scene));
+    }
+    return first;
+}
+
 } // namespace mirvo

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "src/Notices.h"
+#include "src/scenes/Stage.h"
 #include "src/scenes/shader/ShaderScene.h"
 
 #include <filesystem>
@@ -46,5 +47,21 @@ ShaderScenes makeDroppedShaderScenes(const MonitorSpectralNodeRef& monitor, std:
                                      const std::vector<std::filesystem::path>& files,
                                      const ShaderScene::Report& report,
                                      const ShaderScene::SourceGain& sourceGain);
+
+// The scenes of makeShaderScenes (the scenes folders', then `given`), joined to `stage`'s set
+// after the scenes it has; offscreen without panels, and with `smoothEdges` drawing their own
+// smooth edges. Returns the name of the first scene `given` names, if any. Throws as
+// makeShaderScenes does.
+std::optional<std::string> addShaderScenes(Stage& stage, const std::vector<std::string>& given,
+                                           const ShaderScene::Report& report,
+                                           const ShaderScene::SourceGain& sourceGain, bool watch,
+                                           std::vector<notice::Failure>& failures, bool offscreen = false,
+                                           bool smoothEdges = false);
+// Dropped shader files joined to `stage`'s set; returns the index of the first that joined.
+std::optional<std::size_t> addDroppedShaderScenes(Stage& stage,
+                                                  const std::vector<std::filesystem::path>& files,
+                                                  const ShaderScene::Report& report,
+                                                  const ShaderScene::SourceGain& sourceGain,
+                                                  std::vector<notice::Failure>& failures);
 
 } // namespace mirvo

@@ -47,7 +47,7 @@ TEST(RenderCommandLine, EveryOptionIsRead)
     EXPECT_EQ(line.renderFps, 240);
     EXPECT_EQ(line.renderCrf, 0);
     EXPECT_FLOAT_EQ(line.sceneInterval, 0.0f);
-    EXPECT_EQ(line.firstScene, 1u);
+    EXPECT_EQ(line.sceneName, "tree");
     EXPECT_TRUE(line.renderSpectrum);
     EXPECT_TRUE(line.overwrite);
     EXPECT_EQ(parse({"--render", "a.y4m", "--fps", "1"}).renderFps, 1);

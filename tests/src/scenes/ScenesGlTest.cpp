@@ -1,7 +1,7 @@
 #include "gl/Draw.h"
 #include "gl/Gl.h"
 #include "gl/GlslProg.h"
-#include "src/SpectrumOverlay.h"
+#include "src/scenes/SpectrumOverlay.h"
 #include "src/scenes/Tree.h"
 #include "src/scenes/Triangles.h"
 #include "tests/TestPaths.h"

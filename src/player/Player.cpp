@@ -1,0 +1,408 @@
+#include "src/player/Player.h"
+
+#include "audio/FilePlayerNode.h"
+#include "audio/SourceFile.h"
+#include "core/DataSource.h"
+#include "src/FailureText.h"
+
+#include <iostream>
+#include <random>
+#include <utility>
+
+namespace mirvo {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+audio::SourceFileRef openFile(const fs::path& path, std::size_t sampleRate)
+{
+    return audio::SourceFileRef(audio::load(loadFile(path.string()), sampleRate));
+}
+
+} // namespace
+
+Player::Player(Notices& notices, bool repeat, bool shuffle)
+    : mNotices(notices), mRepeat(repeat), mShuffle(shuffle)
+{
+}
+
+Player::~Player() = default;
+
+void Player::setNode(std::shared_ptr<audio::FilePlayerNode> node)
+{
+    mNode = std::move(node);
+}
+
+PlayQueue::Options Player::queueOptions() const
+{
+    return {mRepeat, mShuffle, std::random_device{}()};
+}
+
+Player::Opened Player::openFrom(PlayQueue& queue, std::optional<std::size_t> index, std::size_t sampleRate)
+{
+    Opened opened;
+    while (index && !opened.source) {
+        const fs::path& path = queue.getTracks()[*index];
+        try {
+            opened.source = openFile(path, sampleRate);
+        } catch (const std::exception& exc) {
+            opened.failures.push_back({path, reasonForLog(exc), reasonForNotice(exc)});
+            index = queue.skipUnplayable();
+        }
+    }
+    return opened;
+}
+
+std::shared_ptr<audio::SourceFile> Player::openFirst(const std::vector<std::string>& given,
+                                                     std::size_t sampleRate)
+{
+    PlayQueue queue(collectTracks({given.begin(), given.end()}), queueOptions());
+    if (queue.empty()) {
+        throw StartupError(given.size() == 1 ? "no audio files in '" + given.front() + "'"
+                                             : std::string("no audio files in the folders given"));
+    }
+    Opened opened = openFrom(queue, queue.start(), sampleRate);
+    if (queue.size() == 1 && !opened.source) {
+        const Failed& failed = opened.failures.front();
+        throw StartupError("cannot play " + quotedName(failed.path.string()) + ": " + failed.forLog);
+    }
+    report(opened.failures, true);
+    if (!opened.source) {
+        throw StartupError("none of the " + std::to_string(queue.size()) + " files given can be played");
+    }
+    mQueue = std::move(queue);
+    queueChanged();
+    announce(*opened.source, mQueue.currentPath().filename().string());
+    mTrackStartTime = mNow;
+    return opened.source;
+}
+
+void Player::announce(const audio::SourceFile& source, const std::string& fileName)
+{
+    const std::size_t rate = source.getSampleRate();
+    const double seconds =
+        rate > 0 ? static_cast<double>(source.getNumFrames()) / static_cast<double>(rate) : 0.0;
+    mNotices.post({notice::track(source.getTitle(), source.getArtist(), fileName, seconds)});
+    mTrack = Track{getNumTracksStarted() + 1,
+                   source.getTitle(),
+                   source.getArtist(),
+                   source.getAlbum(),
+                   fileName,
+                   source.getNumFrames(),
+                   rate};
+    mStopped = false;
+}
+
+void Player::report(const std::vector<Failed>& failures, bool count)
+{
+    for (const Failed& failed : failures) {
+        std::cerr << "mirvo: cannot play " << quotedName(failed.path.string()) << ": " << failed.forLog
+                  << std::endl;
+    }
+    if (count) {
+        mSkippedSinceLastFrame += failures.size();
+    }
+}
+
+void Player::open(std::vector<fs::path> paths)
+{
+    const uint64_t generation = ++mGeneration;
+    ++mOpening;
+    mLoader.post([this, paths = std::move(paths), options = queueOptions(), generation] {
+        auto queue = std::make_shared<PlayQueue>(collectTracks(paths), options);
+        auto opened = std::make_shared<Opened>(openFrom(*queue, queue->start(), 0));
+        return TrackLoader::Result([this, paths, queue, opened, generation] {
+            --mOpening;
+            takeOpen(paths, *queue, *opened, generation);
+        });
+    });
+}
+
+void Player::takeOpen(const std::vector<fs::path>& paths, PlayQueue& queue, const Opened& opened,
+                      uint64_t generation)
+{
+    if (generation != mGeneration) {
+        // A later drop replaced this one.
+        report(opened.failures, false);
+        return;
+    }
+    if (opened.source) {
+        report(opened.failures, true);
+        mQueue = std::move(queue);
+        queueChanged();
+        playSource(opened.source, mQueue.currentPath().filename().string());
+        return;
+    }
+    report(opened.failures, false);
+    std::vector<notice::Failure> failures;
+    for (const Failed& failed : opened.failures) {
+        failures.push_back({failed.path.filename().string(), failed.forNotice});
+    }
+    if (queue.empty()) {
+        // Only folders, and no audio in them: say so, or the drop would seem ignored.
+        for (const fs::path& folder : paths) {
+            std::cerr << "mirvo: cannot play " << quotedName(folder.string()) << ": it holds no audio files"
+                      << std::endl;
+            failures.push_back({folder.filename().string(), "no audio files in it"});
+        }
+    }
+    mNotices.post(notice::failures(failures));
+}
+
+void Player::move(std::function<std::optional<std::size_t>(PlayQueue&)> step, bool keepStatus)
+{
+    const uint64_t generation = ++mGeneration;
+    ++mMoving;
+    const std::optional<Status> keep = keepStatus ? std::optional<Status>(getStatus()) : std::nullopt;
+    // A copy of the queue shares its paths: it costs its order, not its files.
+    auto queue = std::make_shared<PlayQueue>(mQueue);
+    mLoader.post([this, queue, step = std::move(step), generation, keep] {
+        auto opened = std::make_shared<Opened>(openFrom(*queue, step(*queue), 0));
+        return TrackLoader::Result([this, queue, opened, generation, keep] {
+            --mMoving;
+            takeMove(*queue, *opened, generation, keep);
+        });
+    });
+}
+
+void Player::takeMove(PlayQueue& queue, const Opened& opened, uint64_t generation, std::optional<Status> keep)
+{
+    if (generation != mGeneration) {
+        report(opened.failures, false);
+        return;
+    }
+    report(opened.failures, true);
+    mQueue = std::move(queue);
+    queueChanged();
+    if (!opened.source) {
+        return;
+    }
+    playSource(opened.source, mQueue.currentPath().filename().string());
+    if (keep == Status::PAUSED) {
+        pause();
+    } else if (keep == Status::STOPPED && !mStopped) {
+        stop();
+    }
+}
+
+void Player::playSource(const audio::SourceFileRef& source, const std::string& fileName)
+{
+    if (mNode) {
+        try {
+            // Swaps the music only once the file is ready to play; a failure leaves it as it was.
+            mNode->playSourceFile(source);
+        } catch (const std::exception& exc) {
+            report({{mQueue.currentPath(), reasonForLog(exc), reasonForNotice(exc)}}, true);
+            move([](PlayQueue& queue) { return queue.skipUnplayable(); });
+            return;
+        }
+        if (mEndLiveInput) {
+            mEndLiveInput();
+        }
+        mNotices.setPaused(false);
+        announce(*source, fileName);
+    }
+    mTrackStartTime = mNow;
+    queueAhead();
+}
+
+void Player::queueAhead()
+{
+    if (!mNode) {
+        return;
+    }
+    mHandoffsSeen = mNode->getNumHandoffs();
+    mAheadSource.reset();
+    mNode->queueSourceFile(nullptr);
+    const uint64_t generation = mGeneration;
+    auto queue = std::make_shared<PlayQueue>(mQueue);
+    mLoader.post([this, queue, generation] {
+        // A track that does not open is told now and passed over, so that the one after it can
+        // still follow without a gap.
+        auto ahead = std::make_shared<Opened>();
+        auto passedOver = std::make_shared<std::vector<std::size_t>>();
+        for (std::optional<std::size_t> next = queue->peekNext(); next && !ahead->source;
+             next = queue->peekNext()) {
+            try {
+                ahead->source = openFile(queue->getTracks()[*next], 0);
+            } catch (const std::exception& exc) {
+                ahead->failures.push_back(
+                    {queue->getTracks()[*next], reasonForLog(exc), reasonForNotice(exc)});
+                queue->markUnplayable(*next);
+                passedOver->push_back(*next);
+            }
+        }
+        return TrackLoader::Result([this, ahead, passedOver, generation] {
+            if (generation != mGeneration) {
+                report(ahead->failures, false);
+                return;
+            }
+            report(ahead->failures, true);
+            for (std::size_t track : *passedOver) {
+                mQueue.markUnplayable(track);
+            }
+            queueChanged();
+            if (mNode && ahead->source && mNode->queueSourceFile(ahead->source)) {
+                mAheadSource = ahead->source;
+            }
+        });
+    });
+}
+
+void Player::queueChanged()
+{
+    mCanGoNext = mQueue.current() && mQueue.peekNext();
+}
+
+void Player::started()
+{
+    if (mQueue.current()) {
+        queueAhead();
+    }
+}
+
+void Player::next(bool keepStatus)
+{
+    // The last track without repeat has no next one: the key leaves it playing.
+    if (mOpening > 0 || !mCanGoNext) {
+        return;
+    }
+    move([](PlayQueue& queue) { return queue.next(); }, keepStatus);
+}
+
+void Player::previous(bool keepStatus)
+{
+    if (mOpening > 0 || mQueue.empty()) {
+        return;
+    }
+    const double secondsPlayed = static_cast<double>(mNow - mTrackStartTime);
+    move([secondsPlayed](PlayQueue& queue) { return queue.previous(secondsPlayed); }, keepStatus);
+}
+
+void Player::play()
+{
+    if (!mNode) {
+        return;
+    }
+    if (mEndLiveInput) {
+        mEndLiveInput();
+    }
+    if (mStopped || mNode->isEof()) {
+        if (!mQueue.empty() && !mQueue.current()) {
+            // The queue has played to its end: it starts again.
+            move([](PlayQueue& queue) { return queue.start(); });
+        } else {
+            mNode->start();
+            mTrackStartTime = mNow;
+            // Stopping dropped the track queued to follow.
+            queueAhead();
+        }
+        mStopped = false;
+    } else {
+        mNode->enable();
+    }
+    mNotices.setPaused(false);
+}
+
+void Player::pause()
+{
+    if (mNode && mNode->isEnabled()) {
+        mNode->disable();
+        mNotices.setPaused(true);
+    }
+}
+
+void Player::playPause()
+{
+    if (getStatus() == Status::PLAYING) {
+        pause();
+    } else {
+        play();
+    }
+}
+
+void Player::togglePause()
+{
+    if (!mNode) {
+        return;
+    }
+    mNode->setEnabled(!mNode->isEnabled());
+    mNotices.setPaused(!mNode->isEnabled());
+    mStopped = false;
+}
+
+void Player::stop()
+{
+    if (!mNode) {
+        return;
+    }
+    mNode->stop();
+    mStopped = true;
+    mNotices.setPaused(false);
+}
+
+Player::Status Player::getStatus() const
+{
+    if (!mNode || mStopped || mNode->isEof()) {
+        return Status::STOPPED;
+    }
+    return mNode->isEnabled() ? Status::PLAYING : Status::PAUSED;
+}
+
+int64_t Player::getPositionMicros() const
+{
+    if (!mNode) {
+        return 0;
+    }
+    // The reader runs ahead of what is heard by what it has buffered.
+    const std::size_t read = mNode->getReadPosition();
+    const std::size_t buffered = mNode->getNumBufferedFrames();
+    const auto heard = static_cast<int64_t>(read > buffered && !mStopped ? read - buffered : 0);
+    const auto rate = static_cast<int64_t>(mNode->getSampleRate());
+    return rate > 0 ? heard / rate * 1000000 + heard % rate * 1000000 / rate : int64_t{0};
+}
+
+void Player::update(float now)
+{
+    mNow = now;
+    mLoader.poll();
+    // The node has gone on to the track queued ahead without a gap, or, where it could not
+    // take one ahead, stopped at the end of the file: the queue then plays the next one.
+    if (mNode && mQueue.current() && mMoving == 0 && mOpening == 0) {
+        if (mNode->getNumHandoffs() != mHandoffsSeen) {
+            ++mGeneration;
+            mQueue.next();
+            queueChanged();
+            mTrackStartTime = mNow;
+            if (mNode->isEof()) {
+                // Handed off just as the node found the end: play the track from the start.
+                move([](PlayQueue& queue) { return queue.current(); });
+            } else {
+                if (mAheadSource) {
+                    announce(*mAheadSource, mQueue.currentPath().filename().string());
+                }
+                queueAhead();
+            }
+        } else if (mNode->isEof() && !mStopped) {
+            move([](PlayQueue& queue) { return queue.next(); });
+        }
+    }
+    // A container that only estimates its length gives the true one once the reader reaches
+    // its end; the desktop's controls show that from then on.
+    if (mNode && mTrack && mNode->getNumHandoffs() == mHandoffsSeen) {
+        if (const std::optional<std::size_t> known = mNode->getKnownNumFrames();
+            known && *known != mTrack->numFrames) {
+            mTrack->numFrames = *known;
+        }
+    }
+    mNotices.post(notice::skipped(mSkippedSinceLastFrame));
+    mSkippedSinceLastFrame = 0;
+}
+
+void Player::finishLoading()
+{
+    mLoader.finish();
+}
+
+} // namespace mirvo

@@ -1,0 +1,223 @@
+// The transport as a state machine: a real file player node in a graph rendered by hand, real
+// files written here, and no window or sound card.
+#include "src/player/Player.h"
+
+#include "audio/ContextManual.h"
+#include "audio/FilePlayerNode.h"
+#include "audio/SourceFile.h"
+#include "core/DataSource.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace mirvo {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kRate = 48000;
+constexpr std::size_t kBlock = 512;
+
+// A mono 16-bit WAV file of `frames` frames of a quiet square wave.
+std::string wavBytes(std::size_t frames)
+{
+    std::string bytes;
+    const auto put = [&bytes](uint32_t value, int size) {
+        for (int i = 0; i < size; ++i) {
+            bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+        }
+    };
+    const auto dataSize = static_cast<uint32_t>(frames * 2);
+    bytes += "RIFF";
+    put(36 + dataSize, 4);
+    bytes += "WAVEfmt ";
+    put(16, 4);
+    put(1, 2); // PCM
+    put(1, 2); // mono
+    put(kRate, 4);
+    put(kRate * 2, 4);
+    put(2, 2);
+    put(16, 2);
+    bytes += "data";
+    put(dataSize, 4);
+    for (std::size_t frame = 0; frame < frames; ++frame) {
+        put((frame / 50) % 2 == 0 ? 0x1000 : 0xf000, 2);
+    }
+    return bytes;
+}
+
+class Folder {
+  public:
+    Folder()
+    {
+        std::string pattern = (fs::temp_directory_path() / "mirvo-player-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) {
+            throw std::runtime_error("mkdtemp failed");
+        }
+        mPath = pattern;
+    }
+    ~Folder()
+    {
+        std::error_code ignored;
+        fs::remove_all(mPath, ignored);
+    }
+    fs::path wav(const std::string& name, std::size_t frames) const
+    {
+        std::ofstream(mPath / name, std::ios::binary) << wavBytes(frames);
+        return mPath / name;
+    }
+    fs::path text(const std::string& name) const
+    {
+        std::ofstream(mPath / name) << "not music\n";
+        return mPath / name;
+    }
+    fs::path operator/(const std::string& name) const { return mPath / name; }
+
+  private:
+    fs::path mPath;
+};
+
+// A player on a graph of its own: the node plays into an output rendered block by block.
+struct Transport {
+    explicit Transport(const fs::path& first) : player(notices, false, false)
+    {
+        context = audio::ContextManual::create(kRate, kBlock, 1);
+        const std::vector<std::string> given = {first.string()};
+        const audio::SourceFileRef source = player.openFirst(given, kRate);
+        node = context->makeNode(new audio::FilePlayerNode(source, false));
+        node->connect(context->getOutput());
+        context->enable();
+        node->enable();
+        player.setNode(node);
+        player.setLiveInputEnder([this] { ++liveInputEnded; });
+        player.started();
+    }
+    ~Transport() { context->disable(); }
+
+    // Renders `seconds` of music, a frame's update after each block.
+    void play(float seconds)
+    {
+        const auto blocks = static_cast<std::size_t>(seconds * float(kRate) / float(kBlock)) + 1;
+        for (std::size_t block = 0; block < blocks; ++block) {
+            context->renderBlocks(1);
+            now += float(kBlock) / float(kRate);
+            player.update(now);
+            player.finishLoading();
+        }
+    }
+    std::string playing() const { return player.getQueue().currentPath().filename().string(); }
+
+    Notices notices;
+    Player player;
+    audio::ContextManualRef context;
+    std::shared_ptr<audio::FilePlayerNode> node;
+    int liveInputEnded = 0;
+    float now = 0.0f;
+};
+
+TEST(Player, ADropPlaysFromItsFirstFrameResumesAPausedPlayerAndEndsLiveInput)
+{
+    Folder folder;
+    Transport transport(folder.wav("start.wav", kRate));
+    transport.play(0.2f);
+    transport.player.pause();
+    ASSERT_EQ(transport.player.getStatus(), Player::Status::PAUSED);
+
+    transport.player.open({folder.wav("dropped.wav", kRate)});
+    transport.player.finishLoading();
+    EXPECT_EQ(transport.playing(), "dropped.wav");
+    EXPECT_EQ(transport.player.getStatus(), Player::Status::PLAYING);
+    EXPECT_EQ(transport.player.getPositionMicros(), 0);
+    EXPECT_EQ(transport.liveInputEnded, 1);
+    ASSERT_NE(transport.player.getTrack(), nullptr);
+    EXPECT_EQ(transport.player.getTrack()->fileName, "dropped.wav");
+    EXPECT_EQ(transport.player.getTrack()->serial, 2u);
+}
+
+TEST(Player, PlayEndsLiveInputAsTheKeyDoes)
+{
+    Folder folder;
+    Transport transport(folder.wav("a.wav", kRate));
+    // Live input pauses the music while it is on.
+    transport.node->disable();
+    transport.player.playPause();
+    EXPECT_EQ(transport.liveInputEnded, 1);
+    EXPECT_EQ(transport.player.getStatus(), Player::Status::PLAYING);
+}
+
+TEST(Player, TracksFollowEachOtherPastABadOneAndTheEndOfTheQueueStops)
+{
+    Folder folder;
+    folder.wav("1 a.wav", kRate / 4);
+    folder.text("2 broken.wav");
+    folder.wav("3 c.wav", kRate / 4);
+    testing::internal::CaptureStderr();
+    Transport transport(folder / "");
+    EXPECT_EQ(transport.playing(), "1 a.wav");
+    EXPECT_TRUE(transport.player.canGoNext());
+    transport.play(0.4f);
+    EXPECT_EQ(transport.playing(), "3 c.wav");
+    EXPECT_FALSE(transport.player.canGoNext());
+    transport.play(0.4f);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(errors, "mirvo: cannot play '" + (folder / "2 broken.wav").string() + "': not an audio file\n");
+    EXPECT_EQ(transport.player.getStatus(), Player::Status::STOPPED);
+    EXPECT_FALSE(transport.player.getQueue().current());
+
+    // Play after the end starts the queue again.
+    transport.player.play();
+    transport.player.finishLoading();
+    EXPECT_EQ(transport.playing(), "1 a.wav");
+    EXPECT_EQ(transport.player.getStatus(), Player::Status::PLAYING);
+}
+
+TEST(Player, StopThenPlayStartsTheTrackAgainAndNextFromTheDesktopKeepsItPaused)
+{
+    Folder folder;
+    folder.wav("1 a.wav", kRate);
+    folder.wav("2 b.wav", kRate);
+    Transport transport(folder / "");
+    transport.play(0.3f);
+    transport.player.stop();
+    EXPECT_EQ(transport.player.getStatus(), Player::Status::STOPPED);
+    EXPECT_EQ(transport.player.getPositionMicros(), 0);
+    transport.player.play();
+    EXPECT_EQ(transport.player.getStatus(), Player::Status::PLAYING);
+    EXPECT_EQ(transport.playing(), "1 a.wav");
+
+    transport.player.pause();
+    transport.player.next(true);
+    transport.player.finishLoading();
+    EXPECT_EQ(transport.playing(), "2 b.wav");
+    EXPECT_EQ(transport.player.getStatus(), Player::Status::PAUSED);
+}
+
+// Walking and opening happen on the loader's worker: the command returns at once and the
+// music plays on, untouched, until the new track is ready.
+TEST(Player, ADropTakesEffectOnlyOnceItsFilesAreOpenAndTheMusicPlaysOnMeanwhile)
+{
+    Folder folder;
+    Transport transport(folder.wav("start.wav", kRate * 4));
+    std::vector<fs::path> dropped;
+    for (int i = 0; i < 200; ++i) {
+        dropped.push_back(folder.text("bad " + std::to_string(i) + ".wav"));
+    }
+    dropped.push_back(folder.wav("good.wav", kRate));
+    testing::internal::CaptureStderr();
+    transport.player.open(dropped);
+    EXPECT_EQ(transport.playing(), "start.wav");
+    EXPECT_EQ(transport.player.getStatus(), Player::Status::PLAYING);
+    transport.player.finishLoading();
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(transport.playing(), "good.wav");
+    EXPECT_EQ(transport.player.getQueue().size(), 201u);
+}
+
+} // namespace
+} // namespace mirvo

@@ -6,6 +6,7 @@
 #include "gl/Gl.h"
 #include "src/render/OffscreenContext.h"
 #include "src/scenes/shader/ShaderScene.h"
+#include "tests/TestPaths.h"
 
 #include <benchmark/benchmark.h>
 

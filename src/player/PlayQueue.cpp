@@ -1,7 +1,7 @@
 // Gathering the queue from paths, and moving through it.
 #include "src/player/PlayQueue.h"
 
-#include "src/player/FileOrder.h"
+#include "src/FileOrder.h"
 
 #include <algorithm>
 #include <array>

@@ -276,7 +276,9 @@ void Player::previous(bool keepStatus)
     if (mOpening > 0 || mQueue.empty()) {
         return;
     }
-    const double secondsPlayed = static_cast<double>(mNow - mTrackStartTime);
+    // How far the track has played, not how long ago it started: time paused does not count.
+    const double secondsPlayed =
+        mNode ? static_cast<double>(getPositionMicros()) / 1e6 : static_cast<double>(mNow - mTrackStartTime);
     move([secondsPlayed](PlayQueue& queue) { return queue.previous(secondsPlayed); }, keepStatus);
 }
 

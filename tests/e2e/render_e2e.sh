@@ -44,6 +44,15 @@ mount_small_disk() {
     exit 77
 }
 
+# Waits (at most a minute) until the render of process $1 has told of its first tenth in
+# $work/err, or has ended.
+wait_for_progress() {
+    for _ in $(seq 1 600); do
+        grep -q "10%" "$work/err" 2>/dev/null && return
+        kill -0 "$1" 2>/dev/null || return
+        sleep 0.1
+    done
+}
 close_to() { awk -v a="$1" -v b="$2" -v d="$3" 'BEGIN { x = a - b; if (x < 0) x = -x; exit !(x <= d) }'; }
 
 case "$test_case" in
@@ -139,11 +148,7 @@ output_is_replaced_whole_and_never_the_music)
     printf 'an older video' >"$work/out.mp4"
     "$MIRVO" --render "$work/out.mp4" --overwrite --size 320x180 "$work/long.wav" >"$work/out" 2>"$work/err" &
     pid=$!
-    for _ in $(seq 1 600); do
-        grep -q "10%" "$work/err" 2>/dev/null && break
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
+    wait_for_progress "$pid"
     [ "$(cat "$work/out.mp4")" = "an older video" ] || fail "the older video was written over during the render"
     kill -INT "$pid" 2>/dev/null || fail "the render ended before it was interrupted"
     wait "$pid"
@@ -171,11 +176,7 @@ stop_signals_leave_a_playable_file)
             "$MIRVO" --render "$work/out.mp4" --size 320x180 "$work/song.wav" >"$work/out" 2>"$work/err" &
         fi
         pid=$!
-        for _ in $(seq 1 600); do
-            grep -q "10%" "$work/err" 2>/dev/null && break
-            kill -0 "$pid" 2>/dev/null || break
-            sleep 0.1
-        done
+        wait_for_progress "$pid"
         [ "$signal" = HUP ] && { kill "$reader"; wait "$reader"; }
         kill -"$signal" "$pid" 2>/dev/null || fail "$signal: the render ended before the signal"
         wait "$pid"

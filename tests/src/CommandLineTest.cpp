@@ -119,10 +119,10 @@ TEST(CommandLine, ShadersAreRepeatableAndAnUnknownSceneIsLeftForThemToName)
     EXPECT_EQ(line.shaderPaths, (std::vector<std::string>{"ring.glsl", "more"}));
     EXPECT_EQ(line.musicFiles, std::vector<std::string>{"song.mp3"}) << "--shader takes one path each time";
     EXPECT_EQ(line.sceneName, "ring");
-    EXPECT_EQ(line.firstScene, 0u);
+    EXPECT_FALSE(CommandLine::isBuiltInScene(line.sceneName));
     const CommandLine builtIn = parse({"--scene", "tree"});
-    EXPECT_FALSE(builtIn.sceneName);
-    EXPECT_EQ(builtIn.firstScene, 1u);
+    EXPECT_EQ(builtIn.sceneName, "tree");
+    EXPECT_TRUE(CommandLine::isBuiltInScene(builtIn.sceneName));
 }
 
 TEST(CommandLine, MsaaTakesTheSampleCountsARendererLevelHas)

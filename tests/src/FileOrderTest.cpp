@@ -1,8 +1,8 @@
 // Folders sorted as a file manager shows them, in the user's language: accented and capital
 // letters beside their plain letter, numbers by value, and any name, even one that is not valid
 // UTF-8, in a strict order.
-#include "src/player/FileOrder.h"
-#include "src/PlayQueue.h"
+#include "src/FileOrder.h"
+#include "src/player/PlayQueue.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // read as an undeclared name.
 #include "src/scenes/shader/ShaderSource.h"
 
-#include "src/PlayQueue.h"
+#include "src/FileOrder.h"
 
 #include <algorithm>
 #include <cctype>
@@ -335,9 +335,11 @@ std::vector<std::filesystem::path> shadersInFolder(const std::filesystem::path& 
     if (error) {
         throw ShaderError(folder.string() + ": cannot be read: " + error.message());
     }
-    std::sort(found.begin(), found.end(), [](const std::filesystem::path& a, const std::filesystem::path& b) {
-        return naturalLess(a.filename().string(), b.filename().string());
-    });
+    const FileOrder order;
+    std::sort(found.begin(), found.end(),
+              [&order](const std::filesystem::path& a, const std::filesystem::path& b) {
+                  return order(a.filename().string(), b.filename().string());
+              });
     return found;
 }
 

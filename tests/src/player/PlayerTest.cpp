@@ -220,4 +220,23 @@ TEST(Player, ADropTakesEffectOnlyOnceItsFilesAreOpenAndTheMusicPlaysOnMeanwhile)
 }
 
 } // namespace
+TEST(Player, PreviousCountsTheTimePlayedNotTheTimePaused)
+{
+    Folder folder;
+    folder.wav("1 a.wav", kRate * 10);
+    folder.wav("2 b.wav", kRate * 10);
+    Transport transport(folder / "");
+    transport.player.next(false);
+    transport.player.finishLoading();
+    ASSERT_EQ(transport.playing(), "2 b.wav");
+    transport.play(0.5f);
+    transport.player.pause();
+    // Five seconds paused: the track has still played only half a second.
+    transport.now += 5.0f;
+    transport.player.update(transport.now);
+    transport.player.previous(false);
+    transport.player.finishLoading();
+    EXPECT_EQ(transport.playing(), "1 a.wav");
+}
+
 } // namespace mirvo

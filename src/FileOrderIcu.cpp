@@ -1,5 +1,5 @@
 // FileOrder on ICU's collator, set to compare numbers by value.
-#include "src/player/FileOrder.h"
+#include "src/FileOrder.h"
 
 #include <cstdlib>
 #include <string_view>

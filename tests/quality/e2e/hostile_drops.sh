@@ -97,10 +97,11 @@ unplayable)
     mkfifo "$work/pipe.mp3"
     mkdir "$work/a folder.mp3"
     tone "$work/good.wav" 20 1
-    bad=("zero bytes.mp3" text.mp3 picture.ogg opus.ogg unreadable.mp3 pipe.mp3 "missing 100% file.mp3")
+    bad=("zero bytes.mp3" text.mp3 picture.ogg unreadable.mp3 pipe.mp3 "missing 100% file.mp3")
     # One after another into the running program, as a person would drop them.
     drops=(--test-drop-one-by-one)
-    for name in "${bad[@]}" "a folder.mp3" good.wav; do drops+=(--test-drop "$work/$name"); done
+    # Opus in an Ogg file is music, though not Vorbis: it plays like the good file.
+    for name in "${bad[@]}" "a folder.mp3" opus.ogg good.wav; do drops+=(--test-drop "$work/$name"); done
 
     start_mirvo "${drops[@]}"
     expect_scene_switch
@@ -110,6 +111,7 @@ unplayable)
     done
     [ "$(grep -cF -- "a folder.mp3" "$work/err")" -eq 1 ] || fail "not one line for the folder"
     grep -qF good.wav "$work/err" && fail "the good file was refused"
+    grep -qF opus.ogg "$work/err" && fail "the Opus file was refused"
     [ "$(program_lines)" -le $((${#bad[@]} + 1)) ] || fail "more lines on standard error than bad files"
     ;;
 

@@ -8,9 +8,4 @@ std::shared_ptr<SoundServer> SoundServer::connect()
     return nullptr;
 }
 
-bool SoundServer::answers(std::chrono::milliseconds)
-{
-    return false;
-}
-
 } // namespace mirvo::audio

@@ -409,15 +409,20 @@ bool FilePlayerNode::queueSourceFile(const SourceFileRef& sourceFile)
     if (!mIsReadAsync) {
         return false;
     }
-    std::lock_guard<std::mutex> lock(mMutex);
-    replaced = std::move(mQueuedSource);
-    if (!sourceFile || !mSourceFile || mIsEof || isLooping() ||
-        sourceFile->getNumChannels() != mRingBuffers.size()) {
-        mHandoffPending = false;
-        return false;
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        replaced = std::move(mQueuedSource);
+        if (!sourceFile || !mSourceFile || mIsEof || isLooping() ||
+            sourceFile->getNumChannels() != mRingBuffers.size()) {
+            mHandoffPending = false;
+            return false;
+        }
+        mQueuedSource = sourceFile;
+        mHandoffPending = true;
     }
-    mQueuedSource = sourceFile;
-    mHandoffPending = true;
+    // The reader may already have found the current file's end and be waiting: it hands off now,
+    // not at its next wake-up, which could come after the rings ran dry.
+    wakeReader();
     return true;
 }
 
@@ -535,6 +540,11 @@ void FilePlayerNode::readFile()
         mEndFrame = mSourceFile->isNumFramesKnown() ? mSourceFile->getNumFrames() : pos;
         mSourceExhausted = true;
         mLastOverrun = currentFrame();
+        // Where only the decoder's end tells the end, the queued file goes on at once: waiting
+        // for the reader's next wake-up would let the rings run dry between the two.
+        if (mQueuedSource && !mIsEof) {
+            mRefillProgressed = handOffToQueued();
+        }
         return;
     }
     mRefillProgressed = true;

@@ -9,12 +9,15 @@
 #include "core/Stream.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 extern "C" {
@@ -46,6 +49,11 @@ constexpr int64_t kMaxBytesToRecognise = 3 * kProbeBytes + (1 << 20);
 // video a badly interleaved file puts between two of them, yet no run of zeros (an unfinished
 // download) keeps the reader for long or fills the memory.
 constexpr int64_t kMaxBytesPerPacket = 32 << 20;
+// A run of zero bytes this long ends a compressed file. Every compressed frame carries a
+// header, so no such file holds megabytes of zeros, while an unfinished or preallocated
+// download ends in nothing else; and the MP3 parser keeps every byte while it looks for a frame
+// in them, so without this cut the budgets above decide the memory a bad file takes.
+constexpr int64_t kMaxZeroRun = 2 << 20;
 
 bool isRegularFile(const std::string& path)
 {
@@ -87,6 +95,88 @@ int64_t seekStream(void* opaque, int64_t offset, int whence)
     } catch (const std::exception&) {
         return AVERROR(EIO);
     }
+}
+
+// A local file as FFmpeg reads it, through our own callbacks rather than its file protocol, so
+// that a long run of zeros can end it (see kMaxZeroRun) and nothing else is ever opened.
+class FileInput {
+  public:
+    ~FileInput()
+    {
+        if (mFd >= 0) {
+            ::close(mFd);
+        }
+    }
+
+    // 0, or the errno of the failed open.
+    int open(const std::string& path)
+    {
+        mFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        return mFd < 0 ? errno : 0;
+    }
+
+    // Uncompressed samples are zeros when the music is silent: from then on zeros are read.
+    void allowZeroRuns() { mZerosAreMusic = true; }
+    bool cutAZeroRun() const { return mCut; }
+
+    static int read(void* opaque, uint8_t* buffer, int size)
+    {
+        auto* self = static_cast<FileInput*>(opaque);
+        ssize_t got = 0;
+        do {
+            got = ::read(self->mFd, buffer, size_t(size));
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) {
+            return AVERROR(errno);
+        }
+        if (got == 0) {
+            return AVERROR_EOF;
+        }
+        if (!self->mZerosAreMusic) {
+            int64_t trailingZeros = 0;
+            while (trailingZeros < got && buffer[got - 1 - trailingZeros] == 0) {
+                ++trailingZeros;
+            }
+            if (trailingZeros < got) {
+                self->mZeroRun = trailingZeros;
+            } else if ((self->mZeroRun += got) > kMaxZeroRun) {
+                // Unread, so that the position FFmpeg holds stays the file's.
+                ::lseek(self->mFd, -off_t(got), SEEK_CUR);
+                self->mZeroRun -= got;
+                self->mCut = true;
+                return AVERROR_EOF;
+            }
+        }
+        return int(got);
+    }
+
+    static int64_t seek(void* opaque, int64_t offset, int whence)
+    {
+        auto* self = static_cast<FileInput*>(opaque);
+        if ((whence & ~AVSEEK_FORCE) == AVSEEK_SIZE) {
+            struct stat info {};
+            return ::fstat(self->mFd, &info) == 0 ? int64_t(info.st_size) : AVERROR(errno);
+        }
+        const off_t at = ::lseek(self->mFd, off_t(offset), whence & ~AVSEEK_FORCE);
+        if (at < 0) {
+            return AVERROR(errno);
+        }
+        self->mZeroRun = 0;
+        return int64_t(at);
+    }
+
+  private:
+    int mFd = -1;
+    int64_t mZeroRun = 0;
+    bool mZerosAreMusic = false;
+    bool mCut = false;
+};
+
+// Whether a codec's bytes are samples as they stand, where silence is zeros: PCM and ADPCM,
+// whose ids FFmpeg keeps in one block before the first compressed codec.
+bool zerosCanBeMusic(AVCodecID id)
+{
+    return id >= AV_CODEC_ID_PCM_S16LE && id < AV_CODEC_ID_AMR_NB;
 }
 
 // Whether the file starts the way some container FFmpeg knows starts, its name aside: a file
@@ -166,6 +256,7 @@ class SourceFileFfmpeg::Decoder {
     bool overBudget() const;
 
     AVFormatContext* mFormat = nullptr;
+    FileInput mFile;
     AVIOContext* mIo = nullptr;
     AVCodecContext* mCodec = nullptr;
     AVPacket* mPacket = nullptr;
@@ -232,32 +323,42 @@ std::optional<AudioFileExc::Reason> SourceFileFfmpeg::Decoder::open(const DataSo
     mFormat->probesize = kProbeBytes;
     mFormat->max_analyze_duration = kProbeMicroseconds;
     limitReading(kMaxBytesToRecognise);
+    const auto openCustom = [&](void* opaque, int (*readBytes)(void*, uint8_t*, int),
+                                int64_t (*seekBytes)(void*, int64_t, int)) -> bool {
+        auto* ioBuffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
+        mIo = ioBuffer ? avio_alloc_context(ioBuffer, kIoBufferSize, 0, opaque, readBytes, nullptr, seekBytes)
+                       : nullptr;
+        if (!mIo) {
+            av_free(ioBuffer);
+            return false;
+        }
+        mFormat->pb = mIo;
+        mFormat->flags |= AVFMT_FLAG_CUSTOM_IO;
+        // What a playlist or a crafted file names is never opened: local bytes only.
+        av_dict_set(&options, "protocol_whitelist", "none", 0);
+        status = avformat_open_input(&mFormat, nullptr, nullptr, &options);
+        return true;
+    };
     if (dataSource->isFilePath()) {
         const std::string path = dataSource->getFilePath();
         // A FIFO or a device node would block the open forever.
         if (!isRegularFile(path)) {
             return Reason::NOT_AUDIO;
         }
-        // Local files only: a playlist or a crafted file must not make FFmpeg go on the network.
-        av_dict_set(&options, "protocol_whitelist", "file", 0);
-        const std::string url = "file:" + path;
-        status = avformat_open_input(&mFormat, url.c_str(), nullptr, &options);
+        if (const int error = mFile.open(path)) {
+            return error == EACCES ? Reason::CANNOT_READ : Reason::NOT_AUDIO;
+        }
+        if (!openCustom(&mFile, FileInput::read, FileInput::seek)) {
+            return Reason::UNKNOWN;
+        }
     } else if (!dataSource->isUrl()) {
         stream = dataSource->createStream();
         if (!stream) {
             return Reason::CANNOT_READ;
         }
-        auto* ioBuffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
-        mIo = avio_alloc_context(ioBuffer, kIoBufferSize, 0, stream.get(), readStream, nullptr, seekStream);
-        if (!mIo) {
-            av_free(ioBuffer);
+        if (!openCustom(stream.get(), readStream, seekStream)) {
             return Reason::UNKNOWN;
         }
-        mFormat->pb = mIo;
-        mFormat->flags |= AVFMT_FLAG_CUSTOM_IO;
-        // Bytes from memory never name other files to open.
-        av_dict_set(&options, "protocol_whitelist", "none", 0);
-        status = avformat_open_input(&mFormat, nullptr, nullptr, &options);
     }
     av_dict_free(&options);
     if (status == AVERROR(EACCES)) {
@@ -289,6 +390,13 @@ std::optional<AudioFileExc::Reason> SourceFileFfmpeg::Decoder::open(const DataSo
     mCodec = avcodec_alloc_context3(codec);
     if (!mCodec || avcodec_parameters_to_context(mCodec, audioStream->codecpar) < 0) {
         return Reason::DAMAGED;
+    }
+    if (zerosCanBeMusic(audioStream->codecpar->codec_id)) {
+        mFile.allowZeroRuns();
+        // Silence cut off while the stream was being looked at is read again.
+        if (mFile.cutAZeroRun()) {
+            avio_seek(mFormat->pb, avio_tell(mFormat->pb), SEEK_SET);
+        }
     }
     mCodec->pkt_timebase = audioStream->time_base;
     if (avcodec_open2(mCodec, codec, nullptr) < 0) {

@@ -10,6 +10,8 @@ export CCACHE_DIR="${CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/mirvo-ccache}"
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$MIRVO_ROOT}"
 export CCACHE_NOHASHDIR=1
 export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-8G}"
+# The tests' shared precompiled header is cached too; its macros and time stamps are its own.
+export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-pch_defines,time_macros}"
 
 mirvo_log() { printf '[mirvo] %s\n' "$*" >&2; }
 

@@ -36,6 +36,12 @@ namespace {
 constexpr uint32_t kOptionKey = app::Event::ALT_DOWN;
 using StartupError = Player::StartupError;
 
+Vec2f pointerFraction(Vec2i at, Vec2i window)
+{
+    return Vec2f(static_cast<float>(at.x) / static_cast<float>(std::max(1, window.x)),
+                 static_cast<float>(at.y) / static_cast<float>(std::max(1, window.y)));
+}
+
 audio::SourceFileRef openSourceFile(const DataSourceRef& source, const std::string& name, size_t sampleRate)
 {
     try {
@@ -325,6 +331,30 @@ void MirvoApp::drawNotices()
     const float textScale = contentScale * std::max(1.0f, height / kNoticeReferenceHeight);
     mNoticeDrawer->draw(boxes, static_cast<int>(static_cast<float>(getWindowWidth()) * contentScale),
                         static_cast<int>(height * contentScale), textScale);
+}
+
+// The pointer goes to the scene shown, which may follow it (a shader's iMouse).
+void MirvoApp::mouseDown(app::MouseEvent event)
+{
+    if (mStarted && event.isLeft()) {
+        const Vec2f at = pointerFraction(event.getPos(), getWindowSize());
+        mStage.getScenes().getCurrent().pointerPressed(at.x, at.y);
+    }
+}
+
+void MirvoApp::mouseDrag(app::MouseEvent event)
+{
+    if (mStarted && event.isLeftDown()) {
+        const Vec2f at = pointerFraction(event.getPos(), getWindowSize());
+        mStage.getScenes().getCurrent().pointerDragged(at.x, at.y);
+    }
+}
+
+void MirvoApp::mouseUp(app::MouseEvent event)
+{
+    if (mStarted && event.isLeft()) {
+        mStage.getScenes().getCurrent().pointerReleased();
+    }
 }
 
 void MirvoApp::keyDown(app::KeyEvent event)

@@ -44,6 +44,9 @@ class MirvoApp : public app::AppBasic {
     void update() override;
     void draw() override;
     void keyDown(app::KeyEvent event) override;
+    void mouseDown(app::MouseEvent event) override;
+    void mouseDrag(app::MouseEvent event) override;
+    void mouseUp(app::MouseEvent event) override;
     void fileDrop(app::FileDropEvent event) override;
 
     // Throws std::range_error for an index past the last scene, leaving the scene as it was.

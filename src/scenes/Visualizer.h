@@ -38,6 +38,11 @@ class Visualizer {
     virtual bool clearsWholeFrame() const { return false; }
     // False for a scene that cannot draw (a shader that failed to compile): the rotation passes it by.
     virtual bool isShowable() const { return true; }
+    // The left button's pointer, for a scene that follows it; positions are fractions of the
+    // window, y downwards. What the panels take never comes here.
+    virtual void pointerPressed(float /*x*/, float /*y*/) {}
+    virtual void pointerDragged(float /*x*/, float /*y*/) {}
+    virtual void pointerReleased() {}
 
     // Sum of the bins startIdx..endIdx (both included) divided by endIdx - startIdx.
     float avgMagnitudeInRange(std::size_t startIdx, std::size_t endIdx) const;

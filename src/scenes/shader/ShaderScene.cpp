@@ -319,7 +319,8 @@ void ShaderScene::setUniforms(Vec2i size, float dt)
     glUniform1f(program.getUniformLocation("iTimeDelta"), dt);
     glUniform1f(program.getUniformLocation("iFrameRate"), dt > 0.0f ? 1.0f / dt : 60.0f);
     glUniform1i(program.getUniformLocation("iFrame"), std::max(0, mFrame));
-    glUniform4f(program.getUniformLocation("iMouse"), 0.0f, 0.0f, 0.0f, 0.0f);
+    const std::array<float, 4> mouse = mPointer.take(size);
+    glUniform4f(program.getUniformLocation("iMouse"), mouse[0], mouse[1], mouse[2], mouse[3]);
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     std::tm local{};

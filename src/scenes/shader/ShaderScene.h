@@ -7,6 +7,7 @@
 #include "src/scenes/Visualizer.h"
 #include "src/scenes/shader/ChannelTextures.h"
 #include "src/scenes/shader/InotifyWatch.h"
+#include "src/scenes/shader/ShaderPointer.h"
 #include "src/scenes/shader/ShaderSource.h"
 #include "src/scenes/shader/SoundTexture.h"
 
@@ -51,6 +52,9 @@ class ShaderScene : public Visualizer {
     void setWatch(std::shared_ptr<InotifyWatch> watch);
     // False once the program failed to compile: the rotation passes the scene by.
     bool isShowable() const override { return !mFailed; }
+    void pointerPressed(float x, float y) override { mPointer.press(Vec2f(x, y)); }
+    void pointerDragged(float x, float y) override { mPointer.drag(Vec2f(x, y)); }
+    void pointerReleased() override { mPointer.release(); }
     const std::string& getName() const { return mFile.name; }
     // Before setup: the panel takes the name as its title, which must be unique.
     void rename(std::string name) { mFile.name = std::move(name); }
@@ -109,6 +113,7 @@ class ShaderScene : public Visualizer {
     int mFrame = -1;
     float mResolutionScale = 1.0f;
     bool mAdaptive = true;
+    ShaderPointer mPointer;
     float mDrawnScale = 1.0f;
     float mSmoothedDelta = 0.0f;
     float mRoomSeconds = 0.0f;

@@ -62,3 +62,30 @@ TEST(ShaderScene, ARenderAlwaysDrawsFullSizeAndCountsFramesFromZero)
 
 } // namespace
 } // namespace mirvo
+
+namespace mirvo {
+namespace {
+
+// What a shader reads of a click and a drag, frame by frame, in the pixels of a frame drawn at
+// 400x200 whatever the window's size: y up, z negative once let go, w positive for one frame.
+TEST(ShaderPointer, AClickAndADragReadAsTheConventionSays)
+{
+    using Mouse = std::array<float, 4>;
+    ShaderPointer pointer;
+    const Vec2i frame(400, 200);
+    EXPECT_EQ(pointer.take(frame), (Mouse{0, 0, 0, 0}));
+    pointer.drag(Vec2f(0.5f, 0.5f));
+    EXPECT_EQ(pointer.take(frame), (Mouse{0, 0, 0, 0})) << "moving without a button is no drag";
+    pointer.press(Vec2f(0.25f, 0.25f));
+    EXPECT_EQ(pointer.take(frame), (Mouse{100, 150, 100, 150}));
+    EXPECT_EQ(pointer.take(frame), (Mouse{100, 150, 100, -150}));
+    pointer.drag(Vec2f(0.5f, 0.5f));
+    EXPECT_EQ(pointer.take(frame), (Mouse{200, 100, 100, -150}));
+    pointer.release();
+    pointer.drag(Vec2f(1.0f, 1.0f));
+    EXPECT_EQ(pointer.take(frame), (Mouse{200, 100, -100, -150}));
+    EXPECT_EQ(pointer.take(Vec2i(200, 100)), (Mouse{100, 50, -50, -75})) << "a reduced scale, the same place";
+}
+
+} // namespace
+} // namespace mirvo

@@ -120,24 +120,30 @@ TEST_F(ShaderFolder, AFolderListsItsShadersInNaturalOrder)
 
 TEST(ShaderProgramText, DriverLogsPointIntoTheUsersFile)
 {
-    const ShaderFile file =
-        parseShader("s", std::string("#version 300 es\nprecision highp float;\n") + kMinimal, "/");
+    std::string source = "#version 300 es\nprecision highp float;\n";
+    source += kMinimal;
+    const ShaderFile file = parseShader("s", source, "/");
     const ShaderProgramText text = buildProgramText(file, 330, true);
     EXPECT_EQ(text.fragment.rfind("#version 330 compatibility\n", 0), 0u);
     EXPECT_EQ(text.fragment.find("300 es"), std::string::npos);
     EXPECT_EQ(text.userLines, 4);
     const int p = text.preludeLines;
-    const auto at = [p](int userLine) { return std::to_string(p + userLine); };
-    EXPECT_EQ(firstErrorInFile("0:" + at(3) + "(12): error: `foo' undeclared\n", text),
-              "3: `foo' undeclared");
-    EXPECT_EQ(firstErrorInFile("0(" + at(2) + ") : error C1008: undefined variable \"foo\"\n", text),
+    // A driver's log line about the user's line n, as the driver numbers it.
+    const auto log = [p](const char* before, int userLine, const char* after) {
+        std::string line = before;
+        line += std::to_string(p + userLine);
+        line += after;
+        return line;
+    };
+    EXPECT_EQ(firstErrorInFile(log("0:", 3, "(12): error: `foo' undeclared\n"), text), "3: `foo' undeclared");
+    EXPECT_EQ(firstErrorInFile(log("0(", 2, ") : error C1008: undefined variable \"foo\"\n"), text),
               "2: undefined variable \"foo\"");
-    EXPECT_EQ(firstErrorInFile("WARNING: 0:" + at(1) + ": something\nERROR: 0:" + at(3) + ": bad\n", text),
+    EXPECT_EQ(firstErrorInFile(log("WARNING: 0:", 1, ": something\n") + log("ERROR: 0:", 3, ": bad\n"), text),
               "3: bad");
     // A warning before the error is passed over; a line outside the file is not made up.
-    EXPECT_EQ(
-        firstErrorInFile("0:" + at(1) + "(1): warning: unused\n0:" + at(9) + "(1): error: in main\n", text),
-        "in main");
+    EXPECT_EQ(firstErrorInFile(log("0:", 1, "(1): warning: unused\n") + log("0:", 9, "(1): error: in main\n"),
+                               text),
+              "in main");
     EXPECT_EQ(firstErrorInFile("", text), "the GL gave no reason");
 
     const ShaderProgramText old = buildProgramText(file, 120, true);

@@ -7,12 +7,15 @@
 #include "src/run/BareStars.h"
 #include "src/scenes/Galaxy.h"
 #include "src/scenes/Tree.h"
+#include "src/scenes/shader/ShaderScene.h"
 
 #include <algorithm>
 #include <ctime>
 #include <iostream>
 #include <limits>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace mirvo {
 
@@ -122,7 +125,14 @@ void BenchmarkApp::setup()
     } else {
         schedule.measuredFrames = kMeasuredFrames;
     }
-    mBenchmark = std::make_unique<FrameBenchmark>(FrameBenchmark::standardCases(), schedule);
+    // The shader scenes follow the three built-in ones in the rotation.
+    std::vector<std::string> shaders;
+    for (std::size_t index = kTrianglesScene + 1; index < getScenes().size(); ++index) {
+        if (dynamic_cast<ShaderScene*>(&getScenes().get(index))) {
+            shaders.push_back(getScenes().getName(index));
+        }
+    }
+    mBenchmark = std::make_unique<FrameBenchmark>(FrameBenchmark::standardCases(shaders), schedule);
 }
 
 void BenchmarkApp::shutdown()
@@ -243,6 +253,9 @@ void BenchmarkApp::finishFrame(Clock::time_point now)
     FrameBenchmark::FrameTimes times;
     times.intervalMs = milliseconds(now - mFrameStart);
     times.processCpuMs = processCpuMs() - mProcessCpuAtStart;
+    if (const auto* shader = dynamic_cast<const ShaderScene*>(&getScenes().getCurrent())) {
+        times.drawnScale = shader->getDrawnScale();
+    }
     const auto between = [this](Mark from, Mark to) { return milliseconds(mMarks[to] - mMarks[from]); };
     times.cpuMs[static_cast<std::size_t>(Phase::UPDATE)] = milliseconds(mUpdateDone - mFrameStart);
     times.cpuMs[static_cast<std::size_t>(Phase::DRAW)] = between(DRAW_START, SCENE_DONE);
@@ -319,6 +332,14 @@ void BenchmarkApp::applyCase()
         break;
     case FrameBenchmark::Scene::TRIANGLES:
         setVisualizer(kTrianglesScene);
+        break;
+    case FrameBenchmark::Scene::SHADER:
+        if (const std::optional<std::size_t> index = getScenes().find(benchmarkCase.shader)) {
+            auto& shader = dynamic_cast<ShaderScene&>(getScenes().get(*index));
+            shader.setResolutionScale(1.0f);
+            shader.setAdaptiveScale(benchmarkCase.adaptiveScale);
+            setVisualizer(*index);
+        }
         break;
     }
     if (benchmarkCase.panels != isUiVisible()) {

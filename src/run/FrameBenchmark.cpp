@@ -40,7 +40,7 @@ const char* FrameBenchmark::phaseName(Phase phase)
     return kNames.at(index(phase));
 }
 
-std::vector<FrameBenchmark::Case> FrameBenchmark::standardCases()
+std::vector<FrameBenchmark::Case> FrameBenchmark::standardCases(const std::vector<std::string>& shaders)
 {
     std::vector<Case> cases;
     for (bool panels : {false, true}) {
@@ -56,6 +56,12 @@ std::vector<FrameBenchmark::Case> FrameBenchmark::standardCases()
     cases.push_back({"Galaxy 10000 stars, loud music", Scene::GALAXY, 10000, 3, false, Spectrum::LOUD});
     cases.push_back(
         {"Bare GL point sprites 10000, loud music", Scene::BARE_STARS, 10000, 3, false, Spectrum::LOUD});
+    for (const std::string& shader : shaders) {
+        for (const bool adaptive : {true, false}) {
+            cases.push_back({shader + (adaptive ? ", adaptive scale" : ", full size"), Scene::SHADER, 10000,
+                             3, false, Spectrum::HELD, shader, adaptive});
+        }
+    }
     return cases;
 }
 
@@ -171,9 +177,20 @@ std::string FrameBenchmark::reportLine(const Case& benchmarkCase, const Measured
         glLine += column(percentile(gl, 50.0), !gl.empty());
         anyGl = anyGl || !gl.empty();
     }
-    char tail[48];
-    std::snprintf(tail, sizeof(tail), " %7zu %7d\n", measured.frames.size(), measured.warmupFrames);
+    std::vector<double> scales;
+    for (const FrameTimes& frame : measured.frames) {
+        if (frame.drawnScale >= 0.0) {
+            scales.push_back(frame.drawnScale);
+        }
+    }
+    char tail[64];
+    std::snprintf(tail, sizeof(tail), " %7zu %7d", measured.frames.size(), measured.warmupFrames);
     cpuLine += tail;
+    if (!scales.empty()) {
+        std::snprintf(tail, sizeof(tail), "   %.2f", percentile(scales, 50.0));
+        cpuLine += tail;
+    }
+    cpuLine += "\n";
     return anyGl ? cpuLine + glLine + "\n" : cpuLine;
 }
 
@@ -188,7 +205,7 @@ std::string FrameBenchmark::report() const
         std::snprintf(name, sizeof(name), " %7s", phaseName(static_cast<Phase>(phase)));
         text += name;
     }
-    text += "  frames warm-up\n";
+    text += "  frames warm-up   scale\n";
     for (std::size_t i = 0; i < mCases.size(); ++i) {
         text += reportLine(mCases[i], mMeasured[i]);
     }

@@ -14,7 +14,7 @@ namespace mirvo {
 
 class FrameBenchmark {
   public:
-    enum class Scene { GALAXY, TREE, TRIANGLES, BARE_STARS };
+    enum class Scene { GALAXY, TREE, TRIANGLES, BARE_STARS, SHADER };
     // The spectrum every frame of a case sees: a steady mid level, or the sizes that loud
     // broadband music gives the stars.
     enum class Spectrum { HELD, LOUD };
@@ -26,6 +26,9 @@ class FrameBenchmark {
         int treeCount = 3;
         bool panels = false;
         Spectrum spectrum = Spectrum::HELD;
+        // A shader scene's name, and whether its resolution follows the frame rate or stays whole.
+        std::string shader = {};
+        bool adaptiveScale = true;
     };
 
     // The parts of a frame, in the order they run. A software GL rasterises when it is made to
@@ -45,6 +48,8 @@ class FrameBenchmark {
         std::array<double, kPhaseCount> glMs{-1.0, -1.0, -1.0, -1.0, -1.0, -1.0};
         // CPU time of the whole process (every thread) over the interval.
         double processCpuMs = 0.0;
+        // The share of each side a shader scene drew; negative for the other scenes.
+        double drawnScale = -1.0;
     };
 
     enum class Stage { WARMING, PROBING, MEASURING };
@@ -60,8 +65,9 @@ class FrameBenchmark {
 
     // Galaxy at 10 000 and 50 000 stars, the bare point sprites at the same counts, Tree
     // with 3 and 10 trees and Triangles, each with the panels hidden and shown; then the
-    // galaxy and the bare sprites as loud music sizes them.
-    static std::vector<Case> standardCases();
+    // galaxy and the bare sprites as loud music sizes them; then each shader scene named, with
+    // its adaptive resolution and at full size.
+    static std::vector<Case> standardCases(const std::vector<std::string>& shaders = {});
 
     FrameBenchmark(std::vector<Case> cases, Schedule schedule);
 

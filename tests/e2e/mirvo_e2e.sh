@@ -506,6 +506,12 @@ installs_for_the_desktop)
     desktop-file-validate "$entry" >"$work/validate.log" 2>&1 || fail "desktop-file-validate: $(head -1 "$work/validate.log")"
     grep -q '^MimeType=.*audio/mpeg;.*inode/directory;' "$entry" || fail "the entry does not open audio files and folders"
     grep -q '^Exec=mirvo %F$' "$entry" || fail "the entry does not hand its files to mirvo"
+    # What software centres read of it, naming the entry above.
+    metainfo="$prefix/share/metainfo/io.github.mirvo.metainfo.xml"
+    appstreamcli validate --no-net --pedantic "$metainfo" >"$work/metainfo.log" 2>&1 ||
+        fail "appstreamcli validate: $(grep -v '^$' "$work/metainfo.log" | head -1)"
+    grep -q '<launchable type="desktop-id">mirvo.desktop</launchable>' "$metainfo" ||
+        fail "the metainfo does not name the desktop entry"
     MIRVO="$prefix/bin/mirvo"
     run_mirvo --windowed --frames 30
     expect_status 0

@@ -66,9 +66,10 @@ void InputDeviceNode::resizeRingBuffer(size_t graphFrames, size_t deviceFrames, 
         mRingBuffer.read(queued.data(), queuedFrames, queuedFrames);
     }
     allocateRingBuffer(graphFrames, deviceFrames);
-    queuedFrames = std::min(queuedFrames, mRingBuffer.getCapacity());
-    if (queuedFrames > 0) {
-        mRingBuffer.write(queued.data(), queued.size() / mNumChannels, queuedFrames);
+    // What no longer fits is the oldest: the newest is what plays now.
+    const size_t kept = std::min(queuedFrames, mRingBuffer.getCapacity());
+    if (kept > 0) {
+        mRingBuffer.write(queued.data() + (queuedFrames - kept), queuedFrames, kept);
     }
     mReaderBarred = false;
 }

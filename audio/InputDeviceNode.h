@@ -68,10 +68,10 @@ class InputDeviceNode : public InputNode {
     // room for that and two deliveries more.
     void allocateRingBuffer(size_t graphFrames, size_t deviceFrames = 0);
     // The capture's own thread (its only writer), or the main thread while no capture runs:
-    // sizes the ring anew for deliveries of deviceFrames, empty or keeping what is queued, while
-    // the graph keeps off it (the graph's blocks stay as they were meanwhile). Allocates, so
-    // not on the audio thread: for a capture that learns how much its source delivers at once
-    // only as it delivers.
+    // sizes the ring anew for deliveries of deviceFrames, empty or keeping what is queued (the
+    // newest of it, where it no longer fits), while the graph keeps off it (the graph's blocks
+    // stay as they were meanwhile). Allocates, so not on the audio thread: for a capture that
+    // learns how much its source delivers at once only as it delivers.
     void resizeRingBuffer(size_t graphFrames, size_t deviceFrames, bool keepQueued = false);
     // Main thread, after allocateRingBuffer, while no device runs: for a capture that shares
     // the output's clock and delivers in small, steady pieces (a sound server's source), where

@@ -82,6 +82,8 @@ void InputDeviceNodePulse::openStream()
     resizeRingBuffer(mGraphFrames, mSizedDelivery);
     mSurplus = 0;
     mLastDelivery = std::chrono::steady_clock::now();
+    mRecentSince = mLastDelivery;
+    mRecentLargest = 0;
     mDeviceLost = false;
     pa_context* context = mServer->getContext();
     if (!mServer->isConnected() || !context) {
@@ -143,8 +145,11 @@ void InputDeviceNodePulse::readCallback(pa_stream* stream, size_t, void* userDat
     const double paced = std::chrono::duration<double>(now - self->mLastDelivery).count() *
                          static_cast<double>(self->mSampleRate);
     self->mLastDelivery = now;
-    self->mSurplus =
-        static_cast<size_t>(std::max(0.0, static_cast<double>(self->mSurplus + delivery) - paced));
+    // A callback that did not come ahead of the clock ends the run: otherwise what a run once
+    // got ahead (a server catching up after it was starved) would stay counted for good, as
+    // steady pieces at the clock's pace never take anything off it.
+    const double ahead = static_cast<double>(delivery) - paced;
+    self->mSurplus = ahead > 0.0 ? self->mSurplus + static_cast<size_t>(ahead) : 0;
     // The ring must take all of that beside what the graph keeps queued, or the excess of every
     // such delivery would be lost, for good: it grows to the delivery's size, keeping what it
     // holds. A delivery too large for the ring counts once such deliveries come again and again
@@ -167,6 +172,19 @@ void InputDeviceNodePulse::readCallback(pa_stream* stream, size_t, void* userDat
             self->mSizedDelivery = self->mLargest;
             self->resizeRingBuffer(self->mGraphFrames, self->mSizedDelivery, true);
         }
+    }
+    // A server that was starved for a moment (a busy machine) hands its backlog over at once, as
+    // such a source would; sized for it for good, the ring would keep that much queued, the
+    // picture as far behind the sound, long after small pieces came again.
+    self->mRecentLargest = std::max(self->mRecentLargest, atOnce);
+    if (now - self->mRecentSince >= kShrinkAfter) {
+        const size_t recent = std::max(self->mRecentLargest, kFragmentFrames);
+        if (2 * recent < self->mSizedDelivery) {
+            self->mSizedDelivery = recent;
+            self->resizeRingBuffer(self->mGraphFrames, self->mSizedDelivery, true);
+        }
+        self->mRecentSince = now;
+        self->mRecentLargest = 0;
     }
     for (;;) {
         const void* data = nullptr;

@@ -51,6 +51,10 @@ class InputDeviceNodePulse : public InputDeviceNode {
     static constexpr size_t kKeepFrames = kFragmentFrames + kFragmentFrames / 2;
     // Callbacks within a second too large for the ring before it is sized for them.
     static constexpr size_t kLargeDeliveriesToGrow = 3;
+    // A stretch with no delivery near half the size the ring was grown for sizes it anew for
+    // what came in it: longer than any source that hands over seconds at a time waits between
+    // them.
+    static constexpr std::chrono::seconds kShrinkAfter{4};
 
   private:
     // Server thread.
@@ -79,6 +83,9 @@ class InputDeviceNodePulse : public InputDeviceNode {
     std::chrono::steady_clock::time_point mLargeSince;
     size_t mLargeCount = 0;
     size_t mLargest = 0;
+    // Server thread: the most that came at once since mRecentSince.
+    std::chrono::steady_clock::time_point mRecentSince;
+    size_t mRecentLargest = 0;
     // Server thread: one piece, channel after channel.
     std::unique_ptr<float[]> mPiece;
 };

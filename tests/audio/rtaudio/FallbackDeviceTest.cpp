@@ -1,4 +1,5 @@
 #include "audio/Context.h"
+#include "audio/SoundServer.h"
 #include "audio/rtaudio/OutputDeviceNodeRtAudio.h"
 #include "tests/audio/DeviceTestSupport.h"
 #include "tests/audio/ShutdownOnlyApp.h"
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <thread>
 
 namespace mirvo::audio {
@@ -55,6 +57,7 @@ class PrivateSoundServer {
     const std::string& getAddress() const { return mAddress; }
     void kill() { mServer->stop(SIGKILL); }
     void freeze() { mServer->signal(SIGSTOP); }
+    void thaw() { mServer->signal(SIGCONT); }
 
   private:
     std::string mDir;
@@ -130,6 +133,61 @@ TEST(LostOutputDevice, FallsBackToTheNullDeviceWhenTheServerStopsAnswering)
         GTEST_SKIP() << "pulseaudio is not installed";
     }
     playThenLoseTheServer([](PrivateSoundServer& server) { server.freeze(); });
+}
+
+TEST(LiveCaptureAfterAFrozenServer, CatchesUpWithTheSoundOnceTheServerKeepsTimeAgain)
+{
+    // A server starved for a moment (a busy machine) hands its backlog over in one go. The
+    // capture takes it whole, but once small pieces come again it must not keep that backlog's
+    // size queued, which would hold the picture that far behind the sound for good.
+    if (!pulseAudioInstalled()) {
+        GTEST_SKIP() << "pulseaudio is not installed";
+    }
+    PrivateSoundServer server;
+    ASSERT_TRUE(server.answers());
+    setenv("PULSE_SERVER", server.getAddress().c_str(), 1);
+    test::ShutdownOnlyApp application;
+    const SoundServerRef sounds = SoundServer::connect();
+    ASSERT_NE(sounds, nullptr);
+    const std::optional<SoundServer::Source> monitor = sounds->getDefaultMonitor();
+    ASSERT_TRUE(monitor.has_value());
+
+    Context* context = Context::master();
+    auto output = std::dynamic_pointer_cast<OutputDeviceNodeRtAudio>(context->getOutput());
+    ASSERT_NE(output, nullptr) << "the private server's sink should be the default output";
+    const size_t rate = output->getSampleRate();
+    auto sine = context->makeNode(new test::SineSourceNode(1000.0f, 0.5f));
+    sine->connect(output);
+    const std::shared_ptr<InputDeviceNode> capture = sounds->makeCaptureNode(*context, *monitor);
+    auto recorder = context->makeNode(new test::RecorderNode(rate * 30));
+    capture->connect(recorder);
+    capture->enable();
+    context->enable();
+    ASSERT_TRUE(waitFor([&] { return recorder->getNumRecorded() > rate / 2; }));
+    const size_t deliveryBefore = capture->getDeliveryFrames();
+
+    server.freeze();
+    std::this_thread::sleep_for(400ms);
+    server.thaw();
+    EXPECT_TRUE(waitFor([&] { return capture->getDeliveryFrames() > rate / 5; }))
+        << "the backlog of a frozen server did not reach the capture at once";
+    // Within a few seconds of small pieces the queue is back to what it was before.
+    const auto queueIsSmall = [&] {
+        return capture->getDeliveryFrames() <= std::max<size_t>(deliveryBefore, rate / 20) &&
+               capture->getQueuedFrames() < rate / 20;
+    };
+    const auto giveUp = std::chrono::steady_clock::now() + 12s;
+    while (!queueIsSmall() && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(queueIsSmall()) << "sized for deliveries of " << capture->getDeliveryFrames() << " frames, "
+                                << capture->getQueuedFrames() << " queued";
+
+    context->disable();
+    capture->disable();
+    context->disconnectAllNodes();
+    unsetenv("PULSE_SERVER");
+    application.getSignalShutdown()();
 }
 
 } // namespace

@@ -164,24 +164,28 @@ TEST(LiveCaptureAfterAFrozenServer, CatchesUpWithTheSoundOnceTheServerKeepsTimeA
     capture->enable();
     context->enable();
     ASSERT_TRUE(waitFor([&] { return recorder->getNumRecorded() > rate / 2; }));
-    const size_t deliveryBefore = capture->getDeliveryFrames();
 
     server.freeze();
     std::this_thread::sleep_for(400ms);
     server.thaw();
-    EXPECT_TRUE(waitFor([&] { return capture->getDeliveryFrames() > rate / 5; }))
+    ASSERT_TRUE(waitFor([&] { return capture->getDeliveryFrames() > rate / 5; }))
         << "the backlog of a frozen server did not reach the capture at once";
-    // Within a few seconds of small pieces the queue is back to what it was before.
-    const auto queueIsSmall = [&] {
-        return capture->getDeliveryFrames() <= std::max<size_t>(deliveryBefore, rate / 20) &&
-               capture->getQueuedFrames() < rate / 20;
+    std::this_thread::sleep_for(300ms);
+    const size_t grown = capture->getDeliveryFrames();
+    // Within a few seconds of pieces at the clock's pace the ring is sized for them again (a
+    // busy machine's pieces may still be some thousand frames), and what stays queued is what
+    // such pieces need.
+    const auto caughtUp = [&] {
+        const size_t delivery = capture->getDeliveryFrames();
+        return delivery <= grown / 2 &&
+               capture->getQueuedFrames() <= 2 * delivery + output->getFramesPerBlock();
     };
     const auto giveUp = std::chrono::steady_clock::now() + 12s;
-    while (!queueIsSmall() && std::chrono::steady_clock::now() < giveUp) {
+    while (!caughtUp() && std::chrono::steady_clock::now() < giveUp) {
         std::this_thread::sleep_for(50ms);
     }
-    EXPECT_TRUE(queueIsSmall()) << "sized for deliveries of " << capture->getDeliveryFrames() << " frames, "
-                                << capture->getQueuedFrames() << " queued";
+    EXPECT_TRUE(caughtUp()) << "grown to " << grown << " frames, sized for " << capture->getDeliveryFrames()
+                            << " after 12 s, " << capture->getQueuedFrames() << " queued";
 
     context->disable();
     capture->disable();

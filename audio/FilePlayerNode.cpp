@@ -21,6 +21,12 @@ namespace {
 constexpr auto kReaderWakeInterval = std::chrono::milliseconds(50);
 // The end of a material whose length is not known yet: only the decoder's end ends it.
 constexpr size_t kUnknownEnd = SIZE_MAX;
+// What the reader keeps decoded ahead. A sound server that wakes up rarely takes a tenth of a
+// second and more in one go (a sixth at most of the servers' usual periods), and on a busy
+// machine the reader may wake as late again: rings of a few reads ran dry in the middle of such
+// a pull. Not more: a hand-off to the queued file is seen, and its track announced, up to this
+// long before it is heard.
+constexpr size_t kReadAheadMilliseconds = 500;
 
 // Where reading source must stop: its length when that is known for certain, otherwise nowhere
 // before the decoder runs dry.
@@ -98,6 +104,13 @@ void FilePlayerNode::recordFailure(const char* message)
     mSourceExhausted = true;
 }
 
+size_t FilePlayerNode::ringCapacity(size_t maxFramesPerRead, size_t sampleRate) const
+{
+    const size_t reads = mRingBufferPaddingFactor * maxFramesPerRead;
+    // Without read-ahead the audio thread refills the rings itself before it takes from them.
+    return mIsReadAsync ? std::max(reads, sampleRate * kReadAheadMilliseconds / 1000) : reads;
+}
+
 bool FilePlayerNode::isLooping() const
 {
     return mLoopEnabled && mLoopEnd > mLoopBegin;
@@ -120,7 +133,7 @@ void FilePlayerNode::initialize()
         mLoopEnd = mNumFrames;
     }
     const size_t maxFramesPerRead = mSourceFile ? mSourceFile->getMaxFramesPerRead() : 4096;
-    const size_t capacity = mRingBufferPaddingFactor * maxFramesPerRead;
+    const size_t capacity = ringCapacity(maxFramesPerRead, mGraphSampleRate);
     // Shaped for the largest refill, so that a refill on the audio thread never grows it.
     mIoBuffer.setSize(capacity, mNumChannels);
     // The reader and the audio thread are both stopped here, so the rings can be replaced.
@@ -193,7 +206,10 @@ FilePlayerNode::Playback FilePlayerNode::preparePlayback(const SourceFileRef& so
     next.numFrames = source->getNumFrames();
     const size_t channels = source->getNumChannels();
     const size_t maxFramesPerRead = source->getMaxFramesPerRead();
-    const size_t capacity = mRingBufferPaddingFactor * maxFramesPerRead;
+    const size_t capacity = ringCapacity(maxFramesPerRead, source->getSampleRate());
+    // The main thread decodes only the first reads; the reader, woken once the rings are in,
+    // fills the rest.
+    const size_t prefill = mRingBufferPaddingFactor * maxFramesPerRead;
     next.ioBuffer.setSize(capacity, channels);
     next.rings.reserve(channels);
     for (size_t ch = 0; ch < channels; ++ch) {
@@ -210,7 +226,7 @@ FilePlayerNode::Playback FilePlayerNode::preparePlayback(const SourceFileRef& so
         if (source->getReadPosition() != 0) {
             source->seek(0);
         }
-        while (next.readPos < end &&
+        while (next.readPos < std::min(end, prefill) &&
                dsp::commonAvailableWrite(next.rings) >= std::min(maxFramesPerRead, end - next.readPos)) {
             next.ioBuffer.setNumFrames(std::min(end - next.readPos, maxFramesPerRead));
             const size_t framesRead = source->read(&next.ioBuffer);

@@ -40,8 +40,8 @@ class FilePlayerNode : public SamplePlayerNode {
     void start() override;
     // Main thread; takes the player lock, then the graph lock.
     void stop() override;
-    // Main thread. With read-ahead the reader repositions the source at its next refill; up to
-    // one ring of audio from the old position still plays.
+    // Main thread. With read-ahead the reader repositions the source at its next refill; what it
+    // read ahead from the old position (up to half a second) still plays.
     void seek(size_t frame) override;
 
     // Main thread; takes the player lock, then the graph lock. Replaces the music and plays it
@@ -122,6 +122,9 @@ class FilePlayerNode : public SamplePlayerNode {
     // is recorded and ends the material.
     void readFile();
     void recordFailure(const char* message);
+    // Frames each ring holds: a few of the source's reads, and with read-ahead enough to ride
+    // out a device that takes much at once and a reader that wakes late.
+    size_t ringCapacity(size_t maxFramesPerRead, size_t sampleRate) const;
     // Read thread, holding the player lock: makes the queued file the one read from its first
     // frame on. False when it cannot be read from there; the material then ends as it would.
     bool handOffToQueued();

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <thread>
+#include <vector>
 
 namespace mirvo::audio {
 
@@ -38,17 +40,44 @@ InputDeviceNode::InputDeviceNode(size_t numChannels, const Format& format)
 
 void InputDeviceNode::allocateRingBuffer(size_t graphFrames, size_t deviceFrames)
 {
-    const size_t block = std::max(graphFrames, deviceFrames);
-    mRingBuffer.resize(mNumChannels, block * kRingBufferBlocks);
-    mPrimingFrames = block * kPrimingBlocks;
-    mKeepFrames = 0;
+    const size_t delivery = deviceFrames == 0 ? graphFrames : deviceFrames;
+    const size_t block = std::max(graphFrames, delivery);
+    // A delivery, and a margin for its coming late: a graph block, or for deliveries much
+    // larger than the graph's blocks half a delivery, as their timing wanders in proportion.
+    mPrimingFrames = block + std::max(graphFrames, block / 2);
+    mRingBuffer.resize(mNumChannels, mPrimingFrames + (kRingBufferBlocks - kPrimingBlocks) * block);
+    mDeliveryFrames.store(delivery, std::memory_order_relaxed);
+    setSteadyQueue(mKeepFramesAsked);
     mPriming = true;
     mOverrunPending = false;
 }
 
+void InputDeviceNode::resizeRingBuffer(size_t graphFrames, size_t deviceFrames, bool keepQueued)
+{
+    mReaderBarred = true;
+    while (mReaderInside.load()) {
+        std::this_thread::yield();
+    }
+    // The graph is off the ring, and this is its only writer: it may read it out as well.
+    std::vector<float> queued;
+    size_t queuedFrames = keepQueued ? mRingBuffer.getAvailableRead() : 0;
+    if (queuedFrames > 0) {
+        queued.resize(queuedFrames * mNumChannels);
+        mRingBuffer.read(queued.data(), queuedFrames, queuedFrames);
+    }
+    allocateRingBuffer(graphFrames, deviceFrames);
+    // What no longer fits is the oldest: the newest is what plays now.
+    const size_t kept = std::min(queuedFrames, mRingBuffer.getCapacity());
+    if (kept > 0) {
+        mRingBuffer.write(queued.data() + (queuedFrames - kept), queuedFrames, kept);
+    }
+    mReaderBarred = false;
+}
+
 void InputDeviceNode::setSteadyQueue(size_t keepFrames)
 {
-    mKeepFrames = keepFrames;
+    mKeepFramesAsked = keepFrames;
+    mKeepFrames = keepFrames == 0 ? 0 : std::max(keepFrames, mDeliveryFrames.load(std::memory_order_relaxed));
 }
 
 uint64_t InputDeviceNode::getContextFramePosition() const
@@ -66,6 +95,7 @@ void InputDeviceNode::writeCapturedFrames(const float* samples, size_t numChanne
     if (!mRingBuffer.write(samples, numFrames, numFrames)) {
         mLastOverrun = getContextFramePosition();
         mNumOverruns.fetch_add(1, std::memory_order_relaxed);
+        mNumDroppedFrames.fetch_add(numFrames, std::memory_order_relaxed);
         // Only the reader may take frames out; it drops the stale ones when it next looks.
         mOverrunPending.store(true, std::memory_order_release);
     }
@@ -82,7 +112,23 @@ size_t InputDeviceNode::dropOldestDownTo(size_t available, size_t target)
     return target;
 }
 
+void InputDeviceNode::starved(size_t numFrames)
+{
+    // Runs on the audio thread.
+    mNumStarvedFrames.fetch_add(numFrames, std::memory_order_relaxed);
+}
+
 void InputDeviceNode::readCapturedBlock(Buffer* buffer)
+{
+    // Runs on the audio thread.
+    mReaderInside = true;
+    if (!mReaderBarred.load()) {
+        readFromRing(buffer);
+    }
+    mReaderInside = false;
+}
+
+void InputDeviceNode::readFromRing(Buffer* buffer)
 {
     // Runs on the audio thread.
     const size_t numFrames = buffer->getNumFrames();
@@ -98,6 +144,7 @@ void InputDeviceNode::readCapturedBlock(Buffer* buffer)
     }
     if (mPriming) {
         if (available < std::max(mPrimingFrames, numFrames)) {
+            starved(numFrames);
             return;
         }
         mPriming = false;
@@ -112,6 +159,7 @@ void InputDeviceNode::readCapturedBlock(Buffer* buffer)
     if (!mRingBuffer.read(buffer->getData(), numFrames, numFrames)) {
         mLastUnderrun = getContextFramePosition();
         mNumUnderruns.fetch_add(1, std::memory_order_relaxed);
+        starved(numFrames);
         mPriming = true;
         return;
     }

@@ -37,6 +37,15 @@ class InputDeviceNode : public InputNode {
     size_t getQueuedFrames() const { return mQueuedFrames.load(std::memory_order_relaxed); }
     // Any thread: what the node captured from has gone away; the node stays silent.
     bool isDeviceLost() const { return mDeviceLost.load(); }
+    // Any thread: graph frames that got no fresh capture (a starved block, and the blocks that
+    // waited for the ring to fill again after it), counted since the node was made: the time the
+    // picture stood still or repeated itself.
+    uint64_t getNumStarvedFrames() const { return mNumStarvedFrames.load(std::memory_order_relaxed); }
+    // Any thread: captured frames thrown away because the ring was full, counted since the node
+    // was made: the time the picture skipped.
+    uint64_t getNumDroppedFrames() const { return mNumDroppedFrames.load(std::memory_order_relaxed); }
+    // Any thread: the delivery the ring was last sized for, in frames.
+    size_t getDeliveryFrames() const { return mDeliveryFrames.load(std::memory_order_relaxed); }
 
   protected:
     // Main thread: a node fed by something other than a listed device, numChannels wide.
@@ -54,8 +63,16 @@ class InputDeviceNode : public InputNode {
     static constexpr size_t kStaleWatchBlocks = 32;
 
     // Main thread, while no device runs: an empty ring for a graph of graphFrames a block fed by
-    // a device that delivers up to deviceFrames at a time (0: the graph's block size).
+    // a device that delivers up to deviceFrames at a time (0: the graph's block size). The ring
+    // starts handing frames to the graph once a delivery and a margin are queued, and holds
+    // room for that and two deliveries more.
     void allocateRingBuffer(size_t graphFrames, size_t deviceFrames = 0);
+    // The capture's own thread (its only writer), or the main thread while no capture runs:
+    // sizes the ring anew for deliveries of deviceFrames, empty or keeping what is queued (the
+    // newest of it, where it no longer fits), while the graph keeps off it (the graph's blocks
+    // stay as they were meanwhile). Allocates, so not on the audio thread: for a capture that
+    // learns how much its source delivers at once only as it delivers.
+    void resizeRingBuffer(size_t graphFrames, size_t deviceFrames, bool keepQueued = false);
     // Main thread, after allocateRingBuffer, while no device runs: for a capture that shares
     // the output's clock and delivers in small, steady pieces (a sound server's source), where
     // frames queued beyond what rides out the jitter only make the picture late. When for
@@ -64,6 +81,8 @@ class InputDeviceNode : public InputNode {
     // dropped unread, and after an underrun what piled up past the priming. Without
     // this a stall that queued frames up (a late graph, or an underrun that waits for the
     // priming again) would leave them queued, and the delay with them, for good.
+    // Deliveries larger than keepFrames raise it to their size, since a queue that keeps less
+    // than one would be trimmed of frames the graph still needs.
     void setSteadyQueue(size_t keepFrames);
     // Input device thread: queues numFrames captured frames, given channel after channel
     // (channel c at samples + c * numFrames). Any count will do, whatever the graph's block
@@ -79,6 +98,13 @@ class InputDeviceNode : public InputNode {
     // Audio thread: discards the oldest queued frames down to target, counted as a stale drop;
     // gives what is left queued.
     size_t dropOldestDownTo(size_t available, size_t target);
+    // Capture thread: the most one delivery may hold for the ring to take it beside the queue the
+    // graph starts from.
+    size_t getRoomBesidePriming() const { return mRingBuffer.getCapacity() - mPrimingFrames; }
+    // Audio thread: a block that got no fresh capture.
+    void starved(size_t numFrames);
+    // Audio thread: readCapturedBlock once the ring is not being replaced.
+    void readFromRing(Buffer* buffer);
 
     DeviceRef mDevice;
     std::atomic<uint64_t> mLastOverrun;
@@ -86,8 +112,16 @@ class InputDeviceNode : public InputNode {
     std::atomic<uint64_t> mNumOverruns{0};
     std::atomic<uint64_t> mNumUnderruns{0};
     std::atomic<uint64_t> mNumStaleDrops{0};
+    std::atomic<uint64_t> mNumStarvedFrames{0};
+    std::atomic<uint64_t> mNumDroppedFrames{0};
     std::atomic<size_t> mQueuedFrames{0};
+    std::atomic<size_t> mDeliveryFrames{0};
     std::atomic<bool> mDeviceLost{false};
+    // Keeps the graph off the ring while it is replaced: the graph enters around each read and
+    // leaves a block untouched while barred; whoever resizes bars it and waits for it to leave.
+    // Sequentially consistent on both sides, so that one of them always sees the other.
+    std::atomic<bool> mReaderBarred{false};
+    std::atomic<bool> mReaderInside{false};
     // Set by the capture side on an overrun, taken by the audio thread.
     std::atomic<bool> mOverrunPending{false};
     dsp::FrameRingBuffer mRingBuffer;
@@ -95,6 +129,8 @@ class InputDeviceNode : public InputNode {
     size_t mPrimingFrames = 0;
     // The most frames that may stay queued after every block for a whole watch; 0: no limit.
     size_t mKeepFrames = 0;
+    // What setSteadyQueue asked for, before deliveries raised it.
+    size_t mKeepFramesAsked = 0;
     // Audio thread (reset on the main thread while no device runs).
     bool mPriming = true;
     // Audio thread: the least left queued after a block in this watch, and its blocks so far.

@@ -2,11 +2,13 @@
 // monitors of its outputs among them), which output is the default one, and how late this
 // process's own playback is heard. The server reports changes on a thread of its own; this
 // interface only counts them, and the main thread reads what changed when it next looks, so
-// nothing the server's thread does reaches the audio graph.
+// nothing the server's thread does reaches the audio graph. A server that goes away (a crash,
+// a restart, a new login's server) is connected to again when it answers again.
 #pragma once
 
 #include "audio/InputDeviceNode.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -31,8 +33,13 @@ class SoundServer {
     virtual ~SoundServer() = default;
 
     // Main thread: connects to the session's server without starting one; null when none
-    // answers (or the build has no server support).
+    // answers within a couple of seconds (or the build has no server support).
     static std::shared_ptr<SoundServer> connect();
+    // Any thread but a server's own: whether the session's server completes a connection
+    // within `timeout` and has a default output and input, as a client that lists its devices
+    // on connecting relies on (one that has just started may have neither yet). A server that
+    // is gone refuses at once; one that is frozen holds the caller for the whole timeout.
+    static bool answers(std::chrono::milliseconds timeout);
 
     // Main thread: as the server last reported them.
     virtual std::vector<Source> getSources() const = 0;
@@ -45,8 +52,12 @@ class SoundServer {
     // Any thread: counts the changes the server reported (outputs, sources, defaults) and the
     // loss of the connection; the main thread compares it from frame to frame.
     virtual uint64_t getChangeCount() const = 0;
-    // Any thread: false once the server has gone away; the connection is not made again.
+    // Any thread: false while the server is away. The connection is tried again every half
+    // second until the server answers.
     virtual bool isConnected() const = 0;
+    // Any thread: how many times the connection was made, the first one included; moves when
+    // the server came back, however briefly it was away.
+    virtual uint64_t getConnectionCount() const = 0;
     // Any thread: seconds from writing a sample of this process's playback stream to hearing
     // it, as the server measured it last; empty while the server has not seen that stream.
     virtual std::optional<double> getPlaybackLatency() const = 0;

@@ -8,4 +8,9 @@ std::shared_ptr<SoundServer> SoundServer::connect()
     return nullptr;
 }
 
+bool SoundServer::answers(std::chrono::milliseconds)
+{
+    return false;
+}
+
 } // namespace mirvo::audio

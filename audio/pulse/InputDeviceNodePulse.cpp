@@ -6,6 +6,7 @@
 #include <pulse/thread-mainloop.h>
 
 #include <algorithm>
+#include <chrono>
 
 namespace mirvo::audio {
 
@@ -33,21 +34,59 @@ InputDeviceNodePulse::InputDeviceNodePulse(std::shared_ptr<PulseServer> server, 
 
 InputDeviceNodePulse::~InputDeviceNodePulse()
 {
-    uninitialize();
+    closeStream();
 }
 
 void InputDeviceNodePulse::initialize()
 {
-    uninitialize();
-    const size_t framesPerBlock = getFramesPerBlock();
-    // The server delivers in pieces of its own size, cut to kPieceFrames on the way in.
-    allocateRingBuffer(framesPerBlock, kPieceFrames);
+    closeStream();
+    mGraphFrames = getFramesPerBlock();
+    mSampleRate = getSampleRate();
+    mSizedDelivery = std::max(mSizedDelivery, kFragmentFrames);
     // The sink's monitor runs on the clock of the output the graph plays into, and its
     // fragments come a few milliseconds apart, so what stays queued past them only delays
     // the picture.
     setSteadyQueue(kKeepFrames);
+    resizeRingBuffer(mGraphFrames, mSizedDelivery);
     mPiece = std::make_unique<float[]>(kPieceFrames * mNumChannels);
-    if (!mServer->isConnected()) {
+    // A re-initialisation (a format change) of a node that records goes on recording.
+    if (isEnabled()) {
+        openStream();
+    }
+}
+
+void InputDeviceNodePulse::uninitialize()
+{
+    closeStream();
+}
+
+void InputDeviceNodePulse::enableProcessing()
+{
+    if (isInitialized()) {
+        openStream();
+    }
+}
+
+void InputDeviceNodePulse::disableProcessing()
+{
+    closeStream();
+}
+
+void InputDeviceNodePulse::openStream()
+{
+    if (mStream) {
+        return;
+    }
+    const LoopLock lock(mServer->getMainloop());
+    // What waited in the ring from an earlier run is stale: start from what plays now.
+    resizeRingBuffer(mGraphFrames, mSizedDelivery);
+    mSurplus = 0;
+    mLastDelivery = std::chrono::steady_clock::now();
+    mRecentSince = mLastDelivery;
+    mRecentLargest = 0;
+    mDeviceLost = false;
+    pa_context* context = mServer->getContext();
+    if (!mServer->isConnected() || !context) {
         mDeviceLost = true;
         return;
     }
@@ -63,26 +102,23 @@ void InputDeviceNodePulse::initialize()
     attributes.fragsize = static_cast<uint32_t>(kFragmentFrames * mNumChannels * sizeof(float));
     attributes.tlength = attributes.prebuf = attributes.minreq = static_cast<uint32_t>(-1);
 
-    const LoopLock lock(mServer->getMainloop());
-    mStream = pa_stream_new(mServer->getContext(), "Mirvo live input", &sampleFormat, nullptr);
+    mStream = pa_stream_new(context, "Mirvo live input", &sampleFormat, nullptr);
     if (!mStream) {
         mDeviceLost = true;
         return;
     }
+    mStreamContext = pa_context_ref(context);
     pa_stream_set_read_callback(mStream, &InputDeviceNodePulse::readCallback, this);
     pa_stream_set_state_callback(mStream, &InputDeviceNodePulse::stateCallback, this);
     // Bound to this source: when it goes away the stream ends rather than being moved to
     // whatever the server picks instead.
-    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED |
-                                                      PA_STREAM_DONT_MOVE);
+    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
     if (pa_stream_connect_record(mStream, mSourceName.c_str(), &attributes, flags) < 0) {
-        pa_stream_unref(mStream);
-        mStream = nullptr;
         mDeviceLost = true;
     }
 }
 
-void InputDeviceNodePulse::uninitialize()
+void InputDeviceNodePulse::closeStream()
 {
     if (!mStream) {
         return;
@@ -93,41 +129,63 @@ void InputDeviceNodePulse::uninitialize()
     pa_stream_disconnect(mStream);
     pa_stream_unref(mStream);
     mStream = nullptr;
-}
-
-void InputDeviceNodePulse::setCorked(bool corked)
-{
-    if (!mStream) {
-        return;
-    }
-    const LoopLock lock(mServer->getMainloop());
-    // Until the stream is ready the wish waits in mRunning, and the state change applies it.
-    if (pa_stream_get_state(mStream) == PA_STREAM_READY) {
-        if (pa_operation* op = pa_stream_cork(mStream, corked ? 1 : 0, nullptr, nullptr)) {
-            pa_operation_unref(op);
-        }
-    }
-}
-
-void InputDeviceNodePulse::enableProcessing()
-{
-    // What waited in the ring from an earlier run is stale: start from what plays now. The
-    // ring is only cleared while the stream is corked and the graph does not take from it.
-    mPriming = true;
-    mRunning = true;
-    setCorked(false);
-}
-
-void InputDeviceNodePulse::disableProcessing()
-{
-    mRunning = false;
-    setCorked(true);
+    pa_context_unref(mStreamContext);
+    mStreamContext = nullptr;
 }
 
 void InputDeviceNodePulse::readCallback(pa_stream* stream, size_t, void* userData)
 {
     auto* self = static_cast<InputDeviceNodePulse*>(userData);
     const size_t channels = self->mNumChannels;
+    // What the source hands over at once: this callback's frames, or, for a source that hands
+    // over seconds at a time in a run of chunks (or a server sending a large quantum so), how
+    // far the run got ahead of the clock. Small fragments at their pace add up to nothing.
+    const size_t delivery = pa_stream_readable_size(stream) / (channels * sizeof(float));
+    const auto now = std::chrono::steady_clock::now();
+    const double paced = std::chrono::duration<double>(now - self->mLastDelivery).count() *
+                         static_cast<double>(self->mSampleRate);
+    self->mLastDelivery = now;
+    // A callback that did not come ahead of the clock ends the run: otherwise what a run once
+    // got ahead (a server catching up after it was starved) would stay counted for good, as
+    // steady pieces at the clock's pace never take anything off it.
+    const double ahead = static_cast<double>(delivery) - paced;
+    self->mSurplus = ahead > 0.0 ? self->mSurplus + static_cast<size_t>(ahead) : 0;
+    // The ring must take all of that beside what the graph keeps queued, or the excess of every
+    // such delivery would be lost, for good: it grows to the delivery's size, keeping what it
+    // holds. A delivery too large for the ring counts once such deliveries come again and again
+    // (a server's large quantum, a source's runs of chunks) or one holds more than lateness
+    // explains: a callback, or a run of them, that was merely late (a busy machine) is taken as
+    // it is, rather than raising for good the queue the graph keeps, which is the picture's
+    // delay.
+    const size_t atOnce = std::max(delivery, self->mSurplus);
+    if (atOnce > self->getRoomBesidePriming()) {
+        if (now - self->mLargeSince > std::chrono::seconds(1)) {
+            self->mLargeSince = now;
+            self->mLargeCount = 0;
+            self->mLargest = 0;
+        }
+        self->mLargest = std::max(self->mLargest, atOnce);
+        // A fifth of a second at once is more than any late callback gathers.
+        const bool sourceDeliversSo =
+            ++self->mLargeCount >= kLargeDeliveriesToGrow || atOnce > self->mSampleRate / 5;
+        if (sourceDeliversSo && self->mLargest > self->mSizedDelivery) {
+            self->mSizedDelivery = self->mLargest;
+            self->resizeRingBuffer(self->mGraphFrames, self->mSizedDelivery, true);
+        }
+    }
+    // A server that was starved for a moment (a busy machine) hands its backlog over at once, as
+    // such a source would; sized for it for good, the ring would keep that much queued, the
+    // picture as far behind the sound, long after small pieces came again.
+    self->mRecentLargest = std::max(self->mRecentLargest, atOnce);
+    if (now - self->mRecentSince >= kShrinkAfter) {
+        const size_t recent = std::max(self->mRecentLargest, kFragmentFrames);
+        if (2 * recent < self->mSizedDelivery) {
+            self->mSizedDelivery = recent;
+            self->resizeRingBuffer(self->mGraphFrames, self->mSizedDelivery, true);
+        }
+        self->mRecentSince = now;
+        self->mRecentLargest = 0;
+    }
     for (;;) {
         const void* data = nullptr;
         size_t bytes = 0;
@@ -160,11 +218,6 @@ void InputDeviceNodePulse::stateCallback(pa_stream* stream, void* userData)
 {
     auto* self = static_cast<InputDeviceNodePulse*>(userData);
     const pa_stream_state_t state = pa_stream_get_state(stream);
-    if (state == PA_STREAM_READY && self->mRunning.load()) {
-        if (pa_operation* op = pa_stream_cork(stream, 0, nullptr, nullptr)) {
-            pa_operation_unref(op);
-        }
-    }
     if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) {
         self->mDeviceLost = true;
     }

@@ -5,10 +5,12 @@
 
 #include <pulse/introspect.h>
 #include <pulse/mainloop-api.h>
+#include <pulse/mainloop.h>
 #include <pulse/proplist.h>
 #include <pulse/subscribe.h>
 #include <pulse/timeval.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -21,12 +23,73 @@ namespace {
 // The RtAudio output names its playback stream so; the server files it as the application name.
 constexpr const char* kPlaybackStreamName = "Mirvo";
 constexpr pa_usec_t kLatencyPollUsec = 250 * 1000;
+// How often a server that went away is tried again: its return is seen within this.
+constexpr pa_usec_t kReconnectUsec = 500 * 1000;
+// How long the first connection may take before the program goes on without a server.
+constexpr pa_usec_t kFirstConnectUsec = 3 * 1000 * 1000;
 
 } // namespace
 
 std::shared_ptr<SoundServer> SoundServer::connect()
 {
     return PulseServer::open();
+}
+
+namespace {
+
+// What SoundServer::answers learns from the server's own report.
+struct ServerReport {
+    bool reported = false;
+    bool hasDefaults = false;
+};
+
+void probeServerInfo(pa_context*, const pa_server_info* info, void* userData)
+{
+    auto* report = static_cast<ServerReport*>(userData);
+    report->reported = true;
+    report->hasDefaults = info && info->default_sink_name && info->default_source_name;
+}
+
+} // namespace
+
+bool SoundServer::answers(std::chrono::milliseconds timeout)
+{
+    // A loop of our own, run on this thread: the answer is wanted here and now, and a server
+    // that never finishes the handshake must cost no more than the timeout.
+    pa_mainloop* loop = pa_mainloop_new();
+    if (!loop) {
+        return false;
+    }
+    pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "Mirvo");
+    ServerReport report;
+    bool asked = false;
+    if (context && pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!report.reported) {
+            const pa_context_state_t state = pa_context_get_state(context);
+            if (state == PA_CONTEXT_READY && !asked) {
+                asked = true;
+                if (pa_operation* op = pa_context_get_server_info(context, &probeServerInfo, &report)) {
+                    pa_operation_unref(op);
+                }
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (!PA_CONTEXT_IS_GOOD(state) || left.count() <= 0) {
+                break;
+            }
+            if (pa_mainloop_prepare(loop, static_cast<int>(left.count())) < 0 || pa_mainloop_poll(loop) < 0 ||
+                pa_mainloop_dispatch(loop) < 0) {
+                break;
+            }
+        }
+    }
+    if (context) {
+        pa_context_disconnect(context);
+        pa_context_unref(context);
+    }
+    pa_mainloop_free(loop);
+    return report.hasDefaults;
 }
 
 std::shared_ptr<PulseServer> PulseServer::open()
@@ -44,6 +107,35 @@ bool PulseServer::connectAndWait()
     if (!mMainloop) {
         return false;
     }
+    // The loop does not run yet, so nothing else touches the connection.
+    if (!startConnection()) {
+        return false;
+    }
+    pa_threaded_mainloop_lock(mMainloop);
+    if (pa_threaded_mainloop_start(mMainloop) < 0) {
+        pa_threaded_mainloop_unlock(mMainloop);
+        return false;
+    }
+    // A server that takes the connection but never answers (a stopped process) must not hold
+    // the program's start.
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(mMainloop);
+    timeval deadline{};
+    pa_timeval_add(pa_gettimeofday(&deadline), kFirstConnectUsec);
+    pa_time_event* timeout = api->time_new(api, &deadline, &PulseServer::connectTimeoutCallback, this);
+    // The connection counts as made once its first report of the sources and the default
+    // output is in; a failure on the way ends the wait too.
+    while (!mConnected.load() && !mFirstConnectTimedOut && mContext &&
+           PA_CONTEXT_IS_GOOD(pa_context_get_state(mContext))) {
+        pa_threaded_mainloop_wait(mMainloop);
+    }
+    api->time_free(timeout);
+    const bool connected = mConnected.load();
+    pa_threaded_mainloop_unlock(mMainloop);
+    return connected;
+}
+
+bool PulseServer::startConnection()
+{
     pa_proplist* properties = pa_proplist_new();
     pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Mirvo");
     pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, "mirvo");
@@ -52,34 +144,27 @@ bool PulseServer::connectAndWait()
     if (!mContext) {
         return false;
     }
+    mSourcesReported = false;
+    mDefaultReported = false;
     pa_context_set_state_callback(mContext, &PulseServer::contextStateCallback, this);
     // A visualizer must not start a sound server of its own where none runs.
     if (pa_context_connect(mContext, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+        dropConnection();
         return false;
     }
-    pa_threaded_mainloop_lock(mMainloop);
-    if (pa_threaded_mainloop_start(mMainloop) < 0) {
-        pa_threaded_mainloop_unlock(mMainloop);
-        return false;
+    return true;
+}
+
+void PulseServer::dropConnection()
+{
+    if (!mContext) {
+        return;
     }
-    for (;;) {
-        const pa_context_state_t state = pa_context_get_state(mContext);
-        if (state == PA_CONTEXT_READY) {
-            break;
-        }
-        if (!PA_CONTEXT_IS_GOOD(state)) {
-            pa_threaded_mainloop_unlock(mMainloop);
-            return false;
-        }
-        pa_threaded_mainloop_wait(mMainloop);
-    }
-    // The state callback refreshes on READY; wait for that first report.
-    while (mConnected.load() && !(mSourcesReported && mDefaultReported)) {
-        pa_threaded_mainloop_wait(mMainloop);
-    }
-    const bool connected = mConnected.load();
-    pa_threaded_mainloop_unlock(mMainloop);
-    return connected;
+    pa_context_set_state_callback(mContext, nullptr, nullptr);
+    pa_context_set_subscribe_callback(mContext, nullptr, nullptr);
+    pa_context_disconnect(mContext);
+    pa_context_unref(mContext);
+    mContext = nullptr;
 }
 
 PulseServer::~PulseServer()
@@ -88,15 +173,14 @@ PulseServer::~PulseServer()
         return;
     }
     pa_threaded_mainloop_stop(mMainloop);
-    if (mContext) {
-        if (mLatencyTimer) {
-            pa_threaded_mainloop_get_api(mMainloop)->time_free(mLatencyTimer);
-        }
-        pa_context_set_state_callback(mContext, nullptr, nullptr);
-        pa_context_set_subscribe_callback(mContext, nullptr, nullptr);
-        pa_context_disconnect(mContext);
-        pa_context_unref(mContext);
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(mMainloop);
+    if (mLatencyTimer) {
+        api->time_free(mLatencyTimer);
     }
+    if (mReconnectTimer) {
+        api->time_free(mReconnectTimer);
+    }
+    dropConnection();
     pa_threaded_mainloop_free(mMainloop);
 }
 
@@ -105,24 +189,82 @@ void PulseServer::contextStateCallback(pa_context* context, void* userData)
     auto* self = static_cast<PulseServer*>(userData);
     const pa_context_state_t state = pa_context_get_state(context);
     if (state == PA_CONTEXT_READY) {
-        self->mConnected = true;
         pa_context_set_subscribe_callback(context, &PulseServer::subscribeCallback, self);
         const auto mask = static_cast<pa_subscription_mask_t>(
             PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SERVER);
         if (pa_operation* op = pa_context_subscribe(context, mask, nullptr, nullptr)) {
             pa_operation_unref(op);
         }
+        // The connection counts once this first report is in (announceIfReported).
         self->refresh();
         pa_mainloop_api* api = pa_threaded_mainloop_get_api(self->mMainloop);
-        self->mLatencyTimer = api->time_new(api, nullptr, &PulseServer::latencyTimerCallback, self);
+        if (!self->mLatencyTimer) {
+            self->mLatencyTimer = api->time_new(api, nullptr, &PulseServer::latencyTimerCallback, self);
+        }
         timeval now{};
         api->time_restart(self->mLatencyTimer, pa_timeval_add(pa_gettimeofday(&now), kLatencyPollUsec));
     } else if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED) {
         // The server went away (or never answered): whoever waits must learn it now.
-        self->mConnected = false;
-        self->changed();
+        self->lost();
     }
     pa_threaded_mainloop_signal(self->mMainloop, 0);
+}
+
+void PulseServer::lost()
+{
+    mConnected = false;
+    mPlaybackLatencyUsec = -1;
+    {
+        // What the old server reported says nothing of the next one.
+        const std::lock_guard<std::mutex> lock(mStateMutex);
+        mSources.clear();
+        mDefaultSink.clear();
+        mDefaultMonitorName.clear();
+    }
+    mIncomingSources.clear();
+    changed();
+    scheduleReconnect();
+}
+
+void PulseServer::scheduleReconnect()
+{
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(mMainloop);
+    timeval when{};
+    pa_timeval_add(pa_gettimeofday(&when), kReconnectUsec);
+    if (mReconnectTimer) {
+        api->time_restart(mReconnectTimer, &when);
+    } else {
+        mReconnectTimer = api->time_new(api, &when, &PulseServer::reconnectTimerCallback, this);
+    }
+}
+
+void PulseServer::reconnectTimerCallback(pa_mainloop_api*, pa_time_event*, const struct timeval*,
+                                         void* userData)
+{
+    // Not from the failed connection's own callback: the object is let go here, outside it.
+    auto* self = static_cast<PulseServer*>(userData);
+    self->dropConnection();
+    if (!self->startConnection()) {
+        self->scheduleReconnect();
+    }
+}
+
+void PulseServer::connectTimeoutCallback(pa_mainloop_api*, pa_time_event*, const struct timeval*,
+                                         void* userData)
+{
+    auto* self = static_cast<PulseServer*>(userData);
+    self->mFirstConnectTimedOut = true;
+    pa_threaded_mainloop_signal(self->mMainloop, 0);
+}
+
+void PulseServer::announceIfReported()
+{
+    if (!mConnected.load() && mSourcesReported && mDefaultReported) {
+        mConnected = true;
+        mConnectionCount.fetch_add(1);
+    }
+    changed();
+    pa_threaded_mainloop_signal(mMainloop, 0);
 }
 
 void PulseServer::subscribeCallback(pa_context*, pa_subscription_event_type_t, uint32_t, void* userData)
@@ -172,8 +314,7 @@ void PulseServer::serverInfoCallback(pa_context* context, const pa_server_info* 
         self->mDefaultMonitorName.clear();
     }
     self->mDefaultReported = true;
-    self->changed();
-    pa_threaded_mainloop_signal(self->mMainloop, 0);
+    self->announceIfReported();
 }
 
 void PulseServer::sinkInfoCallback(pa_context*, const pa_sink_info* info, int eol, void* userData)
@@ -192,8 +333,7 @@ void PulseServer::sinkInfoCallback(pa_context*, const pa_sink_info* info, int eo
         self->mDefaultMonitorName.clear();
     }
     self->mDefaultReported = true;
-    self->changed();
-    pa_threaded_mainloop_signal(self->mMainloop, 0);
+    self->announceIfReported();
 }
 
 void PulseServer::sourceInfoCallback(pa_context*, const pa_source_info* info, int eol, void* userData)
@@ -216,17 +356,18 @@ void PulseServer::sourceInfoCallback(pa_context*, const pa_source_info* info, in
     // Replies come in order, so the next list starts after this one's end.
     self->mIncomingSources.clear();
     self->mSourcesReported = true;
-    self->changed();
-    pa_threaded_mainloop_signal(self->mMainloop, 0);
+    self->announceIfReported();
 }
 
 void PulseServer::latencyTimerCallback(pa_mainloop_api* api, pa_time_event* event, const struct timeval*,
                                        void* userData)
 {
     auto* self = static_cast<PulseServer*>(userData);
-    if (pa_operation* op =
-            pa_context_get_sink_input_info_list(self->mContext, &PulseServer::sinkInputInfoCallback, self)) {
-        pa_operation_unref(op);
+    if (self->mConnected.load()) {
+        if (pa_operation* op = pa_context_get_sink_input_info_list(
+                self->mContext, &PulseServer::sinkInputInfoCallback, self)) {
+            pa_operation_unref(op);
+        }
     }
     timeval now{};
     api->time_restart(event, pa_timeval_add(pa_gettimeofday(&now), kLatencyPollUsec));

@@ -21,8 +21,34 @@ InputDeviceNodeRtAudio::~InputDeviceNodeRtAudio()
 
 void InputDeviceNodeRtAudio::initialize()
 {
+    allocateRingBuffer(getFramesPerBlock());
+    // A re-initialisation (a format change) of a node that records goes on recording.
+    if (isEnabled()) {
+        openCapture();
+    }
+}
+
+void InputDeviceNodeRtAudio::uninitialize()
+{
+    closeCapture();
+}
+
+void InputDeviceNodeRtAudio::enableProcessing()
+{
+    if (isInitialized()) {
+        openCapture();
+    }
+}
+
+void InputDeviceNodeRtAudio::disableProcessing()
+{
+    closeCapture();
+}
+
+void InputDeviceNodeRtAudio::openCapture()
+{
     ContextRef context = getContext();
-    if (!context) {
+    if (!context || mSynchronousOutput || mRtAudio) {
         return;
     }
     auto output = std::dynamic_pointer_cast<OutputDeviceNodeRtAudio>(context->getOutput());
@@ -32,27 +58,17 @@ void InputDeviceNodeRtAudio::initialize()
     if (output && output->getDevice() == mDevice && output->getNumChannels() == mNumChannels &&
         !output->isEnabled()) {
         // One device for both directions: its output stream captures too, so input and output
-        // blocks line up with no ring in between. The output reopens its stream to add capture.
+        // blocks line up with no ring in between.
         mSynchronousOutput = output.get();
-        const bool wasInitialized = output->isInitialized();
-        if (wasInitialized) {
-            output->uninitialize();
-        }
-        output->setSynchronousInputChannels(mNumChannels);
-        if (wasInitialized) {
-            output->initialize();
-        }
+        reopenSharedOutput(mNumChannels);
         return;
     }
 
-    mSynchronousOutput = nullptr;
     const size_t sampleRate = getSampleRate();
     const size_t framesPerBlock = getFramesPerBlock();
     if (mDevice->getSampleRate() != sampleRate || mDevice->getFramesPerBlock() != framesPerBlock) {
         mDevice->updateFormat(Device::Format().sampleRate(sampleRate).framesPerBlock(framesPerBlock));
     }
-    allocateRingBuffer(framesPerBlock);
-
     try {
         auto* manager = dynamic_cast<DeviceManagerRtAudio*>(Context::deviceManager());
         if (!manager || !manager->isRtAudioDevice(mDevice)) {
@@ -71,48 +87,43 @@ void InputDeviceNodeRtAudio::initialize()
         mRtAudio->openStream(nullptr, &input, RTAUDIO_FLOAT32, unsigned(sampleRate), &deviceFrames,
                              &InputDeviceNodeRtAudio::captureCallback, this, &options);
         // Sound servers grant a block size of their own choosing; the ring carries frames, so
-        // any size works, but it must hold a few of the device's deliveries.
-        if (deviceFrames != framesPerBlock) {
-            allocateRingBuffer(framesPerBlock, deviceFrames);
-        }
+        // any size works, but it must hold a few of the device's deliveries. Whatever an earlier
+        // recording left queued is stale as well.
+        resizeRingBuffer(framesPerBlock, deviceFrames);
+        mGate.open();
+        mRtAudio->startStream();
     } catch (const RtAudioError&) {
         // Capture is optional: without its stream the node underruns and leaves blocks silent.
-        mRtAudio.reset();
+        closeStreamQuietly(mRtAudio);
     }
 }
 
-void InputDeviceNodeRtAudio::uninitialize()
+void InputDeviceNodeRtAudio::closeCapture()
 {
     if (mSynchronousOutput) {
-        // The output stays as it is until its next reopen; it only stops handing input over.
+        reopenSharedOutput(0);
         mSynchronousOutput = nullptr;
         return;
     }
-    disableProcessing();
-    closeStreamQuietly(mRtAudio);
-}
-
-void InputDeviceNodeRtAudio::enableProcessing()
-{
-    if (mSynchronousOutput || !mRtAudio) {
-        return;
-    }
-    try {
-        if (mRtAudio->isStreamOpen() && !mRtAudio->isStreamRunning()) {
-            mGate.open();
-            mRtAudio->startStream();
-        }
-    } catch (const RtAudioError&) {
-    }
-}
-
-void InputDeviceNodeRtAudio::disableProcessing()
-{
-    if (mSynchronousOutput || !mRtAudio) {
+    if (!mRtAudio) {
         return;
     }
     mGate.close();
     abortStreamQuietly(*mRtAudio);
+    closeStreamQuietly(mRtAudio);
+}
+
+void InputDeviceNodeRtAudio::reopenSharedOutput(size_t inputChannels)
+{
+    OutputDeviceNodeRtAudio* output = mSynchronousOutput;
+    output->setSynchronousInputChannels(inputChannels);
+    // A running output keeps its stream, and with it the capture, until it is next reopened:
+    // stopping it here could wait on a render that waits for the graph lock this may run under.
+    if (output->isEnabled() || !output->isInitialized()) {
+        return;
+    }
+    output->uninitialize();
+    output->initialize();
 }
 
 int InputDeviceNodeRtAudio::captureCallback(void* outputBuffer, void* inputBuffer, unsigned int numFrames,

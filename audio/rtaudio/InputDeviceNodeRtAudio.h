@@ -1,7 +1,10 @@
 // The input node on an RtAudio device. When it shares the output's device with the same channel
 // count it captures inside the output's stream (synchronous); otherwise it opens a capture
 // stream of its own whose thread queues frames, in whatever blocks the device grants, into the
-// ring from which the render thread rebuilds the graph's blocks.
+// ring from which the render thread rebuilds the graph's blocks. Either way the device records
+// only while the node is enabled: a node wired into the graph and left disabled opens nothing,
+// so no microphone is held open (and no desktop shows it recording) for a capture nobody asked
+// for.
 #pragma once
 
 #include "audio/InputDeviceNode.h"
@@ -32,6 +35,12 @@ class InputDeviceNodeRtAudio : public InputDeviceNode {
     bool isSynchronous() const { return mSynchronousOutput != nullptr; }
 
   private:
+    // Main thread: starts or ends the recording, in whichever mode the devices allow.
+    void openCapture();
+    void closeCapture();
+    // Main thread: reopens the shared output's stream with (or without) this node's channels.
+    void reopenSharedOutput(size_t inputChannels);
+
     // Input device thread: hands the captured frames to the ring.
     static int captureCallback(void* outputBuffer, void* inputBuffer, unsigned int numFrames,
                                double streamTime, RtAudioStreamStatus status, void* userData);

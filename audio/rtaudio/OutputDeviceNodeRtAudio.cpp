@@ -2,6 +2,7 @@
 
 #include "app/App.h"
 #include "audio/Context.h"
+#include "audio/SoundServer.h"
 #include "audio/rtaudio/DeviceManagerRtAudio.h"
 #include "audio/rtaudio/RtAudioStream.h"
 
@@ -25,6 +26,8 @@ constexpr int kFailedBlocksBeforeLoss = 4;
 // Standby polls without a single callback before a running device counts as lost: two seconds,
 // well beyond any server's start-up or scheduling delay.
 constexpr int kPollsWithoutCallbackBeforeLoss = 20;
+// How often a lost device is tried again: a restarted server is played to within about this.
+constexpr auto kDeviceRetry = std::chrono::seconds(1);
 
 } // namespace
 
@@ -62,32 +65,37 @@ void OutputDeviceNodeRtAudio::initialize()
     mPendingReadPosition = 0;
 
     try {
-        auto* manager = dynamic_cast<DeviceManagerRtAudio*>(Context::deviceManager());
-        if (!manager) {
-            throw std::runtime_error("no RtAudio device manager");
-        }
-        const DeviceManagerRtAudio::DeviceInfo& info = manager->getDeviceInfo(mDevice);
-
-        mRtAudio = std::make_unique<RtAudio>(info.api);
-        mRtAudio->showWarnings(false);
-        RtAudio::StreamParameters output;
-        output.deviceId = info.index;
-        output.nChannels = unsigned(mNumChannels);
-        RtAudio::StreamParameters input;
-        input.deviceId = info.index;
-        input.nChannels = unsigned(mSynchronousInputChannels);
-        RtAudio::StreamOptions options;
-        options.flags = RTAUDIO_NONINTERLEAVED;
-        options.streamName = "Mirvo";
-        unsigned int deviceFrames = unsigned(framesPerBlock);
-        mRtAudio->openStream(&output, mSynchronousInputChannels > 0 ? &input : nullptr, RTAUDIO_FLOAT32,
-                             unsigned(sampleRate), &deviceFrames, &OutputDeviceNodeRtAudio::renderCallback,
-                             this, &options, &OutputDeviceNodeRtAudio::errorCallback);
-        if (!mRtAudio->isStreamOpen()) {
-            throw std::runtime_error("the stream did not open");
-        }
+        openDeviceStream();
     } catch (const std::exception& exc) {
         fallBack(exc.what());
+    }
+}
+
+void OutputDeviceNodeRtAudio::openDeviceStream()
+{
+    auto* manager = dynamic_cast<DeviceManagerRtAudio*>(Context::deviceManager());
+    if (!manager) {
+        throw std::runtime_error("no RtAudio device manager");
+    }
+    const DeviceManagerRtAudio::DeviceInfo& info = manager->getDeviceInfo(mDevice);
+
+    mRtAudio = std::make_unique<RtAudio>(info.api);
+    mRtAudio->showWarnings(false);
+    RtAudio::StreamParameters output;
+    output.deviceId = info.index;
+    output.nChannels = unsigned(mNumChannels);
+    RtAudio::StreamParameters input;
+    input.deviceId = info.index;
+    input.nChannels = unsigned(mSynchronousInputChannels);
+    RtAudio::StreamOptions options;
+    options.flags = RTAUDIO_NONINTERLEAVED;
+    options.streamName = "Mirvo";
+    unsigned int deviceFrames = unsigned(getFramesPerBlock());
+    mRtAudio->openStream(&output, mSynchronousInputChannels > 0 ? &input : nullptr, RTAUDIO_FLOAT32,
+                         unsigned(getSampleRate()), &deviceFrames, &OutputDeviceNodeRtAudio::renderCallback,
+                         this, &options, &OutputDeviceNodeRtAudio::errorCallback);
+    if (!mRtAudio->isStreamOpen()) {
+        throw std::runtime_error("the stream did not open");
     }
 }
 
@@ -132,13 +140,71 @@ void OutputDeviceNodeRtAudio::disableProcessing()
 void OutputDeviceNodeRtAudio::reportDeviceEvents()
 {
     if (mPendingLossReports.exchange(0) > 0) {
+        mLastDeviceTry = std::chrono::steady_clock::now();
         reportLoss("the device stopped responding");
     }
+    if (mOnFallback.load() && isEnabled() &&
+        std::chrono::steady_clock::now() - mLastDeviceTry >= kDeviceRetry) {
+        tryDeviceAgain();
+    }
+}
+
+bool OutputDeviceNodeRtAudio::tryDeviceAgain()
+{
+    if (!mOnFallback.load() || !isEnabled()) {
+        return false;
+    }
+    mLastDeviceTry = std::chrono::steady_clock::now();
+    auto* manager = dynamic_cast<DeviceManagerRtAudio*>(Context::deviceManager());
+    if (!manager || !manager->isRtAudioDevice(mDevice)) {
+        return false;
+    }
+    // Opening a stream on a server that takes the connection and never answers blocks for good.
+    if (manager->getDeviceInfo(mDevice).api == RtAudio::LINUX_PULSE &&
+        !SoundServer::answers(std::chrono::milliseconds(250))) {
+        return false;
+    }
+    // The lost stream's thread has ended or answers silence; it is let go before a new one.
+    mGate.close();
+    closeStreamQuietly(mRtAudio);
+    try {
+        openDeviceStream();
+    } catch (const std::exception&) {
+        closeStreamQuietly(mRtAudio);
+        return false;
+    }
+    // The null stream renders until here; from the device's first callback on, the device does.
+    mFallbackStream.stop();
+    mDeviceLost = false;
+    mErrorsSinceLastBlock = 0;
+    mFailedBlocksInARow = 0;
+    mPendingLossReports = 0;
+    try {
+        mGate.open();
+        mRtAudio->startStream();
+        if (!mRtAudio->isStreamRunning()) {
+            throw std::runtime_error("the stream did not start");
+        }
+    } catch (const std::exception&) {
+        mGate.close();
+        closeStreamQuietly(mRtAudio);
+        mFallbackStream.start(this);
+        return false;
+    }
+    mOnFallback = false;
+    mLossReported = false;
+    mCallbacksAtLastPoll = mNumCallbacks.load();
+    mPollsWithoutCallback = 0;
+    mFallbackStream.startStandby(this);
+    std::fprintf(stderr, "Audio output device \"%s\" is back; output continues on it.\n",
+                 mDevice->getKey().c_str());
+    return true;
 }
 
 void OutputDeviceNodeRtAudio::fallBack(const std::string& reason)
 {
     mOnFallback = true;
+    mLastDeviceTry = std::chrono::steady_clock::now();
     reportLoss(reason);
 }
 

@@ -2,7 +2,9 @@
 // and RtAudio's thread runs the render logic once per block. When the device is lost (unplugged,
 // server gone) or cannot be opened, the node renders on a null stream at the same format
 // instead, so the graph, analysis and visuals go on, and says so once on stderr from the main
-// thread (at the application's next update, or when the node stops).
+// thread (at the application's next update, or when the node stops). While it runs on the null
+// stream the main thread tries the device again every second, and moves back to it, with a line
+// on stderr, once it opens: a sound server that was restarted is played to again.
 #pragma once
 
 #include "audio/OutputDeviceNode.h"
@@ -12,6 +14,7 @@
 #include <rtaudio/RtAudio.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -31,9 +34,14 @@ class OutputDeviceNodeRtAudio : public OutputDeviceNode, private NullDeviceStrea
 
     // Any thread: true once the device failed and the null stream took over.
     bool isOnFallback() const { return mOnFallback.load(); }
-    // Main thread: prints the line for a loss that a device thread counted since the last call.
-    // Connected to the application's update signal when there is an application.
+    // Main thread: prints the line for a loss that a device thread counted since the last call,
+    // and while on the null stream tries the device again (once a second at most). Connected
+    // to the application's update signal when there is an application.
     void reportDeviceEvents();
+    // Main thread: while running on the null stream, opens the device again and moves the
+    // rendering back to it; true when it did. A sound server is first asked whether it answers,
+    // so that one that hangs costs a quarter of a second, not the program.
+    bool tryDeviceAgain();
 
     // Main thread, from an input node on the same device: capture numChannels channels in this
     // node's stream (0 stops capturing). Takes effect when the stream is next opened.
@@ -61,6 +69,8 @@ class OutputDeviceNodeRtAudio : public OutputDeviceNode, private NullDeviceStrea
     void fallBack(const std::string& reason);
     // Main thread: the one line on stderr.
     void reportLoss(const std::string& reason);
+    // Main thread: a stream on the device, opened but not started; throws on failure.
+    void openDeviceStream();
 
     std::unique_ptr<RtAudio> mRtAudio;
     CallbackGate mGate;
@@ -86,6 +96,7 @@ class OutputDeviceNodeRtAudio : public OutputDeviceNode, private NullDeviceStrea
     std::atomic<uint32_t> mPendingLossReports{0};
     // Main thread.
     bool mLossReported = false;
+    std::chrono::steady_clock::time_point mLastDeviceTry;
     boost::signals2::scoped_connection mUpdateConnection;
 };
 

@@ -15,6 +15,7 @@ LiveInput::LiveInput(audio::Context& context, std::shared_ptr<audio::MonitorSpec
 {
     if (mServer) {
         mChangesSeen = mServer->getChangeCount();
+        mConnectionsSeen = mServer->getConnectionCount();
     }
 }
 
@@ -37,6 +38,14 @@ std::string LiveInput::listSources(const audio::SoundServer& server)
 
 bool LiveInput::start(const std::string& sourceName)
 {
+    if (!mServer) {
+        // None answered at start; one may have started since.
+        mServer = audio::SoundServer::connect();
+        if (mServer) {
+            mChangesSeen = mServer->getChangeCount();
+            mConnectionsSeen = mServer->getConnectionCount();
+        }
+    }
     if (!mServer || !mServer->isConnected()) {
         std::cerr << "mirvo: " << kNoServerLine << std::endl;
         mNotices.post({kNoServerLine});
@@ -98,6 +107,8 @@ void LiveInput::releaseNode()
 
 void LiveInput::stop()
 {
+    // Music asked for (a key, a dropped file) is not overridden by a server's return.
+    mResumeSource.reset();
     if (!isLive()) {
         return;
     }
@@ -110,8 +121,7 @@ void LiveInput::stop()
 
 void LiveInput::fallBack(const std::string& why)
 {
-    const std::optional<audio::SoundServer::Source> fallback =
-        mServer->isConnected() ? mServer->getDefaultMonitor() : std::nullopt;
+    const std::optional<audio::SoundServer::Source> fallback = mServer->getDefaultMonitor();
     if (fallback && fallback->name != mSource.name) {
         std::cerr << "mirvo: " << why << "; live input now from '" << fallback->description << "'"
                   << std::endl;
@@ -124,18 +134,69 @@ void LiveInput::fallBack(const std::string& why)
     mNotices.post({why, "back to the music"});
 }
 
+void LiveInput::watchConnection()
+{
+    const bool connected = mServer->isConnected();
+    const uint64_t connections = mServer->getConnectionCount();
+    const bool cameBack = connections != mConnectionsSeen;
+    mConnectionsSeen = connections;
+    if (!mServerAway && (!connected || cameBack)) {
+        // Gone, or gone and back between two frames: either way the streams of the old
+        // connection are dead.
+        mServerAway = true;
+        if (isLive()) {
+            const std::string resume = mFollowDefault ? std::string() : mSource.name;
+            std::cerr << "mirvo: the sound server went away; back to the music" << std::endl;
+            stop();
+            mResumeSource = resume;
+            mNotices.post({"the sound server went away", "back to the music"});
+        } else {
+            std::cerr << "mirvo: the sound server went away" << std::endl;
+            mNotices.post({"the sound server went away"});
+        }
+    }
+    if (!mServerAway || !connected) {
+        return;
+    }
+    mServerAway = false;
+    mChangesSeen = mServer->getChangeCount();
+    std::cerr << "mirvo: the sound server is back" << std::endl;
+    mNotices.post({"the sound server is back"});
+}
+
+void LiveInput::resumeAfterServerReturn()
+{
+    // A server that has just started may not have its outputs yet: this waits for them.
+    if (!mResumeSource || mServerAway || isLive()) {
+        return;
+    }
+    const std::string name = *mResumeSource;
+    std::optional<audio::SoundServer::Source> source =
+        name.empty() ? mServer->getDefaultMonitor() : mServer->findSource(name);
+    if (!source && !name.empty()) {
+        source = mServer->getDefaultMonitor();
+    }
+    if (!source) {
+        return;
+    }
+    mResumeSource.reset();
+    std::cerr << "mirvo: live input from '" << source->description << "' again" << std::endl;
+    capture(*source, name.empty() || source->name != name);
+}
+
 void LiveInput::update()
 {
-    if (!mServer || !isLive()) {
+    if (!mServer) {
+        return;
+    }
+    watchConnection();
+    resumeAfterServerReturn();
+    if (!isLive()) {
         return;
     }
     const uint64_t changes = mServer->getChangeCount();
     const bool changed = changes != mChangesSeen;
     mChangesSeen = changes;
-    if (!mServer->isConnected()) {
-        fallBack("the sound server went away");
-        return;
-    }
     if (mNode->isDeviceLost()) {
         fallBack("live input from '" + mSource.description + "' was lost");
         return;

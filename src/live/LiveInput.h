@@ -2,8 +2,9 @@
 // by default the monitor of its default output) instead of the music. It owns the connection
 // to the server and the capture node, pauses the music while it is on and resumes it where it
 // was, follows the default output when it changes and falls back when its source goes away:
-// to the default output's monitor, or to the music when there is none. Main thread only; what
-// the server reports on its own thread is read here once a frame.
+// to the default output's monitor, or to the music when there is none. When the server itself
+// goes away it says so, plays the music, and takes live input up again when the server is back.
+// Main thread only; what the server reports on its own thread is read here once a frame.
 #pragma once
 
 #include "audio/SoundServer.h"
@@ -26,7 +27,8 @@ class LiveInput {
   public:
     static constexpr const char* kNoServerLine = "live input needs a running PulseAudio or PipeWire";
 
-    // Connects to the sound server; without one, live input stays off and says so when asked.
+    // Connects to the sound server; without one, live input stays off and says so when asked
+    // (and asks for a server again then).
     LiveInput(audio::Context& context, std::shared_ptr<audio::MonitorSpectralNode> monitor,
               std::shared_ptr<audio::FilePlayerNode> player, Notices& notices);
     ~LiveInput();
@@ -55,8 +57,13 @@ class LiveInput {
   private:
     void capture(const audio::SoundServer::Source& source, bool followDefault);
     void releaseNode();
-    // The source went away or the server did: the default monitor, else the music.
+    // The source went away: the default monitor, else the music.
     void fallBack(const std::string& why);
+    // Once a frame: tells the server's going and coming back.
+    void watchConnection();
+    // Once a frame: live input that the server's going ended, taken up again once the server
+    // is back and has the source (or a default output) again.
+    void resumeAfterServerReturn();
 
     audio::Context& mContext;
     std::shared_ptr<audio::MonitorSpectralNode> mMonitor;
@@ -70,6 +77,11 @@ class LiveInput {
     bool mNoticesWerePaused = false;
     uint64_t mChangesSeen = 0;
     uint64_t mOverrunsBefore = 0;
+    uint64_t mConnectionsSeen = 0;
+    bool mServerAway = false;
+    // Live input was on when the server went away: what to capture when it is back (a source
+    // name, or empty for the default output's monitor).
+    std::optional<std::string> mResumeSource;
 };
 
 } // namespace mirvo

@@ -115,8 +115,8 @@ TEST(FilePlayerStress, TheEndComesAfterTheLastFrameEvenWhenTheReaderLags)
         const size_t realFrames = run % 2 ? kStatedFrames : 4100;
         auto source = std::make_shared<test::RampSource>(kStatedFrames, kRate, 0, 2, kScale);
         source->mRealFrames = realFrames;
-        // Rings barely longer than a block, and a render that never waits: blocks often find
-        // the rings short.
+        // Reads of little more than half a block, and a render that never waits: blocks often
+        // find the rings short.
         source->setMaxFramesPerRead(300);
         source->setupSampleRateConversion();
         auto player = context->makeNode(new FilePlayerNode(source, true));
@@ -142,6 +142,47 @@ TEST(FilePlayerStress, TheEndComesAfterTheLastFrameEvenWhenTheReaderLags)
         for (size_t f = 0; f < realFrames; ++f) {
             ASSERT_EQ(heard[f], long(f)) << "run " << run;
         }
+    }
+}
+
+TEST(FilePlayerStress, ADeviceThatPullsATenthOfASecondAtOnceHearsNoGap)
+{
+    // A sound server that wakes up rarely takes its whole latency at once: a burst of eleven
+    // blocks every 117 ms, in real time, across a hand-off to the queued file.
+    ContextManualRef context = ContextManual::create(kRate, kBlock, 2);
+    constexpr size_t kFrames = 60000;
+    constexpr size_t kBurst = 11;
+    auto first = std::make_shared<test::RampSource>(kFrames, kRate, 0, 2, kScale);
+    auto second = std::make_shared<test::RampSource>(kFrames, kRate, 0, 2, kScale);
+    first->setupSampleRateConversion();
+    second->setupSampleRateConversion();
+    auto player = context->makeNode(new FilePlayerNode(first, true));
+    player->connect(context->getOutput());
+    player->start();
+    ASSERT_TRUE(player->queueSourceFile(second));
+
+    std::vector<long> heard;
+    const auto burstTime = std::chrono::microseconds(kBurst * kBlock * 1000000 / kRate);
+    auto nextBurst = std::chrono::steady_clock::now();
+    for (size_t burst = 0; burst < 2 * kFrames / (kBurst * kBlock) + 2 && player->isEnabled(); ++burst) {
+        for (size_t block = 0; block < kBurst; ++block) {
+            context->renderBlocks(1);
+            const float* right = context->getManualOutput()->getOutputBuffer().getChannel(1);
+            for (size_t i = 0; i < kBlock; ++i) {
+                if (right[i] != 0.0f) {
+                    heard.push_back(rightFrame(right[i]));
+                }
+            }
+        }
+        nextBurst += burstTime;
+        std::this_thread::sleep_until(nextBurst);
+    }
+    player->disconnectAll();
+
+    EXPECT_EQ(player->getNumUnderruns(), 0u);
+    ASSERT_EQ(heard.size(), 2 * kFrames);
+    for (size_t f = 0; f < 2 * kFrames; ++f) {
+        ASSERT_EQ(heard[f], long(f % kFrames)) << "output frame " << f;
     }
 }
 

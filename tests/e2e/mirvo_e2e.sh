@@ -79,7 +79,11 @@ notice_pixels() {
 # Starts recording what reaches the sound server; sets $recorder. Skips without a server.
 start_recording() {
     sink=$(pactl get-default-sink 2>/dev/null) || { echo "no sound server; skipped"; exit 77; }
-    parec -d "$sink.monitor" --raw --format=float32le --channels=1 --rate=48000 >"$work/recording.raw" 2>/dev/null &
+    # Small fragments: the server hands a record stream only whole fragments, and once the
+    # program is gone the sink stops and the last, unfinished one never comes; the default size
+    # lost up to the last seconds of the music.
+    parec -d "$sink.monitor" --latency-msec=20 --raw --format=float32le --channels=1 --rate=48000 \
+        >"$work/recording.raw" 2>/dev/null &
     recorder=$!
     sleep 0.5
 }

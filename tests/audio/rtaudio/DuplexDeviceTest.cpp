@@ -48,10 +48,12 @@ TEST(DuplexDevice, CapturesInsideTheOutputsStreamWhenBothShareADevice)
     auto input = std::dynamic_pointer_cast<InputDeviceNodeRtAudio>(context->createInputDeviceNode(device));
     auto recorder = context->makeNode(new test::RecorderNode(sampleRate * 10));
     input->connect(recorder);
-    EXPECT_TRUE(input->isSynchronous());
-    EXPECT_EQ(output->getSynchronousInputChannels(), 2u);
+    EXPECT_FALSE(input->isSynchronous()) << "a disabled input records nothing";
+    EXPECT_EQ(output->getSynchronousInputChannels(), 0u);
 
     input->enable();
+    EXPECT_TRUE(input->isSynchronous());
+    EXPECT_EQ(output->getSynchronousInputChannels(), 2u);
     context->enable();
     const auto giveUp = std::chrono::steady_clock::now() + 20s;
     while (recorder->getNumRecorded() < sampleRate * 2 && std::chrono::steady_clock::now() < giveUp) {
@@ -60,6 +62,7 @@ TEST(DuplexDevice, CapturesInsideTheOutputsStreamWhenBothShareADevice)
     context->disable();
     input->disable();
     EXPECT_FALSE(output->isOnFallback());
+    EXPECT_EQ(output->getSynchronousInputChannels(), 0u) << "the output records on after the input is off";
 
     const std::vector<float> tone = test::trimToSignal(recorder->recorded(), 0.05f, sampleRate / 20);
     ASSERT_GT(tone.size(), sampleRate / 2) << "the capture holds less than half a second of tone";

@@ -1,4 +1,5 @@
 #include "audio/Context.h"
+#include "audio/SoundServer.h"
 #include "audio/rtaudio/OutputDeviceNodeRtAudio.h"
 #include "tests/audio/DeviceTestSupport.h"
 #include "tests/audio/ShutdownOnlyApp.h"
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <thread>
 
 namespace mirvo::audio {
@@ -55,6 +57,7 @@ class PrivateSoundServer {
     const std::string& getAddress() const { return mAddress; }
     void kill() { mServer->stop(SIGKILL); }
     void freeze() { mServer->signal(SIGSTOP); }
+    void thaw() { mServer->signal(SIGCONT); }
 
   private:
     std::string mDir;
@@ -130,6 +133,65 @@ TEST(LostOutputDevice, FallsBackToTheNullDeviceWhenTheServerStopsAnswering)
         GTEST_SKIP() << "pulseaudio is not installed";
     }
     playThenLoseTheServer([](PrivateSoundServer& server) { server.freeze(); });
+}
+
+TEST(LiveCaptureAfterAFrozenServer, CatchesUpWithTheSoundOnceTheServerKeepsTimeAgain)
+{
+    // A server starved for a moment (a busy machine) hands its backlog over in one go. The
+    // capture takes it whole, but once small pieces come again it must not keep that backlog's
+    // size queued, which would hold the picture that far behind the sound for good.
+    if (!pulseAudioInstalled()) {
+        GTEST_SKIP() << "pulseaudio is not installed";
+    }
+    PrivateSoundServer server;
+    ASSERT_TRUE(server.answers());
+    setenv("PULSE_SERVER", server.getAddress().c_str(), 1);
+    test::ShutdownOnlyApp application;
+    const SoundServerRef sounds = SoundServer::connect();
+    ASSERT_NE(sounds, nullptr);
+    const std::optional<SoundServer::Source> monitor = sounds->getDefaultMonitor();
+    ASSERT_TRUE(monitor.has_value());
+
+    Context* context = Context::master();
+    auto output = std::dynamic_pointer_cast<OutputDeviceNodeRtAudio>(context->getOutput());
+    ASSERT_NE(output, nullptr) << "the private server's sink should be the default output";
+    const size_t rate = output->getSampleRate();
+    auto sine = context->makeNode(new test::SineSourceNode(1000.0f, 0.5f));
+    sine->connect(output);
+    const std::shared_ptr<InputDeviceNode> capture = sounds->makeCaptureNode(*context, *monitor);
+    auto recorder = context->makeNode(new test::RecorderNode(rate * 30));
+    capture->connect(recorder);
+    capture->enable();
+    context->enable();
+    ASSERT_TRUE(waitFor([&] { return recorder->getNumRecorded() > rate / 2; }));
+
+    server.freeze();
+    std::this_thread::sleep_for(400ms);
+    server.thaw();
+    ASSERT_TRUE(waitFor([&] { return capture->getDeliveryFrames() > rate / 5; }))
+        << "the backlog of a frozen server did not reach the capture at once";
+    std::this_thread::sleep_for(300ms);
+    const size_t grown = capture->getDeliveryFrames();
+    // Within a few seconds of pieces at the clock's pace the ring is sized for them again (a
+    // busy machine's pieces may still be some thousand frames), and what stays queued is what
+    // such pieces need.
+    const auto caughtUp = [&] {
+        const size_t delivery = capture->getDeliveryFrames();
+        return delivery <= grown / 2 &&
+               capture->getQueuedFrames() <= 2 * delivery + output->getFramesPerBlock();
+    };
+    const auto giveUp = std::chrono::steady_clock::now() + 12s;
+    while (!caughtUp() && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(caughtUp()) << "grown to " << grown << " frames, sized for " << capture->getDeliveryFrames()
+                            << " after 12 s, " << capture->getQueuedFrames() << " queued";
+
+    context->disable();
+    capture->disable();
+    context->disconnectAllNodes();
+    unsetenv("PULSE_SERVER");
+    application.getSignalShutdown()();
 }
 
 } // namespace

@@ -1,7 +1,11 @@
 // Live input held for a while, as the program holds it: the graph plays into the sound server's
 // default output while a capture node records that output's monitor through the server. Both
-// run on the server's clock, so once started the capture must neither starve nor overflow, and
-// the frames it keeps queued (the delay it adds to the picture) must stay where they began.
+// run on the server's clock. What is judged is what a person watching would see: the picture
+// standing still or skipping (graph time without fresh capture, captured time thrown away),
+// over the whole run and in any fifth of a second, and the picture falling behind the sound (the
+// frames the capture keeps queued). A busy machine may make the device threads late now and
+// then; that costs a few milliseconds here and there, which nobody sees, where a capture that
+// really starves loses a good part of every second.
 #include "audio/Context.h"
 #include "audio/SoundServer.h"
 #include "audio/rtaudio/OutputDeviceNodeRtAudio.h"
@@ -20,6 +24,7 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace mirvo::audio {
@@ -69,22 +74,45 @@ TEST(LiveCaptureSoak, TheDefaultMonitorKeepsUpWithTheGraphWithoutStarvingOverflo
     const uint64_t underrunsBefore = capture->getNumUnderruns();
     const uint64_t overrunsBefore = capture->getNumOverruns();
     const uint64_t dropsBefore = capture->getNumStaleDrops();
+    const auto lostFrames = [&] { return capture->getNumStarvedFrames() + capture->getNumDroppedFrames(); };
+    const uint64_t lostBefore = lostFrames();
+    const uint64_t renderedBefore = context->getNumProcessedFrames();
     std::vector<size_t> queued;
+    size_t deliveryAtHalf = 0;
+    // Frames lost and frames rendered, sampled every 20 ms.
+    std::vector<std::pair<uint64_t, uint64_t>> samples;
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (std::chrono::steady_clock::now() < end) {
         std::this_thread::sleep_for(20ms);
         queued.push_back(capture->getQueuedFrames());
+        samples.emplace_back(lostFrames(), context->getNumProcessedFrames());
+        if (std::chrono::steady_clock::now() < end - std::chrono::duration<double>(seconds / 2.0)) {
+            deliveryAtHalf = capture->getDeliveryFrames();
+        }
     }
+    const size_t deliveryAtEnd = capture->getDeliveryFrames();
     const uint64_t underruns = capture->getNumUnderruns() - underrunsBefore;
     const uint64_t overruns = capture->getNumOverruns() - overrunsBefore;
     const uint64_t drops = capture->getNumStaleDrops() - dropsBefore;
-    const bool lost = capture->isDeviceLost();
+    const uint64_t lost = lostFrames() - lostBefore;
+    const uint64_t rendered = context->getNumProcessedFrames() - renderedBefore;
+    const bool deviceLost = capture->isDeviceLost();
     context->disable();
     capture->disable();
     const std::vector<float> recorded = recorder->recorded();
     context->disconnectAllNodes();
 
-    ASSERT_FALSE(lost) << "the capture stream ended";
+    ASSERT_FALSE(deviceLost) << "the capture stream ended";
+    ASSERT_GT(rendered, uint64_t(double(sampleRate) * seconds / 2.0)) << "the graph rendered too little";
+    // The worst fifth of a second: ten samples of 20 ms.
+    double worstWindow = 0.0;
+    for (size_t i = 10; i < samples.size(); ++i) {
+        const double windowRendered = double(samples[i].second - samples[i - 10].second);
+        if (windowRendered > 0.0) {
+            worstWindow =
+                std::max(worstWindow, double(samples[i].first - samples[i - 10].first) / windowRendered);
+        }
+    }
     const size_t half = queued.size() / 2;
     std::vector<size_t> early(queued.begin(), queued.begin() + std::ptrdiff_t(half));
     std::vector<size_t> late(queued.begin() + std::ptrdiff_t(half), queued.end());
@@ -92,20 +120,28 @@ TEST(LiveCaptureSoak, TheDefaultMonitorKeepsUpWithTheGraphWithoutStarvingOverflo
     std::sort(late.begin(), late.end());
     const size_t earlyMedian = early[early.size() / 2];
     const size_t lateMedian = late[late.size() / 2];
+    const double lostShare = double(lost) / double(rendered);
     std::cout << "live capture over " << seconds << " s: " << underruns << " underruns, " << overruns
-              << " overruns, " << drops << " stale drops; frames queued after a block, median " << earlyMedian
+              << " overruns, " << drops << " stale drops; " << 1000.0 * double(lost) / double(sampleRate)
+              << " ms of the picture lost (" << 100.0 * lostShare << " %), at worst " << 100.0 * worstWindow
+              << " % of a fifth of a second; frames queued after a block, median " << earlyMedian
               << " in the first half and " << lateMedian << " in the second, at most " << late.back()
-              << std::endl;
+              << "; sized for deliveries of " << deliveryAtEnd << " frames" << std::endl;
 
-    // A late block on a loaded machine may starve one block now and then; a steady shortfall
-    // (a ring primed too thinly for the output's pattern of callbacks) starves many a second.
-    EXPECT_LE(underruns, uint64_t(seconds / 2.0)) << "about one a second would be a starved ring";
-    EXPECT_LE(overruns, uint64_t(seconds / 2.0));
-    // What stays queued after a block is the ring's share of the delay: it must stay within a
-    // block of the steady margin, and not have grown by a block from one half of the run to the
-    // next (it wanders by a few fragments as the margin is kept).
-    EXPECT_LE(lateMedian, block + block / 2) << "the capture falls behind the graph";
-    EXPECT_LE(lateMedian, earlyMedian + block) << "the queue crept up over the run";
+    // A hitch of a few blocks now and then (a device thread that a busy machine made late) is
+    // below what a person sees at 80 frames a second; a starving capture loses a good part of
+    // every second, and a stall that a person sees freezes most of a fifth of a second.
+    EXPECT_LT(lostShare, 0.05) << "the picture stood still or skipped for too much of the run";
+    EXPECT_LT(worstWindow, 0.5) << "the picture stood still or skipped for most of a fifth of a second";
+    // What stays queued after a block is the ring's share of the delay: the steady margin is
+    // trimmed once more than twice it stays queued, so the queue must stay within a block of
+    // that (the margin is a delivery's size at the least), and not have grown by a block from
+    // one half of the run to the next while the margin stayed (it wanders by a few fragments as
+    // the margin is kept).
+    EXPECT_LE(lateMedian, std::max(block, 2 * deliveryAtEnd) + block) << "the capture falls behind the graph";
+    if (deliveryAtHalf == deliveryAtEnd) {
+        EXPECT_LE(lateMedian, earlyMedian + block) << "the queue crept up over the run";
+    }
 
     // The captured frames are the tone the graph played, at its pitch, in most of the run.
     const std::vector<float> tone = test::trimToSignal(recorded, 0.05f, sampleRate / 20);

@@ -53,10 +53,12 @@ TEST(SoundServerPlayback, PlaysAToneThroughTheDefaultOutputWithoutGaps)
 
     auto sine = context->makeNode(new test::SineSourceNode(float(kToneFrequency), float(kToneAmplitude)));
     sine->connect(output);
+    // Counted from here: an earlier test in this process may have run the same context.
+    const uint64_t framesBefore = context->getNumProcessedFrames();
     context->enable();
     const uint64_t blocksWanted = sampleRate * 12 / 10 / output->getFramesPerBlock();
     const auto giveUp = std::chrono::steady_clock::now() + kPatience;
-    while (context->getNumProcessedFrames() < blocksWanted * output->getFramesPerBlock() &&
+    while (context->getNumProcessedFrames() - framesBefore < blocksWanted * output->getFramesPerBlock() &&
            std::chrono::steady_clock::now() < giveUp) {
         std::this_thread::sleep_for(10ms);
     }
@@ -103,11 +105,11 @@ TEST(SoundServerPlayback, CapturesWhatItPlaysThroughASeparateInputDevice)
     ASSERT_NE(input, nullptr);
     auto recorder = context->makeNode(new test::RecorderNode(sampleRate * 10));
     input->connect(recorder);
+
+    input->enable();
     EXPECT_FALSE(input->isSynchronous());
     EXPECT_EQ(inputDevice->getSampleRate(), sampleRate);
     EXPECT_EQ(inputDevice->getFramesPerBlock(), output->getFramesPerBlock());
-
-    input->enable();
     context->enable();
     const auto giveUp = std::chrono::steady_clock::now() + kPatience;
     while (recorder->getNumRecorded() < sampleRate * 2 && std::chrono::steady_clock::now() < giveUp) {

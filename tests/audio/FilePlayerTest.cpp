@@ -183,7 +183,6 @@ TEST_F(FilePlayer, AJumpPastTheEndGoesOnToTheQueuedFile)
     next->setupSampleRateConversion();
     ASSERT_TRUE(player->queueSourceFile(next));
     player->jumpTo(500000);
-    EXPECT_EQ(player->getReadPosition(), 100000u);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while ((player->getNumHandoffs() == 0 || player->getNumBufferedFrames() < 6000) &&
            std::chrono::steady_clock::now() < deadline) {

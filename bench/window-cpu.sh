@@ -2,12 +2,13 @@
 # How much of a core the program takes in a window, as a person runs it: the start-up music
 # playing, 1280x720, on the display's own GL. Two figures per program:
 #
-#   bench/window-cpu.sh [--seconds S] [--scenes] MIRVO [MIRVO...]
+#   bench/window-cpu.sh [--seconds S] [--scenes] [--music FILE] MIRVO [MIRVO...]
 #
 # - minimised: CPU time (user + system, from /proc/PID/stat) over S seconds (default 10) while
 #   the window is minimised (xdotool windowminimize);
 # - with --scenes, for each built-in scene: the cores it takes while shown and the frames per
 #   second it draws (a line of --report-spectrum-peak every ten frames).
+# --music plays FILE instead of the start-up music (loud broadband music costs the scenes most).
 # Name the program before a change and after it to compare them in the same run, on the same
 # machine and display. Starts its own Xvfb with a small window manager (twm: minimising needs
 # one), and a PulseAudio with a null sink when none answers.
@@ -15,11 +16,13 @@ set -euo pipefail
 
 seconds=10
 scenes=false
+music=()
 programs=()
 while [ $# -gt 0 ]; do
     case "$1" in
     --seconds) seconds=$2; shift 2 ;;
     --scenes) scenes=true; shift ;;
+    --music) music=("$2"); shift 2 ;;
     *) programs+=("$1"); shift ;;
     esac
 done
@@ -87,7 +90,7 @@ measure() {
 
 # start PROGRAM ARGS...: sets $pid and $wid once the window shows.
 start() {
-    "$@" --windowed=1280x720 --no-notices --report-spectrum-peak >/dev/null 2>"$work/err" &
+    "$@" --windowed=1280x720 --no-notices --report-spectrum-peak "${music[@]}" >/dev/null 2>"$work/err" &
     pid=$!
     wid=""
     for _ in $(seq 1 300); do

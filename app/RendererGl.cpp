@@ -35,6 +35,7 @@ RendererRef RendererGl::clone() const
 {
     auto copy = std::make_shared<RendererGl>(mAntiAliasing);
     copy->mApp = mApp;
+    copy->mLevelForGl = mLevelForGl;
     return copy;
 }
 

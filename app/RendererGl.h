@@ -5,7 +5,9 @@
 
 #include "app/Renderer.h"
 
+#include <functional>
 #include <memory>
+#include <string_view>
 
 namespace mirvo::app {
 
@@ -40,6 +42,13 @@ class RendererGl : public Renderer {
     Surface8u copyWindowSurface() override;
     void* getNative() const override;
 
+    // The level for the GL a context turns out to have (its GL_RENDERER), given the level asked
+    // for: asked once, before the window shows, and a level with fewer samples than the context
+    // has makes it again with that many. Without one the level asked for stands.
+    using LevelForGl = std::function<int(std::string_view glRenderer, int level)>;
+    void setLevelForGl(LevelForGl levelForGl) { mLevelForGl = std::move(levelForGl); }
+    const LevelForGl& getLevelForGl() const { return mLevelForGl; }
+
     // Swaps wait for this many display refreshes; setup makes it 1. Measuring the frame
     // timer alone (a virtual display has no refresh to wait for) wants 0.
     void setSwapInterval(int interval);
@@ -52,6 +61,7 @@ class RendererGl : public Renderer {
   private:
     App* mApp = nullptr;
     int mAntiAliasing;
+    LevelForGl mLevelForGl;
     std::unique_ptr<RendererImplGl> mImpl;
 };
 

@@ -27,6 +27,9 @@ constexpr size_t kUnknownEnd = SIZE_MAX;
 // a pull. Not more: a hand-off to the queued file is seen, and its track announced, up to this
 // long before it is heard.
 constexpr size_t kReadAheadMilliseconds = 500;
+// A jump crosses from the old audio to the new over this long: short enough to sound like a
+// cut, long enough that the cut does not click.
+constexpr size_t kJumpFadesPerSecond = 200;
 
 // Where reading source must stop: its length when that is known for certain, otherwise nowhere
 // before the decoder runs dry.
@@ -196,7 +199,7 @@ void FilePlayerNode::enableProcessing()
     mIsEof = false;
 }
 
-FilePlayerNode::Playback FilePlayerNode::preparePlayback(const SourceFileRef& source)
+FilePlayerNode::Playback FilePlayerNode::preparePlayback(const SourceFileRef& source, size_t from)
 {
     Playback next;
     next.source = source;
@@ -222,11 +225,12 @@ FilePlayerNode::Playback FilePlayerNode::preparePlayback(const SourceFileRef& so
     if (mLoopEnabled && mLoopEnd > mLoopBegin && mLoopEnd < end) {
         end = mLoopEnd;
     }
+    next.readPos = from;
     try {
-        if (source->getReadPosition() != 0) {
-            source->seek(0);
+        if (source->getReadPosition() != from && from < end) {
+            source->seek(from);
         }
-        while (next.readPos < std::min(end, prefill) &&
+        while (next.readPos < std::min(end, from + prefill) &&
                dsp::commonAvailableWrite(next.rings) >= std::min(maxFramesPerRead, end - next.readPos)) {
             next.ioBuffer.setNumFrames(std::min(end - next.readPos, maxFramesPerRead));
             const size_t framesRead = source->read(&next.ioBuffer);
@@ -249,7 +253,7 @@ FilePlayerNode::Playback FilePlayerNode::preparePlayback(const SourceFileRef& so
     return next;
 }
 
-void FilePlayerNode::installPlayback(Playback& next, bool enable)
+void FilePlayerNode::installPlayback(Playback& next, bool enable, bool jump)
 {
     ContextRef context = getContext();
     std::unique_lock<std::mutex> graphLock;
@@ -263,15 +267,34 @@ void FilePlayerNode::installPlayback(Playback& next, bool enable)
         next.readPos = 0;
         next.exhausted = false;
     }
+    mFadeOutFrames = 0;
+    mFadeLength = 0;
+    mFadePos = 0;
+    if (jump) {
+        // The old audio's next frames, faded out under the new: what would have played next,
+        // so the block after the jump joins the one before it without a step.
+        std::swap(mFadeOut, next.fadeOut);
+        const size_t channels = std::min(mFadeOut.getNumChannels(), mRingBuffers.size());
+        if (isEnabled() && channels == mRingBuffers.size()) {
+            mFadeOutFrames = std::min(dsp::commonAvailableRead(mRingBuffers), mFadeOut.getNumFrames());
+            for (size_t ch = 0; ch < channels; ++ch) {
+                mRingBuffers[ch].read(mFadeOut.getChannel(ch), mFadeOutFrames);
+            }
+        }
+        mFadeLength = mFadeOut.getNumFrames();
+    }
     mSourceFile.swap(next.source);
     mRingBuffers.swap(next.rings);
     std::swap(mIoBuffer, next.ioBuffer);
     std::swap(mNumFrames, next.numFrames);
     // Reading the first frames may already have found the end of a short file.
     mEndFrame = mSourceFile ? endOf(*mSourceFile) : 0;
-    // New music drops what was to follow the old; it goes with the replaced state.
-    next.queued = std::move(mQueuedSource);
-    mHandoffPending = false;
+    // New music drops what was to follow the old; it goes with the replaced state. A jump
+    // within the music keeps it.
+    if (!jump) {
+        next.queued = std::move(mQueuedSource);
+    }
+    mHandoffPending = mQueuedSource != nullptr;
     mBufferFramesThreshold = mRingBuffers.empty() ? 0 : mRingBuffers.front().getSize() / 2;
     mReadPos = next.readPos;
     mSourceExhausted = next.exhausted;
@@ -340,6 +363,19 @@ void FilePlayerNode::replaceSourceFile(const SourceFileRef& sourceFile, bool ena
     // next now holds the old source and rings, released here on the main thread.
 }
 
+FilePlayerNode::Playback FilePlayerNode::emptyPlayback() const
+{
+    Playback fresh;
+    fresh.source = mSourceFile;
+    fresh.numFrames = mNumFrames;
+    fresh.rings.reserve(mRingBuffers.size());
+    for (const auto& ring : mRingBuffers) {
+        fresh.rings.emplace_back(ring.getSize());
+    }
+    fresh.ioBuffer.setSize(mRingBuffers.empty() ? 0 : mRingBuffers.front().getSize(), mNumChannels);
+    return fresh;
+}
+
 void FilePlayerNode::start()
 {
     if (!mSourceFile) {
@@ -355,15 +391,33 @@ void FilePlayerNode::start()
         } else {
             // Without read-ahead the source belongs to the audio thread; its next block refills
             // from the start of the fresh, empty rings.
-            fresh.source = mSourceFile;
-            fresh.numFrames = mNumFrames;
-            fresh.rings.reserve(mRingBuffers.size());
-            for (const auto& ring : mRingBuffers) {
-                fresh.rings.emplace_back(ring.getSize());
-            }
-            fresh.ioBuffer.setSize(mRingBuffers.empty() ? 0 : mRingBuffers.front().getSize(), mNumChannels);
+            fresh = emptyPlayback();
         }
         installPlayback(fresh, true);
+    }
+    wakeReader();
+}
+
+void FilePlayerNode::jumpTo(size_t frame)
+{
+    if (!mSourceFile) {
+        return;
+    }
+    Playback fresh;
+    {
+        std::unique_lock<std::mutex> playerLock(mMutex, std::defer_lock);
+        // Past an estimated length the decoder finds the end, if it is there.
+        const size_t target = std::min(frame, endOf(*mSourceFile));
+        if (mIsReadAsync) {
+            playerLock.lock();
+            fresh = preparePlayback(mSourceFile, target);
+        } else {
+            fresh = emptyPlayback();
+            fresh.readPos = target;
+        }
+        const size_t rate = getContext() ? getSampleRate() : 0;
+        fresh.fadeOut.setSize(rate / kJumpFadesPerSecond, mRingBuffers.size());
+        installPlayback(fresh, isEnabled(), true);
     }
     wakeReader();
 }
@@ -576,6 +630,23 @@ void FilePlayerNode::readFile()
     mReadPos = pos + framesRead;
 }
 
+void FilePlayerNode::crossfade(Buffer* buffer)
+{
+    const size_t frames = std::min(buffer->getNumFrames(), mFadeLength - mFadePos);
+    const size_t channels = std::min(buffer->getNumChannels(), mFadeOut.getNumChannels());
+    for (size_t ch = 0; ch < channels; ++ch) {
+        float* out = buffer->getChannel(ch);
+        const float* old = mFadeOut.getChannel(ch);
+        for (size_t f = 0; f < frames; ++f) {
+            const size_t at = mFadePos + f;
+            const float gain = static_cast<float>(at + 1) / static_cast<float>(mFadeLength + 1);
+            const float before = at < mFadeOutFrames ? old[at] : 0.0f;
+            out[f] = out[f] * gain + before * (1.0f - gain);
+        }
+    }
+    mFadePos += frames;
+}
+
 void FilePlayerNode::process(Buffer* buffer)
 {
     MIRVO_RT_SCOPE();
@@ -608,12 +679,16 @@ void FilePlayerNode::process(Buffer* buffer)
             mLastUnderrun = currentFrame();
         }
     }
+    if (count < numFrames) {
+        for (size_t ch = 0; ch < buffer->getNumChannels(); ++ch) {
+            std::fill(buffer->getChannel(ch) + count, buffer->getChannel(ch) + numFrames, 0.0f);
+        }
+    }
+    if (mFadePos < mFadeLength) {
+        crossfade(buffer);
+    }
     if (count == numFrames) {
         return;
-    }
-
-    for (size_t ch = 0; ch < buffer->getNumChannels(); ++ch) {
-        std::fill(buffer->getChannel(ch) + count, buffer->getChannel(ch) + numFrames, 0.0f);
     }
     const bool readerFinished = !handoffPending && (exhausted || (!isLooping() && pos >= end));
     if (!readerFinished) {

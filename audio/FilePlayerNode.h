@@ -43,6 +43,11 @@ class FilePlayerNode : public SamplePlayerNode {
     // Main thread. With read-ahead the reader repositions the source at its next refill; what it
     // read ahead from the old position (up to half a second) still plays.
     void seek(size_t frame) override;
+    // Main thread; takes the player lock, then the graph lock. Moves what is heard to frame at
+    // once (clamped to a known length): the rings are filled from there on this thread and
+    // swapped in, the old audio fades out over a few milliseconds as the new fades in, and a
+    // queued file still follows. At a known end the material ends, or the queued file goes on.
+    void jumpTo(size_t frame);
 
     // Main thread; takes the player lock, then the graph lock. Replaces the music and plays it
     // from its first frame: the first block the audio thread renders afterwards is the new
@@ -60,6 +65,8 @@ class FilePlayerNode : public SamplePlayerNode {
     // count); the caller then plays it when the current file ends. A later call replaces the
     // queued file, a null one withdraws it; starting, stopping or replacing the music drops it.
     bool queueSourceFile(const SourceFileRef& sourceFile);
+    // Any thread: a queued file waits for the reader to move on to it.
+    bool isHandoffPending() const { return mHandoffPending.load(); }
     // Any thread: how often the reader has moved on to a queued file.
     uint64_t getNumHandoffs() const { return mNumHandoffs.load(); }
     // Main thread. Once a queued file has followed, the reader has changed it.
@@ -103,17 +110,25 @@ class FilePlayerNode : public SamplePlayerNode {
         bool exhausted = false;
         std::string error;
         SourceFileRef queued;
+        // For a jump: room for the old audio's fade, swapped in with the rest.
+        BufferDynamic fadeOut;
     };
 
     // Main thread. Rings and buffers for source, with the rings filled from its first frame.
     // Takes no lock: source must not be in use by the reader, or the caller holds the player
     // lock. Decoder failures are recorded in the result, not thrown.
-    Playback preparePlayback(const SourceFileRef& source);
+    Playback preparePlayback(const SourceFileRef& source, size_t from = 0);
+    // Main thread. Empty rings shaped like the installed ones, for a player without read-ahead:
+    // its audio thread refills them from the read position.
+    Playback emptyPlayback() const;
     // Main thread; takes the player lock, then the graph lock.
     void replaceSourceFile(const SourceFileRef& sourceFile, bool enable);
     // Main thread, holding the player lock; takes the graph lock. Swaps next in, with the
-    // position and the enabled state, and leaves the replaced state in next.
-    void installPlayback(Playback& next, bool enable);
+    // position and the enabled state, and leaves the replaced state in next. A jump keeps the
+    // queued file and crosses from the old audio to the new.
+    void installPlayback(Playback& next, bool enable, bool jump = false);
+    // Audio thread: the crossfade of a jump over the block's first frames.
+    void crossfade(Buffer* buffer);
     // Main thread, after the locks are let go.
     void wakeReader();
     // Read thread: sleeps until the audio thread asks for more, then refills.
@@ -173,6 +188,12 @@ class FilePlayerNode : public SamplePlayerNode {
     // The graph's rate, for the reader: it may need it while the context is going away.
     std::atomic<size_t> mGraphSampleRate{0};
     std::atomic<uint64_t> mNumHandoffs{0};
+    // A jump's crossfade: the old audio's next frames, and how far the fade has gone. Written
+    // under the graph lock, read by process under it.
+    BufferDynamic mFadeOut;
+    size_t mFadeOutFrames = 0;
+    size_t mFadeLength = 0;
+    size_t mFadePos = 0;
     mutable std::mutex mErrorMutex;
     std::string mLastError;
 };

@@ -157,7 +157,8 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
         "mirvo");
     parser->set_help_flag();
     parser->footer("Keys: Alt+Right / Alt+Left next / previous scene, Space pause, N / P next / previous "
-                   "track, T panels, D desktop sound / music, Ctrl+Q quit.");
+                   "track, Right / Left seek 5 s (with Shift 30 s), R repeat off / queue / track, X shuffle, "
+                   "T panels, D desktop sound / music, Ctrl+Q quit.");
     parser->formatter(std::make_shared<UsageFormatter>());
     parser->get_formatter()->column_width(28);
 
@@ -220,7 +221,8 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
         ->check(kPositiveCount);
     parser
         ->add_option("--msaa", result.msaa,
-                     "multisample the window N times: 0, 2, 4, 8 or 16 (default 16, or the most the GL has)")
+                     "multisample the window N times: 0, 2, 4, 8 or 16 (default 16, or the most the GL has; "
+                     "none on a software renderer, the scenes smoothing their own edges)")
         ->type_name("N")
         ->check(kMsaa);
     parser

@@ -4,6 +4,7 @@
 #include "src/MirvoApp.h"
 
 #include "app/Renderer.h"
+#include "app/RendererGl.h"
 #include "audio/Context.h"
 #include "audio/Device.h"
 #include "audio/FilePlayerNode.h"
@@ -34,6 +35,9 @@ namespace mirvo {
 namespace {
 
 constexpr uint32_t kOptionKey = app::Event::ALT_DOWN;
+// The arrow keys' seeks, plain and with Shift.
+constexpr int64_t kSeekMicros = 5'000'000;
+constexpr int64_t kLongSeekMicros = 30'000'000;
 using StartupError = Player::StartupError;
 
 Vec2f pointerFraction(Vec2i at, Vec2i window)
@@ -92,7 +96,12 @@ void MirvoApp::setup()
 
         mRenderer = getWindow()->getRenderer();
         setupAudio();
-        mStage.addStandardScenes([this] { return static_cast<float>(getWindowHeight()); });
+        // A window drawn without samples because its GL rasterises on the CPU (see main): the
+        // scenes smooth their own edges. --msaa 0 asks for none of either.
+        const auto* renderer = dynamic_cast<const app::RendererGl*>(mRenderer.get());
+        const bool smoothEdges = !mCommandLine.msaa && renderer && renderer->getAntiAliasing() == 0;
+        mStage.addStandardScenes([this] { return static_cast<float>(getWindowHeight()); }, false,
+                                 smoothEdges);
         std::vector<notice::Failure> shaderFailures;
         const std::optional<std::string> firstShader = addShaderScenes(
             mStage, mCommandLine.shaderPaths, shaderReport(), shaderSourceGain(), true, shaderFailures);
@@ -183,6 +192,7 @@ void MirvoApp::setupAudio()
         mInputDeviceNode->disable();
     }
     mPlayer.setNode(filePlayer);
+    mPlayer.setOutputLatency([this] { return outputLatencySeconds(); });
     mPlayer.started();
 
     mLiveInput = std::make_unique<LiveInput>(*context, monitor, filePlayer, mNotices);
@@ -264,17 +274,23 @@ void MirvoApp::takeSpectrum()
         mStage.takeSpectrumEndingAt(written.frames);
         return;
     }
-    double latency = 0.0;
-    if (const std::optional<double> measured = mLiveInput ? mLiveInput->getPlaybackLatency() : std::nullopt) {
-        latency = *measured;
-    } else if (const auto output = std::dynamic_pointer_cast<audio::OutputDeviceNode>(
-                   audio::Context::master()->getOutput())) {
-        latency = output->getLatencySeconds();
-    }
+    const double latency = outputLatencySeconds();
     const auto delayNs = static_cast<int64_t>((latency + mCommandLine.avOffsetMs * 1.0e-3) * 1.0e9);
     const size_t rate = audio::Context::master()->getOutput()->getSampleRate();
     mStage.takeSpectrumEndingAt(
         audio::MonitorNode::heardFrame(written, mUpdateStartNs + mDisplayLeadNs, delayNs, rate));
+}
+
+double MirvoApp::outputLatencySeconds() const
+{
+    if (const std::optional<double> measured = mLiveInput ? mLiveInput->getPlaybackLatency() : std::nullopt) {
+        return *measured;
+    }
+    if (const auto output =
+            std::dynamic_pointer_cast<audio::OutputDeviceNode>(audio::Context::master()->getOutput())) {
+        return output->getLatencySeconds();
+    }
+    return 0.0;
 }
 
 void MirvoApp::shapeSpectrum()
@@ -360,16 +376,27 @@ void MirvoApp::mouseUp(app::MouseEvent event)
 void MirvoApp::keyDown(app::KeyEvent event)
 {
     const bool option = (event.getModifiers() & kOptionKey) != 0;
+    const int64_t seek = event.isShiftDown() ? kLongSeekMicros : kSeekMicros;
     switch (event.getCode()) {
     case app::KeyEvent::KEY_RIGHT:
         if (option) {
             mStage.getScenes().selectNext();
+        } else {
+            mPlayer.seekBy(seek);
         }
         break;
     case app::KeyEvent::KEY_LEFT:
         if (option) {
             mStage.getScenes().selectPrevious();
+        } else {
+            mPlayer.seekBy(-seek);
         }
+        break;
+    case app::KeyEvent::KEY_r:
+        mPlayer.cycleRepeat();
+        break;
+    case app::KeyEvent::KEY_x:
+        mPlayer.setShuffle(!mPlayer.isShuffled());
         break;
     case app::KeyEvent::KEY_SPACE:
         mPlayer.togglePause();

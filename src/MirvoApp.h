@@ -87,6 +87,8 @@ class MirvoApp : public app::AppBasic {
     bool hasAudioInput();
     // The frame's spectrum, from the audio heard when the frame shows unless that is turned off.
     void takeSpectrum();
+    // What the output holds before it is heard: measured, or as the device states it.
+    double outputLatencySeconds() const;
     void drawNotices();
     // Where shader scenes tell of themselves: failures on standard error, and a notice.
     ShaderScene::Report shaderReport();

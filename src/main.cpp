@@ -9,6 +9,7 @@
 #include "src/MirvoApp.h"
 #include "src/live/LiveInput.h"
 #include "src/render/Render.h"
+#include "src/render/SoftwareRenderer.h"
 #include "src/run/BenchmarkApp.h"
 #include "src/run/RunControl.h"
 #include "src/scenes/shader/ShaderScenes.h"
@@ -18,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -123,7 +125,15 @@ int main(int argc, char* argv[])
         runControl.emplace(*app, commandLine);
     }
     mirvo::app::App::setInstance(app.get());
-    app->setDefaultRenderer(std::make_shared<mirvo::app::RendererGl>(commandLine.antiAliasingLevel()));
+    auto renderer = std::make_shared<mirvo::app::RendererGl>(commandLine.antiAliasingLevel());
+    if (!commandLine.msaa) {
+        // A software renderer spends most of a multisampled frame on its samples: it draws with
+        // one, and the scenes smooth their own edges (MirvoApp::setup).
+        renderer->setLevelForGl([](std::string_view glRenderer, int level) {
+            return mirvo::isSoftwareRenderer(glRenderer) ? int(mirvo::app::RendererGl::AA_NONE) : level;
+        });
+    }
+    app->setDefaultRenderer(renderer);
     try {
         app->launch("MirvoApp", argc, argv);
     } catch (const mirvo::app::ExcNoDisplay& exc) {

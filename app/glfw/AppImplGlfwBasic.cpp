@@ -31,6 +31,9 @@ constexpr double kDisabledFrameInterval = 0.001;
 constexpr double kDeadlineSlack = 50e-6;
 // Nothing to wait for without a frame timer; wake now and then all the same.
 constexpr double kIdleWait = 0.5;
+// While no window can be seen nothing is drawn, and the frames that keep the application going
+// (its music, its media controls) come this far apart.
+constexpr double kUnseenFrameInterval = 0.1;
 
 } // namespace
 
@@ -200,6 +203,9 @@ void AppImplGlfwBasic::startAnimationTimer()
 
 double AppImplGlfwBasic::getFrameInterval() const
 {
+    if (mAllUnseen) {
+        return kUnseenFrameInterval;
+    }
     return mFrameRateEnabled && mFrameRate > 0.0f ? 1.0 / double(mFrameRate) : kDisabledFrameInterval;
 }
 
@@ -358,6 +364,17 @@ void AppImplGlfwBasic::closeRequested(WindowImplGlfw* window)
 void AppImplGlfwBasic::destroyReleasedWindows()
 {
     mReleasedWindows.clear();
+}
+
+void AppImplGlfwBasic::visibilityChanged()
+{
+    const bool wasUnseen = mAllUnseen;
+    mAllUnseen = !mWindows.empty() && std::all_of(mWindows.begin(), mWindows.end(),
+                                                  [](const auto& window) { return window->isUnseen(); });
+    if (wasUnseen && !mAllUnseen && mTimerRunning) {
+        // Shown again: the next frame is drawn at once, not a slow tick later.
+        mNextFrameTime = Timer::now();
+    }
 }
 
 void AppImplGlfwBasic::focusChanged(WindowImplGlfw* window, bool focused)

@@ -43,6 +43,8 @@ class AppImplGlfwBasic : public AppImplBasic {
     // The user asked to close a window (its close button).
     void closeRequested(WindowImplGlfw* window);
     void focusChanged(WindowImplGlfw* window, bool focused);
+    // A window was minimised, hidden, or shown again.
+    void visibilityChanged();
     // An exception thrown by the application inside a GLFW callback; the loop throws the
     // first one once GLFW has returned.
     void deferException(std::exception_ptr exception);
@@ -79,6 +81,8 @@ class AppImplGlfwBasic : public AppImplBasic {
     bool mCursorHidden = false;
     bool mActive = false;
     bool mFocusLost = false;
+    // Every window is minimised or hidden: nothing is drawn and the frames come slowly.
+    bool mAllUnseen = false;
     std::exception_ptr mDeferredException;
 };
 

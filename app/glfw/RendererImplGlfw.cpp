@@ -18,8 +18,15 @@ std::unique_ptr<RendererImplGl> makeRendererImplGl(RendererGl& renderer, void* v
 {
     assert(view && "the GLFW renderer needs the window layer's view request");
     const auto& request = *static_cast<const glfw::ViewRequest*>(view);
+    const int level = renderer.getAntiAliasing();
+    std::function<int(std::string_view)> samplesForGl;
+    if (const RendererGl::LevelForGl& levelForGl = renderer.getLevelForGl()) {
+        samplesForGl = [levelForGl, level](std::string_view glRenderer) {
+            return RendererGl::samplesForLevel(levelForGl(glRenderer, level));
+        };
+    }
     return std::make_unique<glfw::RendererImplGlfw>(request, static_cast<glfw::RendererImplGlfw*>(shared),
-                                                    RendererGl::samplesForLevel(renderer.getAntiAliasing()));
+                                                    RendererGl::samplesForLevel(level), samplesForGl);
 }
 
 namespace glfw {
@@ -63,9 +70,28 @@ void setContextHints(const ViewRequest& request, int samples)
 
 } // namespace
 
-RendererImplGlfw::RendererImplGlfw(const ViewRequest& request, RendererImplGlfw* shared, int requestedSamples)
+RendererImplGlfw::RendererImplGlfw(const ViewRequest& request, RendererImplGlfw* shared, int requestedSamples,
+                                   const std::function<int(std::string_view)>& samplesForGl)
 {
     GLFWwindow* share = shared ? shared->mWindow : nullptr;
+    createWindow(request, share, requestedSamples);
+    if (samplesForGl && mSamples > 0) {
+        // Which GL this is shows only once a context exists; the window has not shown yet, so
+        // making it again with fewer samples costs a context and nothing a person sees.
+        const auto* glRenderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+        const int wanted = samplesForGl(glRenderer ? glRenderer : "");
+        if (wanted < mSamples) {
+            glfwMakeContextCurrent(nullptr);
+            glfwDestroyWindow(mWindow);
+            mWindow = nullptr;
+            createWindow(request, share, wanted);
+        }
+    }
+    glfwSwapInterval(1);
+}
+
+void RendererImplGlfw::createWindow(const ViewRequest& request, GLFWwindow* share, int requestedSamples)
+{
     for (int samples : sampleCandidates(requestedSamples)) {
         setContextHints(request, samples);
         mWindow = glfwCreateWindow(request.size.x, request.size.y, request.title.c_str(), nullptr, share);
@@ -76,12 +102,10 @@ RendererImplGlfw::RendererImplGlfw(const ViewRequest& request, RendererImplGlfw*
     if (!mWindow) {
         throw ExcNoDisplay(noDisplayMessage("Unable to allocate GL view"));
     }
-
     glfwMakeContextCurrent(mWindow);
     GLint granted = 0;
     glGetIntegerv(GL_SAMPLES, &granted);
     mSamples = granted;
-    glfwSwapInterval(1);
 }
 
 RendererImplGlfw::~RendererImplGlfw() = default;

@@ -7,7 +7,9 @@
 
 #include "core/Vec.h"
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 struct GLFWwindow;
 
@@ -24,7 +26,9 @@ struct ViewRequest {
 
 class RendererImplGlfw : public RendererImplGl {
   public:
-    RendererImplGlfw(const ViewRequest& request, RendererImplGlfw* shared, int requestedSamples);
+    // samplesForGl, where given, tells from the GL's name how many samples it should have.
+    RendererImplGlfw(const ViewRequest& request, RendererImplGlfw* shared, int requestedSamples,
+                     const std::function<int(std::string_view)>& samplesForGl = {});
     ~RendererImplGlfw() override;
 
     void makeCurrentContext() override;
@@ -41,6 +45,8 @@ class RendererImplGlfw : public RendererImplGl {
     void detach() { mWindow = nullptr; }
 
   private:
+    void createWindow(const ViewRequest& request, GLFWwindow* share, int requestedSamples);
+
     GLFWwindow* mWindow = nullptr;
     int mSamples = 0;
 };

@@ -227,6 +227,9 @@ void WindowImplGlfw::installCallbacks()
     glfwSetWindowCloseCallback(mGlfwWindow, [](GLFWwindow* w) { guarded(w, [&] { onWindowClose(w); }); });
     glfwSetWindowFocusCallback(
         mGlfwWindow, [](GLFWwindow* w, int focused) { guarded(w, [&] { onWindowFocus(w, focused); }); });
+    glfwSetWindowIconifyCallback(mGlfwWindow, [](GLFWwindow* w, int iconified) {
+        guarded(w, [&] { onWindowIconify(w, iconified); });
+    });
 }
 
 void WindowImplGlfw::setSize(Vec2i size)
@@ -306,6 +309,7 @@ void WindowImplGlfw::hide()
     if (mGlfwWindow) {
         glfwHideWindow(mGlfwWindow);
     }
+    mAppImpl.visibilityChanged();
 }
 
 void WindowImplGlfw::show()
@@ -314,6 +318,7 @@ void WindowImplGlfw::show()
     if (mGlfwWindow) {
         glfwShowWindow(mGlfwWindow);
     }
+    mAppImpl.visibilityChanged();
 }
 
 void WindowImplGlfw::close()
@@ -366,7 +371,7 @@ void WindowImplGlfw::setCursorHidden(bool hidden)
 
 void WindowImplGlfw::draw()
 {
-    if (!mReadyToDraw || !mWindow) {
+    if (!mReadyToDraw || !mWindow || isUnseen()) {
         return;
     }
     // The window may close itself from a draw slot; keep it alive to the swap.
@@ -681,6 +686,14 @@ void WindowImplGlfw::onWindowFocus(GLFWwindow* window, int focused)
 {
     if (WindowImplGlfw* self = from(window)) {
         self->mAppImpl.focusChanged(self, focused == GLFW_TRUE);
+    }
+}
+
+void WindowImplGlfw::onWindowIconify(GLFWwindow* window, int iconified)
+{
+    if (WindowImplGlfw* self = from(window)) {
+        self->mIconified = iconified == GLFW_TRUE;
+        self->mAppImpl.visibilityChanged();
     }
 }
 

@@ -40,6 +40,8 @@ class WindowImplGlfw : public WindowImpl {
     void hide() override;
     void show() override;
     bool isHidden() const override { return mHidden; }
+    // Minimised or hidden: nobody can see it, so it is not drawn.
+    bool isUnseen() const { return mHidden || mIconified; }
     void close() override;
     DisplayRef getDisplay() const override { return mDisplay; }
     RendererRef getRenderer() const override { return mRenderer; }
@@ -81,6 +83,7 @@ class WindowImplGlfw : public WindowImpl {
     static void onWindowPos(GLFWwindow* window, int x, int y);
     static void onWindowClose(GLFWwindow* window);
     static void onWindowFocus(GLFWwindow* window, int focused);
+    static void onWindowIconify(GLFWwindow* window, int iconified);
 
     void installCallbacks();
     void handleKey(int key, int scancode, int action);
@@ -105,6 +108,7 @@ class WindowImplGlfw : public WindowImpl {
     bool mBorderless = false;
     bool mAlwaysOnTop = false;
     bool mHidden = false;
+    bool mIconified = false;
     bool mFullScreen = false;
     Vec2i mWindowedPos;
     Vec2i mWindowedSize;

@@ -96,6 +96,29 @@ MediaTrack mediaTrack(uint64_t serial, const std::string& title, const std::stri
     return track;
 }
 
+const char* loopStatusName(LoopStatus loop)
+{
+    switch (loop) {
+    case LoopStatus::PLAYLIST:
+        return "Playlist";
+    case LoopStatus::TRACK:
+        return "Track";
+    case LoopStatus::NONE:
+        break;
+    }
+    return "None";
+}
+
+std::optional<LoopStatus> loopStatusNamed(const std::string& name)
+{
+    for (LoopStatus loop : {LoopStatus::NONE, LoopStatus::PLAYLIST, LoopStatus::TRACK}) {
+        if (name == loopStatusName(loop)) {
+            return loop;
+        }
+    }
+    return std::nullopt;
+}
+
 std::vector<std::string> changedProperties(const MediaState& before, const MediaState& after)
 {
     std::vector<std::string> changed;
@@ -110,6 +133,9 @@ std::vector<std::string> changedProperties(const MediaState& before, const Media
     note(before.canGoPrevious != after.canGoPrevious, "CanGoPrevious");
     note(before.canPlay != after.canPlay, "CanPlay");
     note(before.canPause != after.canPause, "CanPause");
+    note(before.canSeek != after.canSeek, "CanSeek");
+    note(before.loop != after.loop, "LoopStatus");
+    note(before.shuffle != after.shuffle, "Shuffle");
     return changed;
 }
 

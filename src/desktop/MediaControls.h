@@ -16,6 +16,9 @@
 namespace mirvo {
 
 enum class PlaybackStatus { PLAYING, PAUSED, STOPPED };
+// What plays after the track: the next (NONE ends after the last), the queue going round
+// (PLAYLIST), or the track again (TRACK).
+enum class LoopStatus { NONE, PLAYLIST, TRACK };
 
 // The track that plays, as the controls show it. Every text is valid UTF-8.
 struct MediaTrack {
@@ -37,6 +40,12 @@ struct MediaState {
     bool canGoPrevious = false;
     bool canPlay = false;
     bool canPause = false;
+    bool canSeek = false;
+    LoopStatus loop = LoopStatus::NONE;
+    bool shuffle = false;
+    // Seeks so far, and where the last one went: a listener hears of each.
+    uint64_t seeks = 0;
+    int64_t seekedToMicros = 0;
 
     bool operator==(const MediaState&) const = default;
 };
@@ -48,6 +57,10 @@ std::string mediaTrackId(uint64_t serial);
 MediaTrack mediaTrack(uint64_t serial, const std::string& title, const std::string& artist,
                       const std::string& album, const std::string& fileName, std::size_t numFrames,
                       std::size_t sampleRate);
+
+// The bus's names of the loop statuses, and the status a name gives (nullopt for none).
+const char* loopStatusName(LoopStatus loop);
+std::optional<LoopStatus> loopStatusNamed(const std::string& name);
 
 // The names of the player's properties whose values differ between two states, in a fixed order.
 std::vector<std::string> changedProperties(const MediaState& before, const MediaState& after);
@@ -78,6 +91,11 @@ class MediaControls {
         std::function<void(const std::filesystem::path&)> open;
         // How far into the current track the music is, in microseconds.
         std::function<int64_t()> positionMicros;
+        // Seek by an offset from the position, or to a position of the current track.
+        std::function<void(int64_t)> seekBy;
+        std::function<void(int64_t)> seekTo;
+        std::function<void(LoopStatus)> setLoop;
+        std::function<void(bool)> setShuffle;
     };
 
     virtual ~MediaControls() = default;

@@ -71,12 +71,18 @@ class MediaControlsSdBus final : public MediaControls {
     // speed, and its level is the sound server's to change.
     static int ignoreSet(sd_bus* bus, const char* path, const char* interface, const char* property,
                          sd_bus_message* value, void* userdata, sd_bus_error* error);
+    // LoopStatus and Shuffle: the controller's to change; the next publish tells of it.
+    static int setMode(sd_bus* bus, const char* path, const char* interface, const char* property,
+                       sd_bus_message* value, void* userdata, sd_bus_error* error);
     static int command(sd_bus_message* message, void* userdata, sd_bus_error* error);
     static int seek(sd_bus_message* message, void* userdata, sd_bus_error* error);
+    static int setPosition(sd_bus_message* message, void* userdata, sd_bus_error* error);
     static int openUri(sd_bus_message* message, void* userdata, sd_bus_error* error);
 
   private:
     int appendMetadata(sd_bus_message* reply) const;
+    // Runs one of the controller's commands for a property set; a failure becomes the error.
+    int apply(const std::function<void()>& action, sd_bus_error* error);
     // Runs one of the controller's commands as the answer to message.
     int run(sd_bus_message* message, const std::function<void()>& action, sd_bus_error* error);
     void close(int result);
@@ -112,7 +118,7 @@ const sd_bus_vtable kPlayerVtable[] = {
     SD_BUS_METHOD("Stop", "", "", &MediaControlsSdBus::command, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD("Play", "", "", &MediaControlsSdBus::command, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD("Seek", "x", "", &MediaControlsSdBus::seek, SD_BUS_VTABLE_UNPRIVILEGED),
-    SD_BUS_METHOD("SetPosition", "ox", "", &MediaControlsSdBus::seek, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD("SetPosition", "ox", "", &MediaControlsSdBus::setPosition, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD("OpenUri", "s", "", &MediaControlsSdBus::openUri, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_SIGNAL("Seeked", "x", 0),
     SD_BUS_PROPERTY("PlaybackStatus", "s", &MediaControlsSdBus::playerProperty, 0,
@@ -135,7 +141,12 @@ const sd_bus_vtable kPlayerVtable[] = {
                     SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
     SD_BUS_PROPERTY("CanPause", "b", &MediaControlsSdBus::playerProperty, 0,
                     SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
-    SD_BUS_PROPERTY("CanSeek", "b", &MediaControlsSdBus::playerProperty, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("CanSeek", "b", &MediaControlsSdBus::playerProperty, 0,
+                    SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
+    SD_BUS_WRITABLE_PROPERTY("LoopStatus", "s", &MediaControlsSdBus::playerProperty,
+                             &MediaControlsSdBus::setMode, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
+    SD_BUS_WRITABLE_PROPERTY("Shuffle", "b", &MediaControlsSdBus::playerProperty,
+                             &MediaControlsSdBus::setMode, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
     SD_BUS_PROPERTY("CanControl", "b", &MediaControlsSdBus::playerProperty, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_VTABLE_END};
 
@@ -180,7 +191,15 @@ void MediaControlsSdBus::poll()
 void MediaControlsSdBus::publish(const MediaState& state)
 {
     const std::vector<std::string> changed = changedProperties(mState, state);
+    const bool seeked = state.seeks != mState.seeks;
     mState = state;
+    if (seeked && mBus) {
+        const int result = sd_bus_emit_signal(mBus, kObjectPath, kPlayerInterface, "Seeked", "x",
+                                              static_cast<int64_t>(state.seekedToMicros));
+        if (result < 0) {
+            close(result);
+        }
+    }
     if (changed.empty() || !mBus) {
         return;
     }
@@ -256,6 +275,9 @@ int MediaControlsSdBus::playerProperty(sd_bus*, const char*, const char*, const 
             return sd_bus_error_set(error, SD_BUS_ERROR_FAILED, exc.what());
         }
     }
+    if (name == "LoopStatus") {
+        return sd_bus_message_append(reply, "s", loopStatusName(state.loop));
+    }
     if (name == "Rate" || name == "Volume" || name == "MinimumRate" || name == "MaximumRate") {
         return sd_bus_message_append(reply, "d", 1.0);
     }
@@ -268,11 +290,13 @@ int MediaControlsSdBus::playerProperty(sd_bus*, const char*, const char*, const 
         value = state.canPlay;
     } else if (name == "CanPause") {
         value = state.canPause;
+    } else if (name == "CanSeek") {
+        value = state.canSeek;
+    } else if (name == "Shuffle") {
+        value = state.shuffle;
     } else if (name == "CanControl") {
         value = true;
     }
-    // CanSeek stays false: the player has no way to jump within a track that keeps the next
-    // track following without a gap.
     return sd_bus_message_append(reply, "b", value ? 1 : 0);
 }
 
@@ -332,10 +356,82 @@ int MediaControlsSdBus::command(sd_bus_message* message, void* userdata, sd_bus_
     return self.run(message, action && *action ? *action : nothing, error);
 }
 
-int MediaControlsSdBus::seek(sd_bus_message* message, void*, sd_bus_error*)
+int MediaControlsSdBus::setMode(sd_bus*, const char*, const char*, const char* property,
+                                sd_bus_message* value, void* userdata, sd_bus_error* error)
 {
-    // CanSeek is false, and then a seek has no effect.
-    return sd_bus_reply_method_return(message, "");
+    auto& self = *static_cast<MediaControlsSdBus*>(userdata);
+    if (std::string(property) == "Shuffle") {
+        int shuffle = 0;
+        const int result = sd_bus_message_read(value, "b", &shuffle);
+        if (result < 0) {
+            return result;
+        }
+        return self.apply(
+            [&] {
+                if (self.mCommands.setShuffle) {
+                    self.mCommands.setShuffle(shuffle != 0);
+                }
+            },
+            error);
+    }
+    const char* name = nullptr;
+    const int result = sd_bus_message_read(value, "s", &name);
+    if (result < 0) {
+        return result;
+    }
+    const std::optional<LoopStatus> loop = loopStatusNamed(name);
+    if (!loop) {
+        return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "no loop status called '%s'", name);
+    }
+    return self.apply(
+        [&] {
+            if (self.mCommands.setLoop) {
+                self.mCommands.setLoop(*loop);
+            }
+        },
+        error);
+}
+
+int MediaControlsSdBus::seek(sd_bus_message* message, void* userdata, sd_bus_error* error)
+{
+    auto& self = *static_cast<MediaControlsSdBus*>(userdata);
+    int64_t offset = 0;
+    const int result = sd_bus_message_read(message, "x", &offset);
+    if (result < 0) {
+        return result;
+    }
+    // Where CanSeek is false, a seek has no effect.
+    return self.run(
+        message,
+        [&] {
+            if (self.mState.canSeek && self.mCommands.seekBy) {
+                self.mCommands.seekBy(offset);
+            }
+        },
+        error);
+}
+
+int MediaControlsSdBus::setPosition(sd_bus_message* message, void* userdata, sd_bus_error* error)
+{
+    auto& self = *static_cast<MediaControlsSdBus*>(userdata);
+    const char* trackId = nullptr;
+    int64_t position = 0;
+    const int result = sd_bus_message_read(message, "ox", &trackId, &position);
+    if (result < 0) {
+        return result;
+    }
+    // A position meant for a track that has since ended (the slider of a client that has not
+    // caught up) is stale: it moves nothing.
+    const std::optional<MediaTrack>& track = self.mState.track;
+    const bool current = track && track->id == trackId;
+    return self.run(
+        message,
+        [&] {
+            if (current && self.mState.canSeek && self.mCommands.seekTo) {
+                self.mCommands.seekTo(position);
+            }
+        },
+        error);
 }
 
 int MediaControlsSdBus::openUri(sd_bus_message* message, void* userdata, sd_bus_error* error)
@@ -358,6 +454,16 @@ int MediaControlsSdBus::openUri(sd_bus_message* message, void* userdata, sd_bus_
             }
         },
         error);
+}
+
+int MediaControlsSdBus::apply(const std::function<void()>& action, sd_bus_error* error)
+{
+    try {
+        action();
+    } catch (const std::exception& exc) {
+        return sd_bus_error_set(error, SD_BUS_ERROR_FAILED, exc.what());
+    }
+    return 0;
 }
 
 int MediaControlsSdBus::run(sd_bus_message* message, const std::function<void()>& action, sd_bus_error* error)

@@ -20,6 +20,14 @@ std::unique_ptr<PlayerControls> PlayerControls::open(Player& player, std::functi
     commands.quit = std::move(quit);
     commands.open = [&player](const std::filesystem::path& path) { player.open({path}); };
     commands.positionMicros = [&player] { return player.getPositionMicros(); };
+    commands.seekBy = [&player](int64_t offset) { player.seekBy(offset); };
+    commands.seekTo = [&player](int64_t position) { player.seekTo(position); };
+    commands.setLoop = [&player](LoopStatus loop) {
+        player.setRepeat(loop == LoopStatus::TRACK      ? Player::Repeat::TRACK
+                         : loop == LoopStatus::PLAYLIST ? Player::Repeat::QUEUE
+                                                        : Player::Repeat::OFF);
+    };
+    commands.setShuffle = [&player](bool shuffle) { player.setShuffle(shuffle); };
     std::unique_ptr<MediaControls> controls = openMediaControls(std::move(commands));
     if (!controls) {
         return nullptr;
@@ -63,6 +71,21 @@ MediaState PlayerControls::stateOf(const Player& player, std::optional<MediaTrac
     state.canGoPrevious = player.canGoPrevious();
     state.canPlay = true;
     state.canPause = true;
+    state.canSeek = player.canSeek();
+    switch (player.getRepeat()) {
+    case Player::Repeat::OFF:
+        state.loop = LoopStatus::NONE;
+        break;
+    case Player::Repeat::QUEUE:
+        state.loop = LoopStatus::PLAYLIST;
+        break;
+    case Player::Repeat::TRACK:
+        state.loop = LoopStatus::TRACK;
+        break;
+    }
+    state.shuffle = player.isShuffled();
+    state.seeks = player.getNumSeeks();
+    state.seekedToMicros = player.getSeekedToMicros();
     return state;
 }
 

@@ -171,6 +171,30 @@ void PlayQueue::makeOrder()
     }
 }
 
+void PlayQueue::setShuffle(bool shuffle, uint32_t seed)
+{
+    if (shuffle == mOptions.shuffle) {
+        return;
+    }
+    const std::optional<std::size_t> playing = current();
+    mOptions.shuffle = shuffle;
+    mOptions.seed = seed;
+    mRound = 0;
+    mPosition.reset();
+    makeOrder();
+    if (!playing) {
+        return;
+    }
+    const auto at = std::find(mOrder.begin(), mOrder.end(), *playing);
+    if (shuffle) {
+        // What has played already is not held back: the whole queue is the new round.
+        std::iter_swap(mOrder.begin(), at);
+        mPosition = 0;
+    } else {
+        mPosition = static_cast<std::size_t>(at - mOrder.begin());
+    }
+}
+
 std::size_t PlayQueue::playable() const
 {
     return mNumPlayable;

@@ -62,6 +62,13 @@ class PlayQueue {
     // The previous key, `secondsPlayed` into the current track: the track before it within the
     // first seconds (the first track restarts), else the current one again.
     std::optional<std::size_t> previous(double secondsPlayed);
+    // Repeat and shuffle changed while the queue plays: the current track stays current. Shuffle
+    // on plays every other track after it in a fresh order; off goes on from it in the files'
+    // order.
+    void setRepeat(bool repeat) { mOptions.repeat = repeat; }
+    void setShuffle(bool shuffle, uint32_t seed);
+    const Options& getOptions() const { return mOptions; }
+
     // A track that cannot be played is left out of the order from now on, and the queue moves on.
     std::optional<std::size_t> skipUnplayable();
     // The same for a track found unplayable ahead of time; the queue stays where it is.

@@ -5,6 +5,7 @@
 #include "core/DataSource.h"
 #include "src/FailureText.h"
 
+#include <algorithm>
 #include <iostream>
 #include <random>
 #include <utility>
@@ -23,7 +24,7 @@ audio::SourceFileRef openFile(const fs::path& path, std::size_t sampleRate)
 } // namespace
 
 Player::Player(Notices& notices, bool repeat, bool shuffle)
-    : mNotices(notices), mRepeat(repeat), mShuffle(shuffle)
+    : mNotices(notices), mRepeat(repeat ? Repeat::QUEUE : Repeat::OFF), mShuffle(shuffle)
 {
 }
 
@@ -36,7 +37,7 @@ void Player::setNode(std::shared_ptr<audio::FilePlayerNode> node)
 
 PlayQueue::Options Player::queueOptions() const
 {
-    return {mRepeat, mShuffle, std::random_device{}()};
+    return {mRepeat == Repeat::QUEUE, mShuffle, std::random_device{}()};
 }
 
 Player::Opened Player::openFrom(PlayQueue& queue, std::optional<std::size_t> index, std::size_t sampleRate)
@@ -214,7 +215,18 @@ void Player::queueAhead()
     }
     mHandoffsSeen = mNode->getNumHandoffs();
     mAheadSource.reset();
+    mAheadIsRepeat = false;
     mNode->queueSourceFile(nullptr);
+    if (mRepeat == Repeat::TRACK) {
+        // The file the node reads, already at the graph's rate: its hand-off reads it again
+        // from the first frame, straight after its last.
+        const audio::SourceFileRef again = mNode->getSourceFile();
+        if (again && mNode->queueSourceFile(again)) {
+            mAheadSource = again;
+            mAheadIsRepeat = true;
+        }
+        return;
+    }
     const uint64_t generation = mGeneration;
     auto queue = std::make_shared<PlayQueue>(mQueue);
     mLoader.post([this, queue, generation] {
@@ -234,7 +246,7 @@ void Player::queueAhead()
             }
         }
         return TrackLoader::Result([this, ahead, passedOver, generation] {
-            if (generation != mGeneration) {
+            if (generation != mGeneration || mAheadIsRepeat) {
                 report(ahead->failures, false);
                 return;
             }
@@ -360,9 +372,168 @@ int64_t Player::getPositionMicros() const
     // The reader runs ahead of what is heard by what it has buffered.
     const std::size_t read = mNode->getReadPosition();
     const std::size_t buffered = mNode->getNumBufferedFrames();
-    const auto heard = static_cast<int64_t>(read > buffered && !mStopped ? read - buffered : 0);
     const auto rate = static_cast<int64_t>(mNode->getSampleRate());
+    // The output device holds what the node gave it for its latency before it is heard.
+    const double latency = mOutputLatency ? std::max(0.0, mOutputLatency()) : 0.0;
+    const auto inDevice = static_cast<std::size_t>(latency * static_cast<double>(rate));
+    const std::size_t ahead = buffered + inDevice;
+    const auto heard = static_cast<int64_t>(read > ahead && !mStopped ? read - ahead : 0);
     return rate > 0 ? heard / rate * 1000000 + heard % rate * 1000000 / rate : int64_t{0};
+}
+
+bool Player::canSeek() const
+{
+    return mNode && mTrack && getStatus() != Status::STOPPED;
+}
+
+void Player::seekBy(int64_t offsetMicros)
+{
+    if (!canSeek()) {
+        return;
+    }
+    followNode();
+    const int64_t target = std::max<int64_t>(0, getPositionMicros() + offsetMicros);
+    const auto rate = static_cast<int64_t>(mNode->getSampleRate());
+    const int64_t frame = target / 1000000 * rate + target % 1000000 * rate / 1000000;
+    // Past a length only estimated, the decoder tells where the end is.
+    if (const std::optional<std::size_t> known = mNode->getKnownNumFrames();
+        known && frame >= static_cast<int64_t>(*known)) {
+        const auto length = static_cast<int64_t>(*known);
+        jumpTo(*known, length / rate * 1000000 + length % rate * 1000000 / rate);
+        return;
+    }
+    jumpTo(static_cast<std::size_t>(frame), target);
+}
+
+void Player::seekTo(int64_t micros)
+{
+    if (!canSeek() || micros < 0) {
+        return;
+    }
+    followNode();
+    const auto rate = static_cast<int64_t>(mNode->getSampleRate());
+    const int64_t frame = micros / 1000000 * rate + micros % 1000000 * rate / 1000000;
+    const std::optional<std::size_t> known = mNode->getKnownNumFrames();
+    const std::size_t length = known ? *known : mNode->getNumFrames();
+    if (frame > static_cast<int64_t>(length)) {
+        return;
+    }
+    jumpTo(static_cast<std::size_t>(frame), micros);
+}
+
+void Player::jumpTo(std::size_t frame, int64_t micros)
+{
+    mNode->jumpTo(frame);
+    ++mNumSeeks;
+    mSeekedToMicros = micros;
+}
+
+void Player::setRepeat(Repeat repeat)
+{
+    if (repeat == mRepeat) {
+        return;
+    }
+    mRepeat = repeat;
+    mQueue.setRepeat(repeat == Repeat::QUEUE);
+    mNotices.post({repeat == Repeat::OFF     ? "repeat off"
+                   : repeat == Repeat::QUEUE ? "repeat: the queue"
+                                             : "repeat: this track"});
+    queueChanged();
+    requeue();
+}
+
+void Player::cycleRepeat()
+{
+    switch (mRepeat) {
+    case Repeat::OFF:
+        setRepeat(Repeat::QUEUE);
+        break;
+    case Repeat::QUEUE:
+        setRepeat(Repeat::TRACK);
+        break;
+    case Repeat::TRACK:
+        setRepeat(Repeat::OFF);
+        break;
+    }
+}
+
+void Player::setShuffle(bool shuffle)
+{
+    if (shuffle == mShuffle) {
+        return;
+    }
+    mShuffle = shuffle;
+    mQueue.setShuffle(shuffle, std::random_device{}());
+    mNotices.post({shuffle ? "shuffle on" : "shuffle off"});
+    queueChanged();
+    if (mRepeat != Repeat::TRACK) {
+        requeue();
+    }
+}
+
+void Player::requeue()
+{
+    if (!mNode) {
+        return;
+    }
+    // Once nothing is queued the node cannot hand off: one it made before is taken in first,
+    // as the mode it was queued under says, and what follows is queued as the new one says.
+    mNode->queueSourceFile(nullptr);
+    followNode();
+    if (getStatus() != Status::STOPPED) {
+        queueAhead();
+    }
+}
+
+void Player::repeatTrack()
+{
+    const audio::SourceFileRef source = mNode->getSourceFile();
+    if (mNode->isEof()) {
+        // The node could not follow itself (no read-ahead): the track starts again here.
+        mNode->start();
+    }
+    const std::string fileName = mTrack ? mTrack->fileName : std::string();
+    if (source) {
+        announce(*source, fileName);
+    }
+    mTrackStartTime = mNow;
+    queueAhead();
+}
+
+void Player::followNode()
+{
+    if (!mNode || mMoving > 0 || mOpening > 0) {
+        return;
+    }
+    if (mNode->getNumHandoffs() != mHandoffsSeen) {
+        if (mAheadIsRepeat) {
+            repeatTrack();
+            return;
+        }
+        if (!mQueue.current()) {
+            return;
+        }
+        ++mGeneration;
+        mQueue.next();
+        queueChanged();
+        mTrackStartTime = mNow;
+        if (mNode->isEof()) {
+            // Handed off just as the node found the end: play the track from the start.
+            move([](PlayQueue& queue) { return queue.current(); });
+        } else {
+            if (mAheadSource) {
+                announce(*mAheadSource, mQueue.currentPath().filename().string());
+            }
+            queueAhead();
+        }
+    } else if (mNode->isEof() && !mStopped) {
+        // After the queue's end the player has stopped, whatever the repeat.
+        if (mRepeat == Repeat::TRACK && (mQueue.current() || mQueue.empty())) {
+            repeatTrack();
+        } else if (mQueue.current()) {
+            move([](PlayQueue& queue) { return queue.next(); });
+        }
+    }
 }
 
 void Player::update(float now)
@@ -371,25 +542,7 @@ void Player::update(float now)
     mLoader.poll();
     // The node has gone on to the track queued ahead without a gap, or, where it could not
     // take one ahead, stopped at the end of the file: the queue then plays the next one.
-    if (mNode && mQueue.current() && mMoving == 0 && mOpening == 0) {
-        if (mNode->getNumHandoffs() != mHandoffsSeen) {
-            ++mGeneration;
-            mQueue.next();
-            queueChanged();
-            mTrackStartTime = mNow;
-            if (mNode->isEof()) {
-                // Handed off just as the node found the end: play the track from the start.
-                move([](PlayQueue& queue) { return queue.current(); });
-            } else {
-                if (mAheadSource) {
-                    announce(*mAheadSource, mQueue.currentPath().filename().string());
-                }
-                queueAhead();
-            }
-        } else if (mNode->isEof() && !mStopped) {
-            move([](PlayQueue& queue) { return queue.next(); });
-        }
-    }
+    followNode();
     // A container that only estimates its length gives the true one once the reader reaches
     // its end; the desktop's controls show that from then on.
     if (mNode && mTrack && mNode->getNumHandoffs() == mHandoffsSeen) {

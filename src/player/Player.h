@@ -30,6 +30,9 @@ namespace mirvo {
 class Player {
   public:
     enum class Status { PLAYING, PAUSED, STOPPED };
+    // What plays after a track: the next one (the queue ends after its last), the next one with
+    // the queue going round, or the same track again.
+    enum class Repeat { OFF, QUEUE, TRACK };
 
     // The track that plays, as its file tells it.
     struct Track {
@@ -49,7 +52,8 @@ class Player {
         using std::runtime_error::runtime_error;
     };
 
-    // Notices tell of each track that starts and of files that could not be played.
+    // Notices tell of each track that starts and of files that could not be played. repeat is
+    // the queue's.
     Player(Notices& notices, bool repeat, bool shuffle);
     ~Player();
     Player(const Player&) = delete;
@@ -60,6 +64,8 @@ class Player {
     void setNode(std::shared_ptr<audio::FilePlayerNode> node);
     // What the music's return asks of the rest: live input ends, as the D key ends it.
     void setLiveInputEnder(std::function<void()> endLiveInput) { mEndLiveInput = std::move(endLiveInput); }
+    // The output's latency in seconds, taken off the position so that it tells what is heard.
+    void setOutputLatency(std::function<double()> seconds) { mOutputLatency = std::move(seconds); }
 
     // Start-up, before there is a node: the queue of `given` and its first playable track,
     // opened at sampleRate on this thread. Throws StartupError when nothing in it plays.
@@ -86,6 +92,27 @@ class Player {
     // The Space key: pauses, or goes on from where the music is.
     void togglePause();
     void stop();
+
+    // The arrow keys and the desktop's Seek: offsetMicros from what is heard now. Before the
+    // track's start it goes to the start; past its end the track ends there and what follows an
+    // end follows. A stopped player does not move.
+    void seekBy(int64_t offsetMicros);
+    // The desktop's SetPosition: micros into the current track; outside the track nothing moves.
+    void seekTo(int64_t micros);
+    // Whether a seek would move: a track is loaded and not stopped.
+    bool canSeek() const;
+    // Every seek counts one, with where it went, so that the desktop hears of each.
+    uint64_t getNumSeeks() const { return mNumSeeks; }
+    int64_t getSeekedToMicros() const { return mSeekedToMicros; }
+
+    // --repeat, --shuffle, the keys and the desktop's LoopStatus and Shuffle: the track that plays
+    // plays on, and what follows it changes.
+    void setRepeat(Repeat repeat);
+    Repeat getRepeat() const { return mRepeat; }
+    // The R key: off, then the queue, then the track, then off again.
+    void cycleRepeat();
+    void setShuffle(bool shuffle);
+    bool isShuffled() const { return mShuffle; }
 
     // Once a frame, `now` in the application's seconds: what was loaded meanwhile, and the end
     // of a track or its hand-off to the next.
@@ -125,14 +152,29 @@ class Player {
     // Lines on standard error, one a file, and the count for the next frame's notice.
     void report(const std::vector<Failed>& failures, bool count);
     void playSource(const std::shared_ptr<audio::SourceFile>& source, const std::string& fileName);
-    // Opens the track after the current one for the node to follow without a gap.
+    // Opens the track after the current one for the node to follow without a gap (with track
+    // repeat, the same track again).
     void queueAhead();
+    // Takes in a hand-off the node made, or the end it reached: the queue moves on, or the track
+    // repeats.
+    void followNode();
+    // Moves what is heard to frame of the current track.
+    void jumpTo(std::size_t frame, int64_t micros);
+    // The track again from its start, as the same file, told as a new start.
+    void repeatTrack();
+    // What follows the current track changed: the file queued after it is queued again.
+    void requeue();
     void queueChanged();
     PlayQueue::Options queueOptions() const;
 
     Notices& mNotices;
-    bool mRepeat;
+    Repeat mRepeat;
     bool mShuffle;
+    std::function<double()> mOutputLatency;
+    uint64_t mNumSeeks = 0;
+    int64_t mSeekedToMicros = 0;
+    // The file queued ahead is the current track again: its hand-off repeats, not moves on.
+    bool mAheadIsRepeat = false;
     std::shared_ptr<audio::FilePlayerNode> mNode;
     std::function<void()> mEndLiveInput;
     PlayQueue mQueue;

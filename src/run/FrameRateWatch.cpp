@@ -8,6 +8,8 @@ namespace mirvo {
 namespace {
 
 constexpr double kHeldFraction = 0.9;
+// Longer between two frames than any frame a person would sit through takes.
+constexpr double kDrawingGapSeconds = 2.0;
 
 } // namespace
 
@@ -18,8 +20,11 @@ FrameRateWatch::FrameRateWatch(double windowSeconds, double settleSeconds)
 
 std::optional<double> FrameRateWatch::frameAt(double seconds)
 {
-    if (!mFirst) {
+    // A long gap is a time nothing was drawn (the window was minimised), not a slow frame:
+    // the watch starts over after it.
+    if (!mFirst || (!mFrames.empty() && seconds - mFrames.back() > kDrawingGapSeconds)) {
         mFirst = seconds;
+        mFrames.clear();
     }
     if (seconds - *mFirst < mSettleSeconds) {
         return std::nullopt;

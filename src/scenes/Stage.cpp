@@ -46,8 +46,8 @@ void Stage::addStandardScenes(std::function<float()> viewHeight, bool offscreen,
     for (auto& [name, scene] : scenes) {
         if (offscreen) {
             scene->setWithoutPanels();
-            scene->setSmoothEdges(smoothEdges);
         }
+        scene->setSmoothEdges(smoothEdges);
         mScenes.add(name, std::move(scene));
     }
 }

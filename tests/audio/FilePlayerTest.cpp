@@ -145,6 +145,56 @@ TEST_F(FilePlayer, SeekMovesWhatIsHeard)
     EXPECT_EQ(frames.back(), 39999);
 }
 
+// A jump is heard at once: the old audio's next frames fade out under the new ones over a few
+// milliseconds, so the output has no step, and after the fade every frame from the target on
+// plays, none lost. With and without read-ahead.
+TEST_F(FilePlayer, AJumpIsHeardAtOnceWithoutAStepAndLosesNoFrame)
+{
+    constexpr size_t kFade = kRate / 200;
+    constexpr long kTarget = 50000;
+    for (const bool async : {true, false}) {
+        SCOPED_TRACE(async ? "read-ahead" : "no read-ahead");
+        mContext = ContextManual::create(kRate, kBlock, 2);
+        auto player = makePlayer(makeRamp(100000), async);
+        player->start();
+        std::vector<float> out = render(player, 4);
+        player->jumpTo(kTarget);
+        const std::vector<float> after = render(player, 8);
+        out.insert(out.end(), after.begin(), after.end());
+
+        // Without the fade the output would step by the whole distance between the two places.
+        const float step = float(kTarget - 4 * long(kBlock)) * kScale;
+        for (size_t i = 1; i < out.size(); ++i) {
+            ASSERT_LT(std::fabs(out[i] - out[i - 1]), step / 100.0f) << "a step at sample " << i;
+        }
+        const std::vector<float> settled(out.begin() + long(4 * kBlock + kFade), out.end());
+        expectConsecutive(framesHeard(settled), kTarget + long(kFade), kTarget + long(8 * kBlock) - 1);
+    }
+}
+
+// A jump keeps the file queued to follow: a jump past the end goes straight on to it, and it
+// plays whole, from its first frame.
+TEST_F(FilePlayer, AJumpPastTheEndGoesOnToTheQueuedFile)
+{
+    auto player = makePlayer(makeRamp(100000));
+    player->start();
+    render(player, 2);
+    auto next = makeRamp(6000);
+    next->setupSampleRateConversion();
+    ASSERT_TRUE(player->queueSourceFile(next));
+    player->jumpTo(500000);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while ((player->getNumHandoffs() == 0 || player->getNumBufferedFrames() < 6000) &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(player->getNumHandoffs(), 1u);
+    const std::vector<float> out = render(player, 16);
+    const std::vector<float> settled(out.begin() + long(kRate / 200), out.end());
+    expectConsecutive(framesHeard(settled), long(kRate / 200), 5999);
+    EXPECT_TRUE(player->isEof());
+}
+
 TEST_F(FilePlayer, StartAfterTheEndReplaysFromTheBeginning)
 {
     auto player = makePlayer(makeRamp(3000));

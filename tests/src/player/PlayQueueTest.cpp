@@ -188,5 +188,29 @@ TEST(PlayQueue, ShufflePlaysEveryTrackOnceBeforeAnyAgain)
     }
 }
 
+// Shuffle turned on or off while a track plays: the track plays on, and the queue carries on
+// from it, every other track once in the shuffled round, or the files' order from it.
+TEST(PlayQueue, ShuffleTurnedOnOrOffMidQueueKeepsTheTrackAndPlaysEveryOtherOnce)
+{
+    PlayQueue queue(numbered(6), {});
+    queue.start();
+    queue.next();
+    queue.next();
+    ASSERT_EQ(queue.current(), 2u);
+    queue.setShuffle(true, 7);
+    EXPECT_EQ(queue.current(), 2u);
+    std::set<std::size_t> rest;
+    while (const std::optional<std::size_t> next = queue.next()) {
+        rest.insert(*next);
+    }
+    EXPECT_EQ(rest, (std::set<std::size_t>{0, 1, 3, 4, 5}));
+
+    queue.start();
+    const std::size_t playing = *queue.next();
+    queue.setShuffle(false, 0);
+    EXPECT_EQ(queue.current(), playing);
+    EXPECT_EQ(queue.peekNext(), playing + 1 < 6 ? std::optional<std::size_t>(playing + 1) : std::nullopt);
+}
+
 } // namespace
 } // namespace mirvo

@@ -6,14 +6,18 @@
 #include "audio/FilePlayerNode.h"
 #include "audio/SourceFile.h"
 #include "core/DataSource.h"
+#include "tests/audio/WaitFor.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace mirvo {
@@ -83,14 +87,15 @@ class Folder {
     fs::path mPath;
 };
 
-// A player on a graph of its own: the node plays into an output rendered block by block.
+// A player on a graph of its own: the node plays into an output rendered block by block. With
+// read-ahead the node follows a queued track without a gap, and each block waits for its reader.
 struct Transport {
-    explicit Transport(const fs::path& first) : player(notices, false, false)
+    explicit Transport(const fs::path& first, bool readAhead = false) : player(notices, false, false)
     {
         context = audio::ContextManual::create(kRate, kBlock, 1);
         const std::vector<std::string> given = {first.string()};
         const audio::SourceFileRef source = player.openFirst(given, kRate);
-        node = context->makeNode(new audio::FilePlayerNode(source, false));
+        node = context->makeNode(new audio::FilePlayerNode(source, readAhead));
         node->connect(context->getOutput());
         context->enable();
         node->enable();
@@ -105,7 +110,10 @@ struct Transport {
     {
         const auto blocks = static_cast<std::size_t>(seconds * float(kRate) / float(kBlock)) + 1;
         for (std::size_t block = 0; block < blocks; ++block) {
+            waitForReader();
             context->renderBlocks(1);
+            const audio::Buffer& out = context->getManualOutput()->getOutputBuffer();
+            heard.insert(heard.end(), out.getChannel(0), out.getChannel(0) + out.getNumFrames());
             now += float(kBlock) / float(kRate);
             player.update(now);
             player.finishLoading();
@@ -113,12 +121,37 @@ struct Transport {
     }
     std::string playing() const { return player.getQueue().currentPath().filename().string(); }
 
+    // Until the reader has a block ready or has read all there is; bounded for liveness only.
+    void waitForReader() const
+    {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (node->isReadAsync() && node->isEnabled() && node->getNumBufferedFrames() < kBlock &&
+               !readerDone() && std::chrono::steady_clock::now() < giveUp) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    }
+    bool readerDone() const
+    {
+        const std::optional<std::size_t> known = node->getKnownNumFrames();
+        return known && node->getReadPosition() >= *known && !node->isHandoffPending();
+    }
+    // Samples rendered from `from` on, up to the first silence: the music as one stretch.
+    std::size_t soundingFrom(std::size_t from) const
+    {
+        std::size_t at = from;
+        while (at < heard.size() && heard[at] != 0.0f) {
+            ++at;
+        }
+        return at - from;
+    }
+
     Notices notices;
     Player player;
     audio::ContextManualRef context;
     std::shared_ptr<audio::FilePlayerNode> node;
     int liveInputEnded = 0;
     float now = 0.0f;
+    std::vector<float> heard;
 };
 
 TEST(Player, ADropPlaysFromItsFirstFrameResumesAPausedPlayerAndEndsLiveInput)
@@ -238,5 +271,109 @@ TEST(Player, PreviousCountsTheTimePlayedNotTheTimePaused)
     transport.player.finishLoading();
     EXPECT_EQ(transport.playing(), "1 a.wav");
 }
+
+namespace {
+
+// A VBR MP3 without the header that states its length, as some encoders and cut downloads
+// leave it: the container only estimates how long it is. Made by the encoder itself.
+fs::path headerlessMp3(const Folder& folder, const std::string& name, int seconds)
+{
+    const fs::path path = folder / name;
+    const std::string length = std::to_string(seconds);
+    const std::string command =
+        "ffmpeg -loglevel error -y -f lavfi -i 'sine=frequency=330:duration=" + length +
+        "' -f lavfi -i 'anoisesrc=d=" + length +
+        ":a=0.3' -filter_complex amix=inputs=2 -ar 48000 -c:a libmp3lame -q:a 4 "
+        "-write_xing 0 '" +
+        path.string() + "'";
+    return std::system(command.c_str()) == 0 ? path : fs::path();
+}
+
+constexpr int64_t kSecond = 1'000'000;
+// What a position may be off by: the reader may be between filling the rings and moving its
+// read position on by a refill (4096 frames) while the position is taken.
+constexpr double kPositionSlack = 4096.0 * 1e6 / double(kRate);
+
+TEST(Player, ASeekInAFileOfEstimatedLengthGoesThereAndPastItsEndTheNextTrackFollows)
+{
+    Folder folder;
+    const fs::path first = headerlessMp3(folder, "1 estimated.mp3", 12);
+    ASSERT_FALSE(first.empty()) << "ffmpeg could not write the MP3";
+    folder.wav("2 next.wav", kRate);
+    Transport transport(folder / "", true);
+    ASSERT_EQ(transport.playing(), "1 estimated.mp3");
+    transport.play(0.2f);
+
+    transport.player.seekTo(8 * kSecond);
+    EXPECT_NEAR(double(transport.player.getPositionMicros()), double(8 * kSecond), kPositionSlack);
+    EXPECT_EQ(transport.player.getNumSeeks(), 1u);
+    transport.play(0.5f);
+    EXPECT_NEAR(double(transport.player.getPositionMicros()), double(8 * kSecond + kSecond / 2),
+                kPositionSlack + 1e6 * double(kBlock) / double(kRate));
+    EXPECT_EQ(transport.player.getStatus(), Player::Status::PLAYING);
+
+    // A minute ahead is past the end whatever the estimate said: the next track follows at once.
+    transport.player.seekBy(60 * kSecond);
+    transport.play(0.3f);
+    EXPECT_EQ(transport.playing(), "2 next.wav");
+    EXPECT_EQ(transport.player.getStatus(), Player::Status::PLAYING);
+    EXPECT_LT(transport.player.getPositionMicros(), kSecond / 2);
+    // Back before the start is the start.
+    transport.player.seekBy(-10 * kSecond);
+    EXPECT_EQ(transport.player.getPositionMicros(), 0);
+    transport.play(1.2f);
+    EXPECT_EQ(transport.player.getStatus(), Player::Status::STOPPED);
+}
+
+// The reader has moved on to the next track while the end of this one still plays: a seek then
+// lands in the track the controls show, and the music goes on from there to the end with
+// neither a gap nor a lost frame.
+TEST(Player, ASeekDuringTheHandOffToTheNextTrackLosesNothingAndLeavesNothingStuck)
+{
+    Folder folder;
+    folder.wav("1 a.wav", kRate);
+    folder.wav("2 b.wav", kRate);
+    folder.wav("3 c.wav", kRate);
+    Transport transport(folder / "", true);
+    transport.play(0.1f);
+    // Close enough to the end that the reader reaches it and hands off to the next track.
+    transport.player.seekTo(kSecond - kSecond / 20);
+    ASSERT_TRUE(audio::test::waitFor([&] { return transport.node->getNumHandoffs() == 1; }));
+    transport.player.seekTo(kSecond / 4);
+    EXPECT_EQ(transport.playing(), "2 b.wav");
+    EXPECT_NEAR(double(transport.player.getPositionMicros()), double(kSecond / 4), kPositionSlack);
+
+    const std::size_t from = transport.heard.size();
+    transport.play(2.0f);
+    // The rest of b, then all of c, as one stretch of sound.
+    EXPECT_EQ(transport.soundingFrom(from), kRate - kRate / 4 + kRate);
+    EXPECT_EQ(transport.player.getStatus(), Player::Status::STOPPED);
+    EXPECT_EQ(transport.player.getNumTracksStarted(), 3u);
+}
+
+TEST(Player, TrackRepeatPlaysTheTrackAgainWithoutAGapUntilItIsTurnedOff)
+{
+    Folder folder;
+    folder.wav("1 a.wav", kRate / 4);
+    folder.wav("2 b.wav", kRate / 4);
+    Transport transport(folder / "", true);
+    transport.player.setRepeat(Player::Repeat::TRACK);
+    transport.play(1.1f);
+    EXPECT_EQ(transport.playing(), "1 a.wav");
+    EXPECT_EQ(transport.player.getNumTracksStarted(), 5u);
+    EXPECT_EQ(transport.soundingFrom(0), transport.heard.size());
+
+    // The reader may already be into the next round of a: that one plays to its end.
+    transport.player.setRepeat(Player::Repeat::OFF);
+    const std::size_t roundsOfA = transport.player.getNumTracksStarted();
+    EXPECT_GE(roundsOfA, 5u);
+    transport.play(0.6f);
+    EXPECT_EQ(transport.player.getStatus(), Player::Status::STOPPED);
+    EXPECT_EQ(transport.player.getNumTracksStarted(), roundsOfA + 1);
+    // a round after round, then b, and not a moment of silence between them.
+    EXPECT_EQ(transport.soundingFrom(0), (roundsOfA + 1) * (kRate / 4));
+}
+
+} // namespace
 
 } // namespace mirvo

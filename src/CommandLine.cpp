@@ -9,6 +9,7 @@
 #include <charconv>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace mirvo {
@@ -41,16 +42,34 @@ std::string checkWindowSize(const std::string& text)
     return {};
 }
 
-// Empty when `text` is a video size: even sides (for 4:2:0 chroma) up to 8K UHD.
+// The shapes videos are posted in, by the names people use for them.
+constexpr std::array<std::pair<const char*, Vec2i>, 4> kNamedRenderSizes = {
+    {{"vertical", {1080, 1920}}, {"square", {1080, 1080}}, {"1080p", {1920, 1080}}, {"4k", {3840, 2160}}}};
+
+std::optional<Vec2i> namedRenderSize(const std::string& text)
+{
+    for (const auto& [name, size] : kNamedRenderSizes) {
+        if (text == name) {
+            return size;
+        }
+    }
+    return std::nullopt;
+}
+
+// Empty when `text` is a video size: a name, or even sides (for 4:2:0 chroma) up to 8K UHD.
 std::string checkRenderSize(const std::string& text)
 {
+    if (namedRenderSize(text)) {
+        return {};
+    }
     const auto x = text.find('x');
     int width = 0;
     int height = 0;
     if (x == std::string::npos || !parseInt(text.substr(0, x), width) ||
         !parseInt(text.substr(x + 1), height) || width <= 0 || height <= 0 || width % 2 != 0 ||
         height % 2 != 0 || width > 7680 || height > 4320) {
-        return "bad video size '" + text + "' (expected even WxH up to 7680x4320, e.g. 1920x1080)";
+        return "bad video size '" + text +
+               "' (expected even WxH up to 7680x4320, or vertical, square, 1080p or 4k)";
     }
     return {};
 }
@@ -255,7 +274,11 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
             "render FILE (or the start-up music) to the video OUT (.mp4, .mkv, .webm, .y4m) and exit")
         ->type_name("OUT")
         ->check(kNotEmpty);
-    parser->add_option("--size", renderSize, "with --render: the video's size (default 1920x1080)")
+    parser
+        ->add_option(
+            "--size", renderSize,
+            "with --render: the video's size, or vertical (1080x1920), square (1080x1080), 1080p, 4k "
+            "(default 1920x1080)")
         ->type_name("WxH")
         ->check(CLI::Validator(checkRenderSize, ""));
     parser->add_option("--fps", result.renderFps, "with --render: frames per second, 1 to 240 (default 60)")
@@ -385,7 +408,7 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
         throw CommandLineError("--screenshot needs --frames N (the screenshot is of the last frame)");
     }
     if (!renderSize.empty()) {
-        result.renderSize = parseWindowSize(renderSize);
+        result.renderSize = namedRenderSize(renderSize).value_or(parseWindowSize(renderSize));
     }
     checkRenderOptions(*parser, result);
     return result;

@@ -54,6 +54,15 @@ TEST(RenderCommandLine, EveryOptionIsRead)
     EXPECT_FLOAT_EQ(parse({"--render", "a.mkv", "--scene-interval", "2.5"}).sceneInterval, 2.5f);
 }
 
+TEST(RenderCommandLine, TheShapesVideosArePostedInHaveNames)
+{
+    EXPECT_EQ(parse({"--render", "a.mp4", "--size", "vertical"}).renderSize, (Vec2i{1080, 1920}));
+    EXPECT_EQ(parse({"--render", "a.mp4", "--size", "square"}).renderSize, (Vec2i{1080, 1080}));
+    EXPECT_EQ(parse({"--render", "a.mp4", "--size", "1080p"}).renderSize, (Vec2i{1920, 1080}));
+    EXPECT_EQ(parse({"--render", "a.mp4", "--size", "4k"}).renderSize, (Vec2i{3840, 2160}));
+    EXPECT_NE(refusal({"--render", "a.mp4", "--size", "Vertical"}).find("bad video size"), std::string::npos);
+}
+
 // Sizes the 4:2:0 encoders cannot take (odd sides) or larger than 8K are refused up front,
 // before a long render could fail on them.
 TEST(RenderCommandLine, BadSizesRatesAndQualitiesAreRefused)

@@ -146,6 +146,15 @@ const CLI::Validator kMsaa(
     },
     "");
 
+// --title without a value: the text stands for the song's own title, which no tag can spell.
+constexpr const char* kTitleFromTags = "\x01tags";
+
+// The overlay options' texts until parse reads them.
+struct OverlayOptions {
+    std::string title;
+    std::string cover;
+};
+
 // A flag that may carry a value is declared as "--name{default}"; help shows it as --name[=VALUE].
 class UsageFormatter : public CLI::Formatter {
   public:
@@ -169,7 +178,8 @@ class UsageFormatter : public CLI::Formatter {
 
 // The parser bound to `result`'s fields; `usage` builds one without a result to print from.
 std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSize, std::string& scene,
-                                     std::string& renderSize, std::string& liveInput)
+                                     std::string& renderSize, std::string& liveInput,
+                                     OverlayOptions& overlays)
 {
     auto parser = std::make_unique<CLI::App>(
         "An audio-reactive music visualizer. Without arguments it plays its start-up music full screen.",
@@ -308,6 +318,22 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
                    "with --render: say at the end where the time went (times the GL phases apart)")
         ->disable_flag_override();
 
+    // What a video shows over its scenes.
+    parser
+        ->add_flag("--title{" + std::string(kTitleFromTags) + "}", overlays.title,
+                   "with --render: show the song's title and artist from its tags, or TEXT (--title=TEXT)")
+        ->type_name("TEXT");
+    parser
+        ->add_flag("--cover{corner}", overlays.cover,
+                   "with --render: show the song's cover (its own, else cover.jpg, folder.jpg or front.png "
+                   "beside it) in a corner, or centred (--cover=centre)")
+        ->type_name("corner|centre")
+        ->check(CLI::IsMember({"corner", "centre", "center"}).description(""));
+    parser
+        ->add_flag("--progress", result.renderProgress,
+                   "with --render: draw a thin bar of the song's elapsed share along the bottom")
+        ->disable_flag_override();
+
     struct Informational {
         const char* name;
         CommandLine::Action action;
@@ -342,8 +368,9 @@ std::string lowerCase(std::string text)
 void checkRenderOptions(const CLI::App& parser, const CommandLine& result)
 {
     if (!result.renderPath) {
-        for (const char* option : {"--size", "--fps", "--crf", "--scene-interval", "--spectrum",
-                                   "--overwrite", "--preset", "--render-stats"}) {
+        for (const char* option :
+             {"--size", "--fps", "--crf", "--scene-interval", "--spectrum", "--overwrite", "--preset",
+              "--render-stats", "--title", "--cover", "--progress"}) {
             if (parser.count(option) > 0) {
                 throw CommandLineError(std::string(option) + " needs --render OUT");
             }
@@ -377,7 +404,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
     std::string scene;
     std::string renderSize;
     std::string liveInput;
-    std::unique_ptr<CLI::App> parser = makeParser(result, windowSize, scene, renderSize, liveInput);
+    OverlayOptions overlays;
+    std::unique_ptr<CLI::App> parser = makeParser(result, windowSize, scene, renderSize, liveInput, overlays);
 
     // CLI11 takes the arguments last first, without the program name.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -410,6 +438,13 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
     if (!renderSize.empty()) {
         result.renderSize = namedRenderSize(renderSize).value_or(parseWindowSize(renderSize));
     }
+    if (parser->count("--title") > 0) {
+        result.renderTitle = overlays.title == kTitleFromTags ? std::string() : overlays.title;
+    }
+    if (parser->count("--cover") > 0) {
+        result.renderCover =
+            overlays.cover == "corner" ? CommandLine::CoverPlace::CORNER : CommandLine::CoverPlace::CENTRE;
+    }
     checkRenderOptions(*parser, result);
     return result;
 }
@@ -436,7 +471,8 @@ std::string CommandLine::usage()
     std::string scene;
     std::string renderSize;
     std::string liveInput;
-    return makeParser(unused, windowSize, scene, renderSize, liveInput)->help();
+    OverlayOptions overlays;
+    return makeParser(unused, windowSize, scene, renderSize, liveInput, overlays)->help();
 }
 
 const std::vector<std::string>& CommandLine::renderExtensions()

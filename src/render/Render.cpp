@@ -8,8 +8,10 @@
 #include "audio/SourceFile.h"
 #include "core/DataSource.h"
 #include "core/Resources.h"
+#include "gl/Font.h"
 #include "gl/Gl.h"
 #include "src/FailureText.h"
+#include "src/Notices.h"
 #include "src/StopSignals.h"
 #include "src/render/OffscreenContext.h"
 #include "src/render/OutputFile.h"
@@ -18,6 +20,7 @@
 #include "src/render/SoftwareRenderer.h"
 #include "src/render/ThreadedVideoEncoder.h"
 #include "src/render/VideoEncoder.h"
+#include "src/render/VideoOverlay.h"
 #include "src/scenes/Stage.h"
 #include "src/scenes/shader/ShaderScenes.h"
 
@@ -212,6 +215,53 @@ std::string describeSource(const CommandLine& commandLine)
     return commandLine.musicFiles.empty() ? std::string("init.mp3") : commandLine.musicFiles.front();
 }
 
+// The title, cover and progress bar the command line asks for, over a frame of `size`; null
+// when it asks for none. A cover or font that cannot be had is told in a line, and the video
+// goes on without it.
+std::unique_ptr<VideoOverlay> makeOverlay(const CommandLine& commandLine, const audio::SourceFile& source,
+                                          const std::string& song, Vec2i size)
+{
+    using CoverPlace = CommandLine::CoverPlace;
+    if (!commandLine.renderTitle && commandLine.renderCover == CoverPlace::NONE &&
+        !commandLine.renderProgress) {
+        return nullptr;
+    }
+    auto overlay = std::make_unique<VideoOverlay>(size, commandLine.renderCover == CoverPlace::CENTRE);
+    overlay->setProgressShown(commandLine.renderProgress);
+    if (commandLine.renderCover != CoverPlace::NONE) {
+        bool refused = false;
+        const auto tell = [&refused](const std::string& line) {
+            std::cerr << "mirvo: " << oneLine(line) << "; the video goes on without it" << std::endl;
+            refused = true;
+        };
+        // The start-up music is a resource, and has no cover.
+        if (std::optional<Picture> cover =
+                song.empty() ? std::nullopt : findCover(song, overlay->getCoverBox(), tell)) {
+            overlay->setCover(*cover);
+        } else if (!refused) {
+            std::cerr << "mirvo: '" << (song.empty() ? "init.mp3" : song) << "' has no cover" << std::endl;
+        }
+    }
+    if (commandLine.renderTitle) {
+        std::string title = notice::printable(*commandLine.renderTitle);
+        std::string artist;
+        if (commandLine.renderTitle->empty()) {
+            title = notice::printable(source.getTitle());
+            if (title.empty()) {
+                title = notice::printable(fs::path(song.empty() ? "init.mp3" : song).stem().string());
+            }
+            artist = notice::printable(source.getArtist());
+        }
+        try {
+            const std::unique_ptr<gl::Font> font = gl::Font::open(gl::Font::findFile("DejaVu Sans"));
+            overlay->setTitle(*font, title, artist);
+        } catch (const gl::FontExc& exc) {
+            std::cerr << "mirvo: cannot show the title: " << oneLine(exc.what()) << std::endl;
+        }
+    }
+    return overlay;
+}
+
 } // namespace
 
 int runRender(const CommandLine& commandLine)
@@ -280,6 +330,7 @@ int runRender(const CommandLine& commandLine)
     const Vec2i size = commandLine.renderSize;
     std::optional<OutputFile> file;
     std::unique_ptr<ThreadedVideoEncoder> encoder;
+    std::unique_ptr<VideoOverlay> overlay;
     try {
         stage.setMonitor(graph.monitor);
         stage.takeSpectrum();
@@ -316,6 +367,9 @@ int runRender(const CommandLine& commandLine)
         settings.sampleRate = sampleRate;
         settings.numChannels = 2;
         settings.numFrames = totalFrames;
+        overlay = makeOverlay(commandLine, *source,
+                              commandLine.musicFiles.empty() ? std::string() : commandLine.musicFiles.front(),
+                              size);
         const std::size_t frameBytes = static_cast<std::size_t>(settings.size.x) * settings.size.y * 4;
         encoder = std::make_unique<ThreadedVideoEncoder>(VideoEncoder::create(settings), frameBytes,
                                                          settings.numChannels, queuedFramesFor(frameBytes));
@@ -380,6 +434,7 @@ int runRender(const CommandLine& commandLine)
     int stoppedBy = 0;
     std::uint64_t frame = 0;
     const float frameSeconds = 1.0f / static_cast<float>(fps);
+    const double songSeconds = static_cast<double>(numSamples) / static_cast<double>(sampleRate);
     try {
         for (; frame < totalFrames && stop.getSignal() == 0; ++frame) {
             const std::uint64_t frameSample = frame * sampleRate / static_cast<std::uint64_t>(fps);
@@ -393,6 +448,9 @@ int runRender(const CommandLine& commandLine)
                 PhaseTimes::Scope timing(times, Phase::Draw);
                 framebuffers->beginFrame();
                 stage.drawFrame(size);
+                if (overlay) {
+                    overlay->draw(static_cast<double>(frame) / fps, songSeconds);
+                }
                 finishGl();
             }
             {
@@ -473,6 +531,7 @@ int runRender(const CommandLine& commandLine)
     // The scenes own GL objects: they go before the context.
     graph.context->disable();
     stage.getScenes().clear();
+    overlay.reset();
     framebuffers.reset();
     return exitCode;
 }

@@ -63,6 +63,30 @@ TEST(RenderCommandLine, TheShapesVideosArePostedInHaveNames)
     EXPECT_NE(refusal({"--render", "a.mp4", "--size", "Vertical"}).find("bad video size"), std::string::npos);
 }
 
+// A title by hand must not be taken for the song, so it is given as --title=TEXT.
+TEST(RenderCommandLine, TitleCoverAndProgressAreAskedForOneByOne)
+{
+    const CommandLine plain = parse({"--render", "a.mp4", "song.mp3"});
+    EXPECT_FALSE(plain.renderTitle);
+    EXPECT_EQ(plain.renderCover, CommandLine::CoverPlace::NONE);
+    EXPECT_FALSE(plain.renderProgress);
+
+    const CommandLine all = parse({"--render", "a.mp4", "--title", "--cover", "--progress", "song.mp3"});
+    EXPECT_EQ(all.renderTitle, std::string());
+    EXPECT_EQ(all.renderCover, CommandLine::CoverPlace::CORNER);
+    EXPECT_TRUE(all.renderProgress);
+    EXPECT_EQ(all.musicFiles, std::vector<std::string>{"song.mp3"});
+
+    const CommandLine byHand =
+        parse({"--render", "a.mp4", "--title=Ünïcode – ♫", "--cover=centre", "song.mp3"});
+    EXPECT_EQ(byHand.renderTitle, "Ünïcode – ♫");
+    EXPECT_EQ(byHand.renderCover, CommandLine::CoverPlace::CENTRE);
+    EXPECT_EQ(byHand.musicFiles, std::vector<std::string>{"song.mp3"});
+
+    EXPECT_NE(refusal({"--render", "a.mp4", "--cover=left"}), "");
+    EXPECT_NE(refusal({"--title"}).find("--title needs --render"), std::string::npos);
+}
+
 // Sizes the 4:2:0 encoders cannot take (odd sides) or larger than 8K are refused up front,
 // before a long render could fail on them.
 TEST(RenderCommandLine, BadSizesRatesAndQualitiesAreRefused)

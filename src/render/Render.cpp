@@ -215,6 +215,14 @@ std::string describeSource(const CommandLine& commandLine)
     return commandLine.musicFiles.empty() ? std::string("init.mp3") : commandLine.musicFiles.front();
 }
 
+// The height the tree's ring grows into. Its trunks start outside a landscape frame's top and
+// bottom edges and reach in; a frame narrower than 4:3 would cut the ring at its sides as well,
+// leaving a few branches in the corners, so there the ring is grown to fit the width instead.
+float treeViewHeight(Vec2i size)
+{
+    return std::min(static_cast<float>(size.y), static_cast<float>(size.x) * 0.75f);
+}
+
 // The title, cover and progress bar the command line asks for, over a frame of `size`; null
 // when it asks for none. A cover or font that cannot be had is told in a line, and the video
 // goes on without it.
@@ -335,7 +343,7 @@ int runRender(const CommandLine& commandLine)
         stage.setMonitor(graph.monitor);
         stage.takeSpectrum();
         stage.setOverlayShown(commandLine.renderSpectrum);
-        stage.addStandardScenes([size] { return static_cast<float>(size.y); }, true, smoothEdges);
+        stage.addStandardScenes([size] { return treeViewHeight(size); }, true, smoothEdges);
         // A video has no notices: a shader that fails is told on standard error alone.
         const ShaderScene::Report report = [](const std::string& line, bool failure) {
             if (failure) {

@@ -321,6 +321,26 @@ PY
     # Four samples give an edge pixel five shades of each colour, coverage many more.
     [ "$smooth" -ge 30 ] && [ "$sampled" -ge 15 ] || fail "smoothed $smooth shades, multisampled $sampled"
     ;;
+the_tree_fits_tall_and_square_frames)
+    # The tree's ring is laid out for landscape, its trunks reaching in from beyond the top and
+    # bottom edges. In a frame for a phone or a feed it must not be cut at the sides as well:
+    # no branch may touch the left or right edge.
+    make_song song.wav 1
+    for size in 540x960 540x540; do
+        run_mirvo --render "$work/$size.y4m" --size "$size" --fps 10 --scene tree "$work/song.wav"
+        [ "$status" -eq 0 ] || fail "$size: status $status"
+        python3 - "$work/$size.y4m" "$e2e_dir" >"$work/extent" <<'PY' || fail "cannot read the frames back"
+import sys
+sys.path.insert(0, sys.argv[2])
+from y4m_luma import luma_frames
+width, height, frames = luma_frames(sys.argv[1])
+columns = [x for frame in frames for y in range(height) for x in (0, 1, 2, width - 3, width - 2, width - 1)
+           if frame[y * width + x] > 60]
+print(len(columns))
+PY
+        [ "$(cat "$work/extent")" -eq 0 ] || fail "$size: $(cat "$work/extent") pixels of branches on the side edges"
+    done
+    ;;
 a_posted_video_shows_title_cover_and_progress)
     # A tagged MP3 with its cover inside (a PNG of one red, as an encoder attaches it), rendered
     # for a phone. At 1080x1920 the safe area starts 54 px in from the sides and 96 px up from

@@ -281,7 +281,8 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
     parser
         ->add_option(
             "--render", result.renderPath,
-            "render FILE (or the start-up music) to the video OUT (.mp4, .mkv, .webm, .y4m) and exit")
+            "render FILE (or the start-up music) to the video OUT (.mp4, .mkv, .webm, .y4m) and exit; "
+            "several files or folders make one video with a chapter a track")
         ->type_name("OUT")
         ->check(kNotEmpty);
     parser
@@ -390,8 +391,8 @@ void checkRenderOptions(const CLI::App& parser, const CommandLine& result)
     if (result.action == CommandLine::Action::BENCHMARK || result.frames || result.windowed) {
         throw CommandLineError("--render does not go with a window's options");
     }
-    if (result.musicFiles.size() > 1 || result.repeat || result.shuffle) {
-        throw CommandLineError("--render takes one FILE, not a queue");
+    if (result.repeat || result.shuffle) {
+        throw CommandLineError("--render plays the music once, in order: not with --repeat or --shuffle");
     }
 }
 

@@ -403,6 +403,46 @@ PY
         fail "huge: not one line saying so: $(grep cover "$work/err")"
     [ "$(probe "$work/huge.mkv" v:0 nb_read_frames)" = 60 ] || fail "huge: the video was not made"
     ;;
+an_album_renders_to_one_chaptered_video)
+    # A folder as a release comes: tracks cut from one tone at sample boundaries (FLAC, tagged),
+    # named so that only a natural order plays them right, a text file, and a track that does
+    # not decode. The video holds the three in that order as chapters named by their titles,
+    # and their sound back to back: as long as the three together, with no gap at the joins.
+    mkdir -p "$work/album"
+    ffmpeg -v error -y -f lavfi -i "sine=f=330:d=3.75:r=48000" -ac 2 "$work/tone.wav" || fail "cannot make the tone"
+    cut() {
+        ffmpeg -v error -y -i "$work/tone.wav" -af "atrim=start_sample=$2:end_sample=$3" -metadata title="$4" \
+            -metadata artist="The Tëst Band" "$work/album/$1" || fail "cannot make $1"
+    }
+    cut "1 first.flac" 0 48000 "Eins"
+    cut "2 second.flac" 48000 120000 "Zwei ♫"
+    cut "10 third.flac" 120000 180000 "Drei"
+    printf 'liner notes' >"$work/album/notes.txt"
+    printf 'not audio at all' >"$work/album/3 broken.flac"
+    for ext in mkv mp4; do
+        run_mirvo --render "$work/album.$ext" --size 320x180 --fps 30 --title --progress "$work/album"
+        [ "$status" -eq 1 ] || fail "$ext: status $status, not 1 for the track that was skipped"
+        grep -qF "cannot play '$work/album/3 broken.flac'" "$work/err" && grep -q "1 file of the queue" "$work/err" ||
+            fail "$ext: the broken track was not told"
+        chapters=$(ffprobe -v error -show_chapters -show_entries chapter=start_time:chapter_tags=title -of csv=p=0 \
+            "$work/album.$ext" | tr '\n' '|')
+        [ "$chapters" = "0.000000,Eins|1.000000,Zwei ♫|2.500000,Drei|" ] || fail "$ext: chapters '$chapters'"
+    done
+    ffmpeg -v error -i "$work/album.mkv" -map 0:a -ac 1 -f s16le - >"$work/sound.raw" || fail "cannot decode the sound"
+    python3 - "$work/sound.raw" >"$work/joins" <<'PY' || fail "cannot read the sound back"
+import array, sys
+samples = array.array("h", open(sys.argv[1], "rb").read())
+longest = run = 0
+for sample in samples:
+    run = run + 1 if abs(sample) < 30 else 0
+    longest = max(longest, run)
+print(len(samples), longest)
+PY
+    read -r samples silence <"$work/joins"
+    [ "$samples" -eq 180000 ] || fail "the sound holds $samples samples, not the 180000 of the three tracks"
+    [ "$silence" -le 4 ] || fail "a gap of $silence samples in the sound"
+    [ "$(probe "$work/album.mkv" v:0 nb_read_frames)" = 113 ] || fail "video frames: $(probe "$work/album.mkv" v:0 nb_read_frames)"
+    ;;
 *)
     fail "no such case"
     ;;

@@ -60,7 +60,7 @@ class VideoOverlay {
     void setTitle(gl::Font& font, const std::string& title, const std::string& artist);
     void setCover(const Picture& cover);
     void setProgressShown(bool shown) { mProgress = shown; }
-    bool isEmpty() const { return !mProgress && mTitle.id == 0 && mCover.id == 0; }
+    bool isEmpty() const { return !mProgress && mText.id == 0 && mCover.id == 0; }
 
     // Draws over the frame bound, `seconds` into a song `length` seconds long. Leaves the GL
     // state it found.
@@ -72,13 +72,14 @@ class VideoOverlay {
         Vec2i size{0, 0};
     };
     void layOut();
-    static Texture upload(Vec2i size, const void* pixels, bool coverage);
+    // RGBA, top row first.
+    static Texture upload(Vec2i size, const void* pixels);
 
     Vec2i mFrame;
     bool mCoverCentred;
     bool mProgress = false;
-    Texture mTitle;
-    Texture mArtist;
+    // The title and artist in one picture.
+    Texture mText;
     Texture mCover;
     OverlayLayout mLayout;
 };

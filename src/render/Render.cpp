@@ -365,8 +365,9 @@ int runRender(const CommandLine& commandLine)
     const Vec2i size = commandLine.renderSize;
     std::optional<OutputFile> file;
     std::unique_ptr<ThreadedVideoEncoder> encoder;
-    // One a track, when any is asked for.
-    std::vector<std::unique_ptr<VideoOverlay>> overlays;
+    // The playing track's, when any is asked for. Made as its track starts and dropped as it
+    // ends, so that an album of a hundred large covers holds one at a time.
+    std::unique_ptr<VideoOverlay> overlay;
     try {
         stage.setMonitor(graph.monitor);
         stage.takeSpectrum();
@@ -404,9 +405,7 @@ int runRender(const CommandLine& commandLine)
         settings.numChannels = 2;
         settings.numFrames = totalFrames;
         settings.chapters = chaptersOf(music);
-        for (const RenderTrack& track : music.tracks) {
-            overlays.push_back(makeOverlay(commandLine, track, size));
-        }
+        overlay = makeOverlay(commandLine, music.tracks.front(), size);
         const std::size_t frameBytes = static_cast<std::size_t>(settings.size.x) * settings.size.y * 4;
         encoder = std::make_unique<ThreadedVideoEncoder>(VideoEncoder::create(settings), frameBytes,
                                                          settings.numChannels, queuedFramesFor(frameBytes));
@@ -486,14 +485,20 @@ int runRender(const CommandLine& commandLine)
                 PhaseTimes::Scope timing(times, Phase::Draw);
                 framebuffers->beginFrame();
                 stage.drawFrame(size);
-                while (track + 1 < music.tracks.size() &&
-                       frameSample >= music.tracks[track + 1].startSample) {
-                    ++track;
+                if (track + 1 < music.tracks.size() && frameSample >= music.tracks[track + 1].startSample) {
+                    while (track + 1 < music.tracks.size() &&
+                           frameSample >= music.tracks[track + 1].startSample) {
+                        ++track;
+                    }
+                    overlay.reset();
+                    // A line about the next track's cover goes below the progress line, not into it.
+                    std::cerr << progress.end();
+                    overlay = makeOverlay(commandLine, music.tracks[track], size);
                 }
-                if (overlays[track]) {
+                if (overlay) {
                     const RenderTrack& playing = music.tracks[track];
-                    overlays[track]->draw(static_cast<double>(frameSample - playing.startSample) / sampleRate,
-                                          static_cast<double>(playing.numSamples) / sampleRate);
+                    overlay->draw(static_cast<double>(frameSample - playing.startSample) / sampleRate,
+                                  static_cast<double>(playing.numSamples) / sampleRate);
                 }
                 finishGl();
             }
@@ -581,7 +586,7 @@ int runRender(const CommandLine& commandLine)
     // The scenes own GL objects: they go before the context.
     graph.context->disable();
     stage.getScenes().clear();
-    overlays.clear();
+    overlay.reset();
     framebuffers.reset();
     return exitCode;
 }

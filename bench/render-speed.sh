@@ -4,7 +4,10 @@
 #   bench/render-speed.sh [path/to/mirvo] [seconds] [WxH] [fps] [path/to/baseline-mirvo]
 #
 # Defaults: build/mirvo, a 60 s song, 1280x720, 60 fps; a baseline build, when given, renders
-# each scene too (with its own defaults), for a before and after in the same run. The song is made here (a chord that
+# each scene too (with its own defaults), for a before and after in the same run.
+# MIRVO_BENCH_ARGS adds options to the measured build's renders only (the baseline may be the same
+# build): `MIRVO_BENCH_ARGS="--title --cover --progress"` measures what they cost, with a cover.jpg
+# beside the song. The song is made here (a chord that
 # moves, with noise bursts, so every scene has something to follow). Each line is one render into
 # H.264 (libx264, CRF 20) and AAC in an .mp4, mirvo at its default preset and FFmpeg's filters
 # at that preset and at medium: wall time, its multiple of real time,
@@ -22,6 +25,7 @@ trap 'rm -rf "$work"' EXIT
 
 ffmpeg -v error -f lavfi -i "aevalsrc='0.3*sin(2*PI*(220+110*sin(t/3))*t)+0.2*sin(2*PI*660*t)*gt(mod(t,2),1)+0.2*(random(0)-0.5)*lt(mod(t,0.5),0.05)':s=44100:d=$seconds" \
     -ac 2 -c:a libvorbis "$work/song.ogg"
+ffmpeg -v error -f lavfi -i "testsrc2=s=1200x1200" -frames:v 1 "$work/cover.jpg"
 
 # measure NAME COMMAND...: one line of figures for COMMAND.
 measure() {
@@ -42,7 +46,7 @@ measure() {
 echo "$seconds s song, ${size} at ${fps} fps, H.264 CRF 20 + AAC, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 for scene in ${MIRVO_BENCH_SCENES:-galaxy tree triangles}; do
     measure "mirvo $scene" "$mirvo" --render "$work/$scene.mp4" --overwrite --size "$size" --fps "$fps" \
-        --scene "$scene" --scene-interval 0 "$work/song.ogg"
+        --scene "$scene" --scene-interval 0 ${MIRVO_BENCH_ARGS:-} "$work/song.ogg"
     if [ -n "$baseline" ]; then
         measure "baseline $scene" "$baseline" --render "$work/$scene.mp4" --overwrite --size "$size" \
             --fps "$fps" --scene "$scene" --scene-interval 0 "$work/song.ogg"

@@ -16,6 +16,9 @@ pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswre
 pkg_check_modules(SWSCALE REQUIRED IMPORTED_TARGET libswscale)
 pkg_check_modules(IMGUI REQUIRED IMPORTED_TARGET imgui)
 pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
+# Text in videos: glyphs rasterised by FreeType from a font that fontconfig finds.
+pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
+pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 # The desktop's media controls on the session bus (sd-bus).
 pkg_check_modules(SYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
 # The play queue sorts folders with the locale's collation.

@@ -9,6 +9,7 @@
 #include <charconv>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace mirvo {
@@ -41,16 +42,34 @@ std::string checkWindowSize(const std::string& text)
     return {};
 }
 
-// Empty when `text` is a video size: even sides (for 4:2:0 chroma) up to 8K UHD.
+// The shapes videos are posted in, by the names people use for them.
+constexpr std::array<std::pair<const char*, Vec2i>, 4> kNamedRenderSizes = {
+    {{"vertical", {1080, 1920}}, {"square", {1080, 1080}}, {"1080p", {1920, 1080}}, {"4k", {3840, 2160}}}};
+
+std::optional<Vec2i> namedRenderSize(const std::string& text)
+{
+    for (const auto& [name, size] : kNamedRenderSizes) {
+        if (text == name) {
+            return size;
+        }
+    }
+    return std::nullopt;
+}
+
+// Empty when `text` is a video size: a name, or even sides (for 4:2:0 chroma) up to 8K UHD.
 std::string checkRenderSize(const std::string& text)
 {
+    if (namedRenderSize(text)) {
+        return {};
+    }
     const auto x = text.find('x');
     int width = 0;
     int height = 0;
     if (x == std::string::npos || !parseInt(text.substr(0, x), width) ||
         !parseInt(text.substr(x + 1), height) || width <= 0 || height <= 0 || width % 2 != 0 ||
         height % 2 != 0 || width > 7680 || height > 4320) {
-        return "bad video size '" + text + "' (expected even WxH up to 7680x4320, e.g. 1920x1080)";
+        return "bad video size '" + text +
+               "' (expected even WxH up to 7680x4320, or vertical, square, 1080p or 4k)";
     }
     return {};
 }
@@ -127,6 +146,15 @@ const CLI::Validator kMsaa(
     },
     "");
 
+// --title without a value: the text stands for the song's own title, which no tag can spell.
+constexpr const char* kTitleFromTags = "\x01tags";
+
+// The overlay options' texts until parse reads them.
+struct OverlayOptions {
+    std::string title;
+    std::string cover;
+};
+
 // A flag that may carry a value is declared as "--name{default}"; help shows it as --name[=VALUE].
 class UsageFormatter : public CLI::Formatter {
   public:
@@ -150,7 +178,8 @@ class UsageFormatter : public CLI::Formatter {
 
 // The parser bound to `result`'s fields; `usage` builds one without a result to print from.
 std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSize, std::string& scene,
-                                     std::string& renderSize, std::string& liveInput)
+                                     std::string& renderSize, std::string& liveInput,
+                                     OverlayOptions& overlays)
 {
     auto parser = std::make_unique<CLI::App>(
         "An audio-reactive music visualizer. Without arguments it plays its start-up music full screen.",
@@ -254,10 +283,15 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
     parser
         ->add_option(
             "--render", result.renderPath,
-            "render FILE (or the start-up music) to the video OUT (.mp4, .mkv, .webm, .y4m) and exit")
+            "render FILE (or the start-up music) to the video OUT (.mp4, .mkv, .webm, .y4m) and exit; "
+            "several files or folders make one video with a chapter a track")
         ->type_name("OUT")
         ->check(kNotEmpty);
-    parser->add_option("--size", renderSize, "with --render: the video's size (default 1920x1080)")
+    parser
+        ->add_option(
+            "--size", renderSize,
+            "with --render: the video's size, or vertical (1080x1920), square (1080x1080), 1080p, 4k "
+            "(default 1920x1080)")
         ->type_name("WxH")
         ->check(CLI::Validator(checkRenderSize, ""));
     parser->add_option("--fps", result.renderFps, "with --render: frames per second, 1 to 240 (default 60)")
@@ -285,6 +319,22 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
     parser
         ->add_flag("--render-stats", result.renderStats,
                    "with --render: say at the end where the time went (times the GL phases apart)")
+        ->disable_flag_override();
+
+    // What a video shows over its scenes.
+    parser
+        ->add_flag("--title{" + std::string(kTitleFromTags) + "}", overlays.title,
+                   "with --render: show the song's title and artist from its tags, or TEXT (--title=TEXT)")
+        ->type_name("TEXT");
+    parser
+        ->add_flag("--cover{corner}", overlays.cover,
+                   "with --render: show the song's cover (its own, else cover.jpg, folder.jpg or front.png "
+                   "beside it) in a corner, or centred (--cover=centre)")
+        ->type_name("corner|centre")
+        ->check(CLI::IsMember({"corner", "centre", "center"}).description(""));
+    parser
+        ->add_flag("--progress", result.renderProgress,
+                   "with --render: draw a thin bar of the song's elapsed share along the bottom")
         ->disable_flag_override();
 
     struct Informational {
@@ -321,8 +371,9 @@ std::string lowerCase(std::string text)
 void checkRenderOptions(const CLI::App& parser, const CommandLine& result)
 {
     if (!result.renderPath) {
-        for (const char* option : {"--size", "--fps", "--crf", "--scene-interval", "--spectrum",
-                                   "--overwrite", "--preset", "--render-stats"}) {
+        for (const char* option :
+             {"--size", "--fps", "--crf", "--scene-interval", "--spectrum", "--overwrite", "--preset",
+              "--render-stats", "--title", "--cover", "--progress"}) {
             if (parser.count(option) > 0) {
                 throw CommandLineError(std::string(option) + " needs --render OUT");
             }
@@ -342,8 +393,8 @@ void checkRenderOptions(const CLI::App& parser, const CommandLine& result)
     if (result.action == CommandLine::Action::BENCHMARK || result.frames || result.windowed) {
         throw CommandLineError("--render does not go with a window's options");
     }
-    if (result.musicFiles.size() > 1 || result.repeat || result.shuffle) {
-        throw CommandLineError("--render takes one FILE, not a queue");
+    if (result.repeat || result.shuffle) {
+        throw CommandLineError("--render plays the music once, in order: not with --repeat or --shuffle");
     }
 }
 
@@ -356,7 +407,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
     std::string scene;
     std::string renderSize;
     std::string liveInput;
-    std::unique_ptr<CLI::App> parser = makeParser(result, windowSize, scene, renderSize, liveInput);
+    OverlayOptions overlays;
+    std::unique_ptr<CLI::App> parser = makeParser(result, windowSize, scene, renderSize, liveInput, overlays);
 
     // CLI11 takes the arguments last first, without the program name.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -387,7 +439,14 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
         throw CommandLineError("--screenshot needs --frames N (the screenshot is of the last frame)");
     }
     if (!renderSize.empty()) {
-        result.renderSize = parseWindowSize(renderSize);
+        result.renderSize = namedRenderSize(renderSize).value_or(parseWindowSize(renderSize));
+    }
+    if (parser->count("--title") > 0) {
+        result.renderTitle = overlays.title == kTitleFromTags ? std::string() : overlays.title;
+    }
+    if (parser->count("--cover") > 0) {
+        result.renderCover =
+            overlays.cover == "corner" ? CommandLine::CoverPlace::CORNER : CommandLine::CoverPlace::CENTRE;
     }
     checkRenderOptions(*parser, result);
     return result;
@@ -415,7 +474,8 @@ std::string CommandLine::usage()
     std::string scene;
     std::string renderSize;
     std::string liveInput;
-    return makeParser(unused, windowSize, scene, renderSize, liveInput)->help();
+    OverlayOptions overlays;
+    return makeParser(unused, windowSize, scene, renderSize, liveInput, overlays)->help();
 }
 
 const std::vector<std::string>& CommandLine::renderExtensions()

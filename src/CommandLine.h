@@ -72,6 +72,13 @@ struct CommandLine {
     std::string renderPreset;
     // Print where the render's time went when it ends.
     bool renderStats = false;
+    // What a video shows over its scenes. --title: the song's title and artist from its tags
+    // (an empty text), or the text given; --cover: the song's cover, in a corner or centred;
+    // --progress: a bar of the elapsed share along the bottom.
+    std::optional<std::string> renderTitle;
+    enum class CoverPlace { NONE, CORNER, CENTRE };
+    CoverPlace renderCover = CoverPlace::NONE;
+    bool renderProgress = false;
 
     // Throws CommandLineError for unknown options, missing or bad values.
     static CommandLine parse(const std::vector<std::string>& args);

@@ -8,16 +8,21 @@
 #include "audio/SourceFile.h"
 #include "core/DataSource.h"
 #include "core/Resources.h"
+#include "gl/Font.h"
 #include "gl/Gl.h"
 #include "src/FailureText.h"
+#include "src/Notices.h"
 #include "src/StopSignals.h"
 #include "src/render/OffscreenContext.h"
 #include "src/render/OutputFile.h"
 #include "src/render/RenderProgress.h"
 #include "src/render/RenderStats.h"
+#include "src/render/RenderTracks.h"
 #include "src/render/SoftwareRenderer.h"
 #include "src/render/ThreadedVideoEncoder.h"
+#include "src/render/TrackSequenceNode.h"
 #include "src/render/VideoEncoder.h"
+#include "src/render/VideoOverlay.h"
 #include "src/scenes/Stage.h"
 #include "src/scenes/shader/ShaderScenes.h"
 
@@ -179,23 +184,39 @@ class Framebuffers {
 // audio track) and, through the analysis gain, the spectrum monitor the scenes read.
 struct MusicGraph {
     audio::ContextManualRef context;
-    std::shared_ptr<audio::FilePlayerNode> player;
+    audio::NodeRef player;
     MonitorSpectralNodeRef monitor;
 };
 
-MusicGraph buildGraph(const audio::SourceFileRef& source, std::size_t blockSize)
+// One song plays through a file player as in the window; a queue through one node that joins
+// its tracks without a gap.
+MusicGraph buildGraph(const RenderTracks& music, std::size_t blockSize)
 {
     MusicGraph graph;
-    graph.context = audio::ContextManual::create(source->getSampleRate(), blockSize, 2);
+    graph.context = audio::ContextManual::create(music.sampleRate, blockSize, 2);
     // Decoding on the pulling thread keeps the render deterministic: no read-ahead to race.
-    graph.player = graph.context->makeNode(new audio::FilePlayerNode(source, false));
+    std::shared_ptr<audio::FilePlayerNode> filePlayer;
+    if (music.tracks.size() == 1) {
+        filePlayer = graph.context->makeNode(new audio::FilePlayerNode(music.tracks.front().source, false));
+        graph.player = filePlayer;
+    } else {
+        std::vector<audio::SourceFileRef> sources;
+        for (const RenderTrack& track : music.tracks) {
+            sources.push_back(track.source);
+        }
+        graph.player = graph.context->makeNode(new TrackSequenceNode(std::move(sources)));
+    }
     graph.monitor = Stage::makeSpectrumMonitor(*graph.context);
     auto analysisGain = graph.context->makeNode(new audio::GainNode(Stage::kAnalysisGain));
     graph.player->connect(graph.context->getOutput());
     graph.player->connect(analysisGain);
     analysisGain->connect(graph.monitor);
     graph.context->enable();
-    graph.player->start();
+    if (filePlayer) {
+        filePlayer->start();
+    } else {
+        graph.player->enable();
+    }
     return graph;
 }
 
@@ -207,9 +228,79 @@ std::size_t queuedFramesFor(std::size_t frameBytes)
     return std::clamp<std::size_t>(kQueueBytes / frameBytes, 2, 4);
 }
 
-std::string describeSource(const CommandLine& commandLine)
+std::string describeMusic(const RenderTracks& music)
 {
-    return commandLine.musicFiles.empty() ? std::string("init.mp3") : commandLine.musicFiles.front();
+    if (music.tracks.size() == 1) {
+        return "'" +
+               (music.tracks.front().path.empty() ? std::string("init.mp3") : music.tracks.front().path) +
+               "'";
+    }
+    return std::to_string(music.tracks.size()) + " tracks";
+}
+
+// An album's chapters: one a track, named by its title.
+std::vector<Chapter> chaptersOf(const RenderTracks& music)
+{
+    std::vector<Chapter> chapters;
+    if (music.tracks.size() > 1) {
+        for (const RenderTrack& track : music.tracks) {
+            chapters.push_back({trackTitle(track), track.startSample, track.startSample + track.numSamples});
+        }
+    }
+    return chapters;
+}
+
+// The height the tree's ring grows into. Its trunks start outside a landscape frame's top and
+// bottom edges and reach in; a frame narrower than 4:3 would cut the ring at its sides as well,
+// leaving a few branches in the corners, so there the ring is grown to fit the width instead.
+float treeViewHeight(Vec2i size)
+{
+    return std::min(static_cast<float>(size.y), static_cast<float>(size.x) * 0.75f);
+}
+
+// The title, cover and progress bar the command line asks for, over a frame of `size`; null
+// when it asks for none. A cover or font that cannot be had is told in a line, and the video
+// goes on without it.
+std::unique_ptr<VideoOverlay> makeOverlay(const CommandLine& commandLine, const RenderTrack& track,
+                                          Vec2i size)
+{
+    using CoverPlace = CommandLine::CoverPlace;
+    if (!commandLine.renderTitle && commandLine.renderCover == CoverPlace::NONE &&
+        !commandLine.renderProgress) {
+        return nullptr;
+    }
+    const std::string& song = track.path;
+    auto overlay = std::make_unique<VideoOverlay>(size, commandLine.renderCover == CoverPlace::CENTRE);
+    overlay->setProgressShown(commandLine.renderProgress);
+    if (commandLine.renderCover != CoverPlace::NONE) {
+        bool refused = false;
+        const auto tell = [&refused](const std::string& line) {
+            std::cerr << "mirvo: " << oneLine(line) << "; the video goes on without it" << std::endl;
+            refused = true;
+        };
+        // The start-up music is a resource, and has no cover.
+        if (std::optional<Picture> cover =
+                song.empty() ? std::nullopt : findCover(song, overlay->getCoverBox(), tell)) {
+            overlay->setCover(*cover);
+        } else if (!refused) {
+            std::cerr << "mirvo: '" << (song.empty() ? "init.mp3" : song) << "' has no cover" << std::endl;
+        }
+    }
+    if (commandLine.renderTitle) {
+        std::string title = notice::printable(*commandLine.renderTitle);
+        std::string artist;
+        if (commandLine.renderTitle->empty()) {
+            title = trackTitle(track);
+            artist = notice::printable(track.source->getArtist());
+        }
+        try {
+            const std::unique_ptr<gl::Font> font = gl::Font::open(gl::Font::findFile("DejaVu Sans"));
+            overlay->setTitle(*font, title, artist);
+        } catch (const gl::FontExc& exc) {
+            std::cerr << "mirvo: cannot show the title: " << oneLine(exc.what()) << std::endl;
+        }
+    }
+    return overlay;
 }
 
 } // namespace
@@ -222,30 +313,24 @@ int runRender(const CommandLine& commandLine)
     // fails with EFBIG, and a standard error whose reader has gone with EPIPE, instead of
     // killing the program mid-write.
     const StopSignals stop({SIGINT, SIGTERM, SIGHUP}, {SIGXFSZ, SIGPIPE});
-    if (const std::string problem = checkOutputPath(out, commandLine.musicFiles, commandLine.overwrite);
-        !problem.empty()) {
+    // The files of a queue are named by the walk of its folders as well: none may be the output.
+    const std::vector<std::string> files = collectRenderFiles(commandLine.musicFiles);
+    std::vector<std::string> inputs = commandLine.musicFiles;
+    inputs.insert(inputs.end(), files.begin(), files.end());
+    if (const std::string problem = checkOutputPath(out, inputs, commandLine.overwrite); !problem.empty()) {
         std::cerr << "mirvo: cannot render to '" << out << "': " << problem << std::endl;
         return 1;
     }
-
-    audio::SourceFileRef source;
-    const std::string sourceName = describeSource(commandLine);
-    try {
-        const DataSourceRef data = commandLine.musicFiles.empty() ? app::loadResource("init.mp3")
-                                                                  : loadFile(commandLine.musicFiles.front());
-        source = audio::SourceFileRef(audio::load(data, 0));
-    } catch (const std::exception& exc) {
-        std::cerr << "mirvo: cannot play '" << sourceName << "': " << reasonForLog(exc) << std::endl;
+    std::error_code folderError;
+    const bool queue = files.size() > 1 || (commandLine.musicFiles.size() == 1 &&
+                                            fs::is_directory(commandLine.musicFiles.front(), folderError));
+    const RenderTracks music = loadRenderTracks(files, queue);
+    if (music.tracks.empty()) {
         return 1;
     }
-    const std::size_t sampleRate = source->getSampleRate();
-    // The container's length is a claim (an estimate for a VBR MP3, none for a stream written
-    // to a pipe): the decoder's end decides how long the video is.
-    const std::uint64_t numSamples = source->measureNumFrames();
-    if (sampleRate == 0 || numSamples == 0) {
-        std::cerr << "mirvo: cannot play '" << sourceName << "': it holds no audio" << std::endl;
-        return 1;
-    }
+    const std::string sourceName = describeMusic(music);
+    const std::size_t sampleRate = music.sampleRate;
+    const std::uint64_t numSamples = music.numSamples;
     const int fps = commandLine.renderFps;
     const std::uint64_t totalFrames =
         (numSamples * static_cast<std::uint64_t>(fps) + sampleRate - 1) / sampleRate;
@@ -273,18 +358,21 @@ int runRender(const CommandLine& commandLine)
     }
 
     const std::size_t blockSize = blockSizeFor(sampleRate, fps);
-    MusicGraph graph = buildGraph(source, blockSize);
+    MusicGraph graph = buildGraph(music, blockSize);
 
     // The window's scenes and spectrum shaping, without panels and notices.
     Stage stage;
     const Vec2i size = commandLine.renderSize;
     std::optional<OutputFile> file;
     std::unique_ptr<ThreadedVideoEncoder> encoder;
+    // The playing track's, when any is asked for. Made as its track starts and dropped as it
+    // ends, so that an album of a hundred large covers holds one at a time.
+    std::unique_ptr<VideoOverlay> overlay;
     try {
         stage.setMonitor(graph.monitor);
         stage.takeSpectrum();
         stage.setOverlayShown(commandLine.renderSpectrum);
-        stage.addStandardScenes([size] { return static_cast<float>(size.y); }, true, smoothEdges);
+        stage.addStandardScenes([size] { return treeViewHeight(size); }, true, smoothEdges);
         // A video has no notices: a shader that fails is told on standard error alone.
         const ShaderScene::Report report = [](const std::string& line, bool failure) {
             if (failure) {
@@ -316,6 +404,8 @@ int runRender(const CommandLine& commandLine)
         settings.sampleRate = sampleRate;
         settings.numChannels = 2;
         settings.numFrames = totalFrames;
+        settings.chapters = chaptersOf(music);
+        overlay = makeOverlay(commandLine, music.tracks.front(), size);
         const std::size_t frameBytes = static_cast<std::size_t>(settings.size.x) * settings.size.y * 4;
         encoder = std::make_unique<ThreadedVideoEncoder>(VideoEncoder::create(settings), frameBytes,
                                                          settings.numChannels, queuedFramesFor(frameBytes));
@@ -324,7 +414,7 @@ int runRender(const CommandLine& commandLine)
         return 1;
     }
 
-    std::cerr << "mirvo: rendering '" << sourceName << "' to '" << out << "': " << commandLine.renderSize.x
+    std::cerr << "mirvo: rendering " << sourceName << " to '" << out << "': " << commandLine.renderSize.x
               << "x" << commandLine.renderSize.y << " at " << fps << " fps, " << totalFrames << " frames ("
               << glContext->describe() << ", "
               << (smoothEdges ? std::string("edges smoothed without MSAA")
@@ -380,6 +470,8 @@ int runRender(const CommandLine& commandLine)
     int stoppedBy = 0;
     std::uint64_t frame = 0;
     const float frameSeconds = 1.0f / static_cast<float>(fps);
+    // The track the frame shows.
+    std::size_t track = 0;
     try {
         for (; frame < totalFrames && stop.getSignal() == 0; ++frame) {
             const std::uint64_t frameSample = frame * sampleRate / static_cast<std::uint64_t>(fps);
@@ -393,6 +485,21 @@ int runRender(const CommandLine& commandLine)
                 PhaseTimes::Scope timing(times, Phase::Draw);
                 framebuffers->beginFrame();
                 stage.drawFrame(size);
+                if (track + 1 < music.tracks.size() && frameSample >= music.tracks[track + 1].startSample) {
+                    while (track + 1 < music.tracks.size() &&
+                           frameSample >= music.tracks[track + 1].startSample) {
+                        ++track;
+                    }
+                    overlay.reset();
+                    // A line about the next track's cover goes below the progress line, not into it.
+                    std::cerr << progress.end();
+                    overlay = makeOverlay(commandLine, music.tracks[track], size);
+                }
+                if (overlay) {
+                    const RenderTrack& playing = music.tracks[track];
+                    overlay->draw(static_cast<double>(frameSample - playing.startSample) / sampleRate,
+                                  static_cast<double>(playing.numSamples) / sampleRate);
+                }
                 finishGl();
             }
             {
@@ -466,6 +573,12 @@ int runRender(const CommandLine& commandLine)
             exitCode = StopSignals::exitStatusFor(stoppedBy);
         }
     }
+    if (exitCode == 0 && music.skipped > 0) {
+        std::cerr << "mirvo: " << music.skipped << (music.skipped == 1 ? " file" : " files")
+                  << " of the queue could not be played and " << (music.skipped == 1 ? "is" : "are")
+                  << " not in the video" << std::endl;
+        exitCode = 1;
+    }
     if (commandLine.renderStats) {
         std::cerr << formatStats(times, written, renderSeconds, cpu);
     }
@@ -473,6 +586,7 @@ int runRender(const CommandLine& commandLine)
     // The scenes own GL objects: they go before the context.
     graph.context->disable();
     stage.getScenes().clear();
+    overlay.reset();
     framebuffers.reset();
     return exitCode;
 }

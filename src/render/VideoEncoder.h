@@ -13,6 +13,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace mirvo::render {
 
@@ -20,6 +21,13 @@ namespace mirvo::render {
 class EncodeError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
+};
+
+// A named stretch of the video, in samples of its audio: one track of an album.
+struct Chapter {
+    std::string title;
+    std::uint64_t startSample = 0;
+    std::uint64_t endSample = 0;
 };
 
 struct VideoSettings {
@@ -37,6 +45,8 @@ struct VideoSettings {
     std::size_t numChannels = 2;
     // The frames the whole video will hold; MP4 keeps room for their index from the start.
     std::uint64_t numFrames = 0;
+    // Chapters for the containers that hold them (MP4 and Matroska); none for one song.
+    std::vector<Chapter> chapters;
 };
 
 class VideoEncoder {

@@ -53,6 +53,45 @@ wait_for_progress() {
         sleep 0.1
     done
 }
+# frame_rgb VIDEO SECONDS: the frame shown at SECONDS as raw RGB in $work/frame.rgb.
+frame_rgb() {
+    ffmpeg -v error -y -ss "$2" -i "$1" -frames:v 1 -f rawvideo -pix_fmt rgb24 "$work/frame.rgb" ||
+        fail "cannot take the frame at $2 s of $1"
+}
+# pixels WIDTH X0 Y0 X1 Y1: of $work/frame.rgb (WIDTH pixels a row), the mean colour of the box
+# and how many of its pixels are bright ("R G B bright").
+pixels() {
+    python3 - "$work/frame.rgb" "$@" <<'PY'
+import sys
+path, width, x0, y0, x1, y1 = sys.argv[1], *map(int, sys.argv[2:])
+data = open(path, "rb").read()
+total, bright, sums = 0, 0, [0, 0, 0]
+for y in range(y0, y1):
+    row = data[(y * width + x0) * 3:(y * width + x1) * 3]
+    for i in range(0, len(row), 3):
+        pixel = row[i:i + 3]
+        sums = [s + c for s, c in zip(sums, pixel)]
+        bright += min(pixel) > 200
+        total += 1
+print(*(s // total for s in sums), bright)
+PY
+}
+# make_png PATH WIDTH HEIGHT: a real black-and-white PNG of that size, however large, which
+# compresses to almost nothing.
+make_png() {
+    python3 - "$@" <<'PY'
+import struct, sys, zlib
+path, width, height = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+row = b"\0" + bytes((width + 7) // 8)
+compressor = zlib.compressobj(9)
+body = b"".join(compressor.compress(row) for _ in range(height)) + compressor.flush()
+with open(path, "wb") as out:
+    out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 1, 0, 0, 0, 0)))
+    out.write(chunk(b"IDAT", body) + chunk(b"IEND", b""))
+PY
+}
 close_to() { awk -v a="$1" -v b="$2" -v d="$3" 'BEGIN { x = a - b; if (x < 0) x = -x; exit !(x <= d) }'; }
 
 case "$test_case" in
@@ -281,6 +320,128 @@ PY
     [ "$plain" -le 10 ] || fail "--msaa 0 drew $plain shades, not the plain edges"
     # Four samples give an edge pixel five shades of each colour, coverage many more.
     [ "$smooth" -ge 30 ] && [ "$sampled" -ge 15 ] || fail "smoothed $smooth shades, multisampled $sampled"
+    ;;
+the_tree_fits_tall_and_square_frames)
+    # The tree's ring is laid out for landscape, its trunks reaching in from beyond the top and
+    # bottom edges. In a frame for a phone or a feed it must not be cut at the sides as well:
+    # no branch may touch the left or right edge.
+    make_song song.wav 1
+    for size in 540x960 540x540; do
+        run_mirvo --render "$work/$size.y4m" --size "$size" --fps 10 --scene tree "$work/song.wav"
+        [ "$status" -eq 0 ] || fail "$size: status $status"
+        python3 - "$work/$size.y4m" "$e2e_dir" >"$work/extent" <<'PY' || fail "cannot read the frames back"
+import sys
+sys.path.insert(0, sys.argv[2])
+from y4m_luma import luma_frames
+width, height, frames = luma_frames(sys.argv[1])
+columns = [x for frame in frames for y in range(height) for x in (0, 1, 2, width - 3, width - 2, width - 1)
+           if frame[y * width + x] > 60]
+print(len(columns))
+PY
+        [ "$(cat "$work/extent")" -eq 0 ] || fail "$size: $(cat "$work/extent") pixels of branches on the side edges"
+    done
+    ;;
+a_posted_video_shows_title_cover_and_progress)
+    # A tagged MP3 with its cover inside (a PNG of one red, as an encoder attaches it), rendered
+    # for a phone. At 1080x1920 the safe area starts 54 px in from the sides and 96 px up from
+    # the bottom; the cover is 216 px square in its bottom left corner, the title and artist
+    # beside it, the bar along the bottom. The triangles stay near the centre, far from them.
+    ffmpeg -v error -y -f lavfi -i "color=c=0xff0000:s=600x600" -frames:v 1 "$work/red.png" &&
+        ffmpeg -v error -y -f lavfi -i "sine=f=330:d=4:r=48000" -i "$work/red.png" -map 0:a -map 1:v -ac 2 \
+            -c:a libmp3lame -c:v png -disposition:v attached_pic -id3v2_version 3 \
+            -metadata title="Sông for Tèsts ♫ 漢字" -metadata artist="The Tëst Band" "$work/song.mp3" ||
+        fail "cannot make the song"
+    run_mirvo --render "$work/out.mp4" --size vertical --fps 30 --title --cover --progress --scene triangles \
+        --scene-interval 0 "$work/song.mp3"
+    [ "$status" -eq 0 ] || fail "status $status"
+    [ "$(program_lines "$work/err")" -le 13 ] && ! grep -qi "cover\|title\|font" "$work/err" ||
+        fail "it said more than the render: $(grep -i "cover\|title\|font" "$work/err")"
+    [ "$(probe "$work/out.mp4" v:0 codec_name,width,height,nb_read_frames)" = "h264,1080,1920,120" ] ||
+        fail "video: $(probe "$work/out.mp4" v:0 codec_name,width,height,nb_read_frames)"
+    # Halfway: the cover in full red, text to its right, the bar white up to the middle.
+    frame_rgb "$work/out.mp4" 2
+    read -r r g b _ < <(pixels 1080 80 1640 240 1800)
+    [ "$r" -gt 200 ] && [ "$g" -lt 60 ] && [ "$b" -lt 60 ] || fail "no red cover in the corner: $r $g $b"
+    read -r _ _ _ text < <(pixels 1080 300 1620 1026 1824)
+    [ "$text" -gt 2000 ] || fail "no title beside the cover ($text bright pixels)"
+    read -r _ _ _ elapsed < <(pixels 1080 0 1912 500 1920)
+    read -r _ _ _ left < <(pixels 1080 600 1912 1080 1920)
+    [ "$elapsed" -gt 2000 ] && [ "$left" -eq 0 ] || fail "the bar: $elapsed bright of the first half, $left of the rest"
+    # The first frame: the title and cover have yet to fade in.
+    frame_rgb "$work/out.mp4" 0
+    read -r r _ _ _ < <(pixels 1080 80 1640 240 1800)
+    read -r _ _ _ text < <(pixels 1080 300 1620 1026 1824)
+    [ "$r" -lt 40 ] && [ "$text" -eq 0 ] || fail "the first frame shows the cover ($r) or title ($text) at once"
+    ;;
+a_damaged_or_huge_cover_is_refused)
+    # A cover is a claim like any other data: an embedded PNG whose compressed pixels were
+    # damaged, and a real PNG of 12000 x 12000 pixels beside a song (a few kilobytes on disk, half
+    # a gigabyte decoded). Each is refused in one line and the video is made without it.
+    make_song plain.wav 1
+    make_png "$work/cover.png" 300 300
+    ffmpeg -v error -y -i "$work/plain.wav" -i "$work/cover.png" -map 0:a -map 1:v -c:a libmp3lame -c:v copy \
+        -disposition:v attached_pic "$work/damaged.mp3" || fail "cannot make the song"
+    python3 - "$work/damaged.mp3" <<'PY' || fail "cannot damage the cover"
+import sys
+data = bytearray(open(sys.argv[1], "rb").read())
+at = data.index(b"IDAT") + 4
+data[at:at + 40] = bytes(range(0x90, 0xB8))
+open(sys.argv[1], "wb").write(data)
+PY
+    run_mirvo --render "$work/damaged.mkv" --size 320x180 --cover "$work/damaged.mp3"
+    [ "$status" -eq 0 ] || fail "damaged: status $status"
+    [ "$(grep -c "cover" "$work/err")" -eq 1 ] &&
+        grep -qF "the cover '$work/damaged.mp3' is refused: it is damaged" "$work/err" ||
+        fail "damaged: not one line saying so: $(grep cover "$work/err")"
+    [ "$(probe "$work/damaged.mkv" v:0 nb_read_frames)" = 60 ] || fail "damaged: the video was not made"
+
+    mkdir "$work/album" && mv "$work/plain.wav" "$work/album/" && make_png "$work/album/Front.png" 12000 12000
+    run_mirvo --render "$work/huge.mkv" --size 320x180 --cover=centre "$work/album/plain.wav"
+    [ "$status" -eq 0 ] || fail "huge: status $status"
+    [ "$(grep -c "cover" "$work/err")" -eq 1 ] &&
+        grep -qF "the cover '$work/album/Front.png' is refused: it is too large (12000x12000" "$work/err" ||
+        fail "huge: not one line saying so: $(grep cover "$work/err")"
+    [ "$(probe "$work/huge.mkv" v:0 nb_read_frames)" = 60 ] || fail "huge: the video was not made"
+    ;;
+an_album_renders_to_one_chaptered_video)
+    # A folder as a release comes: tracks cut from one tone at sample boundaries (FLAC, tagged),
+    # named so that only a natural order plays them right, a text file, and a track that does
+    # not decode. The video holds the three in that order as chapters named by their titles,
+    # and their sound back to back: as long as the three together, with no gap at the joins.
+    mkdir -p "$work/album"
+    ffmpeg -v error -y -f lavfi -i "sine=f=330:d=3.75:r=48000" -ac 2 "$work/tone.wav" || fail "cannot make the tone"
+    cut() {
+        ffmpeg -v error -y -i "$work/tone.wav" -af "atrim=start_sample=$2:end_sample=$3" -metadata title="$4" \
+            -metadata artist="The Tëst Band" "$work/album/$1" || fail "cannot make $1"
+    }
+    cut "1 first.flac" 0 48000 "Eins"
+    cut "2 second.flac" 48000 120000 "Zwei ♫"
+    cut "10 third.flac" 120000 180000 "Drei"
+    printf 'liner notes' >"$work/album/notes.txt"
+    printf 'not audio at all' >"$work/album/3 broken.flac"
+    for ext in mkv mp4; do
+        run_mirvo --render "$work/album.$ext" --size 320x180 --fps 30 --title --progress "$work/album"
+        [ "$status" -eq 1 ] || fail "$ext: status $status, not 1 for the track that was skipped"
+        grep -qF "cannot play '$work/album/3 broken.flac'" "$work/err" && grep -q "1 file of the queue" "$work/err" ||
+            fail "$ext: the broken track was not told"
+        chapters=$(ffprobe -v error -show_chapters -show_entries chapter=start_time:chapter_tags=title -of csv=p=0 \
+            "$work/album.$ext" | tr '\n' '|')
+        [ "$chapters" = "0.000000,Eins|1.000000,Zwei ♫|2.500000,Drei|" ] || fail "$ext: chapters '$chapters'"
+    done
+    ffmpeg -v error -i "$work/album.mkv" -map 0:a -ac 1 -f s16le - >"$work/sound.raw" || fail "cannot decode the sound"
+    python3 - "$work/sound.raw" >"$work/joins" <<'PY' || fail "cannot read the sound back"
+import array, sys
+samples = array.array("h", open(sys.argv[1], "rb").read())
+longest = run = 0
+for sample in samples:
+    run = run + 1 if abs(sample) < 30 else 0
+    longest = max(longest, run)
+print(len(samples), longest)
+PY
+    read -r samples silence <"$work/joins"
+    [ "$samples" -eq 180000 ] || fail "the sound holds $samples samples, not the 180000 of the three tracks"
+    [ "$silence" -le 4 ] || fail "a gap of $silence samples in the sound"
+    [ "$(probe "$work/album.mkv" v:0 nb_read_frames)" = 113 ] || fail "video frames: $(probe "$work/album.mkv" v:0 nb_read_frames)"
     ;;
 *)
     fail "no such case"

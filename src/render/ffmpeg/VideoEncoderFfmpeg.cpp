@@ -171,6 +171,7 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         // picture. Its index goes into room kept at the front instead of after the frames, so
         // that a render cut off by a full disk can still write it, and players can start before
         // the whole file has arrived.
+        addChapters();
         AVDictionary* options = nullptr;
         if (std::string(mFormat->oformat->name) == "mp4") {
             av_dict_set_int(&options, "moov_size", indexReserveBytes(), 0);
@@ -180,6 +181,32 @@ class VideoEncoderFfmpeg : public VideoEncoder {
         check(written, "cannot write its header");
         mHeaderWritten = true;
         checkOutput();
+    }
+
+    // The container's chapters, which it frees with itself.
+    void addChapters()
+    {
+        const std::vector<Chapter>& chapters = mSettings.chapters;
+        if (chapters.empty() || (mFormat->oformat->flags & AVFMT_NOFILE) != 0) {
+            return;
+        }
+        mFormat->chapters = static_cast<AVChapter**>(av_calloc(chapters.size(), sizeof(AVChapter*)));
+        if (mFormat->chapters == nullptr) {
+            fail("out of memory");
+        }
+        for (std::size_t i = 0; i < chapters.size(); ++i) {
+            auto* chapter = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
+            if (chapter == nullptr) {
+                fail("out of memory");
+            }
+            chapter->id = static_cast<std::int64_t>(i) + 1;
+            chapter->time_base = AVRational{1, static_cast<int>(mSettings.sampleRate)};
+            chapter->start = static_cast<std::int64_t>(chapters[i].startSample);
+            chapter->end = static_cast<std::int64_t>(chapters[i].endSample);
+            av_dict_set(&chapter->metadata, "title", chapters[i].title.c_str(), 0);
+            mFormat->chapters[i] = chapter;
+            mFormat->nb_chapters = static_cast<unsigned>(i) + 1;
+        }
     }
 
     // Room for the MP4 index of the whole video. It takes about 16 bytes a sample (video frame
@@ -195,7 +222,9 @@ class VideoEncoderFfmpeg : public VideoEncoder {
                                                      std::max(mAudioFrameSize, 1)) +
                            16;
         }
-        return 16384 + 64 * (videoFrames + audioPackets);
+        // The chapters' names and times, in a list and as a text track of their own.
+        const auto chapterBytes = 1024 * static_cast<std::int64_t>(mSettings.chapters.size());
+        return 16384 + 64 * (videoFrames + audioPackets) + chapterBytes;
     }
 
     // Reports the first write that did not reach the file, once: a render that goes on to

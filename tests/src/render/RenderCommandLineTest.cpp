@@ -54,6 +54,39 @@ TEST(RenderCommandLine, EveryOptionIsRead)
     EXPECT_FLOAT_EQ(parse({"--render", "a.mkv", "--scene-interval", "2.5"}).sceneInterval, 2.5f);
 }
 
+TEST(RenderCommandLine, TheShapesVideosArePostedInHaveNames)
+{
+    EXPECT_EQ(parse({"--render", "a.mp4", "--size", "vertical"}).renderSize, (Vec2i{1080, 1920}));
+    EXPECT_EQ(parse({"--render", "a.mp4", "--size", "square"}).renderSize, (Vec2i{1080, 1080}));
+    EXPECT_EQ(parse({"--render", "a.mp4", "--size", "1080p"}).renderSize, (Vec2i{1920, 1080}));
+    EXPECT_EQ(parse({"--render", "a.mp4", "--size", "4k"}).renderSize, (Vec2i{3840, 2160}));
+    EXPECT_NE(refusal({"--render", "a.mp4", "--size", "Vertical"}).find("bad video size"), std::string::npos);
+}
+
+// A title by hand must not be taken for the song, so it is given as --title=TEXT.
+TEST(RenderCommandLine, TitleCoverAndProgressAreAskedForOneByOne)
+{
+    const CommandLine plain = parse({"--render", "a.mp4", "song.mp3"});
+    EXPECT_FALSE(plain.renderTitle);
+    EXPECT_EQ(plain.renderCover, CommandLine::CoverPlace::NONE);
+    EXPECT_FALSE(plain.renderProgress);
+
+    const CommandLine all = parse({"--render", "a.mp4", "--title", "--cover", "--progress", "song.mp3"});
+    EXPECT_EQ(all.renderTitle, std::string());
+    EXPECT_EQ(all.renderCover, CommandLine::CoverPlace::CORNER);
+    EXPECT_TRUE(all.renderProgress);
+    EXPECT_EQ(all.musicFiles, std::vector<std::string>{"song.mp3"});
+
+    const CommandLine byHand =
+        parse({"--render", "a.mp4", "--title=Ünïcode – ♫", "--cover=centre", "song.mp3"});
+    EXPECT_EQ(byHand.renderTitle, "Ünïcode – ♫");
+    EXPECT_EQ(byHand.renderCover, CommandLine::CoverPlace::CENTRE);
+    EXPECT_EQ(byHand.musicFiles, std::vector<std::string>{"song.mp3"});
+
+    EXPECT_NE(refusal({"--render", "a.mp4", "--cover=left"}), "");
+    EXPECT_NE(refusal({"--title"}).find("--title needs --render"), std::string::npos);
+}
+
 // Sizes the 4:2:0 encoders cannot take (odd sides) or larger than 8K are refused up front,
 // before a long render could fail on them.
 TEST(RenderCommandLine, BadSizesRatesAndQualitiesAreRefused)
@@ -89,13 +122,17 @@ TEST(RenderCommandLine, AnExtensionWithoutAContainerListsTheSupportedOnes)
     EXPECT_EQ(refusal({"--render", "Song.MP4"}), "");
 }
 
-TEST(RenderCommandLine, AVideoIsMadeOfOneFileNotAQueue)
+// An album is rendered once, in the order it plays: a video has no end to go round from.
+TEST(RenderCommandLine, AVideoPlaysAQueueOnceInOrder)
 {
+    EXPECT_EQ(parse({"--render", "out.mkv", "a.ogg", "music/"}).musicFiles,
+              (std::vector<std::string>{"a.ogg", "music/"}));
     for (const std::vector<std::string>& extra :
-         {std::vector<std::string>{"a.ogg", "b.ogg"}, {"a.ogg", "--repeat"}, {"music/", "--shuffle"}}) {
+         {std::vector<std::string>{"a.ogg", "--repeat"}, {"music/", "--shuffle"}}) {
         std::vector<std::string> args{"--render", "out.mp4"};
         args.insert(args.end(), extra.begin(), extra.end());
-        EXPECT_EQ(refusal(args), "--render takes one FILE, not a queue") << extra[0] << " " << extra[1];
+        EXPECT_EQ(refusal(args), "--render plays the music once, in order: not with --repeat or --shuffle")
+            << extra[0] << " " << extra[1];
     }
 }
 

@@ -2,7 +2,7 @@
 # installing with the package manager (`apt install ./mirvo_*.deb`). dpkg-shlibdeps works out the
 # libraries the program links; what it opens at run time is named here: Mesa's drivers for the
 # window and for rendering videos without one (libepoxy opens libGL and libEGL itself, unseen by
-# dpkg-shlibdeps), and a sound server for playing and showing the
+# dpkg-shlibdeps), the font a video's title is set in, and a sound server for playing and showing the
 # desktop's sound (without one Mirvo still renders videos).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME mirvo)
@@ -18,7 +18,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, libegl1, libgl1-mesa-dri, libegl-mesa0, libglx-mesa0")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, libegl1, libgl1-mesa-dri, libegl-mesa0, libglx-mesa0, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pipewire-pulse | pulseaudio")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -36,15 +36,7 @@ namespace {
 
 constexpr uint32_t kOptionKey = app::Event::ALT_DOWN;
 // The arrow keys' seeks, plain and with Shift.
-constexpr int64_t kSeekMicros = 5'000'000;
-constexpr int64_t kLongSeekMicros = 30'000'000;
 using StartupError = Player::StartupError;
-
-Vec2f pointerFraction(Vec2i at, Vec2i window)
-{
-    return Vec2f(static_cast<float>(at.x) / static_cast<float>(std::max(1, window.x)),
-                 static_cast<float>(at.y) / static_cast<float>(std::max(1, window.y)));
-}
 
 audio::SourceFileRef openSourceFile(const DataSourceRef& source, const std::string& name, size_t sampleRate)
 {
@@ -353,71 +345,41 @@ void MirvoApp::drawNotices()
 void MirvoApp::mouseDown(app::MouseEvent event)
 {
     if (mStarted && event.isLeft()) {
-        const Vec2f at = pointerFraction(event.getPos(), getWindowSize());
-        mStage.getScenes().getCurrent().pointerPressed(at.x, at.y);
+        mStage.pointerPressed(event.getPos(), getWindowSize());
     }
 }
 
 void MirvoApp::mouseDrag(app::MouseEvent event)
 {
     if (mStarted && event.isLeftDown()) {
-        const Vec2f at = pointerFraction(event.getPos(), getWindowSize());
-        mStage.getScenes().getCurrent().pointerDragged(at.x, at.y);
+        mStage.pointerDragged(event.getPos(), getWindowSize());
     }
 }
 
 void MirvoApp::mouseUp(app::MouseEvent event)
 {
     if (mStarted && event.isLeft()) {
-        mStage.getScenes().getCurrent().pointerReleased();
+        mStage.pointerReleased();
     }
 }
 
 void MirvoApp::keyDown(app::KeyEvent event)
 {
-    const bool option = (event.getModifiers() & kOptionKey) != 0;
-    const int64_t seek = event.isShiftDown() ? kLongSeekMicros : kSeekMicros;
-    switch (event.getCode()) {
-    case app::KeyEvent::KEY_RIGHT:
-        if (option) {
-            mStage.getScenes().selectNext();
-        } else {
-            mPlayer.seekBy(seek);
-        }
-        break;
-    case app::KeyEvent::KEY_LEFT:
-        if (option) {
-            mStage.getScenes().selectPrevious();
-        } else {
-            mPlayer.seekBy(-seek);
-        }
-        break;
-    case app::KeyEvent::KEY_r:
-        mPlayer.cycleRepeat();
-        break;
-    case app::KeyEvent::KEY_x:
-        mPlayer.setShuffle(!mPlayer.isShuffled());
-        break;
-    case app::KeyEvent::KEY_SPACE:
-        mPlayer.togglePause();
-        break;
-    case app::KeyEvent::KEY_n:
-        mPlayer.next();
-        break;
-    case app::KeyEvent::KEY_p:
-        mPlayer.previous();
-        break;
-    case app::KeyEvent::KEY_t:
+    const int code = event.getCode();
+    const bool arrow = code == app::KeyEvent::KEY_RIGHT || code == app::KeyEvent::KEY_LEFT;
+    if (arrow && (event.getModifiers() & kOptionKey) != 0) {
+        code == app::KeyEvent::KEY_RIGHT ? mStage.getScenes().selectNext()
+                                         : mStage.getScenes().selectPrevious();
+        return;
+    }
+    if (mPlayer.takeKey(code, event.isShiftDown())) {
+        return;
+    }
+    if (code == app::KeyEvent::KEY_t) {
         toggleUi();
-        break;
-    // Not L: the galaxy panel lowers a value with it, and panel shortcuts take keys first.
-    case app::KeyEvent::KEY_d:
-        if (mLiveInput) {
-            mLiveInput->toggle();
-        }
-        break;
-    default:
-        break;
+    } else if (code == app::KeyEvent::KEY_d && mLiveInput) {
+        // Not L: the galaxy panel lowers a value with it, and panel shortcuts take keys first.
+        mLiveInput->toggle();
     }
 }
 

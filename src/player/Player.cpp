@@ -1,5 +1,6 @@
 #include "src/player/Player.h"
 
+#include "app/KeyEvent.h"
 #include "audio/FilePlayerNode.h"
 #include "audio/SourceFile.h"
 #include "core/DataSource.h"
@@ -15,6 +16,9 @@ namespace mirvo {
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr int64_t kSeekMicros = 5'000'000;
+constexpr int64_t kLongSeekMicros = 30'000'000;
 
 audio::SourceFileRef openFile(const fs::path& path, std::size_t sampleRate)
 {
@@ -440,6 +444,36 @@ void Player::setRepeat(Repeat repeat)
                                              : "repeat: this track"});
     queueChanged();
     requeue();
+}
+
+bool Player::takeKey(int code, bool shift)
+{
+    const int64_t seek = shift ? kLongSeekMicros : kSeekMicros;
+    switch (code) {
+    case app::KeyEvent::KEY_RIGHT:
+        seekBy(seek);
+        return true;
+    case app::KeyEvent::KEY_LEFT:
+        seekBy(-seek);
+        return true;
+    case app::KeyEvent::KEY_r:
+        cycleRepeat();
+        return true;
+    case app::KeyEvent::KEY_x:
+        setShuffle(!isShuffled());
+        return true;
+    case app::KeyEvent::KEY_SPACE:
+        togglePause();
+        return true;
+    case app::KeyEvent::KEY_n:
+        next();
+        return true;
+    case app::KeyEvent::KEY_p:
+        previous();
+        return true;
+    default:
+        return false;
+    }
 }
 
 void Player::cycleRepeat()

@@ -113,6 +113,9 @@ class Player {
     void cycleRepeat();
     void setShuffle(bool shuffle);
     bool isShuffled() const { return mShuffle; }
+    // The transport's keys: Space, N, P, R, X and the plain arrows (5 s, 30 s with Shift). False
+    // for a key that is not the player's.
+    bool takeKey(int code, bool shift);
 
     // Once a frame, `now` in the application's seconds: what was loaded meanwhile, and the end
     // of a track or its hand-off to the next.

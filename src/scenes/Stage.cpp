@@ -11,6 +11,7 @@
 #include "src/scenes/Tree.h"
 #include "src/scenes/Triangles.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -85,6 +86,28 @@ void Stage::clear()
         return;
     }
     gl::clear(ColorA(0.0f, 0.0f, 0.0f, 1.0f), true);
+}
+
+namespace {
+
+Vec2f fractionOf(Vec2i at, Vec2i window)
+{
+    return Vec2f(static_cast<float>(at.x) / static_cast<float>(std::max(1, window.x)),
+                 static_cast<float>(at.y) / static_cast<float>(std::max(1, window.y)));
+}
+
+} // namespace
+
+void Stage::pointerPressed(Vec2i at, Vec2i window)
+{
+    const Vec2f fraction = fractionOf(at, window);
+    mScenes.getCurrent().pointerPressed(fraction.x, fraction.y);
+}
+
+void Stage::pointerDragged(Vec2i at, Vec2i window)
+{
+    const Vec2f fraction = fractionOf(at, window);
+    mScenes.getCurrent().pointerDragged(fraction.x, fraction.y);
 }
 
 void Stage::drawScene(Vec2i size)

@@ -49,6 +49,12 @@ class Stage {
     std::vector<float>& getSpectrum() { return mSpectrum; }
     const std::vector<float>& getSpectrum() const { return mSpectrum; }
 
+    // The left button's pointer, for the scene shown (a shader's iMouse follows it): positions
+    // in the window's points, handed on as fractions of the window.
+    void pointerPressed(Vec2i at, Vec2i window);
+    void pointerDragged(Vec2i at, Vec2i window);
+    void pointerReleased() { mScenes.getCurrent().pointerReleased(); }
+
     // The monitor's spectrum: its own read, or the window that ends at frame `end` of the music.
     void takeSpectrum();
     void takeSpectrumEndingAt(uint64_t end);

@@ -1,6 +1,7 @@
 // The controller in a real window, started as a person starts it: the panels it builds, and the
 // order and place in which a frame is drawn. These are what a person sees and tunes; a move of
 // the code around them must leave them exactly as they are.
+#include "audio/Device.h"
 #include "core/Resources.h"
 #include "gl/Gl.h"
 #include "params/tw/TwModel.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <sstream>
@@ -135,8 +137,12 @@ TEST(MirvoAppGl, ThePanelsAndTheFrameAreBuiltAsAPersonSeesThem)
     char* argv[] = {name};
     testing::internal::CaptureStdout();
     app.launch("MirvoApp", 1, argv);
-    // The null device has no input, and the start says so on standard output.
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "No audio input!\n");
+    // A machine with no input says so on standard output, once, at the start.
+    const auto devices = audio::Device::getDevices();
+    const bool anyInput = std::any_of(devices.begin(), devices.end(), [](const audio::DeviceRef& device) {
+        return device->getNumInputChannels() > 0;
+    });
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), anyInput ? "" : "No audio input!\n");
     ASSERT_TRUE(app.isStarted());
 
     EXPECT_EQ(app.panels, R"(panel 'Spectrum' 225x200 rgb 76,76,76 alpha 102

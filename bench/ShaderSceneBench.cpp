@@ -3,8 +3,8 @@
 // software renderer under Xvfb, or EGL surfaceless). Each iteration draws a frame into a
 // framebuffer object and waits for the GL; `cores` is the process's CPU time over the wall
 // time, which shows how many of the software renderer's threads took part.
+#include "bench/OffscreenFrame.h"
 #include "gl/Gl.h"
-#include "src/render/OffscreenContext.h"
 #include "src/scenes/shader/ShaderScene.h"
 #include "tests/TestPaths.h"
 
@@ -18,39 +18,17 @@
 
 namespace {
 
-double processCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-mirvo::render::OffscreenContext* context()
-{
-    static std::unique_ptr<mirvo::render::OffscreenContext> shared =
-        mirvo::render::OffscreenContext::create();
-    return shared.get();
-}
-
 void BM_OwnShaderScene(benchmark::State& state, const std::string& name)
 {
     const int width = static_cast<int>(state.range(0));
     const int height = width * 9 / 16;
     try {
-        context();
+        mirvo::bench::offscreenContext();
     } catch (const std::exception& exc) {
         state.SkipWithError(exc.what());
         return;
     }
-    GLuint texture = 0;
-    GLuint framebuffer = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glGenFramebuffers(1, &framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
-    glViewport(0, 0, width, height);
+    const mirvo::bench::FrameTarget target(width, height);
 
     std::vector<float> spectrum(1024, 0.0f);
     mirvo::ShaderScene scene(
@@ -72,7 +50,7 @@ void BM_OwnShaderScene(benchmark::State& state, const std::string& name)
     glFinish();
 
     const auto wallStart = std::chrono::steady_clock::now();
-    const double cpuStart = processCpuSeconds();
+    const double cpuStart = mirvo::bench::processCpuSeconds();
     for (auto _ : state) {
         scene.update(1.0f / 60.0f);
         scene.draw();
@@ -80,11 +58,7 @@ void BM_OwnShaderScene(benchmark::State& state, const std::string& name)
     }
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()) / wall);
-    state.counters["cores"] = benchmark::Counter((processCpuSeconds() - cpuStart) / wall);
-
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glDeleteFramebuffers(1, &framebuffer);
-    glDeleteTextures(1, &texture);
+    state.counters["cores"] = benchmark::Counter((mirvo::bench::processCpuSeconds() - cpuStart) / wall);
 }
 
 BENCHMARK_CAPTURE(BM_OwnShaderScene, spectrum_ring, std::string("spectrum-ring"))

@@ -5,10 +5,10 @@
 // encoder's share of a render, which the overlay does not touch, is left out, so the ratio is
 // an upper bound on the overlay's share of a render's time.
 #include "app/Camera.h"
+#include "bench/OffscreenFrame.h"
 #include "gl/Draw.h"
 #include "gl/Font.h"
 #include "gl/Gl.h"
-#include "src/render/OffscreenContext.h"
 #include "src/render/VideoOverlay.h"
 #include "src/scenes/Triangles.h"
 
@@ -20,23 +20,8 @@
 
 namespace {
 
-// The process's CPU time, the software renderer's threads included.
-double processCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
 constexpr int kWidth = 1280;
 constexpr int kHeight = 720;
-
-mirvo::render::OffscreenContext* context()
-{
-    static std::unique_ptr<mirvo::render::OffscreenContext> shared =
-        mirvo::render::OffscreenContext::create();
-    return shared.get();
-}
 
 void BM_TrianglesFrame(benchmark::State& state)
 {
@@ -44,21 +29,12 @@ void BM_TrianglesFrame(benchmark::State& state)
     const int parts = static_cast<int>(state.range(0));
     const bool withOverlay = parts != 0;
     try {
-        context();
+        mirvo::bench::offscreenContext();
     } catch (const std::exception& exc) {
         state.SkipWithError(exc.what());
         return;
     }
-    GLuint texture = 0;
-    GLuint framebuffer = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kWidth, kHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glGenFramebuffers(1, &framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
-    glViewport(0, 0, kWidth, kHeight);
+    const mirvo::bench::FrameTarget target(kWidth, kHeight);
     mirvo::CameraPersp camera(kWidth, kHeight, 60.0f);
     glMatrixMode(GL_PROJECTION);
     glLoadMatrixf(camera.getProjectionMatrix().data());
@@ -91,7 +67,7 @@ void BM_TrianglesFrame(benchmark::State& state)
     }
 
     double seconds = 10.0;
-    const double cpuStart = processCpuSeconds();
+    const double cpuStart = mirvo::bench::processCpuSeconds();
     for (auto _ : state) {
         mirvo::gl::clear(mirvo::ColorA(0, 0, 0, 1), true);
         scene.update(1.0f / 60.0f);
@@ -108,12 +84,9 @@ void BM_TrianglesFrame(benchmark::State& state)
         seconds += 1.0 / 60.0;
         glFinish();
     }
-    state.counters["process_cpu_ms"] = benchmark::Counter((processCpuSeconds() - cpuStart) * 1000.0 /
-                                                          static_cast<double>(state.iterations()));
+    state.counters["process_cpu_ms"] = benchmark::Counter((mirvo::bench::processCpuSeconds() - cpuStart) *
+                                                          1000.0 / static_cast<double>(state.iterations()));
     overlay.reset();
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glDeleteFramebuffers(1, &framebuffer);
-    glDeleteTextures(1, &texture);
 }
 
 BENCHMARK(BM_TrianglesFrame)

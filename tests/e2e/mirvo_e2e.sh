@@ -236,7 +236,7 @@ benchmark_reports_the_whole_frame)
     run_mirvo --benchmark --windowed=320x180 --frames 1
     expect_status 0
     grep -q "^Whole frame at 320x180, .* swap interval 0" "$work/out" || fail "no whole-frame heading"
-    grep -Eq "^case +fps +frame ms +p95 ms +cores +update +draw +panels +overlay +resolve +swap +frames +warm-up$" \
+    grep -Eq "^case +fps +frame ms +p95 ms +cores +update +draw +panels +overlay +resolve +swap +frames +warm-up( +scale)?$" \
         "$work/out" || fail "the phase columns are missing"
     for scene in "Galaxy 10000 stars, panels hidden" "Tree 3 trees, panels shown" "Triangles, panels hidden" \
         "Bare GL point sprites 10000, loud music"; do

@@ -25,6 +25,19 @@ has_owner() {
         "string:$1" 2>/dev/null | grep -q 'boolean true'
 }
 
+# start_on_the_bus ARGS...: starts Mirvo on the album, waits for its window and for its name
+# on the session bus; $pid is the program.
+start_on_the_bus() {
+    "$MIRVO" "$@" "$work/album" >"$work/out" 2>"$work/err" &
+    pid=$!
+    wait_for_window 200
+    for _ in $(seq 1 100); do
+        has_owner "$bus_name" && break
+        sleep 0.1
+    done
+    has_owner "$bus_name" || fail "$bus_name is not on the session bus"
+}
+
 # wait_for TENTHS EXPECTED COMMAND...: waits until COMMAND prints EXPECTED; fails after TENTHS.
 wait_for() {
     local tenths=$1 expected=$2 got=""
@@ -64,14 +77,7 @@ media_controls)
         sleep 0.1
     done
 
-    "$MIRVO" --windowed --no-notices "$work/album" >"$work/out" 2>"$work/err" &
-    pid=$!
-    wait_for_window 200
-    for _ in $(seq 1 100); do
-        has_owner "$bus_name" && break
-        sleep 0.1
-    done
-    has_owner "$bus_name" || fail "$bus_name is not on the session bus"
+    start_on_the_bus --windowed --no-notices
 
     [ "$(text_property org.mpris.MediaPlayer2 Identity)" = Mirvo ] || fail "Identity is not Mirvo"
     [ "$(text_property org.mpris.MediaPlayer2 DesktopEntry)" = mirvo ] || fail "DesktopEntry is not mirvo"
@@ -160,13 +166,7 @@ seeking_and_modes)
         sleep 0.1
     done
 
-    "$MIRVO" --windowed=480x270 --no-notices "$work/album" >"$work/out" 2>"$work/err" &
-    pid=$!
-    wait_for_window 200
-    for _ in $(seq 1 100); do
-        has_owner "$bus_name" && break
-        sleep 0.1
-    done
+    start_on_the_bus --windowed=480x270 --no-notices
     wait_for 50 Playing text_property "$player" PlaybackStatus
     wait_for 50 "Estimated Song" metadata xesam:title
     property "$player" CanSeek | grep -q 'boolean true' || fail "CanSeek is false for a file"

@@ -1,7 +1,13 @@
 // The controller in a real window, started as a person starts it: the panels it builds, and the
 // order and place in which a frame is drawn. These are what a person sees and tunes; a move of
 // the code around them must leave them exactly as they are.
+#include "audio/Context.h"
 #include "audio/Device.h"
+#include "audio/FilePlayerNode.h"
+#include "audio/GainNode.h"
+#include "audio/InputNode.h"
+#include "audio/MonitorSpectralNode.h"
+#include "audio/OutputNode.h"
 #include "core/Resources.h"
 #include "gl/Gl.h"
 #include "params/tw/TwModel.h"
@@ -13,6 +19,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -71,6 +78,56 @@ Matrix modelView()
     return matrix;
 }
 
+// Every connection of the audio graph as "from -> to", sorted, each node by what it is and does.
+std::string describeGraph(audio::Context& context)
+{
+    const std::size_t outputRate = context.getOutput()->getSampleRate();
+    const auto describe = [outputRate](const audio::NodeRef& node) {
+        std::ostringstream out;
+        if (auto* gain = dynamic_cast<audio::GainNode*>(node.get())) {
+            out << "gain " << gain->getValue();
+        } else if (auto* monitor = dynamic_cast<audio::MonitorSpectralNode*>(node.get())) {
+            out << "spectrum window " << monitor->getWindowSize() << " fft " << monitor->getFftSize()
+                << (monitor->getWindowType() == audio::dsp::HANN ? " hann" : " other window");
+        } else if (auto* player = dynamic_cast<audio::FilePlayerNode*>(node.get())) {
+            out << "file player"
+                << (player->getSourceFile()->getSampleRate() == outputRate ? " at the output's rate"
+                                                                           : " resampled");
+        } else if (dynamic_cast<audio::OutputNode*>(node.get())) {
+            out << "output";
+        } else if (dynamic_cast<audio::InputNode*>(node.get())) {
+            out << "input";
+        } else {
+            out << node->getName();
+        }
+        out << (node->isEnabled() ? "" : " (off)");
+        return out.str();
+    };
+    std::set<audio::NodeRef> seen;
+    std::vector<audio::NodeRef> todo{context.getOutput()};
+    std::vector<std::string> edges;
+    while (!todo.empty()) {
+        const audio::NodeRef node = todo.back();
+        todo.pop_back();
+        if (!seen.insert(node).second) {
+            continue;
+        }
+        for (const audio::NodeRef& input : node->getInputs()) {
+            edges.push_back(describe(input) + " -> " + describe(node));
+            todo.push_back(input);
+        }
+        for (const audio::NodeRef& output : node->getOutputs()) {
+            todo.push_back(output);
+        }
+    }
+    std::sort(edges.begin(), edges.end());
+    std::string text;
+    for (const std::string& edge : edges) {
+        text += edge + "\n";
+    }
+    return text;
+}
+
 // A scene that notes the transform the controller drew it with.
 class WhereScene : public Visualizer {
   public:
@@ -93,6 +150,7 @@ class PinnedApp : public MirvoApp {
     {
         MirvoApp::setup();
         panels = describePanels();
+        graph = describeGraph(*audio::Context::master());
         auto scene = std::make_unique<WhereScene>(mSpectrum);
         where = scene.get();
         getScenes().add("where", std::move(scene));
@@ -119,6 +177,7 @@ class PinnedApp : public MirvoApp {
     }
 
     std::string panels;
+    std::string graph;
     std::vector<float> mSpectrum = std::vector<float>(1024, 0.f);
     WhereScene* where = nullptr;
     std::vector<DrawPart> parts;
@@ -179,6 +238,15 @@ panel 'Triangles' 225x200 rgb 76,76,76 alpha 102
   'Max Triangle Ratio' float min - max - step - keys '' ''
   'Ratio Morph Speed' float min - max - step - keys '' ''
 )") << app.panels;
+
+    // The music is heard at 0.9 and analysed at 10.9; an input, where there is one, feeds the
+    // analysis and stays off until live input is asked for.
+    const std::string heard = R"(file player at the output's rate -> gain 0.9
+file player at the output's rate -> gain 10.9
+gain 0.9 -> output
+gain 10.9 -> spectrum window 512 fft 2048 hann
+)";
+    EXPECT_EQ(app.graph, anyInput ? heard + "input (off) -> spectrum window 512 fft 2048 hann\n" : heard);
 
     ASSERT_NE(app.where, nullptr);
     // Where the scene's origin lies in window pixels; the window's transform flips y.

@@ -405,11 +405,14 @@ void FilePlayerNode::jumpTo(size_t frame)
     }
     Playback fresh;
     {
+        // The reader learns the source's true length as it reads: the lock comes before the length.
         std::unique_lock<std::mutex> playerLock(mMutex, std::defer_lock);
+        if (mIsReadAsync) {
+            playerLock.lock();
+        }
         // Past an estimated length the decoder finds the end, if it is there.
         const size_t target = std::min(frame, endOf(*mSourceFile));
         if (mIsReadAsync) {
-            playerLock.lock();
             fresh = preparePlayback(mSourceFile, target);
         } else {
             fresh = emptyPlayback();

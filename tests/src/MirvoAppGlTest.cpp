@@ -164,6 +164,8 @@ class PinnedApp : public MirvoApp {
         restoredAfter.clear();
         window = modelView();
         MirvoApp::draw();
+        // The scene goes with the application; what it saw stays here.
+        sceneDrawnWith = where->drawnWith;
         if (++frames == 3) {
             quit();
         }
@@ -182,8 +184,9 @@ class PinnedApp : public MirvoApp {
     WhereScene* where = nullptr;
     std::vector<DrawPart> parts;
     std::vector<bool> restoredAfter;
-    // The window's own transform, as the frame began.
+    // The window's own transform, as the frame began, and the one the scene was drawn with.
     Matrix window{};
+    Matrix sceneDrawnWith{};
     int frames = 0;
 };
 
@@ -250,7 +253,7 @@ gain 10.9 -> spectrum window 512 fft 2048 hann
 
     ASSERT_NE(app.where, nullptr);
     // Where the scene's origin lies in window pixels; the window's transform flips y.
-    const Matrix& scene = app.where->drawnWith;
+    const Matrix& scene = app.sceneDrawnWith;
     const Matrix& window = app.window;
     EXPECT_FLOAT_EQ((scene[12] - window[12]) / window[0], 320.f);
     EXPECT_FLOAT_EQ((scene[13] - window[13]) / window[5], 180.f);

@@ -378,34 +378,23 @@ FilePlayerNode::Playback FilePlayerNode::emptyPlayback() const
 
 void FilePlayerNode::start()
 {
-    if (!mSourceFile) {
-        return;
-    }
-    Playback fresh;
-    {
-        std::unique_lock<std::mutex> playerLock(mMutex, std::defer_lock);
-        if (mIsReadAsync) {
-            playerLock.lock();
-            // The reader is held off, so the source can be decoded from its start here.
-            fresh = preparePlayback(mSourceFile);
-        } else {
-            // Without read-ahead the source belongs to the audio thread; its next block refills
-            // from the start of the fresh, empty rings.
-            fresh = emptyPlayback();
-        }
-        installPlayback(fresh, true);
-    }
-    wakeReader();
+    restartAt(0, true, false);
 }
 
 void FilePlayerNode::jumpTo(size_t frame)
+{
+    restartAt(frame, isEnabled(), true);
+}
+
+void FilePlayerNode::restartAt(size_t frame, bool enable, bool jump)
 {
     if (!mSourceFile) {
         return;
     }
     Playback fresh;
     {
-        // The reader learns the source's true length as it reads: the lock comes before the length.
+        // The reader is held off, so the source can be decoded here; it also learns the source's
+        // true length as it reads, so the lock comes before the length.
         std::unique_lock<std::mutex> playerLock(mMutex, std::defer_lock);
         if (mIsReadAsync) {
             playerLock.lock();
@@ -415,12 +404,16 @@ void FilePlayerNode::jumpTo(size_t frame)
         if (mIsReadAsync) {
             fresh = preparePlayback(mSourceFile, target);
         } else {
+            // Without read-ahead the source belongs to the audio thread; its next block refills
+            // from the fresh, empty rings.
             fresh = emptyPlayback();
             fresh.readPos = target;
         }
-        const size_t rate = getContext() ? getSampleRate() : 0;
-        fresh.fadeOut.setSize(rate / kJumpFadesPerSecond, mRingBuffers.size());
-        installPlayback(fresh, isEnabled(), true);
+        if (jump) {
+            const size_t rate = getContext() ? getSampleRate() : 0;
+            fresh.fadeOut.setSize(rate / kJumpFadesPerSecond, mRingBuffers.size());
+        }
+        installPlayback(fresh, enable, jump);
     }
     wakeReader();
 }

@@ -118,6 +118,8 @@ class FilePlayerNode : public SamplePlayerNode {
     // Takes no lock: source must not be in use by the reader, or the caller holds the player
     // lock. Decoder failures are recorded in the result, not thrown.
     Playback preparePlayback(const SourceFileRef& source, size_t from = 0);
+    // start and jumpTo: fresh rings from `frame`, swapped in; a jump fades the old sound out.
+    void restartAt(size_t frame, bool enable, bool jump);
     // Main thread. Empty rings shaped like the installed ones, for a player without read-ahead:
     // its audio thread refills them from the read position.
     Playback emptyPlayback() const;

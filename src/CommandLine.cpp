@@ -254,6 +254,11 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
                      "none on a software renderer, the scenes smoothing their own edges)")
         ->type_name("N")
         ->check(kMsaa);
+    parser->add_flag(
+        "--no-adaptive-scale", result.noAdaptiveScale,
+        "draw every scene at the window's full size, however slowly the GL draws it (by default "
+        "Galaxy and shader scenes draw smaller and are scaled up while frames come slower than 60 a "
+        "second)");
     parser
         ->add_option("--screenshot", result.screenshotPath,
                      "with --frames: write the last frame to PATH as PNG")

@@ -50,6 +50,8 @@ struct CommandLine {
     std::optional<int> frames;
     // --msaa: the window's multisample count (0, 2, 4, 8 or 16) in place of the default level.
     std::optional<int> msaa;
+    // --no-adaptive-scale: no scene draws smaller to hold the frame rate.
+    bool noAdaptiveScale = false;
     std::optional<std::string> screenshotPath;
     // Print the wall-clock time at the end of the first frame's drawing (start-up figures).
     bool reportStartup = false;

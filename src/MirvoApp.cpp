@@ -92,6 +92,7 @@ void MirvoApp::setup()
         // scenes smooth their own edges. --msaa 0 asks for none of either.
         const auto* renderer = dynamic_cast<const app::RendererGl*>(mRenderer.get());
         const bool smoothEdges = !mCommandLine.msaa && renderer && renderer->getAntiAliasing() == 0;
+        mStage.getScenes().allowAdaptiveScale(!mCommandLine.noAdaptiveScale);
         mStage.addStandardScenes([this] { return static_cast<float>(getWindowHeight()); }, false,
                                  smoothEdges);
         std::vector<notice::Failure> shaderFailures;

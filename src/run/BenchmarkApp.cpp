@@ -255,6 +255,9 @@ void BenchmarkApp::finishFrame(Clock::time_point now)
     times.processCpuMs = processCpuMs() - mProcessCpuAtStart;
     if (const auto* shader = dynamic_cast<const ShaderScene*>(&getScenes().getCurrent())) {
         times.drawnScale = shader->getDrawnScale();
+    } else if (const auto* galaxy = dynamic_cast<const Galaxy*>(&getScenes().getCurrent());
+               galaxy && isMeasuring() && mBenchmark->currentCase().adaptiveScale) {
+        times.drawnScale = galaxy->getDrawnScale();
     }
     const auto between = [this](Mark from, Mark to) { return milliseconds(mMarks[to] - mMarks[from]); };
     times.cpuMs[static_cast<std::size_t>(Phase::UPDATE)] = milliseconds(mUpdateDone - mFrameStart);
@@ -322,10 +325,13 @@ void BenchmarkApp::applyCase()
     const FrameBenchmark::Case& benchmarkCase = mBenchmark->currentCase();
     switch (benchmarkCase.scene) {
     case FrameBenchmark::Scene::GALAXY:
-    case FrameBenchmark::Scene::BARE_STARS:
+    case FrameBenchmark::Scene::BARE_STARS: {
         setVisualizer(kGalaxyScene);
-        dynamic_cast<Galaxy&>(getScenes().get(kGalaxyScene)).setStarCount(benchmarkCase.starCount);
+        auto& galaxy = dynamic_cast<Galaxy&>(getScenes().get(kGalaxyScene));
+        galaxy.setStarCount(benchmarkCase.starCount);
+        galaxy.setAdaptiveScale(benchmarkCase.adaptiveScale);
         break;
+    }
     case FrameBenchmark::Scene::TREE:
         dynamic_cast<Tree&>(getScenes().get(kTreeScene)).setTreeCount(benchmarkCase.treeCount);
         setVisualizer(kTreeScene);

@@ -13,6 +13,10 @@ namespace {
 constexpr std::size_t kSettleWindow = 5;
 constexpr double kSettleTolerance = 0.1;
 constexpr int kNameWidth = 42;
+// An adaptive scale moves a step at most every few frames and rises after a second of room: the
+// case is measured once it has held for longer than that, however long it takes to get there.
+constexpr int kScaleSettleFrames = 150;
+constexpr int kAdaptiveWarmupFactor = 20;
 
 std::size_t index(FrameBenchmark::Phase phase)
 {
@@ -45,8 +49,8 @@ std::vector<FrameBenchmark::Case> FrameBenchmark::standardCases(const std::vecto
     std::vector<Case> cases;
     for (bool panels : {false, true}) {
         const std::string suffix = panels ? ", panels shown" : ", panels hidden";
-        cases.push_back({"Galaxy 10000 stars" + suffix, Scene::GALAXY, 10000, 3, panels});
-        cases.push_back({"Galaxy 50000 stars" + suffix, Scene::GALAXY, 50000, 3, panels});
+        cases.push_back({"Galaxy 10000 stars" + suffix, Scene::GALAXY, 10000, 3, panels, Spectrum::HELD});
+        cases.push_back({"Galaxy 50000 stars" + suffix, Scene::GALAXY, 50000, 3, panels, Spectrum::HELD});
         cases.push_back({"Tree 3 trees" + suffix, Scene::TREE, 10000, 3, panels});
         cases.push_back({"Tree 10 trees" + suffix, Scene::TREE, 10000, 10, panels});
         cases.push_back({"Triangles" + suffix, Scene::TRIANGLES, 10000, 3, panels});
@@ -54,6 +58,14 @@ std::vector<FrameBenchmark::Case> FrameBenchmark::standardCases(const std::vecto
     cases.push_back({"Bare GL point sprites 10000", Scene::BARE_STARS, 10000, 3, false});
     cases.push_back({"Bare GL point sprites 50000", Scene::BARE_STARS, 50000, 3, false});
     cases.push_back({"Galaxy 10000 stars, loud music", Scene::GALAXY, 10000, 3, false, Spectrum::LOUD});
+    cases.push_back({"Galaxy 10000 stars, loud music, adaptive scale",
+                     Scene::GALAXY,
+                     10000,
+                     3,
+                     false,
+                     Spectrum::LOUD,
+                     {},
+                     true});
     cases.push_back(
         {"Bare GL point sprites 10000, loud music", Scene::BARE_STARS, 10000, 3, false, Spectrum::LOUD});
     for (const std::string& shader : shaders) {
@@ -93,16 +105,21 @@ void FrameBenchmark::recordFrame(const FrameTimes& times)
     ++mFrameInCase;
     ++mFrameInStage;
     switch (mStage) {
-    case Stage::WARMING:
+    case Stage::WARMING: {
         mWarmupIntervals.push_back(times.intervalMs);
-        if (mFrameInStage >= mSchedule.maxWarmup ||
-            (mFrameInStage >= mSchedule.minWarmup &&
-             hasSettled(mWarmupIntervals, kSettleWindow, kSettleTolerance))) {
+        const bool adaptive = mCases[mCaseIndex].adaptiveScale;
+        mFramesAtScale = times.drawnScale == mWarmupScale ? mFramesAtScale + 1 : 0;
+        mWarmupScale = times.drawnScale;
+        const int maxWarmup = mSchedule.maxWarmup * (adaptive ? kAdaptiveWarmupFactor : 1);
+        const bool scaleHeld = !adaptive || mFramesAtScale >= kScaleSettleFrames;
+        if (mFrameInStage >= maxWarmup || (mFrameInStage >= mSchedule.minWarmup && scaleHeld &&
+                                           hasSettled(mWarmupIntervals, kSettleWindow, kSettleTolerance))) {
             measured.warmupFrames = mFrameInStage;
             mStage = mSchedule.probeFrames > 0 ? Stage::PROBING : Stage::MEASURING;
             mFrameInStage = 0;
         }
         break;
+    }
     case Stage::PROBING:
         measured.probes.push_back(times);
         if (mFrameInStage >= mSchedule.probeFrames) {
@@ -126,6 +143,8 @@ void FrameBenchmark::nextCase()
     mFrameInStage = 0;
     mStage = Stage::WARMING;
     mWarmupIntervals.clear();
+    mWarmupScale = -1.0;
+    mFramesAtScale = 0;
 }
 
 double FrameBenchmark::percentile(std::vector<double> samples, double p)

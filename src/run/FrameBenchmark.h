@@ -26,9 +26,10 @@ class FrameBenchmark {
         int treeCount = 3;
         bool panels = false;
         Spectrum spectrum = Spectrum::HELD;
-        // A shader scene's name, and whether its resolution follows the frame rate or stays whole.
+        // A shader scene's name, and whether the scene's resolution (a shader's, Galaxy's) follows
+        // the frame rate or stays whole.
         std::string shader = {};
-        bool adaptiveScale = true;
+        bool adaptiveScale = false;
     };
 
     // The parts of a frame, in the order they run. A software GL rasterises when it is made to
@@ -107,6 +108,9 @@ class FrameBenchmark {
     int mFrameInStage = 0;
     Stage mStage = Stage::WARMING;
     std::vector<double> mWarmupIntervals;
+    // How long the drawn scale of an adaptive case has held still.
+    double mWarmupScale = -1.0;
+    int mFramesAtScale = 0;
 };
 
 } // namespace mirvo

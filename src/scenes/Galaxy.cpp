@@ -67,6 +67,10 @@ void Galaxy::setup()
     const DataSourceRef fragment = loadShaderSource("stars.frag");
     mShader = gl::GlslProg::create(vertex, fragment);
     assignDefaults();
+    if (!mWithPanels) {
+        mScale.setFullSizeOnly();
+    }
+    mScale.setFollowing(mAdaptiveScaleAllowed);
 
     if (!mParams && mWithPanels) {
         mParams = params::InterfaceGl::create("Stars", Vec2i(225, 200), ColorA(0.3f, 0.3f, 0.3f, 0.4f));
@@ -167,6 +171,7 @@ void Galaxy::update(float dt)
     const float step = (low + dt) * mAngularVelocity;
     mRotation.y += step;
     mRotation.x += step * 0.2f;
+    mScale.follow(dt);
 }
 
 void Galaxy::updateMeshMagnitudes()
@@ -189,6 +194,11 @@ void Galaxy::updateMeshMagnitudes()
 void Galaxy::draw()
 {
     updateMeshMagnitudes();
+    // Cleared to the frame's own colour, so that the scaled-up copy is the frame the stars
+    // would have been added to.
+    mScale.begin(true);
+    // A star's radius is in pixels of what it is drawn into.
+    const float share = mScale.getDrawnShare();
 
     gl::pushModelView();
     const float scale = (mMinGalaxyRadius + mMaxGalaxyRadius) * 0.5f;
@@ -196,8 +206,8 @@ void Galaxy::draw()
     gl::rotate(mRotation);
 
     mShader->bind();
-    mShader->uniform("u_minStarRadius", mMinStarRadius);
-    mShader->uniform("u_maxStarRadius", mMaxStarRadius);
+    mShader->uniform("u_minStarRadius", mMinStarRadius * share);
+    mShader->uniform("u_maxStarRadius", mMaxStarRadius * share);
     mShader->uniform("u_minStarColorSaturation", mMinSaturation);
     mShader->uniform("u_maxStarColorSaturation", mMaxSaturation);
     mShader->uniform("u_minStarColorValue", mMinBrightness);
@@ -211,6 +221,7 @@ void Galaxy::draw()
 
     gl::GlslProg::unbind();
     gl::popModelView();
+    mScale.end();
 }
 
 } // namespace mirvo

@@ -5,6 +5,7 @@
 
 #include "core/Rand.h"
 #include "core/Vec.h"
+#include "src/scenes/AdaptiveScale.h"
 #include "src/scenes/Visualizer.h"
 
 #include <cstddef>
@@ -44,6 +45,10 @@ class Galaxy : public Visualizer {
     std::size_t getMaxStars() const { return mMaxStars; }
     void setStarCount(int32_t count) { mStarCount = count; }
     void setAngularVelocity(float velocity) { mAngularVelocity = velocity; }
+    // The star fill is the one built-in drawing whose cost grows with its pixels: where the GL
+    // is slow the stars are drawn into a smaller target that is scaled up.
+    void setAdaptiveScale(bool adaptive) { mScale.setFollowing(adaptive); }
+    float getDrawnScale() const { return mScale.getScale(); }
 
   private:
     void buildMesh();
@@ -65,6 +70,7 @@ class Galaxy : public Visualizer {
     float mMaxBrightness;
     float mAngularVelocity;
     Vec3f mRotation;
+    AdaptiveScale mScale;
 };
 
 } // namespace mirvo

@@ -9,6 +9,7 @@ namespace mirvo {
 
 void SceneSet::add(std::string name, std::unique_ptr<Visualizer> scene)
 {
+    scene->setAdaptiveScaleAllowed(mAdaptiveScaleAllowed);
     mScenes.push_back({std::move(name), std::move(scene)});
     if (mSetUp) {
         mScenes.back().scene->setup();

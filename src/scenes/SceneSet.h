@@ -20,6 +20,8 @@ class SceneSet {
 
     // Adds `scene` at the end of the rotation. After setup it is set up at once.
     void add(std::string name, std::unique_ptr<Visualizer> scene);
+    // For every scene added after it: whether a scene may draw smaller to hold the frame rate.
+    void allowAdaptiveScale(bool allowed) { mAdaptiveScaleAllowed = allowed; }
     // Sets up every scene in list order, then activates the first.
     void setup();
     // Releases every scene; their GL objects go, so the GL context must be current.
@@ -60,6 +62,7 @@ class SceneSet {
     std::vector<Entry> mScenes;
     std::size_t mCurrent = 0;
     bool mSetUp = false;
+    bool mAdaptiveScaleAllowed = true;
     float mSwitchInterval = kSwitchSeconds;
     float mSwitchCountdown = kSwitchSeconds;
 };

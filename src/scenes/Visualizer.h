@@ -56,6 +56,9 @@ class Visualizer {
     // For a frame drawn without multisampling: the scene smooths its own edges, at a small
     // part of what the samples would cost a software renderer.
     void setSmoothEdges(bool smooth) { mSmoothEdges = smooth; }
+    // Before setup. Off, a scene that would draw smaller to hold the frame rate where the GL is
+    // slow draws every pixel of the view.
+    void setAdaptiveScaleAllowed(bool allowed) { mAdaptiveScaleAllowed = allowed; }
 
   protected:
     float mLowStart;
@@ -68,6 +71,7 @@ class Visualizer {
     std::vector<float>* mSpectrum;
     bool mWithPanels = true;
     bool mSmoothEdges = false;
+    bool mAdaptiveScaleAllowed = true;
 };
 
 } // namespace mirvo

@@ -18,11 +18,6 @@ namespace mirvo {
 
 namespace {
 
-constexpr float kMinScale = 0.25f;
-// The frame time the adaptive scale holds: below it there is room, above it the scale drops.
-constexpr float kSlowFrame = 1.0f / 55.0f;
-constexpr float kFastFrame = 1.0f / 72.0f;
-
 int glslVersion()
 {
     const auto* text = reinterpret_cast<const char*>(glGetString(GL_SHADING_LANGUAGE_VERSION));
@@ -44,11 +39,6 @@ bool isCompatibilityContext()
     return (mask & GL_CONTEXT_COMPATIBILITY_PROFILE_BIT) != 0;
 }
 
-bool hasFramebuffers()
-{
-    return epoxy_gl_version() >= 30 || epoxy_has_gl_extension("GL_ARB_framebuffer_object");
-}
-
 } // namespace
 
 ShaderScene::ShaderScene(MonitorSpectralNodeRef monitor, std::vector<float>& spectrum, ShaderFile file,
@@ -61,15 +51,15 @@ ShaderScene::ShaderScene(MonitorSpectralNodeRef monitor, std::vector<float>& spe
     }
 }
 
-ShaderScene::~ShaderScene()
-{
-    releaseTarget();
-}
+ShaderScene::~ShaderScene() = default;
 
 void ShaderScene::setup()
 {
     // The panel comes with the program: a folder of many shaders builds none until each shows.
     mPanelWanted = mWithPanels;
+    if (!mAdaptiveScaleAllowed) {
+        mScale.setFollowing(false);
+    }
     if (mProgram) {
         makePanel();
     }
@@ -83,9 +73,7 @@ void ShaderScene::makePanel()
     mParams =
         params::InterfaceGl::create(mFile.name, Vec2i(260, 120 + 20 * static_cast<int>(mFile.sliders.size())),
                                     ColorA(0.3f, 0.3f, 0.3f, 0.4f));
-    mParams->addParam("Resolution Scale", &mResolutionScale, "min=0.25 max=1 step=0.05", false);
-    mParams->addParam("Adaptive Scale", &mAdaptive, "", false);
-    mParams->addParam("Drawn Scale", &mDrawnScale, "", true);
+    mScale.addTo(*mParams);
     for (std::size_t i = 0; i < mFile.sliders.size(); ++i) {
         mParams->addParam(mFile.sliders[i].name, &mSliderValues[i], mFile.sliders[i].options, false);
     }
@@ -273,39 +261,10 @@ void ShaderScene::update(float dt)
     mDelta = dt;
     reloadIfSaved();
     readSound();
-    adaptScale(dt);
-}
-
-void ShaderScene::adaptScale(float dt)
-{
-    // A render has no clock to keep up with: it always draws the whole frame.
-    if (!mWithPanels || !mAdaptive) {
-        mDrawnScale = mWithPanels ? mResolutionScale : 1.0f;
-        return;
+    if (!mWithPanels) {
+        mScale.setFullSizeOnly();
     }
-    if (dt <= 0.0f || dt > 0.5f) {
-        return;
-    }
-    mSmoothedDelta = mSmoothedDelta == 0.0f ? dt : mSmoothedDelta * 0.9f + dt * 0.1f;
-    // A change shows in the frame times a frame or two late: let the average take it in first.
-    if (mHoldFrames > 0) {
-        --mHoldFrames;
-    } else if (mSmoothedDelta > kSlowFrame && mDrawnScale > kMinScale) {
-        mDrawnScale = std::max(kMinScale, mDrawnScale * 0.85f);
-        mHoldFrames = 8;
-        mRoomSeconds = 0.0f;
-    } else if (mSmoothedDelta < kFastFrame) {
-        mRoomSeconds += dt;
-        // Up slowly, after a second of room each time, so that the scale does not swing.
-        if (mRoomSeconds > 1.0f) {
-            mDrawnScale = std::min(mResolutionScale, mDrawnScale * 1.1f);
-            mHoldFrames = 8;
-            mRoomSeconds = 0.0f;
-        }
-    } else {
-        mRoomSeconds = 0.0f;
-    }
-    mDrawnScale = std::min(mDrawnScale, mResolutionScale);
+    mScale.follow(dt);
 }
 
 void ShaderScene::setUniforms(Vec2i size, float dt)
@@ -355,76 +314,17 @@ void ShaderScene::bindChannels() const
     }
 }
 
-bool ShaderScene::prepareTarget(Vec2i size)
-{
-    if (!hasFramebuffers()) {
-        return false;
-    }
-    if (mFramebuffer != 0 && mTargetSize == size) {
-        return true;
-    }
-    releaseTarget();
-    glGenTextures(1, &mTargetTexture);
-    glBindTexture(GL_TEXTURE_2D, mTargetTexture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, size.x, size.y, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glGenFramebuffers(1, &mFramebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffer);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, mTargetTexture, 0);
-    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-    mTargetSize = size;
-    if (!complete) {
-        releaseTarget();
-    }
-    return complete;
-}
-
-void ShaderScene::releaseTarget()
-{
-    if (mFramebuffer != 0) {
-        glDeleteFramebuffers(1, &mFramebuffer);
-        mFramebuffer = 0;
-    }
-    if (mTargetTexture != 0) {
-        glDeleteTextures(1, &mTargetTexture);
-        mTargetTexture = 0;
-    }
-    mTargetSize = Vec2i(0, 0);
-}
-
 void ShaderScene::draw()
 {
     if (!mProgram) {
         return;
     }
-    std::array<GLint, 4> viewport{};
-    glGetIntegerv(GL_VIEWPORT, viewport.data());
-    const Vec2i full(viewport[2], viewport[3]);
     if (mFrame < 0) {
         update(0.0f);
     }
     uploadSound(*mChannels[0], mSound->getTexels().data());
 
-    const float scale = mWithPanels ? mDrawnScale : 1.0f;
-    const Vec2i scaled(std::max(1, static_cast<int>(std::lround(static_cast<float>(full.x) * scale))),
-                       std::max(1, static_cast<int>(std::lround(static_cast<float>(full.y) * scale))));
-    GLint previousFramebuffer = 0;
-    const bool offscreen = scaled != full && hasFramebuffers();
-    if (offscreen) {
-        glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &previousFramebuffer);
-    }
-    const bool toTarget = offscreen && prepareTarget(scaled);
-    const Vec2i size = toTarget ? scaled : full;
-    if (toTarget) {
-        glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffer);
-        glViewport(0, 0, size.x, size.y);
-    } else if (offscreen) {
-        glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(previousFramebuffer));
-    }
+    const Vec2i size = mScale.begin(false);
 
     glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glDisable(GL_BLEND);
@@ -445,35 +345,8 @@ void ShaderScene::draw()
         glBindTexture(GL_TEXTURE_2D, 0);
     }
 
-    if (toTarget) {
-        glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(previousFramebuffer));
-        glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glLoadIdentity();
-        glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, mTargetTexture);
-        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-        glBegin(GL_QUADS);
-        glTexCoord2f(0.0f, 0.0f);
-        glVertex2f(-1.0f, -1.0f);
-        glTexCoord2f(1.0f, 0.0f);
-        glVertex2f(1.0f, -1.0f);
-        glTexCoord2f(1.0f, 1.0f);
-        glVertex2f(1.0f, 1.0f);
-        glTexCoord2f(0.0f, 1.0f);
-        glVertex2f(-1.0f, 1.0f);
-        glEnd();
-        glBindTexture(GL_TEXTURE_2D, 0);
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-        glPopMatrix();
-    }
     glPopAttrib();
+    mScale.end();
 }
 
 } // namespace mirvo

@@ -4,6 +4,7 @@
 // a folder of many shaders costs nothing until each is seen. Main thread only.
 #pragma once
 
+#include "src/scenes/AdaptiveScale.h"
 #include "src/scenes/Visualizer.h"
 #include "src/scenes/shader/ChannelTextures.h"
 #include "src/scenes/shader/InotifyWatch.h"
@@ -61,11 +62,11 @@ class ShaderScene : public Visualizer {
     const ShaderFile& getFile() const { return mFile; }
 
     // The share of each side drawn; below 1 the frame is drawn smaller and scaled up.
-    void setResolutionScale(float scale) { mResolutionScale = scale; }
-    float getResolutionScale() const { return mResolutionScale; }
+    void setResolutionScale(float scale) { mScale.setLimit(scale); }
+    float getResolutionScale() const { return mScale.getLimit(); }
     // Lets the scale follow the frame rate, between 1/4 and the set scale.
-    void setAdaptiveScale(bool adaptive) { mAdaptive = adaptive; }
-    float getDrawnScale() const { return mDrawnScale; }
+    void setAdaptiveScale(bool adaptive) { mScale.setFollowing(adaptive); }
+    float getDrawnScale() const { return mScale.getScale(); }
 
     // What the next draw hands the shader, for tests and the renderer.
     float getTime() const { return static_cast<float>(mTime); }
@@ -89,10 +90,6 @@ class ShaderScene : public Visualizer {
     void readSound();
     void bindChannels() const;
     void setUniforms(Vec2i size, float dt);
-    void adaptScale(float dt);
-    // The offscreen target at `size`, made or resized on demand; false where the GL has none.
-    bool prepareTarget(Vec2i size);
-    void releaseTarget();
 
     ShaderFile mFile;
     Report mReport;
@@ -111,17 +108,8 @@ class ShaderScene : public Visualizer {
     double mTime = 0.0;
     float mDelta = 0.0f;
     int mFrame = -1;
-    float mResolutionScale = 1.0f;
-    bool mAdaptive = true;
     ShaderPointer mPointer;
-    float mDrawnScale = 1.0f;
-    float mSmoothedDelta = 0.0f;
-    float mRoomSeconds = 0.0f;
-    int mHoldFrames = 0;
-
-    GLuint mFramebuffer = 0;
-    GLuint mTargetTexture = 0;
-    Vec2i mTargetSize{0, 0};
+    AdaptiveScale mScale;
 };
 
 } // namespace mirvo

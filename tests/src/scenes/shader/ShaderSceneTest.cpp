@@ -29,9 +29,9 @@ TEST(ShaderScene, TheDrawnScaleFollowsTheFrameRateWithinItsBounds)
     run(scene, 120, 0.1f);
     EXPECT_FLOAT_EQ(scene.getDrawnScale(), 0.25f) << "ten frames a second: the smallest target";
 
-    // Steady at 60 fps: between the two thresholds, so it stays where it is.
+    // Steady at 65 fps: between the two thresholds, so it stays where it is.
     const float settled = scene.getDrawnScale();
-    run(scene, 300, 1.0f / 60.0f);
+    run(scene, 300, 1.0f / 65.0f);
     EXPECT_FLOAT_EQ(scene.getDrawnScale(), settled) << "no swing while the rate holds";
 
     run(scene, 3000, 1.0f / 90.0f);

@@ -84,6 +84,34 @@ bad_shaders_say_where)
     above "$(channel_mean folder b)" 0.9 || fail "the good shader of the folder is not what shows"
     ;;
 
+an_endless_loop_ends)
+    # A loop that never ends hangs the GL, and with it the window or the whole display. Each of
+    # these ends once the pixel's steps are spent, and the colour after them shows.
+    cat >"$work/endless.glsl" <<'GLSL'
+void mainImage(out vec4 c, in vec2 p)
+{
+    float x = 0.0;
+    for (;;) { x += 1.0; }
+    while (x > -1.0) { x += 1.0; }
+    int i = 0;
+    do { i++; } while (i >= 0 || x > 0.0);
+    c = vec4(0.0, 1.0, 0.0, 1.0);
+}
+GLSL
+    "$MIRVO" --windowed=64x36 --frames 3 --no-notices --screenshot "$work/endless.png" \
+        --shader "$work/endless.glsl" >"$work/out" 2>"$work/err" &
+    pid=$!
+    for _ in $(seq 1 600); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$pid" 2>/dev/null; then
+        kill -9 "$pid"
+        fail "still drawing its first frames after a minute"
+    fi
+    wait "$pid"
+    status=$?
+    expect_status 0
+    above "$(channel_mean endless g)" 0.9 || fail "the colour after the loops does not show"
+    ;;
+
 a_save_shows_at_once)
     printf '%s\n' 'void mainImage(out vec4 c, in vec2 p) { c = vec4(1.0, 0.0, 0.0, 1.0); }' >"$work/live.glsl"
     "$MIRVO" --windowed=320x180 --no-notices --shader "$work/live.glsl" >"$work/out" 2>"$work/err" &

@@ -137,7 +137,88 @@ std::optional<ShaderSlider> parseSlider(const std::string& name, const std::stri
     return slider;
 }
 
+bool isNamePart(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
+}
+
+// The offset of the `)` that closes the `(` at `open`, or npos.
+std::size_t closingParen(std::string_view text, std::size_t open)
+{
+    int depth = 0;
+    for (std::size_t i = open; i < text.size(); ++i) {
+        if (text[i] == '(') {
+            ++depth;
+        } else if (text[i] == ')' && --depth == 0) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
 } // namespace
+
+std::string boundLoops(std::string_view text)
+{
+    // Found in the text without comments, whose offsets are the text's own.
+    const std::string code = withoutComments(text);
+    std::vector<std::pair<std::size_t, std::string>> inserts;
+    for (std::size_t at = 0; at < code.size(); ++at) {
+        const bool isFor = code.compare(at, 3, "for") == 0;
+        const bool isWhile = code.compare(at, 5, "while") == 0;
+        if ((!isFor && !isWhile) || (at > 0 && isNamePart(code[at - 1]))) {
+            continue;
+        }
+        std::size_t open = at + (isFor ? 3 : 5);
+        if (open < code.size() && isNamePart(code[open])) {
+            continue;
+        }
+        while (open < code.size() && std::isspace(static_cast<unsigned char>(code[open])) != 0) {
+            ++open;
+        }
+        if (open >= code.size() || code[open] != '(') {
+            continue;
+        }
+        const std::size_t close = closingParen(code, open);
+        if (close == std::string_view::npos) {
+            continue;
+        }
+        std::size_t condBegin = open + 1;
+        std::size_t condEnd = close;
+        if (isFor) {
+            std::vector<std::size_t> semicolons;
+            int depth = 0;
+            for (std::size_t i = open + 1; i < close; ++i) {
+                depth += code[i] == '(' ? 1 : code[i] == ')' ? -1 : 0;
+                if (code[i] == ';' && depth == 0) {
+                    semicolons.push_back(i);
+                }
+            }
+            if (semicolons.size() != 2) {
+                continue;
+            }
+            condBegin = semicolons[0] + 1;
+            condEnd = semicolons[1];
+        }
+        const bool empty = std::all_of(code.begin() + static_cast<std::ptrdiff_t>(condBegin),
+                                       code.begin() + static_cast<std::ptrdiff_t>(condEnd), [](char c) {
+                                           return std::isspace(static_cast<unsigned char>(c)) != 0;
+                                       });
+        if (empty) {
+            inserts.emplace_back(condEnd, " mirvoLoopGuard()");
+        } else {
+            inserts.emplace_back(condBegin, "(");
+            inserts.emplace_back(condEnd, ") && mirvoLoopGuard()");
+        }
+        at = open;
+    }
+    std::string out(text);
+    // From the back, so that each offset still points where it was found.
+    for (auto it = inserts.rbegin(); it != inserts.rend(); ++it) {
+        out.insert(it->first, it->second);
+    }
+    return out;
+}
 
 ShaderFile readShaderFile(const std::filesystem::path& path)
 {
@@ -256,11 +337,17 @@ ShaderProgramText buildProgramText(const ShaderFile& file, int glslVersion, bool
                "uniform sampler2D iChannel1;\n"
                "uniform sampler2D iChannel2;\n"
                "uniform sampler2D iChannel3;\n";
+    // Every loop of the file also asks this, so that a loop that would never end (which hangs
+    // the GL, and on some drivers the whole display) ends after a number of steps that no
+    // shader drawing in real time comes near.
+    prelude += "int mirvoLoopSteps = " + std::to_string(kLoopStepsPerPixel) +
+               ";\n"
+               "bool mirvoLoopGuard() { return --mirvoLoopSteps >= 0; }\n";
 
     ShaderProgramText program;
     program.preludeLines = static_cast<int>(std::count(prelude.begin(), prelude.end(), '\n'));
     // A #version of the file's own would come after the prelude's; blank it, keeping the line.
-    std::vector<std::string> lines = splitLines(file.text);
+    std::vector<std::string> lines = splitLines(boundLoops(file.text));
     static const std::regex version(R"(^\s*#\s*version\b.*$)");
     std::string body;
     for (std::string& line : lines) {

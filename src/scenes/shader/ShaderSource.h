@@ -62,6 +62,12 @@ struct ShaderProgramText {
 };
 ShaderProgramText buildProgramText(const ShaderFile& file, int glslVersion, bool compatibility);
 
+// The steps all loops of one pixel may take together before each of them ends.
+constexpr int kLoopStepsPerPixel = 1 << 14;
+// The text with every `for` and `while` loop also ending once the pixel's steps are spent, on
+// the lines it had.
+std::string boundLoops(std::string_view text);
+
 // The first error in a GL compile log, as "LINE: message" with the line in the user's file
 // (or "message" alone when the log names no line of it).
 std::string firstErrorInFile(std::string_view log, const ShaderProgramText& text);

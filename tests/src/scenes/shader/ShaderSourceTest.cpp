@@ -118,6 +118,31 @@ TEST_F(ShaderFolder, AFolderListsItsShadersInNaturalOrder)
     EXPECT_THROW(shadersInFolder(mFolder / "missing"), ShaderError);
 }
 
+// Every loop ends once the pixel's steps are spent; names that start like a loop, loops in
+// comments and the lines of the file are left as they are.
+TEST(ShaderProgramText, EveryLoopAlsoAsksTheGuard)
+{
+    const std::string source = "float forward(float x) { return x; }\n"
+                               "// for (;;) in a comment\n"
+                               "void mainImage(out vec4 c, in vec2 p) {\n"
+                               "    for (int i = 0; i < int(forward(3.0)); i++) { }\n"
+                               "    for(;;){ break; }\n"
+                               "    float whilst = 0.0;\n"
+                               "    while (whilst < 1.0 /* ) */) whilst += 0.1;\n"
+                               "    do { whilst -= 1.0; } while\n(whilst > 0.0);\n"
+                               "}\n";
+    EXPECT_EQ(boundLoops(source),
+              "float forward(float x) { return x; }\n"
+              "// for (;;) in a comment\n"
+              "void mainImage(out vec4 c, in vec2 p) {\n"
+              "    for (int i = 0;( i < int(forward(3.0))) && mirvoLoopGuard(); i++) { }\n"
+              "    for(; mirvoLoopGuard();){ break; }\n"
+              "    float whilst = 0.0;\n"
+              "    while ((whilst < 1.0 /* ) */) && mirvoLoopGuard()) whilst += 0.1;\n"
+              "    do { whilst -= 1.0; } while\n((whilst > 0.0) && mirvoLoopGuard());\n"
+              "}\n");
+}
+
 TEST(ShaderProgramText, DriverLogsPointIntoTheUsersFile)
 {
     std::string source = "#version 300 es\nprecision highp float;\n";

@@ -78,7 +78,8 @@ Matrix modelView()
     return matrix;
 }
 
-// Every connection of the audio graph as "from -> to", sorted, each node by what it is and does.
+// Every connection of the audio graph as "from -> to", sorted, each node by what it is and does;
+// then, for a node that feeds more than one, the order it feeds them in (the order they pull it).
 std::string describeGraph(audio::Context& context)
 {
     const std::size_t outputRate = context.getOutput()->getSampleRate();
@@ -106,6 +107,7 @@ std::string describeGraph(audio::Context& context)
     std::set<audio::NodeRef> seen;
     std::vector<audio::NodeRef> todo{context.getOutput()};
     std::vector<std::string> edges;
+    std::vector<std::string> fanOuts;
     while (!todo.empty()) {
         const audio::NodeRef node = todo.back();
         todo.pop_back();
@@ -116,14 +118,24 @@ std::string describeGraph(audio::Context& context)
             edges.push_back(describe(input) + " -> " + describe(node));
             todo.push_back(input);
         }
-        for (const audio::NodeRef& output : node->getOutputs()) {
-            todo.push_back(output);
+        const std::vector<audio::NodeRef> outputs = node->getOutputs();
+        std::string fanOut = describe(node) + " feeds ";
+        for (std::size_t i = 0; i < outputs.size(); ++i) {
+            fanOut += (i == 0 ? "" : ", then ") + describe(outputs[i]);
+            todo.push_back(outputs[i]);
+        }
+        if (outputs.size() > 1) {
+            fanOuts.push_back(fanOut);
         }
     }
     std::sort(edges.begin(), edges.end());
+    std::sort(fanOuts.begin(), fanOuts.end());
     std::string text;
-    for (const std::string& edge : edges) {
-        text += edge + "\n";
+    for (const std::string& line : edges) {
+        text += line + "\n";
+    }
+    for (const std::string& line : fanOuts) {
+        text += line + "\n";
     }
     return text;
 }
@@ -249,7 +261,9 @@ file player at the output's rate -> gain 10.9
 gain 0.9 -> output
 gain 10.9 -> spectrum window 512 fft 2048 hann
 )";
-    EXPECT_EQ(app.graph, anyInput ? heard + "input (off) -> spectrum window 512 fft 2048 hann\n" : heard);
+    const std::string fedInOrder = "file player at the output's rate feeds gain 0.9, then gain 10.9\n";
+    EXPECT_EQ(app.graph, anyInput ? heard + "input (off) -> spectrum window 512 fft 2048 hann\n" + fedInOrder
+                                  : heard + fedInOrder);
 
     ASSERT_NE(app.where, nullptr);
     // Where the scene's origin lies in window pixels; the window's transform flips y.

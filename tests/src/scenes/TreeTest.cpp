@@ -1,5 +1,7 @@
 #include "src/scenes/Tree.h"
 
+#include "core/Rand.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -84,6 +86,22 @@ TEST_F(TreeScene, RulesAreRotationsWithLengthFactorsInRangeAndHuesOpposite)
     EXPECT_GE(tree.getLineHue(), 0.0f);
     EXPECT_LT(tree.getLineHue(), 1.0f);
     EXPECT_NEAR(tree.getBackgroundHue(), std::fmod(tree.getLineHue() + 0.5f, 1.0f), kTolerance);
+
+    // The forests a run shows come from the seed 214 drawn in one order: per tree and rule the
+    // length and then the angle, the line hue last of all.
+    Tree fresh(nullptr, spectrum);
+    fresh.assignDefaults();
+    fresh.regrow(kWindowHeight);
+    Rand rand(214);
+    for (const TreeParams& params : fresh.getTrees()) {
+        for (const BranchRule& rule : params.rules) {
+            EXPECT_FLOAT_EQ(rule.lengthFactor, 0.3f * rand.nextFloat() + 0.5f);
+            const float angle = 144.0f * rand.nextFloat() - 72.0f;
+            EXPECT_NEAR(rule.rotation[0], std::cos(angle), kTolerance);
+            EXPECT_NEAR(rule.rotation[2], std::sin(angle), kTolerance);
+        }
+    }
+    EXPECT_FLOAT_EQ(fresh.getLineHue(), rand.nextFloat());
 }
 
 TEST(Tree, EveryRunGrowsTheSameSequenceOfForests)

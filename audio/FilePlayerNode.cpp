@@ -295,6 +295,8 @@ void FilePlayerNode::installPlayback(Playback& next, bool enable, bool jump)
         next.queued = std::move(mQueuedSource);
     }
     mHandoffPending = mQueuedSource != nullptr;
+    // The rings of a hand-off not yet heard are gone: what plays now is the file read now.
+    mNumHandoffsHeard = mNumHandoffs.load();
     mBufferFramesThreshold = mRingBuffers.empty() ? 0 : mRingBuffers.front().getSize() / 2;
     mReadPos = next.readPos;
     mSourceExhausted = next.exhausted;
@@ -436,6 +438,7 @@ void FilePlayerNode::stop()
     for (auto& ring : mRingBuffers) {
         ring.clear();
     }
+    mNumHandoffsHeard = mNumHandoffs.load();
     mIsEof = false;
     mSourceExhausted = false;
     mReadPos = 0;
@@ -516,7 +519,10 @@ bool FilePlayerNode::handOffToQueued()
     mSourceExhausted = false;
     mReadPos = 0;
     mEndFrame = endOf(*mSourceFile);
-    ++mNumHandoffs;
+    // What the rings hold now is the old file's tail: the new one is heard once it is played.
+    const uint64_t handoff = mNumHandoffs.load();
+    mHandoffAt[handoff % kHandoffSlots] = dsp::commonAvailableRead(mRingBuffers) + mFramesPlayed.load();
+    mNumHandoffs = handoff + 1;
     mHandoffPending = false;
     return true;
 }
@@ -674,6 +680,12 @@ void FilePlayerNode::process(Buffer* buffer)
         if (!mRingBuffers[ch].read(buffer->getChannel(ch), count)) {
             mLastUnderrun = currentFrame();
         }
+    }
+    const uint64_t played = mFramesPlayed.load() + count;
+    mFramesPlayed = played;
+    for (uint64_t heard = mNumHandoffsHeard.load();
+         heard < mNumHandoffs.load() && played >= mHandoffAt[heard % kHandoffSlots].load(); ++heard) {
+        mNumHandoffsHeard = heard + 1;
     }
     if (count < numFrames) {
         for (size_t ch = 0; ch < buffer->getNumChannels(); ++ch) {

@@ -12,6 +12,7 @@
 #include "audio/SourceFile.h"
 #include "audio/dsp/RingBuffer.h"
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -69,6 +70,9 @@ class FilePlayerNode : public SamplePlayerNode {
     bool isHandoffPending() const { return mHandoffPending.load(); }
     // Any thread: how often the reader has moved on to a queued file.
     uint64_t getNumHandoffs() const { return mNumHandoffs.load(); }
+    // Any thread: of those, how many the audio thread has played into: the reader moves on as
+    // soon as the current file is all in the rings, up to their length before it is heard.
+    uint64_t getNumHandoffsHeard() const { return mNumHandoffsHeard.load(); }
     // Main thread. Once a queued file has followed, the reader has changed it.
     const SourceFileRef& getSourceFile() const { return mSourceFile; }
 
@@ -190,6 +194,13 @@ class FilePlayerNode : public SamplePlayerNode {
     // The graph's rate, for the reader: it may need it while the context is going away.
     std::atomic<size_t> mGraphSampleRate{0};
     std::atomic<uint64_t> mNumHandoffs{0};
+    // Frames the audio thread has taken from the rings since the node was made, and for the
+    // last hand-offs the count at which their file's first frame comes out. A file queued
+    // ahead follows only once the hand-off before it is seen, so a few slots are plenty.
+    static constexpr size_t kHandoffSlots = 8;
+    std::atomic<uint64_t> mFramesPlayed{0};
+    std::array<std::atomic<uint64_t>, kHandoffSlots> mHandoffAt{};
+    std::atomic<uint64_t> mNumHandoffsHeard{0};
     // A jump's crossfade: the old audio's next frames, and how far the fade has gone. Written
     // under the graph lock, read by process under it.
     BufferDynamic mFadeOut;

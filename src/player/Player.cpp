@@ -85,6 +85,8 @@ std::shared_ptr<audio::SourceFile> Player::openFirst(const std::vector<std::stri
 
 void Player::announce(const audio::SourceFile& source, const std::string& fileName)
 {
+    // Whatever is told now is what plays: a track still waiting to be heard was replaced.
+    mFollowed.reset();
     const std::size_t rate = source.getSampleRate();
     const double seconds =
         rate > 0 ? static_cast<double>(source.getNumFrames()) / static_cast<double>(rate) : 0.0;
@@ -556,7 +558,8 @@ void Player::followNode()
             move([](PlayQueue& queue) { return queue.current(); });
         } else {
             if (mAheadSource) {
-                announce(*mAheadSource, mQueue.currentPath().filename().string());
+                mFollowed =
+                    Followed{mAheadSource, mQueue.currentPath().filename().string(), mNode->getNumHandoffs()};
             }
             queueAhead();
         }
@@ -570,6 +573,15 @@ void Player::followNode()
     }
 }
 
+void Player::announceFollowedOnceHeard()
+{
+    if (mFollowed && mNode && mNode->getNumHandoffsHeard() >= mFollowed->handoff) {
+        const Followed followed = std::move(*mFollowed);
+        announce(*followed.source, followed.fileName);
+        mTrackStartTime = mNow;
+    }
+}
+
 void Player::update(float now)
 {
     mNow = now;
@@ -577,9 +589,10 @@ void Player::update(float now)
     // The node has gone on to the track queued ahead without a gap, or, where it could not
     // take one ahead, stopped at the end of the file: the queue then plays the next one.
     followNode();
+    announceFollowedOnceHeard();
     // A container that only estimates its length gives the true one once the reader reaches
     // its end; the desktop's controls show that from then on.
-    if (mNode && mTrack && mNode->getNumHandoffs() == mHandoffsSeen) {
+    if (mNode && mTrack && !mFollowed && mNode->getNumHandoffs() == mHandoffsSeen) {
         if (const std::optional<std::size_t> known = mNode->getKnownNumFrames();
             known && *known != mTrack->numFrames) {
             mTrack->numFrames = *known;

@@ -192,6 +192,15 @@ class Player {
     uint64_t mHandoffsSeen = 0;
     // The track handed to the node to follow, for its notice once it plays.
     std::shared_ptr<audio::SourceFile> mAheadSource;
+    // A track the reader has moved on to, told (notice, the desktop's data) once the node plays
+    // its first frame: the rings still hold the end of the one before for up to half a second.
+    struct Followed {
+        std::shared_ptr<audio::SourceFile> source;
+        std::string fileName;
+        uint64_t handoff = 0;
+    };
+    std::optional<Followed> mFollowed;
+    void announceFollowedOnceHeard();
     // Every command that moves the queue starts a new generation; what was loaded for an
     // older one is told and dropped.
     uint64_t mGeneration = 0;

@@ -328,6 +328,35 @@ TEST(Player, ASeekInAFileOfEstimatedLengthGoesThereAndPastItsEndTheNextTrackFoll
 // The reader has moved on to the next track while the end of this one still plays: a seek then
 // lands in the track the controls show, and the music goes on from there to the end with
 // neither a gap nor a lost frame.
+// The reader moves on to the next track up to half a second before it is heard; the track told
+// to the person and to the desktop changes with the block that plays its first frame.
+TEST(Player, TheNextTrackIsToldWhenItIsHeardNotWhenItIsRead)
+{
+    Folder folder;
+    folder.wav("1 a.wav", kRate);
+    folder.wav("2 b.wav", kRate);
+    Transport transport(folder / "", true);
+    std::size_t readAt = 0;
+    std::size_t toldAt = 0;
+    while (transport.heard.size() < 2 * kRate && toldAt == 0) {
+        // However busy the machine, the reader is a quarter of a second ahead or has moved on.
+        ASSERT_TRUE(audio::test::waitFor([&] {
+            return transport.node->getNumHandoffs() == 1 ||
+                   transport.node->getNumBufferedFrames() >= kRate / 4;
+        }));
+        transport.play(0.0f);
+        if (readAt == 0 && transport.node->getNumHandoffs() == 1) {
+            readAt = transport.heard.size();
+        }
+        if (transport.player.getTrack()->fileName == "2 b.wav") {
+            toldAt = transport.heard.size();
+        }
+    }
+    EXPECT_LT(readAt, kRate - kRate / 4) << "the reader no longer reads ahead";
+    EXPECT_GT(toldAt, kRate);
+    EXPECT_LE(toldAt, kRate + kBlock);
+}
+
 TEST(Player, ASeekDuringTheHandOffToTheNextTrackLosesNothingAndLeavesNothingStuck)
 {
     Folder folder;

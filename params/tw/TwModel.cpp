@@ -354,7 +354,7 @@ std::string applyVarAttribute(Var& var, const Attribute& attribute)
             return "variable '" + var.name + "' is read-only";
         }
         if (!var.setValueText(attribute.value)) {
-            return badValue(attribute);
+            return "bad value '" + attribute.value + "' for variable '" + var.name + "'";
         }
     } else if (name == "label") {
         var.label = attribute.value;

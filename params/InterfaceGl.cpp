@@ -9,6 +9,7 @@
 
 #include <boost/signals2/connection.hpp>
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstdio>
@@ -423,6 +424,52 @@ void InterfaceGl::setOptions(const std::string& name, const std::string& options
     if (const char* barName = TwGetBarName(mBar.get())) {
         TwDefine((std::string("`") + barName + "`/`" + name + "` " + optionsStr).c_str());
     }
+}
+
+std::string InterfaceGl::getTitle() const
+{
+    if (!isLive()) {
+        return {};
+    }
+    TwSetCurrentWindow(mTwWindowId);
+    const char* name = TwGetBarName(mBar.get());
+    return name != nullptr ? name : "";
+}
+
+std::vector<InterfaceGl::ParamValue> InterfaceGl::getParamValues() const
+{
+    std::vector<ParamValue> values;
+    if (!isLive()) {
+        return values;
+    }
+    TwSetCurrentWindow(mTwWindowId);
+    TwBar* bar = mBar.get();
+    for (int index = 0; const char* name = TwGetVarName(bar, index); ++index) {
+        std::int32_t type = 0;
+        std::int32_t readOnly = 0;
+        char text[64] = "";
+        TwGetParam(bar, name, "type", TW_PARAM_INT32, 1, &type);
+        TwGetParam(bar, name, "readonly", TW_PARAM_INT32, 1, &readOnly);
+        TwGetParam(bar, name, "value", TW_PARAM_CSTRING, sizeof text, text);
+        const ParamValue::Type kind = type == TW_TYPE_BOOLCPP ? ParamValue::Type::BOOL
+                                      : type == TW_TYPE_INT32 ? ParamValue::Type::INT
+                                                              : ParamValue::Type::FLOAT;
+        values.push_back({name, kind, readOnly != 0, text});
+    }
+    return values;
+}
+
+bool InterfaceGl::setParamValue(const std::string& name, const std::string& text)
+{
+    // Checked first: the layer reports what it refuses, and a caller asking is no mistake.
+    const std::vector<ParamValue> values = getParamValues();
+    const auto found = std::find_if(values.begin(), values.end(),
+                                    [&name](const ParamValue& value) { return value.name == name; });
+    if (found == values.end() || found->readOnly) {
+        return false;
+    }
+    TwSetCurrentWindow(mTwWindowId);
+    return TwSetParam(mBar.get(), name.c_str(), "value", TW_PARAM_CSTRING, 1, text.c_str()) != 0;
 }
 
 } // namespace mirvo::params

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace mirvo::params {
 
@@ -96,6 +97,25 @@ class InterfaceGl {
 
     // Applies options to a control already added, e.g. "min=1 max=10".
     void setOptions(const std::string& name, const std::string& optionsStr);
+
+    // A control as a caller that did not add it sees it: to list a panel's values and set them
+    // again, in another run say. The value is text that sets the same value again: "true" or
+    // "false", an integer, or the shortest decimal that gives the same float.
+    struct ParamValue {
+        enum class Type { BOOL, INT, FLOAT };
+        std::string name;
+        Type type = Type::FLOAT;
+        bool readOnly = false;
+        std::string value;
+    };
+    // The panel's title: the name its controls are known by.
+    std::string getTitle() const;
+    // Every control, in the order added; none for an empty panel.
+    std::vector<ParamValue> getParamValues() const;
+    // Sets the editable control `name` from text in the form getParamValues gives, clamped to the
+    // control's range as the panel clamps what the person types. False, leaving it as it was, for
+    // a name no editable control has or a text that is no value of its type.
+    bool setParamValue(const std::string& name, const std::string& text);
 
     // The layer's bar, for the Tw* functions; null for an empty panel. It is not alive once
     // the layer has ended.

@@ -29,9 +29,16 @@ bool parseInt(const std::string& text, int& value)
     return ec == std::errc() && ptr == last && !text.empty();
 }
 
+// --windowed without a size; a size given is kept between runs, the default is not.
+constexpr const char* kDefaultWindowSize = "\x01"
+                                           "default";
+
 // Empty when `text` is a window size, else why not.
 std::string checkWindowSize(const std::string& text)
 {
+    if (text == kDefaultWindowSize) {
+        return {};
+    }
     const auto x = text.find('x');
     int width = 0;
     int height = 0;
@@ -200,8 +207,8 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
     parser->add_flag("--shuffle", result.shuffle, "play the files in a random order, each once a round")
         ->disable_flag_override();
     parser
-        ->add_flag("--windowed{1280x720}", windowSize,
-                   "open a window instead of going full screen (default 1280x720)")
+        ->add_flag("--windowed{" + std::string(kDefaultWindowSize) + "}", windowSize,
+                   "open a window instead of going full screen (default 1280x720, or the size it had last)")
         ->type_name("WxH")
         ->check(CLI::Validator(checkWindowSize, ""));
     parser->add_option("--audio-device", result.audioDevice, "play through the output device called NAME")
@@ -233,8 +240,8 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
         ->check(kNotEmpty);
     parser
         ->add_option("--scene", scene,
-                     "first scene: galaxy, tree, triangles or a shader scene's name (default galaxy, or the "
-                     "first --shader)")
+                     "first scene: galaxy, tree, triangles or a shader scene's name (default the first "
+                     "--shader, else the one chosen last, else galaxy)")
         ->type_name("NAME")
         ->check(kNotEmpty);
     parser
@@ -342,6 +349,17 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
                    "with --render: draw a thin bar of the song's elapsed share along the bottom")
         ->disable_flag_override();
 
+    // The settings kept between runs.
+    parser
+        ->add_flag("--no-settings", result.noSettings,
+                   "neither read nor write the settings kept between runs (panels, scene, window size, "
+                   "--msaa)")
+        ->disable_flag_override();
+    parser
+        ->add_flag("--reset-settings", result.resetSettings,
+                   "remove the settings kept between runs first, and start from the defaults")
+        ->disable_flag_override();
+
     struct Informational {
         const char* name;
         CommandLine::Action action;
@@ -437,7 +455,10 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
     }
     if (!windowSize.empty()) {
         result.windowed = true;
-        result.windowSize = parseWindowSize(windowSize);
+        result.windowSizeGiven = windowSize != kDefaultWindowSize;
+        if (result.windowSizeGiven) {
+            result.windowSize = parseWindowSize(windowSize);
+        }
     }
     result.sceneName = scene;
     if (result.screenshotPath && !result.frames) {

@@ -30,6 +30,8 @@ struct CommandLine {
     bool shuffle = false;
     bool windowed = false;
     Vec2i windowSize{1280, 720};
+    // --windowed=WxH, not the default size.
+    bool windowSizeGiven = false;
     std::optional<std::string> audioDevice;
     // --input: start with live input on from this source; empty names the monitor of the
     // default output (what the desktop plays).
@@ -81,6 +83,10 @@ struct CommandLine {
     enum class CoverPlace { NONE, CORNER, CENTRE };
     CoverPlace renderCover = CoverPlace::NONE;
     bool renderProgress = false;
+    // The settings kept between runs: --no-settings neither reads nor writes them,
+    // --reset-settings removes them first.
+    bool noSettings = false;
+    bool resetSettings = false;
 
     // Throws CommandLineError for unknown options, missing or bad values.
     static CommandLine parse(const std::vector<std::string>& args);

@@ -62,6 +62,8 @@ class MirvoApp : public app::AppBasic {
     Player& getPlayer() { return mPlayer; }
     // The scenes; one added here joins the rotation with no more to do.
     SceneSet& getScenes() { return mStage.getScenes(); }
+    // The "Spectrum" panel; empty until setup.
+    params::InterfaceGl& getPanel() { return mParams; }
     bool isUiVisible() const { return mUiVisible; }
     // The spectrum as the current frame shows it.
     const std::vector<float>& getShownSpectrum() const { return mStage.getSpectrum(); }

@@ -13,6 +13,7 @@
 #include "src/run/BenchmarkApp.h"
 #include "src/run/RunControl.h"
 #include "src/scenes/shader/ShaderScenes.h"
+#include "src/settings/Settings.h"
 
 #include <exception>
 #include <iostream>
@@ -70,6 +71,9 @@ int main(int argc, char* argv[])
         return 2;
     }
 
+    if (commandLine.resetSettings) {
+        mirvo::Settings::reset();
+    }
     switch (commandLine.action) {
     case mirvo::CommandLine::Action::HELP:
         std::cout << mirvo::CommandLine::usage();
@@ -118,11 +122,17 @@ int main(int argc, char* argv[])
 
     std::unique_ptr<mirvo::MirvoApp> app;
     std::optional<mirvo::RunControl> runControl;
+    // Kept between runs: a window's settings, not the benchmark's or a render's.
+    std::unique_ptr<mirvo::Settings> settings;
     if (commandLine.action == mirvo::CommandLine::Action::BENCHMARK) {
         app = std::make_unique<mirvo::BenchmarkApp>(commandLine);
     } else {
+        settings = mirvo::Settings::open(commandLine);
         app = std::make_unique<mirvo::MirvoApp>(commandLine);
         runControl.emplace(*app, commandLine);
+        if (settings) {
+            settings->follow(*app, app->getScenes(), app->getPanel());
+        }
     }
     mirvo::app::App::setInstance(app.get());
     auto renderer = std::make_shared<mirvo::app::RendererGl>(commandLine.antiAliasingLevel());
@@ -145,6 +155,7 @@ int main(int argc, char* argv[])
         exitCode = runControl->getExitCode();
     }
     runControl.reset();
+    settings.reset();
     app.reset();
     return exitCode;
 }

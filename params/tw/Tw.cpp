@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <sstream>
 #include <vector>
 
@@ -195,10 +196,17 @@ ParamValue readBarParam(const Context& ctx, const TwBar& bar, const std::string&
     return value;
 }
 
-ParamValue readVarParam(const tw::Var& var, const std::string& name)
+ParamValue readVarParam(const tw::Var& var, const std::string& name, bool asText)
 {
     ParamValue value;
-    if (name == "visible") {
+    if (name == "value" && asText) {
+        value.text = var.valueText();
+        value.isText = true;
+    } else if (name == "value") {
+        value.numbers = {var.value()};
+    } else if (name == "type") {
+        value.numbers = {double(var.type)};
+    } else if (name == "visible") {
         value.numbers = {var.visible ? 1.0 : 0.0};
     } else if (name == "readonly") {
         value.numbers = {var.readOnly ? 1.0 : 0.0};
@@ -397,6 +405,16 @@ int TwAddVarRO(TwBar* bar, const char* name, TwType type, const void* var, const
     return addVar("TwAddVarRO", bar, name, type, const_cast<void*>(var), true, def);
 }
 
+const char* TwGetVarName(TwBar* bar, int index)
+{
+    Context* ctx = require("TwGetVarName");
+    if (ctx == nullptr || !isLive(*ctx, bar, "TwGetVarName")) {
+        return nullptr;
+    }
+    return index >= 0 && std::size_t(index) < bar->vars.size() ? bar->vars[std::size_t(index)].name.c_str()
+                                                               : nullptr;
+}
+
 int TwSetParam(TwBar* bar, const char* varName, const char* paramName, ETwParamValueType paramValueType,
                unsigned int inValueCount, const void* inValues)
 {
@@ -408,7 +426,10 @@ int TwSetParam(TwBar* bar, const char* varName, const char* paramName, ETwParamV
         tw::reportError("TwSetParam", "a parameter needs a name and a value");
         return 0;
     }
+    // Every digit a value has: a "value" set as a number must arrive as that number.
     std::ostringstream text;
+    text.precision(paramValueType == TW_PARAM_FLOAT ? std::numeric_limits<float>::max_digits10
+                                                    : std::numeric_limits<double>::max_digits10);
     for (unsigned i = 0; i < inValueCount && paramValueType != TW_PARAM_CSTRING; ++i) {
         text << (i > 0 ? " " : "");
         switch (paramValueType) {
@@ -457,7 +478,7 @@ int TwGetParam(TwBar* bar, const char* varName, const char* paramName, ETwParamV
     if (varName == nullptr) {
         value = readBarParam(*ctx, *bar, name);
     } else if (const tw::Var* var = bar->findVar(varName)) {
-        value = readVarParam(*var, name);
+        value = readVarParam(*var, name, paramValueType == TW_PARAM_CSTRING);
     } else {
         value.error = std::string("unknown variable '") + varName + "'";
     }

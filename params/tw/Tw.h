@@ -81,8 +81,14 @@ int TwDefine(const char* def);
 
 int TwAddVarRW(TwBar* bar, const char* name, TwType type, void* var, const char* def);
 int TwAddVarRO(TwBar* bar, const char* name, TwType type, const void* var, const char* def);
+// The name of the bar's variable at `index`, in the order they were added; null past the last
+// one. With TwGetParam's "type" and "value" a bar's values can be listed by whoever did not
+// add them.
+const char* TwGetVarName(TwBar* bar, int index);
 
-// Sets a bar parameter (varName null) or a variable parameter, the same ones TwDefine knows.
+// Sets a bar parameter (varName null) or a variable parameter, the same ones TwDefine knows, and
+// a variable's "value": a number, or a text as TwGetParam gives it, clamped to its min and max;
+// refused for a read-only variable.
 int TwSetParam(TwBar* bar, const char* varName, const char* paramName, ETwParamValueType paramValueType,
                unsigned int inValueCount, const void* inValues);
 
@@ -93,7 +99,8 @@ int TwSetParam(TwBar* bar, const char* varName, const char* paramName, ETwParamV
 // "position" and "size" (2 each) in window pixels: as last drawn, or before the first draw
 // as defined, scaled as the drawing will scale them. Variables: "visible", "readonly",
 // "label", "min", "max", "step" and "precision", the last four as they act, defaults
-// included.
+// included; "type" (a TwType) and "value", as a number or (TW_PARAM_CSTRING) as a text that
+// sets the same value again ("true", "12", "0.05").
 int TwGetParam(TwBar* bar, const char* varName, const char* paramName, ETwParamValueType paramValueType,
                unsigned int outValueMaxCount, void* outValues);
 

@@ -1,12 +1,14 @@
 #include "params/tw/TwModel.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <system_error>
 
 namespace mirvo::params {
 
@@ -178,6 +180,58 @@ void Var::setValue(double newValue) const
     }
 }
 
+std::string Var::valueText() const
+{
+    switch (type) {
+    case TW_TYPE_BOOLCPP:
+        return *static_cast<const bool*>(address) ? "true" : "false";
+    case TW_TYPE_INT32:
+        return std::to_string(*static_cast<const std::int32_t*>(address));
+    case TW_TYPE_FLOAT: {
+        char text[32];
+        const auto result = std::to_chars(text, text + sizeof text, *static_cast<const float*>(address));
+        return std::string(text, result.ptr);
+    }
+    default:
+        return {};
+    }
+}
+
+bool Var::setValueText(const std::string& text) const
+{
+    const char* first = text.data();
+    const char* last = first + text.size();
+    switch (type) {
+    case TW_TYPE_BOOLCPP:
+        if (text != "true" && text != "false" && text != "1" && text != "0") {
+            return false;
+        }
+        setValue(text == "true" || text == "1" ? 1.0 : 0.0);
+        return true;
+    case TW_TYPE_INT32: {
+        long long number = 0;
+        const auto [end, error] = std::from_chars(first, last, number);
+        if (error != std::errc() || end != last || text.empty()) {
+            return false;
+        }
+        setValue(double(number));
+        return true;
+    }
+    case TW_TYPE_FLOAT: {
+        // Parsed as a float, not a double rounded to one: the text of a float gives it back.
+        float number = 0;
+        const auto [end, error] = std::from_chars(first, last, number);
+        if (error != std::errc() || end != last || text.empty() || !std::isfinite(number)) {
+            return false;
+        }
+        setValue(number);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 void Var::stepBy(int direction) const
 {
     if (type == TW_TYPE_BOOLCPP) {
@@ -295,6 +349,13 @@ std::string applyVarAttribute(Var& var, const Attribute& attribute)
             return "bad key shortcut '" + attribute.value + "' for parameter '" + attribute.name + "'";
         }
         (name == "keyincr" ? var.keyIncr : name == "keydecr" ? var.keyDecr : var.keyToggle) = *shortcut;
+    } else if (name == "value") {
+        if (var.readOnly) {
+            return "variable '" + var.name + "' is read-only";
+        }
+        if (!var.setValueText(attribute.value)) {
+            return "bad value '" + attribute.value + "' for variable '" + var.name + "'";
+        }
     } else if (name == "label") {
         var.label = attribute.value;
     } else if (name == "help") {

@@ -48,6 +48,12 @@ struct Var {
     void setValue(double value) const;
     // One step up (+1) or down (-1), clamped.
     void stepBy(int direction) const;
+    // The value as text that reads back exactly: "true" or "false", an integer, or the shortest
+    // decimal that gives the same float.
+    std::string valueText() const;
+    // Sets the value from such text, clamped as setValue is; false, leaving it as it was, for a
+    // text that is no value of the variable's type.
+    bool setValueText(const std::string& text) const;
     double lower() const;
     double upper() const;
     // The given step, else 1 for ints and a step that suits the value's size for floats.

@@ -45,6 +45,12 @@ std::optional<std::size_t> SceneSet::find(const std::string& name) const
 
 void SceneSet::select(std::size_t index)
 {
+    show(index);
+    ++mChoices;
+}
+
+void SceneSet::show(std::size_t index)
+{
     if (index >= mScenes.size()) {
         throw std::range_error("Invalid visualizer idx given");
     }
@@ -77,7 +83,7 @@ void SceneSet::update(float deltaSeconds)
         return;
     }
     mSwitchCountdown = mSwitchInterval;
-    selectNext();
+    show((mCurrent + 1) % mScenes.size());
 }
 
 void SceneSet::setSwitchInterval(float seconds)

@@ -7,6 +7,7 @@
 #include "src/scenes/Visualizer.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,6 +42,8 @@ class SceneSet {
     // The Alt+arrow keys: the next and the previous scene, going round.
     void selectNext();
     void selectPrevious();
+    // How many times a scene was chosen by the calls above; the rotation's changes do not count.
+    std::uint64_t getChoiceCount() const { return mChoices; }
 
     // One frame of `deltaSeconds`: the current scene's update, then the countdown to the
     // next scene. However long the frame, one change at most: scenes skipped within one frame
@@ -54,6 +57,8 @@ class SceneSet {
     void drawPanels();
 
   private:
+    void show(std::size_t index);
+
     struct Entry {
         std::string name;
         std::unique_ptr<Visualizer> scene;
@@ -65,6 +70,7 @@ class SceneSet {
     bool mAdaptiveScaleAllowed = true;
     float mSwitchInterval = kSwitchSeconds;
     float mSwitchCountdown = kSwitchSeconds;
+    std::uint64_t mChoices = 0;
 };
 
 } // namespace mirvo

@@ -5,6 +5,8 @@
 
 : "${MIRVO:?set MIRVO to the mirvo program}"
 work=$(mktemp -d "/tmp/${e2e_prefix:-mirvo-e2e}.XXXXXX")
+# The settings a run keeps are the case's own: none from the machine, none left for the next case.
+export XDG_CONFIG_HOME="$work/config"
 pid=""
 
 cleanup() {

@@ -190,6 +190,62 @@ TEST_F(Tw, TwGetParamReportsWhatItCannotReadAndWritesNothing)
     EXPECT_EQ(number, -1);
 }
 
+// Values listed by name and set again as text, as the settings kept between runs do: exactly,
+// within the control's range, and never into a read-only control.
+TEST_F(Tw, AVariablesValueTextSetsItExactlyWithinItsRangeAndNeverIfReadOnly)
+{
+    float third = 1.f / 3.f;
+    std::int32_t count = 10;
+    bool shown = true;
+    float drawn = 0.5f;
+    TwAddVarRW(mBar, "Third", TW_TYPE_FLOAT, &third, "min=0 max=1");
+    TwAddVarRW(mBar, "Count", TW_TYPE_INT32, &count, "min=1 max=50");
+    TwAddVarRW(mBar, "Shown", TW_TYPE_BOOLCPP, &shown, "");
+    TwAddVarRO(mBar, "Drawn", TW_TYPE_FLOAT, &drawn, "");
+
+    EXPECT_STREQ(TwGetVarName(mBar, 0), "Third");
+    EXPECT_STREQ(TwGetVarName(mBar, 3), "Drawn");
+    EXPECT_EQ(TwGetVarName(mBar, 4), nullptr);
+    std::int32_t type = 0;
+    EXPECT_EQ(TwGetParam(mBar, "Count", "type", TW_PARAM_INT32, 1, &type), 1);
+    EXPECT_EQ(type, TW_TYPE_INT32);
+
+    const auto textOf = [this](const char* name) {
+        char text[32] = "";
+        TwGetParam(mBar, name, "value", TW_PARAM_CSTRING, sizeof text, text);
+        return std::string(text);
+    };
+    const auto setText = [this](const char* name, const std::string& text) {
+        return TwSetParam(mBar, name, "value", TW_PARAM_CSTRING, 1, text.c_str());
+    };
+
+    // A float read back from its text is the same float, not one rounded to six digits.
+    const std::string thirdText = textOf("Third");
+    third = 0.f;
+    EXPECT_EQ(setText("Third", thirdText), 1);
+    EXPECT_EQ(third, 1.f / 3.f) << thirdText;
+    const double asNumber = 2.0 / 3.0;
+    EXPECT_EQ(TwSetParam(mBar, "Third", "value", TW_PARAM_DOUBLE, 1, &asNumber), 1);
+    EXPECT_EQ(third, 2.f / 3.f);
+    EXPECT_EQ(textOf("Shown"), "true");
+    EXPECT_EQ(setText("Shown", "false"), 1);
+    EXPECT_FALSE(shown);
+
+    EXPECT_EQ(setText("Count", "99999999999"), 1);
+    EXPECT_EQ(count, 50) << "clamped to max, as typed input is";
+    EXPECT_EQ(setText("Third", "-3"), 1);
+    EXPECT_EQ(third, 0.f);
+
+    for (const char* refused : {"lots", "12.5", "", "nan"}) {
+        EXPECT_THAT(errorsOf([&] { EXPECT_EQ(setText("Count", refused), 0); }), HasSubstr("bad value"));
+    }
+    EXPECT_THAT(errorsOf([&] { EXPECT_EQ(setText("Third", "inf"), 0); }), HasSubstr("bad value"));
+    EXPECT_EQ(count, 50);
+    EXPECT_EQ(third, 0.f);
+    EXPECT_THAT(errorsOf([&] { EXPECT_EQ(setText("Drawn", "0.75"), 0); }), HasSubstr("read-only"));
+    EXPECT_EQ(drawn, 0.5f);
+}
+
 TEST_F(Tw, ABrokenDefinitionIsReportedWithItsTextAndChangesNothing)
 {
     std::string errors = errorsOf([] { EXPECT_EQ(TwDefine("`Stars` size='225 200"), 0); });

@@ -100,6 +100,8 @@ TEST(SceneSet, ScenesChangeOnVideoTimeAtTheIntervalGiven)
         EXPECT_LE(changes[i] - changes[i - 1], 61) << i;
     }
     EXPECT_EQ(scenes.set.getCurrentIndex(), 0u);
+    // The scene kept for the next run is one a person chose, not one the rotation came to.
+    EXPECT_EQ(scenes.set.getChoiceCount(), 0u);
 }
 
 TEST(SceneSet, ScenesAreKnownByTheirNames)
@@ -123,6 +125,7 @@ TEST(SceneSet, ASceneAddedWhileRunningIsSetUpAtOnceAndJoinsTheRotationAtItsEnd)
     EXPECT_EQ(log, (std::vector<std::string>{"plasma.setup", "plasma.activate"}));
     scenes.set.selectNext();
     EXPECT_EQ(scenes.set.getCurrentIndex(), 0u);
+    EXPECT_EQ(scenes.set.getChoiceCount(), 2u);
 }
 
 } // namespace

@@ -12,7 +12,7 @@ runs=${2:-5}
 times=()
 for _ in $(seq 1 "$runs"); do
     start=$(date +%s%N)
-    line=$("$mirvo" --windowed --frames 2 --report-startup | grep '^first frame drawn at ')
+    line=$("$mirvo" --no-settings --windowed --frames 2 --report-startup | grep '^first frame drawn at ')
     drawn=${line#first frame drawn at }
     drawn=${drawn%% *}
     times+=($(((drawn - start) / 1000000)))

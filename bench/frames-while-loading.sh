@@ -25,6 +25,8 @@ if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
 fi
 
 work=$(mktemp -d /tmp/mirvo-frames-loading.XXXXXX)
+# The settings of whoever runs it would change what is measured.
+export XDG_CONFIG_HOME="$work/config"
 trap 'rm -rf "$work"' EXIT
 sox -n -r 48000 -c 2 "$work/one.wav" synth 5 sine 440 vol 0.5
 echo "not music" >"$work/notes.txt"

@@ -16,6 +16,8 @@ runs=${2:-7}
 files=${3:-2000}
 
 work=$(mktemp -d /tmp/mirvo-queue-start.XXXXXX)
+# The settings of whoever runs it would change what is measured.
+export XDG_CONFIG_HOME="$work/config"
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/album/disc 1" "$work/album/disc 2"
 sox -n -r 48000 -c 2 "$work/one.wav" synth 5 sine 440 vol 0.5

@@ -29,6 +29,8 @@ done
 [ ${#programs[@]} -gt 0 ] || programs=(build/mirvo)
 
 work=$(mktemp -d /tmp/mirvo-window-cpu.XXXXXX)
+# The settings of whoever runs it would change what is measured.
+export XDG_CONFIG_HOME="$work/config"
 started=()
 cleanup() {
     for pid in "${started[@]}"; do

@@ -154,9 +154,10 @@ struct OverlayOptions {
     std::string title;
     std::string cover;
     std::string format;
-    // What a folder render gives the program it starts for one track.
-    std::optional<std::string> jobTrack;
-    std::string jobOutput;
+    // What a folder render gives the program it starts for one track: its video, and its song
+    // unless that is the start-up music.
+    std::optional<std::string> jobOutput;
+    std::string jobTrack;
 };
 
 // A flag that may carry a value is declared as "--name{default}"; help shows it as --name[=VALUE].
@@ -342,7 +343,7 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
         ->disable_flag_override();
     parser
         ->add_option("--jobs", result.renderJobs,
-                     "with --render OUTDIR/: render N tracks at once (default: as many as the cores allow)")
+                     "with --render OUTDIR/: render N tracks at once (default: half the cores)")
         ->type_name("N")
         ->check(kPositiveCount);
     parser
@@ -470,12 +471,12 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
         result.renderCover =
             overlays.cover == "corner" ? CommandLine::CoverPlace::CORNER : CommandLine::CoverPlace::CENTRE;
     }
-    if (overlays.jobTrack) {
+    if (overlays.jobOutput) {
         result.renderJob = true;
         result.renderPath = overlays.jobOutput;
         result.musicFiles.clear();
-        if (!overlays.jobTrack->empty()) {
-            result.musicFiles.push_back(*overlays.jobTrack);
+        if (!overlays.jobTrack.empty()) {
+            result.musicFiles.push_back(overlays.jobTrack);
         }
     }
     if (result.renderPath && !result.renderJob) {

@@ -124,7 +124,10 @@ std::vector<Video> planVideos(const std::vector<std::string>& files, const fs::p
 std::vector<std::string> jobArgs(const std::vector<std::string>& args, const Video& video)
 {
     std::vector<std::string> result = {args.empty() ? std::string("mirvo") : args.front(),
-                                       "--job-track=" + video.track, "--job-output=" + video.path};
+                                       "--job-output=" + video.path};
+    if (!video.track.empty()) {
+        result.push_back("--job-track=" + video.track);
+    }
     if (!args.empty()) {
         result.insert(result.end(), args.begin() + 1, args.end());
     }

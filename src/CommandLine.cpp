@@ -156,10 +156,15 @@ const CLI::Validator kMsaa(
 // --title without a value: the text stands for the song's own title, which no tag can spell.
 constexpr const char* kTitleFromTags = "\x01tags";
 
-// The overlay options' texts until parse reads them.
+// The options' texts until parse reads them.
 struct OverlayOptions {
     std::string title;
     std::string cover;
+    std::string format;
+    // What a folder render gives the program it starts for one track: its video, and its song
+    // unless that is the start-up music.
+    std::optional<std::string> jobOutput;
+    std::string jobTrack;
 };
 
 // A flag that may carry a value is declared as "--name{default}"; help shows it as --name[=VALUE].
@@ -296,7 +301,7 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
         ->add_option(
             "--render", result.renderPath,
             "render FILE (or the start-up music) to the video OUT (.mp4, .mkv, .webm, .y4m) and exit; "
-            "several files or folders make one video with a chapter a track")
+            "several files or folders make one video with a chapter a track, or in a folder OUT/ one a track")
         ->type_name("OUT")
         ->check(kNotEmpty);
     parser
@@ -348,6 +353,18 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
         ->add_flag("--progress", result.renderProgress,
                    "with --render: draw a thin bar of the song's elapsed share along the bottom")
         ->disable_flag_override();
+    parser
+        ->add_option("--jobs", result.renderJobs,
+                     "with --render OUTDIR/: render N tracks at once (default: half the cores)")
+        ->type_name("N")
+        ->check(kPositiveCount);
+    parser
+        ->add_option("--format", overlays.format,
+                     "with --render OUTDIR/: the videos' container, mp4, mkv, webm or y4m (default mp4)")
+        ->type_name("EXT")
+        ->check(CLI::IsMember({"mp4", "mkv", "webm", "y4m"}).description(""));
+    parser->add_option("--job-track", overlays.jobTrack)->group("");
+    parser->add_option("--job-output", overlays.jobOutput)->group("");
 
     // The settings kept between runs.
     parser
@@ -396,22 +413,28 @@ void checkRenderOptions(const CLI::App& parser, const CommandLine& result)
     if (!result.renderPath) {
         for (const char* option :
              {"--size", "--fps", "--crf", "--scene-interval", "--spectrum", "--overwrite", "--preset",
-              "--render-stats", "--title", "--cover", "--progress"}) {
+              "--render-stats", "--title", "--cover", "--progress", "--jobs", "--format"}) {
             if (parser.count(option) > 0) {
                 throw CommandLineError(std::string(option) + " needs --render OUT");
             }
         }
         return;
     }
+    for (const char* option : {"--jobs", "--format"}) {
+        if (!result.renderToFolder && !result.renderJob && parser.count(option) > 0) {
+            throw CommandLineError(std::string(option) + " needs --render OUTDIR/ (a folder)");
+        }
+    }
     const std::string extension = lowerCase(std::filesystem::path(*result.renderPath).extension().string());
     const std::vector<std::string>& supported = CommandLine::renderExtensions();
-    if (std::find(supported.begin(), supported.end(), extension) == supported.end()) {
+    if (!result.renderToFolder &&
+        std::find(supported.begin(), supported.end(), extension) == supported.end()) {
         std::string list;
         for (const std::string& known : supported) {
             list += (list.empty() ? "" : ", ") + known;
         }
         throw CommandLineError("cannot render to '" + *result.renderPath + "': no video container for '" +
-                               extension + "' (supported: " + list + ")");
+                               extension + "' (supported: " + list + ", or OUT/ for a video a track)");
     }
     if (result.action == CommandLine::Action::BENCHMARK || result.frames || result.windowed) {
         throw CommandLineError("--render does not go with a window's options");
@@ -473,6 +496,22 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
     if (parser->count("--cover") > 0) {
         result.renderCover =
             overlays.cover == "corner" ? CommandLine::CoverPlace::CORNER : CommandLine::CoverPlace::CENTRE;
+    }
+    if (overlays.jobOutput) {
+        result.renderJob = true;
+        result.renderPath = overlays.jobOutput;
+        result.musicFiles.clear();
+        if (!overlays.jobTrack.empty()) {
+            result.musicFiles.push_back(overlays.jobTrack);
+        }
+    }
+    if (result.renderPath && !result.renderJob) {
+        std::error_code error;
+        result.renderToFolder =
+            result.renderPath->back() == '/' || std::filesystem::is_directory(*result.renderPath, error);
+    }
+    if (!overlays.format.empty()) {
+        result.renderFormat = "." + overlays.format;
     }
     checkRenderOptions(*parser, result);
     return result;

@@ -87,6 +87,14 @@ struct CommandLine {
     // --reset-settings removes them first.
     bool noSettings = false;
     bool resetSettings = false;
+    // --render OUTDIR/ (or an existing folder): one video per track, named after it, in the
+    // container --format names, --jobs at once (0: as many as the machine's cores allow).
+    bool renderToFolder = false;
+    std::string renderFormat = ".mp4";
+    int renderJobs = 0;
+    // Set on the program a folder render starts for one of its tracks: its progress goes to
+    // that render as lines it reads.
+    bool renderJob = false;
 
     // Throws CommandLineError for unknown options, missing or bad values.
     static CommandLine parse(const std::vector<std::string>& args);

@@ -8,6 +8,7 @@
 #include "src/CommandLine.h"
 #include "src/MirvoApp.h"
 #include "src/live/LiveInput.h"
+#include "src/render/FolderRender.h"
 #include "src/render/Render.h"
 #include "src/render/SoftwareRenderer.h"
 #include "src/run/BenchmarkApp.h"
@@ -97,7 +98,9 @@ int main(int argc, char* argv[])
         return 2;
     }
     if (commandLine.renderPath) {
-        return mirvo::render::runRender(commandLine);
+        return commandLine.renderToFolder
+                   ? mirvo::render::runFolderRender(commandLine, std::vector<std::string>(argv, argv + argc))
+                   : mirvo::render::runRender(commandLine);
     }
     if (commandLine.audioDevice) {
         const mirvo::audio::DeviceRef device =

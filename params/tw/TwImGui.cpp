@@ -1,6 +1,7 @@
 // Draws the bars with Dear ImGui and its OpenGL2 renderer: one ImGui context per window
 // id, fed with the input the layer queued since the last draw.
 #include "gl/Gl.h"
+#include "params/tw/ImGuiFonts.h"
 #include "params/tw/ImGuiScopes.h"
 #include "params/tw/TwModel.h"
 
@@ -92,9 +93,7 @@ ImGuiDrawer::ImGuiDrawer(float fontScaling) : mScale(std::max(1.f, fontScaling))
     io.KeyMap[ImGuiKey_Y] = 'y';
     io.KeyMap[ImGuiKey_Z] = 'z';
 
-    ImFontConfig font;
-    font.SizePixels = kBaseFontSize * mScale;
-    io.Fonts->AddFontDefault(&font);
+    addTextFont(*io.Fonts, kBaseFontSize * mScale);
 
     // Compact rows, so that a 200-pixel bar holds ten controls.
     ImGui::StyleColorsDark();

@@ -3,16 +3,18 @@
 // backdrop on its foreground draw list.
 #include "gl/Gl.h"
 #include "params/NoticeDrawer.h"
+#include "params/tw/ImGuiFonts.h"
 #include "params/tw/ImGuiScopes.h"
 
 #include <backends/imgui_impl_opengl2.h>
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include <algorithm>
-#include <array>
 #include <cfloat>
 #include <chrono>
 #include <cmath>
+#include <string>
 
 namespace mirvo::params {
 
@@ -21,9 +23,8 @@ namespace {
 using tw::ContextScope;
 using tw::SceneStateGuard;
 
-// The built-in font is drawn for 13 pixels; whole multiples of it stay crisp.
-constexpr float kBaseFontSize = 13.f;
-constexpr std::size_t kFontSizes = 4;
+// The text's height in pixels at a scale of 1.
+constexpr float kBaseFontSize = 15.f;
 constexpr float kMargin = 16.f;
 constexpr float kPadding = 6.f;
 constexpr float kSpacing = 6.f;
@@ -60,9 +61,18 @@ class NoticeDrawer::Impl {
 
   private:
     void create();
+    // Asks for the characters of `text` that the atlas lacks; true when there were any.
+    bool addCharacters(const std::string& text);
+    // Makes the atlas anew for text `pixels` high with every character asked for so far.
+    void buildFont(float pixels);
 
     ImGuiContext* mContext = nullptr;
-    std::array<ImFont*, kFontSizes> mFonts{};
+    // Rasterised at the size it is drawn, for the characters the notices have shown: a title
+    // in another script costs a new atlas once.
+    ImFont* mFont = nullptr;
+    float mFontPixels = 0.f;
+    ImFontGlyphRangesBuilder mCharacters;
+    ImVector<ImWchar> mRanges;
     std::chrono::steady_clock::time_point mLastFrame;
 };
 
@@ -70,14 +80,35 @@ void NoticeDrawer::Impl::create()
 {
     mContext = tw::createQuietContext();
     ContextScope scope(mContext);
-    ImGuiIO& io = ImGui::GetIO();
-    for (std::size_t i = 0; i < kFontSizes; ++i) {
-        ImFontConfig font;
-        font.SizePixels = kBaseFontSize * float(i + 1);
-        mFonts[i] = io.Fonts->AddFontDefault(&font);
-    }
+    mCharacters.AddRanges(ImGui::GetIO().Fonts->GetGlyphRangesDefault());
     ImGui_ImplOpenGL2_Init();
     mLastFrame = std::chrono::steady_clock::now();
+}
+
+bool NoticeDrawer::Impl::addCharacters(const std::string& text)
+{
+    bool added = false;
+    for (const char* at = text.c_str(); *at != '\0';) {
+        unsigned int character = 0;
+        at += std::max(1, ImTextCharFromUtf8(&character, at, nullptr));
+        if (character != 0 && character <= IM_UNICODE_CODEPOINT_MAX && !mCharacters.GetBit(character)) {
+            mCharacters.AddChar(static_cast<ImWchar>(character));
+            added = true;
+        }
+    }
+    return added;
+}
+
+void NoticeDrawer::Impl::buildFont(float pixels)
+{
+    ImGuiIO& io = ImGui::GetIO();
+    ImGui_ImplOpenGL2_DestroyFontsTexture();
+    io.Fonts->Clear();
+    // The atlas reads the ranges when it is built, in the next frame: they live as long as it.
+    mRanges.clear();
+    mCharacters.BuildRanges(&mRanges);
+    mFont = tw::addTextFont(*io.Fonts, pixels, mRanges.Data);
+    mFontPixels = pixels;
 }
 
 void NoticeDrawer::Impl::draw(const std::vector<NoticeBox>& boxes, int width, int height, float scale)
@@ -96,10 +127,19 @@ void NoticeDrawer::Impl::draw(const std::vector<NoticeBox>& boxes, int width, in
     io.DeltaTime = std::max(1e-4f, std::chrono::duration<float>(now - mLastFrame).count());
     mLastFrame = now;
 
-    scale = std::max(1.f, std::isfinite(scale) ? scale : 1.f);
-    const std::size_t fontIndex = std::min(kFontSizes, std::size_t(std::lround(scale))) - 1;
-    ImFont* font = mFonts[fontIndex];
-    const float fontSize = kBaseFontSize * float(fontIndex + 1);
+    scale = std::clamp(std::isfinite(scale) ? scale : 1.f, 1.f, 8.f);
+    // Whole pixels: a window being resized builds a new atlas at each, not at every frame.
+    const float fontSize = std::round(kBaseFontSize * scale);
+    bool newCharacters = false;
+    for (const NoticeBox& box : boxes) {
+        for (const std::string& line : box.lines) {
+            newCharacters = addCharacters(line) || newCharacters;
+        }
+    }
+    if (fontSize != mFontPixels || newCharacters) {
+        buildFont(fontSize);
+    }
+    ImFont* font = mFont;
     const float margin = kMargin * scale;
     const float padding = kPadding * scale;
     const float spacing = kSpacing * scale;

@@ -425,7 +425,10 @@ int runRender(const CommandLine& commandLine)
     const auto wallSeconds = [&start] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     };
-    RenderProgress progress(totalFrames, fps, ::isatty(STDERR_FILENO) == 1);
+    RenderProgress progress(totalFrames, fps,
+                            commandLine.renderJob          ? RenderProgress::Display::JOB
+                            : ::isatty(STDERR_FILENO) == 1 ? RenderProgress::Display::TERMINAL
+                                                           : RenderProgress::Display::LOG);
     const audio::OutputNodeManual& output = *graph.context->getManualOutput();
     std::uint64_t renderedSamples = 0;
     std::uint64_t writtenSamples = 0;

@@ -46,8 +46,8 @@ std::string formatSize(std::uint64_t bytes)
     return text;
 }
 
-RenderProgress::RenderProgress(std::uint64_t totalFrames, int fps, bool terminal)
-    : mTotalFrames(totalFrames), mFps(fps), mTerminal(terminal)
+RenderProgress::RenderProgress(std::uint64_t totalFrames, int fps, Display display)
+    : mTotalFrames(totalFrames), mFps(fps), mDisplay(display)
 {
 }
 
@@ -56,12 +56,16 @@ std::string RenderProgress::update(std::uint64_t doneFrames, double wallSeconds)
     if (mTotalFrames == 0) {
         return {};
     }
-    if (mTerminal) {
+    if (mDisplay != Display::LOG) {
         const bool last = doneFrames >= mTotalFrames;
         if (!last && mLastWallSeconds >= 0.0 && wallSeconds - mLastWallSeconds < kTerminalInterval) {
             return {};
         }
         mLastWallSeconds = wallSeconds;
+        if (mDisplay == Display::JOB) {
+            return "mirvo-job: progress " + std::to_string(doneFrames) + " " + std::to_string(mTotalFrames) +
+                   "\n";
+        }
         mPrinted = true;
         return "\r" + describe(doneFrames, wallSeconds) + "   ";
     }
@@ -75,7 +79,7 @@ std::string RenderProgress::update(std::uint64_t doneFrames, double wallSeconds)
 
 std::string RenderProgress::end() const
 {
-    return mTerminal && mPrinted ? "\n" : "";
+    return mPrinted ? "\n" : "";
 }
 
 std::string RenderProgress::describe(std::uint64_t doneFrames, double wallSeconds) const

@@ -15,7 +15,15 @@ std::string formatSize(std::uint64_t bytes);
 
 class RenderProgress {
   public:
-    RenderProgress(std::uint64_t totalFrames, int fps, bool terminal);
+    // Where the text goes: a log or pipe, a terminal, or a folder render that started this one
+    // for a track and reads "mirvo-job: progress DONE TOTAL" lines, four a second at most.
+    enum class Display { LOG, TERMINAL, JOB };
+
+    RenderProgress(std::uint64_t totalFrames, int fps, Display display);
+    RenderProgress(std::uint64_t totalFrames, int fps, bool terminal)
+        : RenderProgress(totalFrames, fps, terminal ? Display::TERMINAL : Display::LOG)
+    {
+    }
 
     // The text to print after `doneFrames` frames, `wallSeconds` after the start; empty when
     // nothing is due. A terminal's line starts with a carriage return and has no newline.
@@ -28,7 +36,7 @@ class RenderProgress {
 
     std::uint64_t mTotalFrames;
     int mFps;
-    bool mTerminal;
+    Display mDisplay;
     int mTenthsReported = 0;
     double mLastWallSeconds = -1.0;
     bool mPrinted = false;

@@ -578,6 +578,17 @@ bad_drop_notice)
     shot 4-no-notices
     stop_mirvo
     [ "$(notice_pixels 4-no-notices)" -lt 20 ] || fail "--no-notices still shows notices"
+
+    # With no font to be found (a font configuration that names none) the notices are written
+    # in the built-in one, and a line says so.
+    printf '<?xml version="1.0"?>\n<fontconfig></fontconfig>\n' >"$work/fonts.conf"
+    FONTCONFIG_FILE="$work/fonts.conf" settle=1 start_mirvo --windowed=1600x900 --scene triangles \
+        --test-drop "$work/broken.mp3" "$work/music.wav"
+    shot 5-no-font
+    stop_mirvo
+    expect_status 0
+    [ "$(notice_pixels 5-no-font)" -gt 300 ] || fail "no notice without a font"
+    grep -q "use a built-in bitmap font" "$work/err" || fail "no line saying that no font was found"
     ;;
 
 paused_notice)

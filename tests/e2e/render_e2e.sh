@@ -443,6 +443,64 @@ PY
     [ "$silence" -le 4 ] || fail "a gap of $silence samples in the sound"
     [ "$(probe "$work/album.mkv" v:0 nb_read_frames)" = 113 ] || fail "video frames: $(probe "$work/album.mkv" v:0 nb_read_frames)"
     ;;
+an_album_renders_to_a_folder_of_videos)
+    # A folder as a release comes: two tagged tracks (one with its cover inside, one whose title
+    # holds a slash), a track without tags and one that does not decode, rendered two at once
+    # into a folder that does not exist yet. Each track that plays becomes a video named after
+    # it that plays whole; the broken one is told, skipped, and makes the run fail.
+    mkdir -p "$work/album"
+    ffmpeg -v error -y -f lavfi -i "color=c=0xff0000:s=300x300" -frames:v 1 "$work/red.png" &&
+        ffmpeg -v error -y -f lavfi -i "sine=f=330:d=1:r=48000" -ac 2 -metadata title="Eins" \
+            -metadata artist="The Tëst Band" "$work/album/1 first.flac" &&
+        ffmpeg -v error -y -f lavfi -i "sine=f=440:d=1.5:r=48000" -i "$work/red.png" -map 0:a -map 1:v -ac 2 \
+            -c:a libmp3lame -c:v png -disposition:v attached_pic -id3v2_version 3 -metadata title="Zwei/Drei" \
+            -metadata artist="The Tëst Band" "$work/album/2 second.mp3" &&
+        ffmpeg -v error -y -f lavfi -i "sine=f=550:d=1.25:r=48000" -ac 2 "$work/album/10 third.wav" ||
+        fail "cannot make the album"
+    printf 'not audio at all' >"$work/album/3 broken.flac"
+    run_mirvo --render "$work/videos/" --jobs 2 --size 320x180 --fps 30 --title --cover --progress "$work/album"
+    [ "$status" -eq 1 ] || fail "status $status, not 1 for the track that was skipped"
+    grep -qF "cannot play '$work/album/3 broken.flac'" "$work/err" &&
+        grep -qF "not rendered: '$work/album/3 broken.flac'" "$work/err" || fail "the broken track was not told"
+    grep -q "100% 3 of 3 videos done, .*x real time, 0:00 left" "$work/err" || fail "no progress of the whole run"
+    listing=$(LC_ALL=C ls -A "$work/videos" | tr '\n' '|')
+    [ "$listing" = "10 third.mp4|The Tëst Band - Eins.mp4|The Tëst Band - Zwei_Drei.mp4|" ] ||
+        fail "the folder holds: $listing"
+    for video in "The Tëst Band - Eins:1:30" "The Tëst Band - Zwei_Drei:1.5:45" "10 third:1.25:38"; do
+        IFS=: read -r name seconds frames <<<"$video"
+        [ "$(probe "$work/videos/$name.mp4" v:0 width,height,nb_read_frames)" = "320,180,$frames" ] ||
+            fail "$name: video $(probe "$work/videos/$name.mp4" v:0 width,height,nb_read_frames)"
+        sound=$(probe "$work/videos/$name.mp4" a:0 duration)
+        close_to "$sound" "$seconds" 0.05 || fail "$name: the sound lasts $sound s, not $seconds s"
+    done
+    ;;
+a_stopped_folder_render_keeps_what_is_done)
+    # Ctrl+C while the second of three tracks renders: the first video stays whole, the second
+    # ends where it was and plays, the third is never begun, and nothing else is left behind.
+    mkdir -p "$work/album" "$work/videos"
+    make_song "album/1 short.wav" 0.5
+    make_song "album/2 long.wav" 60
+    make_song "album/3 next.wav" 1
+    "$MIRVO" --render "$work/videos" --jobs 1 --size 320x180 --fps 30 "$work/album" >"$work/out" 2>"$work/err" &
+    pid=$!
+    # The run's progress lines come a tenth at a time: the first after the first video is done.
+    for _ in $(seq 1 600); do
+        grep -q "% 1 of 3 videos done" "$work/err" 2>/dev/null && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -INT "$pid" 2>/dev/null || fail "the render ended before it was interrupted"
+    wait "$pid"
+    status=$?
+    pid=""
+    [ "$status" -eq 130 ] || fail "status $status after Ctrl+C"
+    grep -q "interrupted; wrote 1 of 3 videos and the first part of 1" "$work/err" || fail "no line saying what is kept"
+    [ "$(LC_ALL=C ls -A "$work/videos" | tr '\n' '|')" = "1 short.mp4|2 long.mp4|" ] ||
+        fail "the folder holds: $(ls -A "$work/videos" | tr '\n' ' ')"
+    [ "$(probe "$work/videos/1 short.mp4" v:0 nb_read_frames)" = 15 ] || fail "the finished video is not whole"
+    frames=$(probe "$work/videos/2 long.mp4" v:0 nb_read_frames)
+    [ -n "$frames" ] && [ "$frames" -gt 0 ] && [ "$frames" -lt 1800 ] || fail "the cut video: '$frames' frames"
+    ;;
 *)
     fail "no such case"
     ;;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 namespace mirvo {
 namespace {
@@ -94,6 +95,25 @@ TEST_F(NoticeDrawing, LargerScalesGiveLargerText)
     EXPECT_NEAR(large.width, 2.0f * small.width, 2.0f);
     EXPECT_NEAR(large.height, 2.0f * small.height, 2.0f);
     EXPECT_FLOAT_EQ(large.x, 32.0f);
+    // A desktop scaled by one and a half gets text one and a half times as large, not twice.
+    drawer.draw({{{"Paused"}, 1.0f}}, kWidth, kHeight, 1.5f);
+    EXPECT_NEAR(drawer.getLastBoxes().at(0).height, 1.5f * small.height, 2.0f);
+}
+
+// The letters' edges are smoothed, as a packaged outline font's are: a bitmap font has only
+// its two shades on the backdrop.
+TEST_F(NoticeDrawing, TextIsAntiAliased)
+{
+    clearTo(0.0f);
+    drawer.draw({{{"Cannot play song.mp3: not an audio file"}, 1.0f}}, kWidth, kHeight, 1.0f);
+    const params::NoticeDrawer::Rect box = drawer.getLastBoxes().at(0);
+    std::set<int> shades;
+    for (int y = int(box.y) + 1; y < int(box.y + box.height) - 1; ++y) {
+        for (int x = int(box.x) + 1; x < int(box.x + box.width) - 1; ++x) {
+            shades.insert(brightness(context.pixel(x, y)));
+        }
+    }
+    EXPECT_GT(shades.size(), 16u);
 }
 
 TEST_F(NoticeDrawing, TheScenesGlStateIsPutBack)

@@ -136,6 +136,26 @@ TEST(RenderCommandLine, AVideoPlaysAQueueOnceInOrder)
     }
 }
 
+// A folder render starts the program again for each track with its own command line and the
+// track and video put first, which stand in for the folders and the output folder, even for a
+// track whose name starts with a dash.
+TEST(RenderCommandLine, AFolderAsTheOutputGetsAVideoATrack)
+{
+    const CommandLine folder = parse({"--render", "videos/", "--jobs", "3", "--format", "mkv", "album"});
+    EXPECT_TRUE(folder.renderToFolder);
+    EXPECT_EQ(folder.renderJobs, 3);
+    EXPECT_EQ(folder.renderFormat, ".mkv");
+    const CommandLine job = parse({"--job-track=-odd.mp3", "--job-output=videos/Odd.mkv", "--render",
+                                   "videos/", "--jobs", "3", "--format", "mkv", "album"});
+    EXPECT_FALSE(job.renderToFolder);
+    EXPECT_TRUE(job.renderJob);
+    EXPECT_EQ(job.renderPath, "videos/Odd.mkv");
+    EXPECT_EQ(job.musicFiles, std::vector<std::string>{"-odd.mp3"});
+    EXPECT_NE(refusal({"--render", "a.mp4", "--jobs", "2", "album"}).find("--jobs needs --render OUTDIR/"),
+              std::string::npos);
+    EXPECT_NE(refusal({"--render", "videos/", "--format", "avi", "album"}), "");
+}
+
 TEST(RenderCommandLine, RenderOptionsNeedRenderAndRenderTakesNoWindowOptions)
 {
     for (const std::vector<std::string>& args : {std::vector<std::string>{"--size", "320x180"},

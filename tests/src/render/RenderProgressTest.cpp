@@ -1,4 +1,5 @@
 #include "src/render/RenderProgress.h"
+#include "src/render/FolderProgress.h"
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,30 @@ TEST(RenderProgress, AnEmptyRenderSaysNothing)
 {
     RenderProgress progress(0, 60, false);
     EXPECT_TRUE(progress.update(0, 1.0).empty());
+}
+
+// Two tracks at once each at real time are the run at twice real time; a track that fails
+// leaves the run's total, and a render's true length replaces what its file claimed.
+TEST(RenderProgress, AFolderCountsItsTracksTogether)
+{
+    FolderProgress progress({"One", "Two", "Three"}, {10.0, 10.0, 10.0}, 10, 0);
+    progress.started(0, 0.0);
+    progress.started(1, 0.0);
+    progress.advanced(0, 10, 100);
+    progress.advanced(1, 10, 100);
+    EXPECT_EQ(progress.update(1.0), "") << "not a tenth yet";
+    progress.advanced(0, 50, 100);
+    progress.advanced(1, 50, 100);
+    EXPECT_EQ(progress.update(5.0),
+              "mirvo:  33% 0 of 3 videos done, 2.0x real time, 0:10 left; One 50%, 0:05 "
+              "left; Two 50%, 0:05 left\n");
+    progress.ended(0, true);
+    progress.ended(1, false);
+    progress.started(2, 5.0);
+    progress.advanced(2, 10, 50);
+    EXPECT_EQ(progress.update(6.0),
+              "mirvo:  73% 1 of 2 videos done, 1.8x real time, 0:02 left; Three 20%, 0:04 "
+              "left\n");
 }
 
 } // namespace

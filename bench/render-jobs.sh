@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# How many tracks a folder render should render at once: an album rendered to a folder of
+# videos with --jobs 1, 2, 3 (and the default), one after another in the same run:
+#
+#   bench/render-jobs.sh [path/to/mirvo] [tracks] [seconds] [WxH] [fps] [jobs...]
+#
+# Defaults: build/mirvo, 4 tracks of 15 s, 1280x720, 60 fps, jobs 1 2 3. The tracks are made
+# here (a chord that moves, with noise bursts, each track in another key); the scenes change
+# every 5 s so that each track shows all three. Each line is one whole render: wall time, the
+# album's multiple of real time, and the CPU cores it kept busy on average. MIRVO_BENCH_ARGS
+# adds options to every render (e.g. "--title --cover --progress").
+set -euo pipefail
+mirvo=${1:-build/mirvo}
+tracks=${2:-4}
+seconds=${3:-15}
+size=${4:-1280x720}
+fps=${5:-60}
+shift $(($# < 5 ? $# : 5))
+jobs_list=${*:-1 2 3}
+work=$(mktemp -d /tmp/mirvo-render-jobs.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+mkdir -p "$work/album"
+for track in $(seq 1 "$tracks"); do
+    base=$((180 + 40 * track))
+    ffmpeg -v error -f lavfi -i "aevalsrc='0.3*sin(2*PI*($base+110*sin(t/3))*t)+0.2*sin(2*PI*660*t)*gt(mod(t,2),1)+0.2*(random(0)-0.5)*lt(mod(t,0.5),0.05)':s=44100:d=$seconds" \
+        -ac 2 -c:a libvorbis -metadata title="Track $track" "$work/album/$track.ogg"
+done
+total=$((tracks * seconds))
+
+# measure NAME ARGS...: one line of figures for a folder render with ARGS.
+measure() {
+    local name=$1
+    shift
+    local start end user sys
+    rm -rf "$work/videos"
+    start=$(date +%s.%N)
+    /usr/bin/time -f '%U %S' -o "$work/time" "$mirvo" --render "$work/videos/" --size "$size" --fps "$fps" \
+        --scene-interval 5 ${MIRVO_BENCH_ARGS:-} "$@" "$work/album" >/dev/null 2>"$work/err" || {
+        echo "$name: failed: $(tail -1 "$work/err")"
+        return
+    }
+    end=$(date +%s.%N)
+    read -r user sys <"$work/time"
+    awk -v n="$name" -v s="$start" -v e="$end" -v u="$user" -v k="$sys" -v len="$total" 'BEGIN {
+        w = e - s; printf "%-12s %7.1f s  %5.2fx real time  %4.1f cores\n", n, w, len / w, (u + k) / w }'
+}
+
+echo "$tracks tracks of $seconds s, ${size} at ${fps} fps, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+for jobs in $jobs_list; do
+    measure "--jobs $jobs" --jobs "$jobs"
+done
+measure "default"

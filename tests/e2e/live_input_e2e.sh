@@ -292,7 +292,7 @@ wait_for_line() {
 # and moves to another output, and each time the capture follows it; one stops for good: the
 # picture is still (two still plays), the program says it waits, and it records nothing at all.
 follow_one_application() {
-    local one two playing_from playing_to still_from still_to count index waits follows
+    local one two playing_from playing_to moved_from moved_to still_from still_to count index waits follows
     default_before=$(pactl get-default-sink) || fail "cannot read the default sink"
     source_before=$(pactl get-default-source) || fail "cannot read the default source"
     add_sink
@@ -328,7 +328,9 @@ follow_one_application() {
     [ -n "$index" ] || fail "no stream of one on the server"
     pactl move-sink-input "$index" "${sink}_other" || fail "cannot move one's stream"
     sleep 1
-    peak_between 85 93 150
+    moved_from=$(date +%s%N)
+    sleep 2
+    moved_to=$(date +%s%N)
 
     waits=$(said "waiting for one")
     kill "$one"
@@ -344,6 +346,10 @@ follow_one_application() {
     count=$(frames_between "$work/frames" "$playing_from" "$playing_to" 127 140)
     [ "$count" -eq 0 ] || fail "two's tone shows in $count frames"
     [ "$(frames_between "$work/frames" "$playing_from" "$playing_to" 42 47)" -gt 0 ] || fail "one's tone does not show"
+    # Most frames after the move show the tone: not one held spectrum fading away.
+    count=$(frames_between "$work/frames" "$moved_from" "$moved_to" 85 93)
+    [ "$((2 * count))" -ge "$(frames_between "$work/frames" "$moved_from" "$moved_to" 0 1023 -1)" ] ||
+        fail "one's tone shows in only $count frames after its move"
     count=$(frames_between "$work/frames" "$still_from" "$still_to" 0 1023)
     [ "$count" -eq 0 ] || fail "the picture moves while one plays nothing: $count frames"
     [ "$(frames_between "$work/frames" "$still_from" "$still_to" 0 1023 -1)" -gt 0 ] || fail "no frames while one plays nothing"

@@ -163,7 +163,10 @@ void ApplicationCapture::tell()
 {
     const bool capturing = isCapturing();
     const std::string who = mPlaying && mPlayer ? mPlayer->name : mName;
-    if (mTold && capturing == mToldCapturing && who == mToldWho) {
+    // A stream whose recording a move ended is recorded again on the server's next report: no
+    // word of waiting in between.
+    const bool resuming = !capturing && !mEnded.empty();
+    if ((mTold && capturing == mToldCapturing && who == mToldWho) || resuming) {
         return;
     }
     mTold = true;

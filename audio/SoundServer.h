@@ -30,6 +30,21 @@ class SoundServer {
         bool isMonitor = false;
     };
 
+    // One playback stream of another program, as the server files it.
+    struct Stream {
+        // The server's own number for it, unique while it lives.
+        uint32_t index = 0;
+        // What the program calls itself, and the file it runs; empty where it did not say.
+        std::string application;
+        std::string binary;
+        // The process that plays it; 0 where the program did not say.
+        int64_t processId = 0;
+        // The monitor of the output it plays on, which its own monitor is taken from.
+        std::string monitorName;
+        // The program has paused it: nothing comes from it.
+        bool corked = false;
+    };
+
     virtual ~SoundServer() = default;
 
     // Main thread: connects to the session's server without starting one; null when none
@@ -46,11 +61,14 @@ class SoundServer {
     // Main thread: the monitor of the default output, looked up from the default output's own
     // record rather than a special source name; empty when there is no default output.
     virtual std::optional<Source> getDefaultMonitor() const = 0;
+    // Main thread: the playback streams of every program but this one, as the server last
+    // reported them.
+    virtual std::vector<Stream> getStreams() const = 0;
     // Main thread: the source called `name`, or failing that the one described so.
     std::optional<Source> findSource(const std::string& name) const;
 
-    // Any thread: counts the changes the server reported (outputs, sources, defaults) and the
-    // loss of the connection; the main thread compares it from frame to frame.
+    // Any thread: counts the changes the server reported (outputs, sources, defaults, playback
+    // streams) and the loss of the connection; the main thread compares it from frame to frame.
     virtual uint64_t getChangeCount() const = 0;
     // Any thread: false while the server is away. The connection is tried again every half
     // second until the server answers.
@@ -67,6 +85,11 @@ class SoundServer {
     // node silent and its isDeviceLost true.
     virtual std::shared_ptr<InputDeviceNode> makeCaptureNode(Context& context, const Source& source,
                                                              size_t numChannels = 2) = 0;
+    // Main thread: an input node that records `stream` alone, none of the rest of its output,
+    // through the server's monitor of that one stream. The node is lost when the stream ends
+    // (or, on some servers, moves to another output).
+    virtual std::shared_ptr<InputDeviceNode> makeStreamCaptureNode(Context& context, const Stream& stream,
+                                                                   size_t numChannels = 2) = 0;
 };
 
 using SoundServerRef = std::shared_ptr<SoundServer>;

@@ -222,7 +222,9 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
     parser
         ->add_flag(
             "--input{default}", liveInput,
-            "start with live input: what the desktop plays, or the source NAME of --list-audio-devices")
+            "start with live input: what the desktop plays, or the source NAME of --list-audio-devices; "
+            "app:NAME: that application's sound alone; playing: that of the player the media controls say "
+            "plays")
         ->type_name("NAME");
     parser
         ->add_option("--av-offset", result.avOffsetMs,
@@ -475,6 +477,10 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args)
 
     if (parser->count("--input") > 0) {
         result.liveInput = liveInput == "default" ? std::string() : liveInput;
+        if (liveInput == "app:") {
+            throw CommandLineError(
+                "--input=app:NAME needs the name of an application (see --list-audio-devices)");
+        }
     }
     if (!windowSize.empty()) {
         result.windowed = true;

@@ -21,6 +21,7 @@
 #include "params/NoticeDrawer.h"
 #include "src/FailureText.h"
 #include "src/desktop/PlayerControls.h"
+#include "src/desktop/PlayerWatch.h"
 #include "src/live/LiveInput.h"
 
 #include <algorithm>
@@ -188,7 +189,7 @@ void MirvoApp::setupAudio()
     mPlayer.setOutputLatency([this] { return outputLatencySeconds(); });
     mPlayer.started();
 
-    mLiveInput = std::make_unique<LiveInput>(*context, monitor, filePlayer, mNotices);
+    mLiveInput = std::make_unique<LiveInput>(*context, monitor, filePlayer, mNotices, &watchPlayingPlayer);
     // New music, or Play from the desktop, ends live input as the D key does.
     mPlayer.setLiveInputEnder([this] {
         if (mInputDeviceNode) {

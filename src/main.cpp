@@ -7,6 +7,7 @@
 #include "audio/SoundServer.h"
 #include "src/CommandLine.h"
 #include "src/MirvoApp.h"
+#include "src/live/ApplicationCapture.h"
 #include "src/live/LiveInput.h"
 #include "src/render/FolderRender.h"
 #include "src/render/Render.h"
@@ -56,6 +57,7 @@ int listAudioDevices()
             }
             std::cout << '\n';
         }
+        std::cout << mirvo::ApplicationCapture::listApplications(*server);
     }
     return 0;
 }
@@ -114,7 +116,8 @@ int main(int argc, char* argv[])
 
     // A source that does not exist is a mistake on the command line; a missing server is not:
     // the music plays instead, and the application says so.
-    if (commandLine.liveInput && !commandLine.liveInput->empty()) {
+    if (commandLine.liveInput && !commandLine.liveInput->empty() &&
+        !mirvo::LiveInput::followsApplication(*commandLine.liveInput)) {
         const mirvo::audio::SoundServerRef server = mirvo::audio::SoundServer::connect();
         if (server && !server->findSource(*commandLine.liveInput)) {
             std::cerr << "mirvo: no live input source called '" << *commandLine.liveInput << "'; "

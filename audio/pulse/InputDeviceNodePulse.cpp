@@ -27,8 +27,9 @@ class LoopLock {
 } // namespace
 
 InputDeviceNodePulse::InputDeviceNodePulse(std::shared_ptr<PulseServer> server, std::string sourceName,
-                                           size_t numChannels, const Format& format)
-    : InputDeviceNode(numChannels, format), mServer(std::move(server)), mSourceName(std::move(sourceName))
+                                           size_t numChannels, const Format& format, uint32_t monitoredStream)
+    : InputDeviceNode(numChannels, format), mServer(std::move(server)), mSourceName(std::move(sourceName)),
+      mMonitoredStream(monitoredStream)
 {
 }
 
@@ -84,6 +85,7 @@ void InputDeviceNodePulse::openStream()
     mLastDelivery = std::chrono::steady_clock::now();
     mRecentSince = mLastDelivery;
     mRecentLargest = 0;
+    mOverrunsSeen = getNumOverruns();
     mDeviceLost = false;
     pa_context* context = mServer->getContext();
     if (!mServer->isConnected() || !context) {
@@ -110,6 +112,10 @@ void InputDeviceNodePulse::openStream()
     mStreamContext = pa_context_ref(context);
     pa_stream_set_read_callback(mStream, &InputDeviceNodePulse::readCallback, this);
     pa_stream_set_state_callback(mStream, &InputDeviceNodePulse::stateCallback, this);
+    if (mMonitoredStream != PA_INVALID_INDEX && pa_stream_set_monitor_stream(mStream, mMonitoredStream) < 0) {
+        mDeviceLost = true;
+        return;
+    }
     // Bound to this source: when it goes away the stream ends rather than being moved to
     // whatever the server picks instead.
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
@@ -173,12 +179,30 @@ void InputDeviceNodePulse::readCallback(pa_stream* stream, size_t, void* userDat
             self->resizeRingBuffer(self->mGraphFrames, self->mSizedDelivery, true);
         }
     }
+    // A graph that takes its blocks in bursts (an output whose server asks for a long stretch at
+    // a time, as a sink that nothing needs early does) lets the ring overflow between two bursts,
+    // however small the deliveries: when it does again and again, the ring doubles until it
+    // holds what comes between two bursts, and keeps that size.
+    const uint64_t overruns = self->getNumOverruns();
+    if (overruns != self->mOverrunsSeen) {
+        self->mOverrunsSeen = overruns;
+        if (now - self->mOverrunSince > std::chrono::seconds(1)) {
+            self->mOverrunSince = now;
+            self->mOverrunCount = 0;
+        }
+        if (++self->mOverrunCount >= kLargeDeliveriesToGrow && self->mSizedDelivery < self->mSampleRate) {
+            self->mOverrunCount = 0;
+            self->mGraphBurstFrames = std::min(2 * self->mSizedDelivery, self->mSampleRate);
+            self->mSizedDelivery = self->mGraphBurstFrames;
+            self->resizeRingBuffer(self->mGraphFrames, self->mSizedDelivery, true);
+        }
+    }
     // A server that was starved for a moment (a busy machine) hands its backlog over at once, as
     // such a source would; sized for it for good, the ring would keep that much queued, the
     // picture as far behind the sound, long after small pieces came again.
     self->mRecentLargest = std::max(self->mRecentLargest, atOnce);
     if (now - self->mRecentSince >= kShrinkAfter) {
-        const size_t recent = std::max(self->mRecentLargest, kFragmentFrames);
+        const size_t recent = std::max({self->mRecentLargest, kFragmentFrames, self->mGraphBurstFrames});
         if (2 * recent < self->mSizedDelivery) {
             self->mSizedDelivery = recent;
             self->resizeRingBuffer(self->mGraphFrames, self->mSizedDelivery, true);

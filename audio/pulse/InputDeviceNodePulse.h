@@ -6,7 +6,9 @@
 // server running large quanta) has the ring sized anew to its deliveries, once, before the
 // first such delivery is queued. The stream is bound to its source: when the source goes away
 // the server ends the stream instead of moving it to another one (a microphone, say), and the
-// node reports the loss. The stream exists only while the node is enabled.
+// node reports the loss. The stream exists only while the node is enabled. Given one playback
+// stream of the source's output, the node records that stream alone, through the server's
+// monitor of it.
 #pragma once
 
 #include "audio/InputDeviceNode.h"
@@ -15,6 +17,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -25,7 +28,7 @@ class PulseServer;
 class InputDeviceNodePulse : public InputDeviceNode {
   public:
     InputDeviceNodePulse(std::shared_ptr<PulseServer> server, std::string sourceName, size_t numChannels,
-                         const Format& format = Format());
+                         const Format& format = Format(), uint32_t monitoredStream = PA_INVALID_INDEX);
     ~InputDeviceNodePulse() override;
 
     // Main thread (initialize and uninitialize possibly under the graph lock; the server's
@@ -66,6 +69,8 @@ class InputDeviceNodePulse : public InputDeviceNode {
 
     std::shared_ptr<PulseServer> mServer;
     std::string mSourceName;
+    // The playback stream recorded alone, or PA_INVALID_INDEX for the whole source.
+    uint32_t mMonitoredStream;
     pa_stream* mStream = nullptr;
     // The connection the stream was made on, held as long as the stream: the server replaces
     // its connection when it reconnects.
@@ -86,6 +91,12 @@ class InputDeviceNodePulse : public InputDeviceNode {
     // Server thread: the most that came at once since mRecentSince.
     std::chrono::steady_clock::time_point mRecentSince;
     size_t mRecentLargest = 0;
+    // Server thread: the overruns counted so far, those in the second since mOverrunSince, and
+    // the size the ring grew to for a graph that takes its blocks in bursts (0: none).
+    uint64_t mOverrunsSeen = 0;
+    std::chrono::steady_clock::time_point mOverrunSince;
+    size_t mOverrunCount = 0;
+    size_t mGraphBurstFrames = 0;
     // Server thread: one piece, channel after channel.
     std::unique_ptr<float[]> mPiece;
 };

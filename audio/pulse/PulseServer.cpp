@@ -146,6 +146,7 @@ bool PulseServer::startConnection()
     }
     mSourcesReported = false;
     mDefaultReported = false;
+    mStreamsReported = false;
     pa_context_set_state_callback(mContext, &PulseServer::contextStateCallback, this);
     // A visualizer must not start a sound server of its own where none runs.
     if (pa_context_connect(mContext, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
@@ -191,12 +192,14 @@ void PulseServer::contextStateCallback(pa_context* context, void* userData)
     if (state == PA_CONTEXT_READY) {
         pa_context_set_subscribe_callback(context, &PulseServer::subscribeCallback, self);
         const auto mask = static_cast<pa_subscription_mask_t>(
-            PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SERVER);
+            PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SERVER |
+            PA_SUBSCRIPTION_MASK_SINK_INPUT);
         if (pa_operation* op = pa_context_subscribe(context, mask, nullptr, nullptr)) {
             pa_operation_unref(op);
         }
         // The connection counts once this first report is in (announceIfReported).
         self->refresh();
+        self->refreshStreams();
         pa_mainloop_api* api = pa_threaded_mainloop_get_api(self->mMainloop);
         if (!self->mLatencyTimer) {
             self->mLatencyTimer = api->time_new(api, nullptr, &PulseServer::latencyTimerCallback, self);
@@ -220,8 +223,11 @@ void PulseServer::lost()
         mSources.clear();
         mDefaultSink.clear();
         mDefaultMonitorName.clear();
+        mStreams.clear();
     }
     mIncomingSources.clear();
+    mIncomingStreams.clear();
+    mIncomingMonitors.clear();
     changed();
     scheduleReconnect();
 }
@@ -259,7 +265,7 @@ void PulseServer::connectTimeoutCallback(pa_mainloop_api*, pa_time_event*, const
 
 void PulseServer::announceIfReported()
 {
-    if (!mConnected.load() && mSourcesReported && mDefaultReported) {
+    if (!mConnected.load() && mSourcesReported && mDefaultReported && mStreamsReported) {
         mConnected = true;
         mConnectionCount.fetch_add(1);
     }
@@ -267,11 +273,20 @@ void PulseServer::announceIfReported()
     pa_threaded_mainloop_signal(mMainloop, 0);
 }
 
-void PulseServer::subscribeCallback(pa_context*, pa_subscription_event_type_t, uint32_t, void* userData)
+void PulseServer::subscribeCallback(pa_context*, pa_subscription_event_type_t type, uint32_t, void* userData)
 {
     // Any change to an output, a source or the server's defaults: read the whole picture
     // again. Such events are rare, and a partial update could miss a default that moved.
-    static_cast<PulseServer*>(userData)->refresh();
+    // Playback streams come and go more often, and change nothing else.
+    auto* self = static_cast<PulseServer*>(userData);
+    const auto facility =
+        static_cast<pa_subscription_event_type_t>(type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK);
+    if (facility != PA_SUBSCRIPTION_EVENT_SINK_INPUT) {
+        self->refresh();
+    }
+    if (facility == PA_SUBSCRIPTION_EVENT_SINK_INPUT || facility == PA_SUBSCRIPTION_EVENT_SINK) {
+        self->refreshStreams();
+    }
 }
 
 void PulseServer::changed()
@@ -359,6 +374,67 @@ void PulseServer::sourceInfoCallback(pa_context*, const pa_source_info* info, in
     self->announceIfReported();
 }
 
+void PulseServer::refreshStreams()
+{
+    // Server thread. Replies come in the order asked, so the monitors are in before the streams.
+    if (pa_operation* op = pa_context_get_sink_info_list(mContext, &PulseServer::sinkListCallback, this)) {
+        pa_operation_unref(op);
+    }
+    if (pa_operation* op =
+            pa_context_get_sink_input_info_list(mContext, &PulseServer::streamInfoCallback, this)) {
+        pa_operation_unref(op);
+    }
+}
+
+void PulseServer::sinkListCallback(pa_context*, const pa_sink_info* info, int eol, void* userData)
+{
+    auto* self = static_cast<PulseServer*>(userData);
+    if (eol == 0 && info && info->monitor_source_name) {
+        self->mIncomingMonitors.emplace_back(info->index, info->monitor_source_name);
+    }
+}
+
+void PulseServer::streamInfoCallback(pa_context*, const pa_sink_input_info* info, int eol, void* userData)
+{
+    auto* self = static_cast<PulseServer*>(userData);
+    if (eol == 0) {
+        if (!info) {
+            return;
+        }
+        const char* pid =
+            info->proplist ? pa_proplist_gets(info->proplist, PA_PROP_APPLICATION_PROCESS_ID) : nullptr;
+        const char* name =
+            info->proplist ? pa_proplist_gets(info->proplist, PA_PROP_APPLICATION_NAME) : nullptr;
+        const char* binary =
+            info->proplist ? pa_proplist_gets(info->proplist, PA_PROP_APPLICATION_PROCESS_BINARY) : nullptr;
+        Stream stream;
+        stream.index = info->index;
+        stream.application = name ? name : "";
+        stream.binary = binary ? binary : "";
+        stream.processId = pid ? std::strtoll(pid, nullptr, 10) : 0;
+        stream.corked = info->corked != 0;
+        // This process's own music is never what a person asks to see from outside.
+        if (stream.processId == static_cast<int64_t>(getpid())) {
+            return;
+        }
+        for (const auto& [sink, monitor] : self->mIncomingMonitors) {
+            if (sink == info->sink) {
+                stream.monitorName = monitor;
+            }
+        }
+        self->mIncomingStreams.push_back(std::move(stream));
+        return;
+    }
+    {
+        const std::lock_guard<std::mutex> lock(self->mStateMutex);
+        self->mStreams = std::move(self->mIncomingStreams);
+    }
+    self->mIncomingStreams.clear();
+    self->mIncomingMonitors.clear();
+    self->mStreamsReported = true;
+    self->announceIfReported();
+}
+
 void PulseServer::latencyTimerCallback(pa_mainloop_api* api, pa_time_event* event, const struct timeval*,
                                        void* userData)
 {
@@ -408,6 +484,12 @@ std::optional<SoundServer::Source> PulseServer::getDefaultMonitor() const
     return std::nullopt;
 }
 
+std::vector<SoundServer::Stream> PulseServer::getStreams() const
+{
+    const std::lock_guard<std::mutex> lock(mStateMutex);
+    return mStreams;
+}
+
 std::optional<double> PulseServer::getPlaybackLatency() const
 {
     const int64_t usec = mPlaybackLatencyUsec.load();
@@ -421,6 +503,13 @@ std::shared_ptr<InputDeviceNode> PulseServer::makeCaptureNode(Context& context, 
                                                               size_t numChannels)
 {
     return context.makeNode(new InputDeviceNodePulse(shared_from_this(), source.name, numChannels));
+}
+
+std::shared_ptr<InputDeviceNode> PulseServer::makeStreamCaptureNode(Context& context, const Stream& stream,
+                                                                    size_t numChannels)
+{
+    return context.makeNode(new InputDeviceNodePulse(shared_from_this(), stream.monitorName, numChannels,
+                                                     Node::Format(), stream.index));
 }
 
 } // namespace mirvo::audio

@@ -1,7 +1,8 @@
 // The sound server reached through libpulse (PulseAudio, or PipeWire through its PulseAudio
 // service). One threaded main loop carries the connection: the server's replies and change
-// events arrive on its thread, which keeps a copy of the sources and the default output's
-// monitor under a mutex of its own and counts every change; the main thread reads that copy.
+// events arrive on its thread, which keeps a copy of the sources, the default output's monitor
+// and the other programs' playback streams under a mutex of its own and counts every change;
+// the main thread reads that copy.
 // The loop also measures this process's playback latency every quarter second, captures for
 // InputDeviceNodePulse, and makes a new connection when the server has gone: the loop outlives
 // every connection, the connection object is replaced.
@@ -14,7 +15,11 @@
 #include <pulse/thread-mainloop.h>
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace mirvo::audio {
 
@@ -28,12 +33,15 @@ class PulseServer : public SoundServer, public std::enable_shared_from_this<Puls
 
     std::vector<Source> getSources() const override;
     std::optional<Source> getDefaultMonitor() const override;
+    std::vector<Stream> getStreams() const override;
     uint64_t getChangeCount() const override { return mChangeCount.load(); }
     bool isConnected() const override { return mConnected.load(); }
     uint64_t getConnectionCount() const override { return mConnectionCount.load(); }
     std::optional<double> getPlaybackLatency() const override;
     std::shared_ptr<InputDeviceNode> makeCaptureNode(Context& context, const Source& source,
                                                      size_t numChannels) override;
+    std::shared_ptr<InputDeviceNode> makeStreamCaptureNode(Context& context, const Stream& stream,
+                                                           size_t numChannels) override;
 
     // For the capture node: the loop it runs on (lock it around every call into libpulse) and,
     // with the loop locked, the connection its streams belong to, which a reconnection
@@ -64,7 +72,13 @@ class PulseServer : public SoundServer, public std::enable_shared_from_this<Puls
     static void sourceInfoCallback(pa_context* context, const pa_source_info* info, int eol, void* userData);
     static void sinkInputInfoCallback(pa_context* context, const pa_sink_input_info* info, int eol,
                                       void* userData);
+    static void sinkListCallback(pa_context* context, const pa_sink_info* info, int eol, void* userData);
+    static void streamInfoCallback(pa_context* context, const pa_sink_input_info* info, int eol,
+                                   void* userData);
     void refresh();
+    // Server thread: the outputs' monitors, then the playback streams, which name the output
+    // they play on by its number.
+    void refreshStreams();
     void changed();
     // Server thread: the connection failed or ended; forget what it reported and try again.
     void lost();
@@ -89,10 +103,15 @@ class PulseServer : public SoundServer, public std::enable_shared_from_this<Puls
     std::vector<Source> mSources;
     std::string mDefaultSink;
     std::string mDefaultMonitorName;
-    // Server thread: the source list being collected, and whether a first report is complete.
+    std::vector<Stream> mStreams;
+    // Server thread: the source and stream lists being collected, the outputs' monitors by the
+    // outputs' numbers, and whether a first report is complete.
     std::vector<Source> mIncomingSources;
+    std::vector<Stream> mIncomingStreams;
+    std::vector<std::pair<uint32_t, std::string>> mIncomingMonitors;
     bool mSourcesReported = false;
     bool mDefaultReported = false;
+    bool mStreamsReported = false;
 };
 
 } // namespace mirvo::audio

@@ -3,15 +3,17 @@
 #include "audio/Context.h"
 #include "audio/FilePlayerNode.h"
 #include "audio/MonitorSpectralNode.h"
+#include "src/live/ApplicationCapture.h"
 
 #include <iostream>
 
 namespace mirvo {
 
 LiveInput::LiveInput(audio::Context& context, std::shared_ptr<audio::MonitorSpectralNode> monitor,
-                     std::shared_ptr<audio::FilePlayerNode> player, Notices& notices)
+                     std::shared_ptr<audio::FilePlayerNode> player, Notices& notices,
+                     std::function<PlayingPlayerWatch()> watchPlaying)
     : mContext(context), mMonitor(std::move(monitor)), mPlayer(std::move(player)), mNotices(notices),
-      mServer(audio::SoundServer::connect())
+      mServer(audio::SoundServer::connect()), mWatchPlaying(std::move(watchPlaying))
 {
     if (mServer) {
         mChangesSeen = mServer->getChangeCount();
@@ -51,6 +53,9 @@ bool LiveInput::start(const std::string& sourceName)
         mNotices.post({kNoServerLine});
         return false;
     }
+    if (followsApplication(sourceName)) {
+        return captureApplication(sourceName);
+    }
     std::optional<audio::SoundServer::Source> source =
         sourceName.empty() ? mServer->getDefaultMonitor() : mServer->findSource(sourceName);
     if (!source) {
@@ -70,21 +75,58 @@ void LiveInput::toggle()
         stop();
         mNotices.post({"Music"});
     } else {
-        start();
+        start(mApplicationInput);
     }
+}
+
+bool LiveInput::followsApplication(const std::string& input)
+{
+    const std::string prefix = kApplicationPrefix;
+    return input == kPlaying ||
+           (input.size() > prefix.size() && input.compare(0, prefix.size(), prefix) == 0);
+}
+
+void LiveInput::enterLive()
+{
+    if (isLive()) {
+        return;
+    }
+    // The music waits where it was, paused or playing, until live input ends.
+    mPlayerWasEnabled = mPlayer && mPlayer->isEnabled();
+    mNoticesWerePaused = mNotices.isPaused();
+    if (mPlayer) {
+        mPlayer->disable();
+    }
+    mNotices.setPaused(false);
+}
+
+bool LiveInput::captureApplication(const std::string& input)
+{
+    if (input == kPlaying && !mPlayingWatch && mWatchPlaying) {
+        mPlayingWatch = mWatchPlaying();
+    }
+    if (input == kPlaying && !mPlayingWatch) {
+        const std::string line = "live input: no session bus to find the player that plays on";
+        std::cerr << "mirvo: " << line << std::endl;
+        mNotices.post({line});
+        return false;
+    }
+    enterLive();
+    releaseNode();
+    mApplicationInput = input;
+    const std::string name =
+        input == kPlaying ? "a player to play" : input.substr(std::string(kApplicationPrefix).size());
+    mApplication =
+        std::make_unique<ApplicationCapture>(mContext, mMonitor, mServer, mNotices, name,
+                                             input == kPlaying ? mPlayingWatch : PlayingPlayerWatch());
+    // Tells at once what it records or waits for.
+    mApplication->update();
+    return true;
 }
 
 void LiveInput::capture(const audio::SoundServer::Source& source, bool followDefault)
 {
-    if (!isLive()) {
-        // The music waits where it was, paused or playing, until live input ends.
-        mPlayerWasEnabled = mPlayer && mPlayer->isEnabled();
-        mNoticesWerePaused = mNotices.isPaused();
-        if (mPlayer) {
-            mPlayer->disable();
-        }
-        mNotices.setPaused(false);
-    }
+    enterLive();
     releaseNode();
     mSource = source;
     mFollowDefault = followDefault;
@@ -96,6 +138,10 @@ void LiveInput::capture(const audio::SoundServer::Source& source, bool followDef
 
 void LiveInput::releaseNode()
 {
+    if (mApplication) {
+        mOverrunsBefore += mApplication->getNumOverruns();
+        mApplication.reset();
+    }
     if (!mNode) {
         return;
     }
@@ -145,7 +191,9 @@ void LiveInput::watchConnection()
         // connection are dead.
         mServerAway = true;
         if (isLive()) {
-            const std::string resume = mFollowDefault ? std::string() : mSource.name;
+            const std::string resume = mApplication     ? mApplicationInput
+                                       : mFollowDefault ? std::string()
+                                                        : mSource.name;
             std::cerr << "mirvo: the sound server went away; back to the music" << std::endl;
             stop();
             mResumeSource = resume;
@@ -171,6 +219,12 @@ void LiveInput::resumeAfterServerReturn()
         return;
     }
     const std::string name = *mResumeSource;
+    if (followsApplication(name)) {
+        mResumeSource.reset();
+        std::cerr << "mirvo: live input follows " << name << " again" << std::endl;
+        captureApplication(name);
+        return;
+    }
     std::optional<audio::SoundServer::Source> source =
         name.empty() ? mServer->getDefaultMonitor() : mServer->findSource(name);
     if (!source && !name.empty()) {
@@ -192,6 +246,10 @@ void LiveInput::update()
     watchConnection();
     resumeAfterServerReturn();
     if (!isLive()) {
+        return;
+    }
+    if (mApplication) {
+        mApplication->update();
         return;
     }
     const uint64_t changes = mServer->getChangeCount();
@@ -216,7 +274,8 @@ std::optional<double> LiveInput::getPlaybackLatency() const
 
 uint64_t LiveInput::getNumOverruns() const
 {
-    return mOverrunsBefore + (mNode ? mNode->getNumOverruns() : 0);
+    return mOverrunsBefore + (mNode ? mNode->getNumOverruns() : 0) +
+           (mApplication ? mApplication->getNumOverruns() : 0);
 }
 
 } // namespace mirvo

@@ -4,13 +4,16 @@
 // was, follows the default output when it changes and falls back when its source goes away:
 // to the default output's monitor, or to the music when there is none. When the server itself
 // goes away it says so, plays the music, and takes live input up again when the server is back.
+// Live input may also follow one application alone (ApplicationCapture), which never falls back.
 // Main thread only; what the server reports on its own thread is read here once a frame.
 #pragma once
 
 #include "audio/SoundServer.h"
 #include "src/Notices.h"
+#include "src/PlayingPlayer.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,29 +26,41 @@ class MonitorSpectralNode;
 
 namespace mirvo {
 
+class ApplicationCapture;
+
 class LiveInput {
   public:
     static constexpr const char* kNoServerLine = "live input needs a running PulseAudio or PipeWire";
 
+    // What --input takes to follow one application rather than a source.
+    static constexpr const char* kApplicationPrefix = "app:";
+    static constexpr const char* kPlaying = "playing";
+
     // Connects to the sound server; without one, live input stays off and says so when asked
-    // (and asks for a server again then).
+    // (and asks for a server again then). `watchPlaying` opens the watch on the desktop's
+    // players that --input=playing follows, when first asked to.
     LiveInput(audio::Context& context, std::shared_ptr<audio::MonitorSpectralNode> monitor,
-              std::shared_ptr<audio::FilePlayerNode> player, Notices& notices);
+              std::shared_ptr<audio::FilePlayerNode> player, Notices& notices,
+              std::function<PlayingPlayerWatch()> watchPlaying = {});
     ~LiveInput();
     LiveInput(const LiveInput&) = delete;
     LiveInput& operator=(const LiveInput&) = delete;
 
     // Switches live input on from `sourceName` (a source's name or description; empty: the
-    // default output's monitor, followed as it changes). False, with the line on standard
-    // error, when there is no server or no such source; the music then plays on.
+    // default output's monitor, followed as it changes; "app:NAME" or "playing": one
+    // application). False, with the line on standard error, when there is no server or no such
+    // source; the music then plays on.
     bool start(const std::string& sourceName = "");
-    // The key: live input on from the default output's monitor, or back to the music.
+    // The key: live input on from the default output's monitor (or the application asked for
+    // at start), or back to the music.
     void toggle();
     void stop();
     // Once a frame: applies what the server reported since the last one.
     void update();
 
-    bool isLive() const { return mNode != nullptr; }
+    bool isLive() const { return mNode != nullptr || mApplication != nullptr; }
+    // Whether --input's value follows an application rather than naming a source.
+    static bool followsApplication(const std::string& input);
     // The playback latency the server measured for this process's output, when it knows it.
     std::optional<double> getPlaybackLatency() const;
     // The capture node's dropped captures so far, over every source captured.
@@ -56,6 +71,10 @@ class LiveInput {
 
   private:
     void capture(const audio::SoundServer::Source& source, bool followDefault);
+    // "app:NAME" or "playing": false, with the line, where the desktop has no players to watch.
+    bool captureApplication(const std::string& input);
+    // Pauses the music, unless live input is on already.
+    void enterLive();
     void releaseNode();
     // The source went away: the default monitor, else the music.
     void fallBack(const std::string& why);
@@ -70,7 +89,12 @@ class LiveInput {
     std::shared_ptr<audio::FilePlayerNode> mPlayer;
     Notices& mNotices;
     audio::SoundServerRef mServer;
+    std::function<PlayingPlayerWatch()> mWatchPlaying;
+    PlayingPlayerWatch mPlayingWatch;
     std::shared_ptr<audio::InputDeviceNode> mNode;
+    std::unique_ptr<ApplicationCapture> mApplication;
+    // The application live input follows, as --input gave it; the key takes it up again.
+    std::string mApplicationInput;
     audio::SoundServer::Source mSource;
     bool mFollowDefault = false;
     bool mPlayerWasEnabled = false;

@@ -145,15 +145,16 @@ add_sink() {
     modules+=("$module")
 }
 
-# tone_file FREQUENCY PATH: 30 s of a sine of FREQUENCY Hz as a stereo WAV.
+# tone_file FREQUENCY PATH [AMPLITUDE]: 30 s of a sine of FREQUENCY Hz as a stereo WAV, at
+# AMPLITUDE of 32767 (default 12000).
 tone_file() {
-    python3 - "$1" "$2" <<'PY'
+    python3 - "$1" "$2" "${3:-12000}" <<'PY'
 import math, struct, sys, wave
-freq, path, rate = float(sys.argv[1]), sys.argv[2], 44100
+freq, path, amplitude, rate = float(sys.argv[1]), sys.argv[2], float(sys.argv[3]), 44100
 with wave.open(path, "wb") as out:
     out.setnchannels(2); out.setsampwidth(2); out.setframerate(rate)
     out.writeframes(b"".join(struct.pack("<hh", v, v)
-                             for v in (int(12000 * math.sin(2 * math.pi * freq * i / rate)) for i in range(rate * 30))))
+                             for v in (int(amplitude * math.sin(2 * math.pi * freq * i / rate)) for i in range(rate * 30))))
 PY
 }
 
@@ -246,6 +247,112 @@ follow_the_default_sink_back_and_forth() {
         # A second is the aim, on a loaded machine too.
         [ "$ms" != never ] && [ "$ms" -le 1000 ] || fail "a switch was followed after $ms ms (all: $times)"
     done
+}
+
+# frames_between LOG FROM TO LOW HIGH [FLOOR]: how many frames logged between the two times (ns)
+# have more energy than FLOOR (default 0.01: no silence) and their loudest bin in [LOW, HIGH]
+# (0 1023: any).
+frames_between() {
+    python3 - "$@" <<'PY'
+import sys
+log, start, end, low, high = sys.argv[1], *(int(v) for v in sys.argv[2:6])
+floor = float(sys.argv[6]) if len(sys.argv) > 6 else 0.01
+count = 0
+for line in open(log):
+    parts = line.split()
+    if len(parts) == 3 and start <= int(parts[0]) <= end and float(parts[1]) > floor and low <= int(parts[2]) <= high:
+        count += 1
+print(count)
+PY
+}
+
+# app_tone NAME FREQUENCY AMPLITUDE: a paplay that calls itself NAME plays a tone into the case's
+# sink; $app_player is its process.
+app_tone() {
+    tone_file "$2" "$work/$1_$2.wav" "$3"
+    paplay --device="$sink" "--property=application.name=$1" "$work/$1_$2.wav" &
+    app_player=$!
+    players+=($!)
+}
+
+# said TEXT: how many times the program has said TEXT so far.
+said() { grep -c "$1" "$work/err"; }
+
+# wait_for_line TEXT COUNT TENTHS: waits for the program to have said TEXT COUNT times.
+wait_for_line() {
+    for _ in $(seq 1 "$3"); do
+        [ "$(grep -c "$1" "$work/err")" -ge "$2" ] && return 0
+        sleep 0.1
+    done
+    fail "'$1' was not said $2 times"
+}
+
+# --input=app:one beside a louder application "two" on the default output, with a microphone
+# as the default source: only one's tone is shown; one stops and comes back with another tone,
+# and moves to another output, and each time the capture follows it; one stops for good: the
+# picture is still (two still plays), the program says it waits, and it records nothing at all.
+follow_one_application() {
+    local one two playing_from playing_to moved_from moved_to still_from still_to count index waits follows
+    default_before=$(pactl get-default-sink) || fail "cannot read the default sink"
+    source_before=$(pactl get-default-source) || fail "cannot read the default source"
+    add_sink
+    add_sink "${sink}_other"
+    pactl set-default-sink "$sink" || fail "cannot set the default sink"
+    # Not every server offers a sine source; the count of recording streams below covers both.
+    if module=$(pactl load-module module-sine-source "source_name=${sink}_mic" frequency=440 2>/dev/null); then
+        modules+=("$module")
+        pactl set-default-source "${sink}_mic" || fail "cannot set the default source"
+    fi
+    app_tone two 3000 30000
+    two=$app_player
+    app_tone one 1000 12000
+    one=$app_player
+    start_mirvo --input=app:one --log-frames "$work/frames"
+    peak_between 42 47 150
+    # The frame log is read once the program has ended and written all of it.
+    playing_from=$(date +%s%N)
+    sleep 2
+    playing_to=$(date +%s%N)
+
+    waits=$(said "waiting for one")
+    follows=$(said "live input from one")
+    kill "$one"
+    wait_for_line "waiting for one" $((waits + 1)) 50
+    app_tone one 2000 12000
+    one=$app_player
+    peak_between 85 93 150
+    wait_for_line "live input from one" $((follows + 1)) 50
+
+    index=$(pactl list sink-inputs | awk '/^Sink Input #/ { index_ = substr($3, 2) }
+        /application.name = "one"/ { print index_ }')
+    [ -n "$index" ] || fail "no stream of one on the server"
+    pactl move-sink-input "$index" "${sink}_other" || fail "cannot move one's stream"
+    sleep 1
+    moved_from=$(date +%s%N)
+    sleep 2
+    moved_to=$(date +%s%N)
+
+    waits=$(said "waiting for one")
+    kill "$one"
+    wait_for_line "waiting for one" $((waits + 1)) 50
+    sleep 1
+    still_from=$(date +%s%N)
+    sleep 2
+    still_to=$(date +%s%N)
+    [ "$(mirvo_source_outputs)" -eq 0 ] || fail "the program records $(mirvo_source_outputs) streams while it waits"
+    kill -0 "$two" 2>/dev/null || fail "two stopped playing"
+    stop_mirvo
+    [ "$status" -eq 0 ] || fail "exit status $status"
+    count=$(frames_between "$work/frames" "$playing_from" "$playing_to" 127 140)
+    [ "$count" -eq 0 ] || fail "two's tone shows in $count frames"
+    [ "$(frames_between "$work/frames" "$playing_from" "$playing_to" 42 47)" -gt 0 ] || fail "one's tone does not show"
+    # Most frames after the move show the tone: not one held spectrum fading away.
+    count=$(frames_between "$work/frames" "$moved_from" "$moved_to" 85 93)
+    [ "$((2 * count))" -ge "$(frames_between "$work/frames" "$moved_from" "$moved_to" 0 1023 -1)" ] ||
+        fail "one's tone shows in only $count frames after its move"
+    count=$(frames_between "$work/frames" "$still_from" "$still_to" 0 1023)
+    [ "$count" -eq 0 ] || fail "the picture moves while one plays nothing: $count frames"
+    [ "$(frames_between "$work/frames" "$still_from" "$still_to" 0 1023 -1)" -gt 0 ] || fail "no frames while one plays nothing"
 }
 
 case "$test_case" in
@@ -411,6 +518,68 @@ no_server_plays_music)
     [ "$(grep -c "live input needs a running PulseAudio or PipeWire" "$work/err")" -eq 1 ] ||
         fail "the missing server is not told in one line"
     grep -v 'level 0)' "$work/err" | grep -q "^spectrum peak" || fail "the music does not reach the spectrum"
+    ;;
+
+follows_one_application)
+    follow_one_application
+    ;;
+
+follows_one_application_on_pipewire)
+    start_pipewire
+    follow_one_application
+    ;;
+
+playing_follows_the_player_that_plays)
+    # Two players on the session bus, each playing a tone through paplay, its child; the first
+    # says it plays, the second that it is paused. --input=playing shows the first's tone; the
+    # second starts and the first pauses: the second's; the second pauses too: nothing, and no
+    # recording at all.
+    : "${MPRIS_STANDIN:?set MPRIS_STANDIN to the stand-in player}"
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.ListNames >/dev/null 2>&1 ||
+        { echo "no session bus" >&2; exit 77; }
+    default_before=$(pactl get-default-sink) || fail "cannot read the default sink"
+    add_sink
+    pactl set-default-sink "$sink" || fail "cannot set the default sink"
+    tone_file 1000 "$work/first.wav"
+    tone_file 3000 "$work/second.wav"
+    "$MPRIS_STANDIN" "first$$" Playing paplay --device="$sink" "$work/first.wav" &
+    first=$!
+    players+=($!)
+    "$MPRIS_STANDIN" "second$$" Paused paplay --device="$sink" "$work/second.wav" &
+    second=$!
+    players+=($!)
+    for _ in $(seq 1 50); do
+        [ "$(pactl list sink-inputs | grep -c "application.process.binary = \"paplay\"")" -ge 2 ] &&
+            dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.ListNames |
+            grep -q "second$$" && break
+        sleep 0.1
+    done
+    start_mirvo --input=playing
+    peak_between 42 47 150
+    wait_for_line "live input from first$$" 1 50
+    kill -USR1 "$second"
+    kill -USR2 "$first"
+    peak_between 127 140 150
+    wait_for_line "live input from second$$" 1 50
+    waits=$(said "waiting for a player to play")
+    kill -USR2 "$second"
+    wait_for_line "waiting for a player to play" $((waits + 1)) 50
+    wait_for_source_outputs 0 50 || fail "the program records $(mirvo_source_outputs) streams with no player playing"
+    stop_mirvo
+    [ "$status" -eq 0 ] || fail "exit status $status"
+    ;;
+
+applications_are_listed)
+    add_sink
+    app_tone "listed$$" 1000 12000
+    for _ in $(seq 1 50); do
+        pactl list sink-inputs | grep -q "application.name = \"listed$$\"" && break
+        sleep 0.1
+    done
+    run_mirvo --list-audio-devices
+    [ "$status" -eq 0 ] || fail "exit status $status"
+    grep -q "^Applications playing now, for --input=app:NAME:" "$work/out" || fail "no list of applications"
+ grep -qxE "  listed$$ \(or (paplay|pacat)\)" "$work/out" || fail "the playing application is not listed"
     ;;
 
 sources_are_listed)

@@ -87,6 +87,8 @@ TEST(CommandLine, LiveInputAndTheSyncOptions)
     EXPECT_EQ(plain.liveInput, std::string());
     EXPECT_EQ(plain.musicFiles, std::vector<std::string>{"song.mp3"});
     EXPECT_EQ(parse({"--input=alsa_output.monitor"}).liveInput, "alsa_output.monitor");
+    EXPECT_EQ(parse({"--input=app:one"}).liveInput, "app:one");
+    EXPECT_THROW(parse({"--input=app:"}), CommandLineError);
 
     EXPECT_FLOAT_EQ(parse({"--av-offset", "-40"}).avOffsetMs, -40.0f);
     EXPECT_FLOAT_EQ(parse({"--av-offset=12.5"}).avOffsetMs, 12.5f);

@@ -103,9 +103,14 @@ void Player::announce(const audio::SourceFile& source, const std::string& fileNa
 
 void Player::report(const std::vector<Failed>& failures, bool count)
 {
+    // One write for the lot: a folder of thousands of files that are not music, each line
+    // flushed on its own, held the frames up for as long as a terminal took to show them.
+    std::string lines;
     for (const Failed& failed : failures) {
-        std::cerr << "mirvo: cannot play " << quotedName(failed.path.string()) << ": " << failed.forLog
-                  << std::endl;
+        lines += "mirvo: cannot play " + quotedName(failed.path.string()) + ": " + failed.forLog + "\n";
+    }
+    if (!lines.empty()) {
+        std::cerr << lines << std::flush;
     }
     if (count) {
         mSkippedSinceLastFrame += failures.size();

@@ -28,22 +28,16 @@ for track in $(seq 1 "$tracks"); do
 done
 total=$((tracks * seconds))
 
+# shellcheck source=bench/timed.sh
+source "$(dirname "${BASH_SOURCE[0]}")/timed.sh"
+
 # measure NAME ARGS...: one line of figures for a folder render with ARGS.
 measure() {
     local name=$1
     shift
-    local start end user sys
     rm -rf "$work/videos"
-    start=$(date +%s.%N)
-    /usr/bin/time -f '%U %S' -o "$work/time" "$mirvo" --render "$work/videos/" --size "$size" --fps "$fps" \
-        --scene-interval 5 ${MIRVO_BENCH_ARGS:-} "$@" "$work/album" >/dev/null 2>"$work/err" || {
-        echo "$name: failed: $(tail -1 "$work/err")"
-        return
-    }
-    end=$(date +%s.%N)
-    read -r user sys <"$work/time"
-    awk -v n="$name" -v s="$start" -v e="$end" -v u="$user" -v k="$sys" -v len="$total" 'BEGIN {
-        w = e - s; printf "%-12s %7.1f s  %5.2fx real time  %4.1f cores\n", n, w, len / w, (u + k) / w }'
+    timed "$name" "$total" "$mirvo" --render "$work/videos/" --size "$size" --fps "$fps" \
+        --scene-interval 5 ${MIRVO_BENCH_ARGS:-} "$@" "$work/album"
 }
 
 echo "$tracks tracks of $seconds s, ${size} at ${fps} fps, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -27,20 +27,14 @@ ffmpeg -v error -f lavfi -i "aevalsrc='0.3*sin(2*PI*(220+110*sin(t/3))*t)+0.2*si
     -ac 2 -c:a libvorbis "$work/song.ogg"
 ffmpeg -v error -f lavfi -i "testsrc2=s=1200x1200" -frames:v 1 "$work/cover.jpg"
 
+# shellcheck source=bench/timed.sh
+source "$(dirname "${BASH_SOURCE[0]}")/timed.sh"
+
 # measure NAME COMMAND...: one line of figures for COMMAND.
 measure() {
     local name=$1
     shift
-    local start end user sys wall
-    start=$(date +%s.%N)
-    /usr/bin/time -f '%U %S' -o "$work/time" "$@" >/dev/null 2>"$work/err" || {
-        echo "$name: failed: $(tail -1 "$work/err")"
-        return
-    }
-    end=$(date +%s.%N)
-    read -r user sys <"$work/time"
-    awk -v n="$name" -v s="$start" -v e="$end" -v u="$user" -v k="$sys" -v len="$seconds" 'BEGIN {
-        w = e - s; printf "%-22s %7.1f s  %5.2fx real time  %4.1f cores\n", n, w, len / w, (u + k) / w }'
+    timed "$name" "$seconds" "$@"
 }
 
 echo "$seconds s song, ${size} at ${fps} fps, H.264 CRF 20 + AAC, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -23,7 +23,7 @@ expect_quiet() {
 }
 
 expect_one_error_line_naming() {
-    [ "$(program_lines "$work/err")" -eq 1 ] || fail "expected one line on standard error"
+    [ "$(program_lines "$work/err")" -eq 1 ] || fail "expected one line on standard error: $(cat "$work/err")"
     grep -qF -- "$1" "$work/err" || fail "the error line does not name '$1'"
 }
 
@@ -277,7 +277,7 @@ bad_options)
 no_display)
     DISPLAY=:31999 WAYLAND_DISPLAY= run_mirvo --windowed --frames 10
     expect_status 1
-    [ "$(program_lines "$work/err")" -eq 1 ] || fail "expected one line on standard error"
+    [ "$(program_lines "$work/err")" -eq 1 ] || fail "expected one line on standard error: $(cat "$work/err")"
     ;;
 
 music_file_argument)

@@ -28,6 +28,10 @@ fail() {
     for f in "$work"/out "$work"/err; do
         [ -s "$f" ] && { echo "--- $(basename "$f"):" >&2; head -"${fail_lines:-20}" "$f" >&2; }
     done
+    # A case may say more of the state it failed in.
+    if declare -F fail_details >/dev/null; then
+        fail_details >&2
+    fi
     exit 1
 }
 

@@ -287,6 +287,15 @@ wait_for_line() {
     fail "'$1' was not said $2 times"
 }
 
+# fail_details: what the program said last, and what the server reports of its streams.
+fail_details() {
+    [ -s "$work/err" ] && { echo "--- end of err:"; grep -v '^spectrum peak' "$work/err" | tail -5; tail -3 "$work/err"; }
+    echo "--- playback streams:"
+    pactl list sink-inputs 2>&1 | grep -E '^Sink Input|^\s*(Sink|Corked):|application.name|application.process.id'
+    echo "--- recording streams:"
+    pactl list source-outputs 2>&1 | grep -E '^Source Output|^\s*(Source|Corked):|application.name|application.process.id|target'
+}
+
 # --input=app:one beside a louder application "two" on the default output, with a microphone
 # as the default source: only one's tone is shown; one stops and comes back with another tone,
 # and moves to another output, and each time the capture follows it; one stops for good: the

@@ -76,15 +76,16 @@ class Framebuffers {
         glBindRenderbuffer(GL_RENDERBUFFER, mRenderbuffers[0]);
         glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_RGBA8, size.x, size.y);
         glBindRenderbuffer(GL_RENDERBUFFER, mRenderbuffers[1]);
-        glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_DEPTH24_STENCIL8, size.x, size.y);
+        // Depth alone: nothing draws with a stencil, and a software renderer clears the depth of a
+        // depth-and-stencil buffer by reading and rewriting every pixel to keep the stencil.
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_DEPTH_COMPONENT24, size.x, size.y);
         glBindRenderbuffer(GL_RENDERBUFFER, mRenderbuffers[2]);
         glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, size.x, size.y);
 
         glGenFramebuffers(2, mFramebuffers);
         glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffers[0]);
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, mRenderbuffers[0]);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
-                                  mRenderbuffers[1]);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, mRenderbuffers[1]);
         const bool drawComplete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
         glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffers[1]);
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, mRenderbuffers[2]);

@@ -47,6 +47,8 @@ class AdaptiveScale {
     Vec2i begin(bool clear);
     // The share of each side the drawing since begin goes to: 1 when it goes to the view.
     float getDrawnShare() const { return mDrawnShare; }
+    // Whether the drawing since begin goes to the target: its copy will cover the whole view.
+    bool drawsToTarget() const { return mToTarget; }
     // Scales what was drawn since begin up to the view, and restores the framebuffer and viewport.
     void end();
 

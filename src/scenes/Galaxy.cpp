@@ -9,7 +9,6 @@
 #include "params/InterfaceGl.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cctype>
 #include <string>
 
@@ -174,6 +173,13 @@ void Galaxy::update(float dt)
     mScale.follow(dt);
 }
 
+std::size_t Galaxy::drawnStars() const
+{
+    // The panel bounds the count to 1..mMaxStars; clamp anyway so a bad value cannot read past
+    // the buffer.
+    return static_cast<std::size_t>(std::clamp<int32_t>(mStarCount, 0, static_cast<int32_t>(mMaxStars)));
+}
+
 void Galaxy::updateMeshMagnitudes()
 {
     const std::vector<float>& spectrum = *mSpectrum;
@@ -181,14 +187,15 @@ void Galaxy::updateMeshMagnitudes()
         return;
     }
     const std::size_t n = spectrum.size();
+    // Only the stars drawn: the mapping discards the buffer, and the rest are not read.
+    const std::size_t count = drawnStars();
     gl::VboMesh::VertexIter iter = mMesh->mapVertexBuffer();
-    for (std::size_t i = 0; i < mMaxStars; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         const std::size_t bin = i % n;
         iter.setCustomFloat(kHueSlot, starHue(bin, n));
         iter.setCustomFloat(kMagnitudeSlot, spectrum[bin]);
         ++iter;
     }
-    assert(iter.isDone() && "every star's attributes written");
 }
 
 void Galaxy::draw()
@@ -197,6 +204,10 @@ void Galaxy::draw()
     // Cleared to the frame's own colour, so that the scaled-up copy is the frame the stars
     // would have been added to.
     mScale.begin(true);
+    if (!mScale.drawsToTarget()) {
+        // Drawn straight into the frame: the clear the controller left to this scene.
+        gl::clear(ColorA(0.0f, 0.0f, 0.0f, 1.0f), true);
+    }
     // A star's radius is in pixels of what it is drawn into.
     const float share = mScale.getDrawnShare();
 
@@ -214,10 +225,7 @@ void Galaxy::draw()
     mShader->uniform("u_maxStarColorValue", mMaxBrightness);
 
     mMesh->bindAllData();
-    // The panel bounds the count to 1..mMaxStars; clamp anyway so a bad value cannot read
-    // past the buffer.
-    const int32_t count = std::clamp<int32_t>(mStarCount, 0, static_cast<int32_t>(mMaxStars));
-    gl::drawArrays(mMesh, 0, count);
+    gl::drawArrays(mMesh, 0, static_cast<int32_t>(drawnStars()));
 
     gl::GlslProg::unbind();
     gl::popModelView();

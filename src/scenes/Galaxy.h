@@ -29,12 +29,16 @@ class Galaxy : public Visualizer {
     void deactivate() override;
     void update(float dt) override;
     void draw() override;
+    // The frame is cleared by the scene: when the stars go to the smaller target, its scaled-up
+    // copy covers the whole frame and a clear of the frame would be overwritten unseen.
+    bool clearsWholeFrame() const override { return true; }
     InterfaceGlRef getParams() override { return mParams; }
 
     // The tunable defaults, without loading shaders or building the panel.
     void assignDefaults();
     // Rewrites hue and magnitude of every star in the mesh from the current spectrum.
     void updateMeshMagnitudes();
+    std::size_t drawnStars() const;
 
     // Star positions in units of the mean galaxy radius, drawn from `rand` in the fixed
     // order the look of the galaxy depends on.

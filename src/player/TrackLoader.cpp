@@ -1,5 +1,7 @@
 #include "src/player/TrackLoader.h"
 
+#include "core/BackgroundThread.h"
+
 #include <utility>
 
 namespace mirvo {
@@ -57,6 +59,7 @@ void TrackLoader::finish()
 
 void TrackLoader::run()
 {
+    becomeBackgroundThread("mirvo-loader");
     for (;;) {
         Job job;
         {

@@ -47,8 +47,14 @@ for scene in ${MIRVO_BENCH_SCENES:-galaxy tree triangles}; do
     fi
 done
 # showspectrum has no rate of its own: its frames are resampled to the rate. The AAC search is
-# mirvo's (fast) at mirvo's preset, FFmpeg's default at medium.
-for filter in "showcqt=s=$size:r=$fps" "showspectrum=s=$size,fps=$fps"; do
+# mirvo's (fast) at mirvo's preset, FFmpeg's default at medium. MIRVO_BENCH_FFMPEG names the
+# filters to measure (default both; empty for none, when only mirvo's figures are wanted).
+for name in ${MIRVO_BENCH_FFMPEG-showcqt showspectrum}; do
+    case "$name" in
+    showcqt) filter="showcqt=s=$size:r=$fps" ;;
+    showspectrum) filter="showspectrum=s=$size,fps=$fps" ;;
+    *) echo "no such filter: $name" >&2; exit 2 ;;
+    esac
     for encoding in "$preset -aac_coder fast" "medium"; do
         read -r speed coder <<<"$encoding"
         measure "ffmpeg ${filter%%=*} $speed" ffmpeg -v error -y -i "$work/song.ogg" -filter_complex \

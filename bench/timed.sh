@@ -1,6 +1,8 @@
 # Sourced by the render benchmarks, with $work set: `timed NAME LENGTH COMMAND...` runs COMMAND
 # and prints one line for it: its wall time, LENGTH seconds of music over that time (its
-# multiple of real time), and the CPU cores it kept busy on average.
+# multiple of real time), the CPU cores it kept busy on average, and the CPU seconds it spent
+# on each second of music. On a busy machine the last is the steadier figure: the whole
+# machine's cores over it bound the multiple of real time the command would reach alone.
 timed() {
     local name=$1 length=$2
     shift 2
@@ -13,5 +15,5 @@ timed() {
     end=$(date +%s.%N)
     read -r user sys <"$work/time"
     awk -v n="$name" -v s="$start" -v e="$end" -v u="$user" -v k="$sys" -v len="$length" 'BEGIN {
-        w = e - s; printf "%-22s %7.1f s  %5.2fx real time  %4.1f cores\n", n, w, len / w, (u + k) / w }'
+        w = e - s; printf "%-24s %7.1f s  %5.2fx real time  %4.2f cores  %5.2f CPU s/s\n", n, w, len / w, (u + k) / w, (u + k) / len }'
 }

@@ -407,8 +407,9 @@ int runRender(const CommandLine& commandLine)
         settings.numFrames = totalFrames;
         settings.chapters = chaptersOf(music);
         overlay = makeOverlay(commandLine, music.tracks.front(), size);
-        const std::size_t frameBytes = static_cast<std::size_t>(settings.size.x) * settings.size.y * 4;
-        encoder = std::make_unique<ThreadedVideoEncoder>(VideoEncoder::create(settings), frameBytes,
+        // A queued frame is YUV 4:2:0: a byte and a half a pixel.
+        const std::size_t frameBytes = static_cast<std::size_t>(settings.size.x) * settings.size.y * 3 / 2;
+        encoder = std::make_unique<ThreadedVideoEncoder>(VideoEncoder::create(settings), settings.size,
                                                          settings.numChannels, queuedFramesFor(frameBytes));
     } catch (const std::exception& exc) {
         std::cerr << "mirvo: cannot render to '" << out << "': " << oneLine(exc.what()) << std::endl;

@@ -15,13 +15,15 @@ constexpr std::size_t kReservedAudioFrames = 4096;
 
 } // namespace
 
-ThreadedVideoEncoder::ThreadedVideoEncoder(std::unique_ptr<VideoEncoder> inner, std::size_t frameBytes,
+ThreadedVideoEncoder::ThreadedVideoEncoder(std::unique_ptr<VideoEncoder> inner, Vec2i size,
                                            std::size_t numChannels, std::size_t numSlots)
-    : mInner(std::move(inner)), mFrameBytes(frameBytes), mNumChannels(numChannels),
+    : mInner(std::move(inner)), mSize(size), mNumChannels(numChannels),
       mSlots(std::max<std::size_t>(numSlots, 2))
 {
+    assert(size.x % 2 == 0 && size.y % 2 == 0 && "4:2:0 needs even sides");
+    const auto lumaBytes = static_cast<std::size_t>(size.x) * static_cast<std::size_t>(size.y);
     for (Slot& slot : mSlots) {
-        slot.pixels.resize(frameBytes);
+        slot.pixels.resize(lumaBytes + lumaBytes / 2);
         slot.audio.resize(numChannels);
         for (std::vector<float>& channel : slot.audio) {
             channel.reserve(kReservedAudioFrames);
@@ -83,6 +85,14 @@ ThreadedVideoEncoder::Slot& ThreadedVideoEncoder::openSlot()
     return *mOpen;
 }
 
+YuvPlanes ThreadedVideoEncoder::planesOf(Slot& slot) const
+{
+    std::uint8_t* y = slot.pixels.data();
+    std::uint8_t* u = y + static_cast<std::ptrdiff_t>(mSize.x) * mSize.y;
+    std::uint8_t* v = u + static_cast<std::ptrdiff_t>(mSize.x / 2) * (mSize.y / 2);
+    return {y, mSize.x, u, mSize.x / 2, v, mSize.x / 2};
+}
+
 void ThreadedVideoEncoder::submitOpenSlot()
 {
     {
@@ -106,8 +116,31 @@ void ThreadedVideoEncoder::writeVideoFrame(const std::uint8_t* rgba)
     throwIfFailed();
     Slot& slot = openSlot();
     {
+        PhaseTimes::Scope timing(mCallerTimes, Phase::Convert);
+        rgbaToYuv420(rgba, mSize.x, mSize.y, planesOf(slot));
+    }
+    slot.hasPixels = true;
+    submitOpenSlot();
+}
+
+void ThreadedVideoEncoder::writeYuvFrame(const YuvFrame& frame)
+{
+    throwIfFailed();
+    Slot& slot = openSlot();
+    {
         PhaseTimes::Scope timing(mCallerTimes, Phase::HandOff);
-        std::memcpy(slot.pixels.data(), rgba, mFrameBytes);
+        const YuvPlanes planes = planesOf(slot);
+        const auto copy = [](const std::uint8_t* from, int fromStride, std::uint8_t* to, int toStride,
+                             int width, int height) {
+            for (int row = 0; row < height; ++row) {
+                std::memcpy(to + static_cast<std::ptrdiff_t>(row) * toStride,
+                            from + static_cast<std::ptrdiff_t>(row) * fromStride,
+                            static_cast<std::size_t>(width));
+            }
+        };
+        copy(frame.y, frame.yStride, planes.y, planes.yStride, mSize.x, mSize.y);
+        copy(frame.u, frame.uStride, planes.u, planes.uStride, mSize.x / 2, mSize.y / 2);
+        copy(frame.v, frame.vStride, planes.v, planes.vStride, mSize.x / 2, mSize.y / 2);
     }
     slot.hasPixels = true;
     submitOpenSlot();
@@ -182,7 +215,9 @@ void ThreadedVideoEncoder::run()
                 mInner->writeAudio(channels.data(), slot->numAudioFrames);
             }
             if (slot->hasPixels) {
-                mInner->writeVideoFrame(slot->pixels.data());
+                const YuvPlanes planes = planesOf(*slot);
+                mInner->writeYuvFrame(
+                    {planes.y, planes.yStride, planes.u, planes.uStride, planes.v, planes.vStride});
                 mNumVideoFrames.store(mInner->getNumVideoFrames(), std::memory_order_release);
             }
         } catch (...) {

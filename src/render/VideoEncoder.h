@@ -49,6 +49,17 @@ struct VideoSettings {
     std::vector<Chapter> chapters;
 };
 
+// A frame already in the form the encoders take: YUV 4:2:0 planes of size.x by size.y luma
+// samples, top row first, as rgbaToYuv420 writes them.
+struct YuvFrame {
+    const std::uint8_t* y;
+    int yStride;
+    const std::uint8_t* u;
+    int uStride;
+    const std::uint8_t* v;
+    int vStride;
+};
+
 class VideoEncoder {
   public:
     virtual ~VideoEncoder() = default;
@@ -56,6 +67,9 @@ class VideoEncoder {
     virtual bool hasAudio() const = 0;
     // `rgba` holds size.y rows of size.x pixels, the bottom row first (as GL reads them back).
     virtual void writeVideoFrame(const std::uint8_t* rgba) = 0;
+    // The same, converted already: a writer that converts where it has the pixels saves
+    // copying four bytes a pixel to convert them elsewhere.
+    virtual void writeYuvFrame(const YuvFrame& frame) = 0;
     // `channels` holds numChannels pointers to `numFrames` samples each. Ignored without audio.
     virtual void writeAudio(const float* const* channels, std::size_t numFrames) = 0;
     // Drains the encoders and closes the file; what was written before a failure still plays.

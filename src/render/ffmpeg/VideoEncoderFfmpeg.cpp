@@ -12,6 +12,7 @@ extern "C" {
 #include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/error.h>
+#include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
@@ -95,13 +96,25 @@ class VideoEncoderFfmpeg : public VideoEncoder {
                          YuvPlanes{mVideoFrame->data[0], mVideoFrame->linesize[0], mVideoFrame->data[1],
                                    mVideoFrame->linesize[1], mVideoFrame->data[2], mVideoFrame->linesize[2]});
         }
-        mVideoFrame->pts = static_cast<std::int64_t>(mNumVideoFrames);
+        sendVideoFrame();
+    }
+
+    void writeYuvFrame(const YuvFrame& frame) override
+    {
+        check(av_frame_make_writable(mVideoFrame), "cannot prepare a video frame");
         {
-            PhaseTimes::Scope timing(mTimes, Phase::EncodeVideo);
-            check(avcodec_send_frame(mVideo, mVideoFrame), "cannot encode a video frame");
+            // What is left of the conversion here.
+            PhaseTimes::Scope timing(mTimes, Phase::Convert);
+            const int width = mSettings.size.x;
+            const int height = mSettings.size.y;
+            av_image_copy_plane(mVideoFrame->data[0], mVideoFrame->linesize[0], frame.y, frame.yStride, width,
+                                height);
+            av_image_copy_plane(mVideoFrame->data[1], mVideoFrame->linesize[1], frame.u, frame.uStride,
+                                width / 2, height / 2);
+            av_image_copy_plane(mVideoFrame->data[2], mVideoFrame->linesize[2], frame.v, frame.vStride,
+                                width / 2, height / 2);
         }
-        ++mNumVideoFrames;
-        drain(mVideo, mVideoStream, Phase::EncodeVideo);
+        sendVideoFrame();
     }
 
     void writeAudio(const float* const* channels, std::size_t numFrames) override
@@ -149,6 +162,18 @@ class VideoEncoderFfmpeg : public VideoEncoder {
     }
 
   private:
+    // The frame filled in: it goes to the codec as the next one.
+    void sendVideoFrame()
+    {
+        mVideoFrame->pts = static_cast<std::int64_t>(mNumVideoFrames);
+        {
+            PhaseTimes::Scope timing(mTimes, Phase::EncodeVideo);
+            check(avcodec_send_frame(mVideo, mVideoFrame), "cannot encode a video frame");
+        }
+        ++mNumVideoFrames;
+        drain(mVideo, mVideoStream, Phase::EncodeVideo);
+    }
+
     void open()
     {
         const Codecs codecs = codecsFor(mSettings.path);

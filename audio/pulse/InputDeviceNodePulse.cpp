@@ -86,6 +86,8 @@ void InputDeviceNodePulse::openStream()
     mRecentSince = mLastDelivery;
     mRecentLargest = 0;
     mOverrunsSeen = getNumOverruns();
+    mOverrunSeenAt = getLastOverrun();
+    mUnderrunsSeen = getNumUnderruns();
     mDeviceLost = false;
     pa_context* context = mServer->getContext();
     if (!mServer->isConnected() || !context) {
@@ -180,18 +182,29 @@ void InputDeviceNodePulse::readCallback(pa_stream* stream, size_t, void* userDat
         }
     }
     // A graph that takes its blocks in bursts (an output whose server asks for a long stretch at
-    // a time, as a sink that nothing needs early does) lets the ring overflow between two bursts,
-    // however small the deliveries: when it does again and again, the ring doubles until it
-    // holds what comes between two bursts, and keeps that size.
-    const uint64_t overruns = self->getNumOverruns();
-    if (overruns != self->mOverrunsSeen) {
-        self->mOverrunsSeen = overruns;
-        if (now - self->mOverrunSince > std::chrono::seconds(1)) {
-            self->mOverrunSince = now;
-            self->mOverrunCount = 0;
+    // a time, as a sink that nothing needs early does) lets the ring overflow between two
+    // bursts, however small the deliveries, and a burst larger than the queue the graph starts
+    // from empties it: when either happens again and again, the ring doubles until it holds
+    // what comes between two bursts, and keeps that size. The overruns of one stretch in which
+    // the graph takes nothing at all (its output starting, a stalled moment) count once: they
+    // tell of that stall, not of the graph's pattern, and counted one by one they grew the ring
+    // of a capture opened at start-up, and the picture's delay with it, for good.
+    const uint64_t overrunAt = self->getLastOverrun();
+    const bool newOverrun =
+        self->getNumOverruns() != self->mOverrunsSeen && overrunAt != self->mOverrunSeenAt;
+    self->mOverrunsSeen = self->getNumOverruns();
+    const bool newUnderrun = self->getNumUnderruns() != self->mUnderrunsSeen;
+    self->mUnderrunsSeen = self->getNumUnderruns();
+    if (newOverrun) {
+        self->mOverrunSeenAt = overrunAt;
+    }
+    if (newOverrun || newUnderrun) {
+        if (now - self->mMissSince > std::chrono::seconds(1)) {
+            self->mMissSince = now;
+            self->mMissCount = 0;
         }
-        if (++self->mOverrunCount >= kLargeDeliveriesToGrow && self->mSizedDelivery < self->mSampleRate) {
-            self->mOverrunCount = 0;
+        if (++self->mMissCount >= kLargeDeliveriesToGrow && self->mSizedDelivery < self->mSampleRate) {
+            self->mMissCount = 0;
             self->mGraphBurstFrames = std::min(2 * self->mSizedDelivery, self->mSampleRate);
             self->mSizedDelivery = self->mGraphBurstFrames;
             self->resizeRingBuffer(self->mGraphFrames, self->mSizedDelivery, true);

@@ -91,11 +91,14 @@ class InputDeviceNodePulse : public InputDeviceNode {
     // Server thread: the most that came at once since mRecentSince.
     std::chrono::steady_clock::time_point mRecentSince;
     size_t mRecentLargest = 0;
-    // Server thread: the overruns counted so far, those in the second since mOverrunSince, and
-    // the size the ring grew to for a graph that takes its blocks in bursts (0: none).
+    // Server thread: the overruns and underruns counted so far, the graph's position at the
+    // last overrun, the misses in the second since mMissSince, and the size the ring grew to
+    // for a graph that takes its blocks in bursts (0: none).
     uint64_t mOverrunsSeen = 0;
-    std::chrono::steady_clock::time_point mOverrunSince;
-    size_t mOverrunCount = 0;
+    uint64_t mOverrunSeenAt = 0;
+    uint64_t mUnderrunsSeen = 0;
+    std::chrono::steady_clock::time_point mMissSince;
+    size_t mMissCount = 0;
     size_t mGraphBurstFrames = 0;
     // Server thread: one piece, channel after channel.
     std::unique_ptr<float[]> mPiece;

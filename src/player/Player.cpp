@@ -1,6 +1,8 @@
 #include "src/player/Player.h"
 
 #include "app/KeyEvent.h"
+#include "audio/Buffer.h"
+#include "audio/Exception.h"
 #include "audio/FilePlayerNode.h"
 #include "audio/SourceFile.h"
 #include "core/DataSource.h"
@@ -22,7 +24,18 @@ constexpr int64_t kLongSeekMicros = 30'000'000;
 
 audio::SourceFileRef openFile(const fs::path& path, std::size_t sampleRate)
 {
-    return audio::SourceFileRef(audio::load(loadFile(path.string()), sampleRate));
+    audio::SourceFileRef source(audio::load(loadFile(path.string()), sampleRate));
+    // A container may promise music that its decoder never gives. Found here, such a file is
+    // passed over with its line like one that does not open; found by playing it, its end came
+    // only once the output had played it, and a queue going round handed it over to itself
+    // again and again meanwhile, on a busy machine for as long as the run lasted.
+    audio::Buffer first(std::max<std::size_t>(1, std::min<std::size_t>(source->getMaxFramesPerRead(), 1024)),
+                        source->getNumChannels());
+    if (source->read(&first) == 0) {
+        throw audio::AudioFileExc("the file holds no audio", audio::AudioFileExc::Reason::NO_AUDIO);
+    }
+    source->seek(0);
+    return source;
 }
 
 } // namespace

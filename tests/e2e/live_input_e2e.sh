@@ -2,7 +2,7 @@
 # Live input end to end: live_input_e2e.sh CASE, with $MIRVO the program, a display, and the
 # sound server that scripts/test provides; the cases that need PipeWire, or a server they may
 # kill, start a private one of their own. Tones are played into a null sink of the case's own
-# with paplay; the program reports the spectrum's loudest bin on standard error, and writes one
+# with pacat; the program reports the spectrum's loudest bin on standard error, and writes one
 # line per frame where a case measures times.
 set -uo pipefail
 
@@ -12,7 +12,7 @@ e2e_prefix=mirvo-live-e2e
 source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 
 pactl info >/dev/null 2>&1 || { echo "no sound server" >&2; exit 77; }
-command -v paplay >/dev/null || { echo "no paplay" >&2; exit 77; }
+for program in pacat sox; do command -v "$program" >/dev/null || { echo "no $program" >&2; exit 77; }; done
 
 sink="mirvo_e2e_live_$$"
 modules=()
@@ -50,7 +50,7 @@ pipewire_environment() {
 
 # start_pipewire: a private PipeWire with its session manager and its PulseAudio service, in a
 # runtime folder of the case's own, with a session bus of its own for the session manager;
-# every later client of the case (pactl, paplay, the program) talks to it. Skips the case when
+# every later client of the case (pactl, pacat, the program) talks to it. Skips the case when
 # PipeWire is not installed.
 start_pipewire() {
     local dir="$work/pipewire" bus
@@ -148,21 +148,26 @@ add_sink() {
 # tone_file FREQUENCY PATH [AMPLITUDE]: 30 s of a sine of FREQUENCY Hz as a stereo WAV, at
 # AMPLITUDE of 32767 (default 12000).
 tone_file() {
-    python3 - "$1" "$2" "${3:-12000}" <<'PY'
-import math, struct, sys, wave
-freq, path, amplitude, rate = float(sys.argv[1]), sys.argv[2], float(sys.argv[3]), 44100
-with wave.open(path, "wb") as out:
-    out.setnchannels(2); out.setsampwidth(2); out.setframerate(rate)
-    out.writeframes(b"".join(struct.pack("<hh", v, v)
-                             for v in (int(amplitude * math.sin(2 * math.pi * freq * i / rate)) for i in range(rate * 30))))
-PY
+    sox -n -r 44100 -c 2 -b 16 "$2" synth 30 sine "$1" vol "$(awk -v a="${3:-12000}" 'BEGIN { print a / 32767 }')" \
+        2>/dev/null || fail "sox failed"
 }
+
+# "$work/play_tone" FREQUENCY AMPLITUDE SINK [PACAT OPTIONS...]: a player (pacat, which takes
+# the shell's place) that plays a sine into SINK until it is killed. A tone played from a file
+# ended in the middle of a case that a busy machine had made longer than the file.
+cat >"$work/play_tone" <<'SH'
+#!/usr/bin/env bash
+frequency=$1 gain=$(awk -v a="$2" 'BEGIN { print a / 32767 }') device=$3
+shift 3
+exec pacat --device="$device" --raw --format=s16le --rate=44100 --channels=2 "$@" < <(
+    exec sox -n -t raw -r 44100 -c 2 -b 16 -e signed-integer - synth 3600 sine "$frequency" vol "$gain" 2>/dev/null)
+SH
+chmod +x "$work/play_tone"
 
 # tone FREQUENCY [SINK]: plays a sine of FREQUENCY Hz into SINK (default: the case's sink)
 # beside whatever plays already.
 tone() {
-    tone_file "$1" "$work/tone$1.wav"
-    paplay --device="${2:-$sink}" "$work/tone$1.wav" &
+    "$work/play_tone" "$1" 12000 "${2:-$sink}" &
     players+=($!)
 }
 
@@ -266,11 +271,10 @@ print(count)
 PY
 }
 
-# app_tone NAME FREQUENCY AMPLITUDE: a paplay that calls itself NAME plays a tone into the case's
-# sink; $app_player is its process.
+# app_tone NAME FREQUENCY AMPLITUDE: a player that calls itself NAME plays a tone into the
+# case's sink; $app_player is its process.
 app_tone() {
-    tone_file "$2" "$work/$1_$2.wav" "$3"
-    paplay --device="$sink" "--property=application.name=$1" "$work/$1_$2.wav" &
+    "$work/play_tone" "$2" "$3" "$sink" "--property=application.name=$1" &
     app_player=$!
     players+=($!)
 }
@@ -539,7 +543,7 @@ follows_one_application_on_pipewire)
     ;;
 
 playing_follows_the_player_that_plays)
-    # Two players on the session bus, each playing a tone through paplay, its child; the first
+    # Two players on the session bus, each playing a tone through pacat, its child; the first
     # says it plays, the second that it is paused. --input=playing shows the first's tone; the
     # second starts and the first pauses: the second's; the second pauses too: nothing, and no
     # recording at all.
@@ -549,16 +553,14 @@ playing_follows_the_player_that_plays)
     default_before=$(pactl get-default-sink) || fail "cannot read the default sink"
     add_sink
     pactl set-default-sink "$sink" || fail "cannot set the default sink"
-    tone_file 1000 "$work/first.wav"
-    tone_file 3000 "$work/second.wav"
-    "$MPRIS_STANDIN" "first$$" Playing paplay --device="$sink" "$work/first.wav" &
+    "$MPRIS_STANDIN" "first$$" Playing "$work/play_tone" 1000 12000 "$sink" &
     first=$!
     players+=($!)
-    "$MPRIS_STANDIN" "second$$" Paused paplay --device="$sink" "$work/second.wav" &
+    "$MPRIS_STANDIN" "second$$" Paused "$work/play_tone" 3000 12000 "$sink" &
     second=$!
     players+=($!)
     for _ in $(seq 1 50); do
-        [ "$(pactl list sink-inputs | grep -c "application.process.binary = \"paplay\"")" -ge 2 ] &&
+        [ "$(pactl list sink-inputs | grep -c "application.process.binary = \"pacat\"")" -ge 2 ] &&
             dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.ListNames |
             grep -q "second$$" && break
         sleep 0.1

@@ -92,7 +92,7 @@ measure() {
 
 # start PROGRAM ARGS...: sets $pid and $wid once the window shows.
 start() {
-    "$@" --windowed=1280x720 --no-notices --report-spectrum-peak "${music[@]}" >/dev/null 2>"$work/err" &
+    "$@" --no-settings --windowed=1280x720 --no-notices --report-spectrum-peak "${music[@]}" >/dev/null 2>"$work/err" &
     pid=$!
     wid=""
     for _ in $(seq 1 300); do

@@ -5,13 +5,13 @@
 #include "audio/Context.h"
 #include "audio/Device.h"
 #include "audio/SoundServer.h"
+#include "gl/SoftwareRenderer.h"
 #include "src/CommandLine.h"
 #include "src/MirvoApp.h"
 #include "src/live/ApplicationCapture.h"
 #include "src/live/LiveInput.h"
 #include "src/render/FolderRender.h"
 #include "src/render/Render.h"
-#include "src/render/SoftwareRenderer.h"
 #include "src/run/BenchmarkApp.h"
 #include "src/run/RunControl.h"
 #include "src/scenes/shader/ShaderScenes.h"
@@ -146,7 +146,7 @@ int main(int argc, char* argv[])
         // A software renderer spends most of a multisampled frame on its samples: it draws with
         // one, and the scenes smooth their own edges (MirvoApp::setup).
         renderer->setLevelForGl([](std::string_view glRenderer, int level) {
-            return mirvo::isSoftwareRenderer(glRenderer) ? int(mirvo::app::RendererGl::AA_NONE) : level;
+            return mirvo::gl::isSoftwareRenderer(glRenderer) ? int(mirvo::app::RendererGl::AA_NONE) : level;
         });
     }
     app->setDefaultRenderer(renderer);

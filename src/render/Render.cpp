@@ -10,6 +10,7 @@
 #include "core/Resources.h"
 #include "gl/Font.h"
 #include "gl/Gl.h"
+#include "gl/SoftwareRenderer.h"
 #include "src/FailureText.h"
 #include "src/Notices.h"
 #include "src/StopSignals.h"
@@ -18,7 +19,6 @@
 #include "src/render/RenderProgress.h"
 #include "src/render/RenderStats.h"
 #include "src/render/RenderTracks.h"
-#include "src/render/SoftwareRenderer.h"
 #include "src/render/ThreadedVideoEncoder.h"
 #include "src/render/TrackSequenceNode.h"
 #include "src/render/VideoEncoder.h"
@@ -350,7 +350,7 @@ int runRender(const CommandLine& commandLine)
         // it at 4x on llvmpipe, draw and resolve. Unless asked for samples, it draws with one and
         // the scenes smooth their own edges, for about a tenth of that.
         const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-        smoothEdges = !commandLine.msaa && renderer && isSoftwareRenderer(renderer);
+        smoothEdges = !commandLine.msaa && renderer && gl::isSoftwareRenderer(renderer);
         framebuffers = std::make_unique<Framebuffers>(
             commandLine.renderSize, smoothEdges ? 0 : commandLine.msaa.value_or(kWantedSamples));
     } catch (const NoGlError& exc) {

@@ -5,9 +5,9 @@
 #include "app/Surface.h"
 #include "app/Window.h"
 #include "gl/Gl.h"
+#include "gl/SoftwareRenderer.h"
 #include "src/FailureText.h"
 #include "src/MirvoApp.h"
-#include "src/render/SoftwareRenderer.h"
 #include "src/run/PngWriter.h"
 
 #include <algorithm>
@@ -52,7 +52,7 @@ void RunControl::attachToWindow()
     }
     mPostDrawConnection = mApp.getWindow()->getSignalPostDraw().connect([this] { frameDrawn(); });
     const auto* glRenderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    mSoftwareRenderer = glRenderer && isSoftwareRenderer(glRenderer);
+    mSoftwareRenderer = glRenderer && gl::isSoftwareRenderer(glRenderer);
     if (const auto* renderer = dynamic_cast<const app::RendererGl*>(mApp.getWindow()->getRenderer().get())) {
         mSamples = renderer->getAntiAliasing();
     }

@@ -1,5 +1,5 @@
 #include "src/run/FrameRateWatch.h"
-#include "src/render/SoftwareRenderer.h"
+#include "gl/SoftwareRenderer.h"
 
 #include <gtest/gtest.h>
 
@@ -10,13 +10,13 @@ namespace {
 
 TEST(FrameRateWatch, KnowsTheSoftwareRenderersByName)
 {
-    EXPECT_TRUE(isSoftwareRenderer("llvmpipe (LLVM 15.0.6, 256 bits)"));
-    EXPECT_TRUE(isSoftwareRenderer("softpipe"));
-    EXPECT_TRUE(isSoftwareRenderer("Gallium 0.4 on SWR"));
-    EXPECT_TRUE(isSoftwareRenderer("Software Rasterizer"));
-    EXPECT_FALSE(isSoftwareRenderer("NVIDIA GeForce RTX 3060/PCIe/SSE2"));
-    EXPECT_FALSE(isSoftwareRenderer("AMD Radeon RX 6600 (radeonsi, navi23, LLVM 15.0.6)"));
-    EXPECT_FALSE(isSoftwareRenderer(""));
+    EXPECT_TRUE(gl::isSoftwareRenderer("llvmpipe (LLVM 15.0.6, 256 bits)"));
+    EXPECT_TRUE(gl::isSoftwareRenderer("softpipe"));
+    EXPECT_TRUE(gl::isSoftwareRenderer("Gallium 0.4 on SWR"));
+    EXPECT_TRUE(gl::isSoftwareRenderer("Software Rasterizer"));
+    EXPECT_FALSE(gl::isSoftwareRenderer("NVIDIA GeForce RTX 3060/PCIe/SSE2"));
+    EXPECT_FALSE(gl::isSoftwareRenderer("AMD Radeon RX 6600 (radeonsi, navi23, LLVM 15.0.6)"));
+    EXPECT_FALSE(gl::isSoftwareRenderer(""));
 }
 
 // Frames every `interval` seconds from `from` up to `to`; the last answer the watch gave.

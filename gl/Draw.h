@@ -29,6 +29,11 @@ void disableAlphaBlending();
 // Normal alpha blending, for edges drawn with partial coverage.
 void enableAlphaBlending();
 
+// Whether the context has framebuffer objects and blits between them (GL 3.0, or the extension).
+bool hasFramebuffers();
+// The 2D texture `texture` stretched over the whole viewport, unblended, whatever the matrices;
+// leaves the current colour white and restores the rest of the state it changes.
+void drawTextureCoveringView(unsigned int texture);
 void drawLine(const Vec2f& start, const Vec2f& end);
 // Separate lines, one from each pair of points, in one draw; an odd last point is left out.
 void drawLines(const std::vector<Vec2f>& points);

@@ -1,6 +1,7 @@
 // The adaptive scale's controller and its offscreen target.
 #include "src/scenes/AdaptiveScale.h"
 
+#include "gl/Draw.h"
 #include "params/InterfaceGl.h"
 
 #include <algorithm>
@@ -14,11 +15,6 @@ namespace {
 // to rise. The fast one is above a window's 80 frames a second, which a frame never beats.
 constexpr float kSlowFrame = 1.0f / 60.0f;
 constexpr float kFastFrame = 1.0f / 72.0f;
-
-bool hasFramebuffers()
-{
-    return epoxy_gl_version() >= 30 || epoxy_has_gl_extension("GL_ARB_framebuffer_object");
-}
 
 } // namespace
 
@@ -35,24 +31,35 @@ void AdaptiveScale::setLimit(float limit)
 
 void AdaptiveScale::follow(float dt)
 {
+    follow(dt, dt, kSlowFrame, kFastFrame);
+}
+
+void AdaptiveScale::followCost(float dt, float costSeconds, float budgetSeconds)
+{
+    // Room to rise is well under the budget, so that one step up does not go straight over it.
+    follow(dt, costSeconds, budgetSeconds, budgetSeconds * 0.6f);
+}
+
+void AdaptiveScale::follow(float dt, float cost, float slow, float fast)
+{
     mLimit = std::clamp(mLimit, kMinScale, 1.0f);
     if (!mFollowing) {
         mScale = mLimit;
         return;
     }
     // A stall (a file dialog, a suspended laptop) says nothing about the drawing.
-    if (dt <= 0.0f || dt > 0.5f) {
+    if (dt <= 0.0f || dt > 0.5f || cost < 0.0f || cost > 0.5f) {
         return;
     }
-    mSmoothedDelta = mSmoothedDelta == 0.0f ? dt : mSmoothedDelta * 0.9f + dt * 0.1f;
-    // A change shows in the frame times a frame or two late: let the average take it in first.
+    mSmoothedCost = mSmoothedCost == 0.0f ? cost : mSmoothedCost * 0.9f + cost * 0.1f;
+    // A change shows in the costs a frame or two late: let the average take it in first.
     if (mHoldFrames > 0) {
         --mHoldFrames;
-    } else if (mSmoothedDelta > kSlowFrame && mScale > kMinScale) {
+    } else if (mSmoothedCost > slow && mScale > kMinScale) {
         mScale = std::max(kMinScale, mScale * 0.85f);
         mHoldFrames = 8;
         mRoomSeconds = 0.0f;
-    } else if (mSmoothedDelta < kFastFrame) {
+    } else if (mSmoothedCost < fast) {
         mRoomSeconds += dt;
         // Up slowly, after a second of room each time, so that the scale does not swing.
         if (mRoomSeconds > 1.0f) {
@@ -111,16 +118,21 @@ void AdaptiveScale::releaseTarget()
     mTargetSize = Vec2i(0, 0);
 }
 
+Vec2i AdaptiveScale::scaledSize(Vec2i full) const
+{
+    const float scale = getScale();
+    return Vec2i(std::max(1, static_cast<int>(std::lround(static_cast<float>(full.x) * scale))),
+                 std::max(1, static_cast<int>(std::lround(static_cast<float>(full.y) * scale))));
+}
+
 Vec2i AdaptiveScale::begin(bool clear)
 {
     glGetIntegerv(GL_VIEWPORT, mViewport.data());
     const Vec2i full(mViewport[2], mViewport[3]);
-    const float scale = getScale();
-    const Vec2i scaled(std::max(1, static_cast<int>(std::lround(static_cast<float>(full.x) * scale))),
-                       std::max(1, static_cast<int>(std::lround(static_cast<float>(full.y) * scale))));
+    const Vec2i scaled = scaledSize(full);
     mToTarget = false;
     mDrawnShare = 1.0f;
-    if (scaled == full || !hasFramebuffers()) {
+    if (scaled == full || !gl::hasFramebuffers()) {
         return full;
     }
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &mPreviousFramebuffer);
@@ -146,34 +158,7 @@ void AdaptiveScale::end()
     mToTarget = false;
     glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(mPreviousFramebuffer));
     glViewport(mViewport[0], mViewport[1], mViewport[2], mViewport[3]);
-    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glDisable(GL_BLEND);
-    glDisable(GL_DEPTH_TEST);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, mTargetTexture);
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex2f(-1.0f, -1.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex2f(1.0f, -1.0f);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex2f(1.0f, 1.0f);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex2f(-1.0f, 1.0f);
-    glEnd();
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glPopAttrib();
+    gl::drawTextureCoveringView(mTargetTexture);
 }
 
 } // namespace mirvo

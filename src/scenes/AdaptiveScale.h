@@ -34,13 +34,19 @@ class AdaptiveScale {
     // A render to video has no clock to keep up with: it always draws the whole frame.
     void setFullSizeOnly() { mFullSizeOnly = true; }
 
-    // After each frame, with the time since the last one in seconds.
+    // After each frame, with the time since the last one in seconds: the frame rate is held.
     void follow(float dt);
+    // After each frame, with the time since the last one and what the drawing itself cost, in
+    // seconds: the cost is held under the budget. For drawing done on the CPU, whose frames
+    // come in time while it takes the cores from everything else.
+    void followCost(float dt, float costSeconds, float budgetSeconds);
     float getScale() const { return mFullSizeOnly ? 1.0f : mScale; }
 
     // The cap, the switch and the scale drawn at, on a scene's panel.
     void addTo(params::InterfaceGl& panel);
 
+    // The size drawn at for a view of `full`: each side times the scale, at least a pixel.
+    Vec2i scaledSize(Vec2i full) const;
     // Points the drawing at a target of the current viewport's size times the scale, cleared to
     // the clear colour when `clear`, and returns the size drawn at. At scale 1, or where the GL
     // has no framebuffers, the drawing goes to the view as it is.
@@ -53,6 +59,7 @@ class AdaptiveScale {
     void end();
 
   private:
+    void follow(float dt, float cost, float slow, float fast);
     // The offscreen target at `size`, made or resized on demand; false where the GL has none.
     bool prepareTarget(Vec2i size);
     void releaseTarget();
@@ -61,7 +68,7 @@ class AdaptiveScale {
     bool mFollowing = true;
     bool mFullSizeOnly = false;
     float mScale = 1.0f;
-    float mSmoothedDelta = 0.0f;
+    float mSmoothedCost = 0.0f;
     float mRoomSeconds = 0.0f;
     int mHoldFrames = 0;
 

@@ -1,15 +1,20 @@
 // The galaxy scene: seeded star generation, the per-frame magnitude stream and the draw.
 #include "src/scenes/Galaxy.h"
 
+#include "core/Matrix44.h"
 #include "core/Resources.h"
 #include "gl/Draw.h"
 #include "gl/Gl.h"
 #include "gl/GlslProg.h"
+#include "gl/SoftwareRenderer.h"
 #include "gl/VboMesh.h"
 #include "params/InterfaceGl.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <chrono>
+#include <cmath>
 #include <string>
 
 namespace mirvo {
@@ -20,6 +25,11 @@ constexpr uint32_t kSeed = 214;
 constexpr std::size_t kMaxStars = 50000;
 constexpr std::size_t kHueSlot = 0;
 constexpr std::size_t kMagnitudeSlot = 1;
+// What adding the stars up on the CPU may take of a frame, in seconds: a third of a core at 80
+// frames a second. Over it, they are added at a smaller size and scaled up, which the software
+// renderer's smooth stretch makes dearer than the copy at full size: the budget keeps the start-up
+// music's stars at full size, and loud music's at a size that holds the frame rate.
+constexpr float kCpuStarBudget = 0.004f;
 
 // The text of a shader resource. The program builder skips an empty source, which would leave
 // the stars to the fixed-function pipeline without a word; at start-up that is a broken
@@ -35,6 +45,21 @@ DataSourceRef loadShaderSource(const std::string& name)
         throw Exception("the shader '" + source->getFilePath().string() + "' is empty");
     }
     return source;
+}
+
+// The vertex shader's colour: hue, saturation and value to RGB.
+Vec3f shaderColor(float h, float s, float v)
+{
+    const auto k = [h](float offset) {
+        return std::clamp(std::abs(std::fmod(h * 6.0f + offset, 6.0f) - 3.0f) - 1.0f, 0.0f, 1.0f);
+    };
+    const auto channel = [s, v](float c) { return v * (1.0f + (c - 1.0f) * s); };
+    return Vec3f(channel(k(0.0f)), channel(k(4.0f)), channel(k(2.0f)));
+}
+
+float mix(float a, float b, float t)
+{
+    return a + (b - a) * t;
 }
 
 } // namespace
@@ -93,6 +118,13 @@ void Galaxy::setup()
     }
 
     buildMesh();
+    // A render has no frame rate to hold and draws every star at full size; the GL's sprites
+    // there keep both of the software renderer's threads busy while this thread waits.
+    mStarsOnCpu = mWithPanels && gl::isSoftwareRenderer();
+    std::array<GLfloat, 2> pointSizes{1.0f, 1.0f};
+    glGetFloatv(GL_ALIASED_POINT_SIZE_RANGE, pointSizes.data());
+    mMinPointSize = pointSizes[0];
+    mMaxPointSize = std::max(pointSizes[0], pointSizes[1]);
 }
 
 void Galaxy::buildMesh()
@@ -118,7 +150,7 @@ void Galaxy::buildMesh()
 
     const std::size_t spectrumSize = mSpectrum->size();
     gl::VboMesh::VertexIter iter = mMesh->mapVertexBuffer();
-    std::vector<Vec3f> positions = generateStarPositions(mRand, mMaxStars);
+    mPositions = generateStarPositions(mRand, mMaxStars);
     for (std::size_t i = 0; i < mMaxStars; ++i) {
         // The magnitude is written too: every mapping discards the buffer, and the first
         // frame should not read undefined values.
@@ -126,7 +158,7 @@ void Galaxy::buildMesh()
         iter.setCustomFloat(kMagnitudeSlot, 0.0f);
         ++iter;
     }
-    mMesh->bufferPositions(positions);
+    mMesh->bufferPositions(mPositions);
 }
 
 std::vector<Vec3f> Galaxy::generateStarPositions(Rand& rand, std::size_t count)
@@ -170,7 +202,11 @@ void Galaxy::update(float dt)
     const float step = (low + dt) * mAngularVelocity;
     mRotation.y += step;
     mRotation.x += step * 0.2f;
-    mScale.follow(dt);
+    if (mStarsOnCpu) {
+        mScale.followCost(dt, mSplatSeconds, kCpuStarBudget);
+    } else {
+        mScale.follow(dt);
+    }
 }
 
 std::size_t Galaxy::drawnStars() const
@@ -199,6 +235,15 @@ void Galaxy::updateMeshMagnitudes()
 }
 
 void Galaxy::draw()
+{
+    if (mStarsOnCpu) {
+        drawOnCpu();
+    } else {
+        drawSprites();
+    }
+}
+
+void Galaxy::drawSprites()
 {
     updateMeshMagnitudes();
     // Cleared to the frame's own colour, so that the scaled-up copy is the frame the stars
@@ -230,6 +275,62 @@ void Galaxy::draw()
     gl::GlslProg::unbind();
     gl::popModelView();
     mScale.end();
+}
+
+void Galaxy::drawOnCpu()
+{
+    const std::vector<float>& spectrum = *mSpectrum;
+    std::array<GLint, 4> viewport{};
+    glGetIntegerv(GL_VIEWPORT, viewport.data());
+    const Vec2i view(viewport[2], viewport[3]);
+    const Vec2i size = mScale.scaledSize(view);
+    const float share = static_cast<float>(size.x) / static_cast<float>(std::max(1, view.x));
+
+    // The sprites' own transform, taken from the GL as the vertex shader would see it.
+    gl::pushModelView();
+    const float scale = (mMinGalaxyRadius + mMaxGalaxyRadius) * 0.5f;
+    gl::scale(Vec3f(scale, scale, scale));
+    gl::rotate(mRotation);
+    Matrix44f modelView;
+    Matrix44f projection;
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelView.data());
+    glGetFloatv(GL_PROJECTION_MATRIX, projection.data());
+    gl::popModelView();
+    const Matrix44f transform = projection * modelView;
+
+    const std::size_t bins = spectrum.size();
+    mBinDiameters.resize(bins);
+    mBinColors.resize(bins);
+    for (std::size_t bin = 0; bin < bins; ++bin) {
+        const float magnitude = std::clamp(spectrum[bin], 0.0f, 1.0f);
+        mBinDiameters[bin] = std::clamp(mix(mMinStarRadius * share, mMaxStarRadius * share, magnitude),
+                                        mMinPointSize, mMaxPointSize);
+        mBinColors[bin] = shaderColor(starHue(bin, bins), mix(mMinSaturation, mMaxSaturation, magnitude),
+                                      mix(mMinBrightness, mMaxBrightness, magnitude));
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    mSplat.begin(size);
+    const std::size_t count = bins == 0 ? 0 : drawnStars();
+    const float* m = transform.data();
+    const float halfWidth = static_cast<float>(size.x) * 0.5f;
+    const float halfHeight = static_cast<float>(size.y) * 0.5f;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Vec3f& p = mPositions[i];
+        const float x = m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12];
+        const float y = m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13];
+        const float z = m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14];
+        const float w = m[3] * p.x + m[7] * p.y + m[11] * p.z + m[15];
+        // A point is drawn whole or not at all, as its centre lies inside the view volume or not.
+        if (!(std::abs(x) <= w && std::abs(y) <= w && std::abs(z) <= w)) {
+            continue;
+        }
+        const std::size_t bin = i % bins;
+        mSplat.add((x / w + 1.0f) * halfWidth, (y / w + 1.0f) * halfHeight, mBinDiameters[bin],
+                   mBinColors[bin]);
+    }
+    mSplatSeconds = std::chrono::duration<float>(std::chrono::steady_clock::now() - start).count();
+    mImage.show(mSplat.getPixels(), size, mSplat.getRowLength());
 }
 
 } // namespace mirvo

@@ -6,6 +6,8 @@
 #include "core/Rand.h"
 #include "core/Vec.h"
 #include "src/scenes/AdaptiveScale.h"
+#include "src/scenes/StarSplat.h"
+#include "src/scenes/ViewImage.h"
 #include "src/scenes/Visualizer.h"
 
 #include <cstddef>
@@ -53,9 +55,15 @@ class Galaxy : public Visualizer {
     // is slow the stars are drawn into a smaller target that is scaled up.
     void setAdaptiveScale(bool adaptive) { mScale.setFollowing(adaptive); }
     float getDrawnScale() const { return mScale.getScale(); }
+    // After setup: whether the stars are added up on the CPU rather than drawn as GL sprites. The
+    // setup chooses the CPU where the GL is a software renderer; the picture is the same.
+    void setStarsOnCpu(bool onCpu) { mStarsOnCpu = onCpu; }
+    bool areStarsOnCpu() const { return mStarsOnCpu; }
 
   private:
     void buildMesh();
+    void drawSprites();
+    void drawOnCpu();
 
     std::size_t mMaxStars;
     InterfaceGlRef mParams;
@@ -75,6 +83,19 @@ class Galaxy : public Visualizer {
     float mAngularVelocity;
     Vec3f mRotation;
     AdaptiveScale mScale;
+
+    bool mStarsOnCpu = false;
+    std::vector<Vec3f> mPositions;
+    // The sizes a sprite may have on this GL: the CPU's stars are clamped alike.
+    float mMinPointSize = 1.0f;
+    float mMaxPointSize = 1.0f;
+    StarSplat mSplat;
+    // What the last frame's sum took, for the scale to follow.
+    float mSplatSeconds = 0.0f;
+    ViewImage mImage;
+    // Per spectrum bin: each star's size and colour follow its bin alone.
+    std::vector<float> mBinDiameters;
+    std::vector<Vec3f> mBinColors;
 };
 
 } // namespace mirvo

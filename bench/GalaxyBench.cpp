@@ -1,0 +1,79 @@
+// What a frame of the galaxy costs at 1280x720 as the window draws it, its stars as the GL's point
+// sprites or added up on the CPU and copied in, with every bin at a middle level or at full scale
+// (loud broadband music). Each iteration draws a frame into a framebuffer object and waits for the
+// GL; `cores` is the process's CPU time over the wall time (the software renderer's threads
+// included), `cpu_ms` the CPU time of a frame.
+#include "app/Camera.h"
+#include "bench/OffscreenFrame.h"
+#include "core/Resources.h"
+#include "gl/Gl.h"
+#include "src/scenes/Galaxy.h"
+#include "tests/TestPaths.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kWidth = 1280;
+constexpr int kHeight = 720;
+
+// The window's matrices, with the origin at the view's centre as the scenes are drawn.
+void loadWindowMatrices()
+{
+    const mirvo::CameraPersp camera(kWidth, kHeight, 60.0f);
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(camera.getProjectionMatrix().data());
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(camera.getModelViewMatrix().data());
+    glScalef(1.0f, -1.0f, 1.0f);
+    glTranslatef(0.0f, -float(kHeight), 0.0f);
+    glTranslatef(float(kWidth / 2), float(kHeight / 2), 0.0f);
+}
+
+void BM_Galaxy(benchmark::State& state, bool onCpu, float magnitude)
+{
+    try {
+        mirvo::bench::offscreenContext();
+    } catch (const std::exception& exc) {
+        state.SkipWithError(exc.what());
+        return;
+    }
+    mirvo::app::setResourceDirectory(std::string(MIRVO_SOURCE_DIR) + "/resources");
+    const mirvo::bench::FrameTarget target(kWidth, kHeight);
+    std::vector<float> spectrum(1024, magnitude);
+    mirvo::Galaxy galaxy(nullptr, spectrum);
+    galaxy.setWithoutPanels();
+    galaxy.setAdaptiveScaleAllowed(false);
+    galaxy.setup();
+    galaxy.setStarsOnCpu(onCpu);
+    galaxy.activate();
+    loadWindowMatrices();
+    galaxy.update(1.0f / 80.0f);
+    galaxy.draw();
+    glFinish();
+
+    const auto wallStart = std::chrono::steady_clock::now();
+    const double cpuStart = mirvo::bench::processCpuSeconds();
+    for (auto _ : state) {
+        galaxy.update(1.0f / 80.0f);
+        galaxy.draw();
+        glFinish();
+    }
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    const double cpu = mirvo::bench::processCpuSeconds() - cpuStart;
+    galaxy.deactivate();
+    state.counters["cores"] = benchmark::Counter(cpu / wall);
+    state.counters["cpu_ms"] = benchmark::Counter(cpu * 1000.0 / static_cast<double>(state.iterations()));
+}
+
+BENCHMARK_CAPTURE(BM_Galaxy, gl_sprites_middle, false, 0.5f)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Galaxy, cpu_stars_middle, true, 0.5f)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Galaxy, gl_sprites_loud, false, 1.0f)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Galaxy, cpu_stars_loud, true, 1.0f)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace

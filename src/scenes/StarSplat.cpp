@@ -1,0 +1,181 @@
+// The star sum, eight pixels of a row at a time where the machine has SSE2.
+#include "src/scenes/StarSplat.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace mirvo {
+
+namespace {
+
+constexpr std::uint32_t kOpaqueBlack = 0xFF000000u; // alpha in the fourth byte on little endian
+constexpr float kCoreWhite = 0.6f;
+
+#if !defined(__SSE2__)
+std::uint32_t toUnorm8(float v)
+{
+    return static_cast<std::uint32_t>(std::lrint(std::min(v, 1.0f) * 255.0f));
+}
+
+// a * b / 255, rounded: how an 8-bit blend scales a colour by a cover.
+std::uint32_t mulUnorm8(std::uint32_t a, std::uint32_t b)
+{
+    const std::uint32_t x = a * b + 128u;
+    return (x + (x >> 8)) >> 8;
+}
+#endif
+
+} // namespace
+
+void StarSplat::begin(Vec2i size)
+{
+    mSize = Vec2i(std::max(0, size.x), std::max(0, size.y));
+    const std::size_t pixels = static_cast<std::size_t>(getRowLength()) * static_cast<std::size_t>(mSize.y);
+    mRows.resize(pixels * 4);
+    // The frame's own clear: black, opaque.
+    auto* words = reinterpret_cast<std::uint32_t*>(mRows.data());
+    std::fill(words, words + pixels, kOpaqueBlack);
+}
+
+std::uint32_t StarSplat::pixelAt(int x, int y) const
+{
+    std::uint32_t value = 0;
+    std::memcpy(&value, mRows.data() + (static_cast<std::size_t>(y) * getRowLength() + x) * 4, 4);
+    return value;
+}
+
+void StarSplat::add(float x, float y, float diameter, const Vec3f& color)
+{
+    const float radius = diameter * 0.5f;
+    const float width = static_cast<float>(mSize.x);
+    const float height = static_cast<float>(mSize.y);
+    // Written so that a NaN anywhere adds nothing.
+    if (!(radius > 0.0f && x > -radius && x < width + radius && y > -radius && y < height + radius)) {
+        return;
+    }
+    const float radius2 = radius * radius;
+    const float invRadius2 = 1.0f / radius2;
+    // The rows whose pixel centres lie inside the circle, and in each the columns likewise.
+    const int firstRow = std::max(0, static_cast<int>(std::ceil(y - radius - 0.5f)));
+    const int lastRow = std::min(mSize.y - 1, static_cast<int>(std::floor(y + radius - 0.5f)));
+    const std::size_t rowBytes = static_cast<std::size_t>(getRowLength()) * 4;
+    for (int j = firstRow; j <= lastRow; ++j) {
+        const float dy = static_cast<float>(j) + 0.5f - y;
+        const float dy2 = dy * dy;
+        const float room = radius2 - dy2;
+        if (room <= 0.0f) {
+            continue;
+        }
+        const float half = std::sqrt(room);
+        const int first = std::max(0, static_cast<int>(std::ceil(x - half - 0.5f)));
+        const int last = std::min(mSize.x - 1, static_cast<int>(std::floor(x + half - 0.5f)));
+        if (first <= last) {
+            addRow(mRows.data() + static_cast<std::size_t>(j) * rowBytes, first, last, dy2, x, invRadius2,
+                   color);
+        }
+    }
+}
+
+#if defined(__SSE2__)
+
+void StarSplat::addRow(std::uint8_t* row, int first, int last, float dy2, float x, float invRadius2,
+                       const Vec3f& color)
+{
+    const __m128 zero = _mm_setzero_ps();
+    const __m128 one = _mm_set1_ps(1.0f);
+    const __m128 unorm = _mm_set1_ps(255.0f);
+    const __m128 coreWhite = _mm_set1_ps(kCoreWhite);
+    const __m128 dy2s = _mm_set1_ps(dy2);
+    const __m128 inv = _mm_set1_ps(invRadius2);
+    const __m128 red = _mm_set1_ps(color.x);
+    const __m128 green = _mm_set1_ps(color.y);
+    const __m128 blue = _mm_set1_ps(color.z);
+    const __m128 centres = _mm_setr_ps(0.5f, 1.5f, 2.5f, 3.5f);
+    const __m128i round = _mm_set1_epi16(128);
+    const __m128i none = _mm_setzero_si128();
+
+    // Four pixels from dx (their centres' distances across from the star's): the shader's
+    // products in the shader's order, then each channel and the cover rounded to 8 bits.
+    struct Quad {
+        __m128i r, g, b, a;
+    };
+    const auto shade = [&](__m128 dx) {
+        const __m128 d2 = _mm_add_ps(_mm_mul_ps(dx, dx), dy2s);
+        const __m128 t = _mm_max_ps(_mm_sub_ps(one, _mm_mul_ps(d2, inv)), zero);
+        const __m128 halo = _mm_mul_ps(t, t);
+        const __m128 t4 = _mm_mul_ps(halo, halo);
+        const __m128 t8 = _mm_mul_ps(t4, t4);
+        const __m128 core = _mm_mul_ps(_mm_mul_ps(t8, t8), t8);
+        const __m128 white = _mm_mul_ps(core, coreWhite);
+        const auto channel = [&](__m128 c) {
+            return _mm_cvtps_epi32(
+                _mm_mul_ps(_mm_min_ps(_mm_add_ps(_mm_mul_ps(c, halo), white), one), unorm));
+        };
+        return Quad{channel(red), channel(green), channel(blue),
+                    _mm_cvtps_epi32(_mm_mul_ps(_mm_min_ps(_mm_add_ps(halo, core), one), unorm))};
+    };
+    // Eight channel values times eight covers over 255, rounded.
+    const auto blend = [&](__m128i c, __m128i a) {
+        const __m128i product = _mm_add_epi16(_mm_mullo_epi16(c, a), round);
+        return _mm_srli_epi16(_mm_add_epi16(product, _mm_srli_epi16(product, 8)), 8);
+    };
+
+    // Groups that run past `last` (or past the image, into the padding) add nothing there: those
+    // pixels lie outside the circle, so their cover is 0.
+    const __m128i white = _mm_set1_epi8(static_cast<char>(0xFF));
+    for (int group = first; group <= last; group += 8) {
+        auto* at = reinterpret_cast<__m128i*>(row + static_cast<std::size_t>(group) * 4);
+        // Where loud music piles stars up, most of the frame is white early on, and a sum that
+        // saturates takes nothing more.
+        const __m128i before0 = _mm_loadu_si128(at);
+        const __m128i before1 = _mm_loadu_si128(at + 1);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(before0, before1), white)) == 0xFFFF) {
+            continue;
+        }
+        const __m128 dx = _mm_add_ps(_mm_set1_ps(static_cast<float>(group) - x), centres);
+        const Quad low = shade(dx);
+        const Quad high = shade(_mm_add_ps(dx, _mm_set1_ps(4.0f)));
+        const __m128i a = _mm_packs_epi32(low.a, high.a);
+        const __m128i r = blend(_mm_packs_epi32(low.r, high.r), a);
+        const __m128i g = blend(_mm_packs_epi32(low.g, high.g), a);
+        const __m128i b = blend(_mm_packs_epi32(low.b, high.b), a);
+        // Interleaved as B, G, R, A.
+        const __m128i bg = _mm_packus_epi16(b, g);
+        const __m128i bgPairs = _mm_unpacklo_epi8(bg, _mm_srli_si128(bg, 8));
+        const __m128i rPairs = _mm_unpacklo_epi8(_mm_packus_epi16(r, none), none);
+        _mm_storeu_si128(at, _mm_adds_epu8(before0, _mm_unpacklo_epi16(bgPairs, rPairs)));
+        _mm_storeu_si128(at + 1, _mm_adds_epu8(before1, _mm_unpackhi_epi16(bgPairs, rPairs)));
+    }
+}
+
+#else
+
+void StarSplat::addRow(std::uint8_t* row, int first, int last, float dy2, float x, float invRadius2,
+                       const Vec3f& color)
+{
+    for (int i = first; i <= last; ++i) {
+        const float dx = static_cast<float>(i) + 0.5f - x;
+        const float t = std::max(1.0f - (dx * dx + dy2) * invRadius2, 0.0f);
+        const float halo = t * t;
+        const float t4 = halo * halo;
+        const float t8 = t4 * t4;
+        const float core = t8 * t8 * t8;
+        const float white = core * kCoreWhite;
+        const std::uint32_t a = toUnorm8(halo + core);
+        const float channels[3] = {color.z, color.y, color.x}; // B, G, R
+        std::uint8_t* pixel = row + static_cast<std::size_t>(i) * 4;
+        for (int c = 0; c < 3; ++c) {
+            const std::uint32_t sum = pixel[c] + mulUnorm8(toUnorm8(channels[c] * halo + white), a);
+            pixel[c] = static_cast<std::uint8_t>(std::min(sum, 255u));
+        }
+    }
+}
+
+#endif
+
+} // namespace mirvo

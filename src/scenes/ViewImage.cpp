@@ -1,0 +1,70 @@
+#include "src/scenes/ViewImage.h"
+
+#include "gl/Draw.h"
+
+#include <array>
+
+namespace mirvo {
+
+ViewImage::~ViewImage()
+{
+    if (mFramebuffer != 0) {
+        glDeleteFramebuffers(1, &mFramebuffer);
+    }
+    if (mTexture != 0) {
+        glDeleteTextures(1, &mTexture);
+    }
+}
+
+void ViewImage::upload(const std::uint8_t* bgra, Vec2i size, int rowLength)
+{
+    if (mTexture == 0) {
+        glGenTextures(1, &mTexture);
+        glBindTexture(GL_TEXTURE_2D, mTexture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    }
+    glBindTexture(GL_TEXTURE_2D, mTexture);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
+    if (size != mSize) {
+        // Unsized, so that the GL may keep the pixels in the order they come in: the upload is
+        // then a copy (a sized GL_RGBA8 costs a software renderer a conversion of every pixel).
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size.x, size.y, 0, GL_BGRA, GL_UNSIGNED_BYTE, bgra);
+        mSize = size;
+    } else {
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size.x, size.y, GL_BGRA, GL_UNSIGNED_BYTE, bgra);
+    }
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+void ViewImage::show(const std::uint8_t* bgra, Vec2i size, int rowLength)
+{
+    if (size.x <= 0 || size.y <= 0) {
+        return;
+    }
+    upload(bgra, size, rowLength);
+    if (!gl::hasFramebuffers()) {
+        gl::drawTextureCoveringView(mTexture);
+        return;
+    }
+    // A blit rather than a textured quad: it leaves the matrices and the rest of the state alone,
+    // and pixel for pixel it is a plain copy.
+    if (mFramebuffer == 0) {
+        glGenFramebuffers(1, &mFramebuffer);
+    }
+    std::array<GLint, 4> viewport{};
+    glGetIntegerv(GL_VIEWPORT, viewport.data());
+    GLint previous = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &previous);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, mFramebuffer);
+    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, mTexture, 0);
+    const bool pixelForPixel = size.x == viewport[2] && size.y == viewport[3];
+    glBlitFramebuffer(0, 0, size.x, size.y, viewport[0], viewport[1], viewport[0] + viewport[2],
+                      viewport[1] + viewport[3], GL_COLOR_BUFFER_BIT, pixelForPixel ? GL_NEAREST : GL_LINEAR);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(previous));
+}
+
+} // namespace mirvo

@@ -122,6 +122,8 @@ class Player {
     void update(float now);
     // Waits for everything being loaded and takes it in; for tests.
     void finishLoading();
+    // Whether a drop, a folder walk or a track's opening is under way on the loader's thread.
+    bool isLoading() const { return mLoader.pending() > 0; }
 
     Status getStatus() const;
     // Null before the first track.

@@ -127,7 +127,7 @@ void RunControl::reportSpectrum()
         glFinish();
         const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
         mFrameLog << std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch).count() << ' ' << energy
-                  << ' ' << peak << '\n';
+                  << ' ' << peak << ' ' << (mApp.getPlayer().isLoading() ? 1 : 0) << '\n';
     }
 }
 

@@ -29,6 +29,8 @@ void disableAlphaBlending();
 // Normal alpha blending, for edges drawn with partial coverage.
 void enableAlphaBlending();
 
+// A new 2D texture, left bound: smooth (linear) sampling both ways, clamped at the edges.
+unsigned int makeSmoothTexture();
 // Whether the context has framebuffer objects and blits between them (GL 3.0, or the extension).
 bool hasFramebuffers();
 // The 2D texture `texture` stretched over the whole viewport, unblended, whatever the matrices;

@@ -86,12 +86,7 @@ bool AdaptiveScale::prepareTarget(Vec2i size)
         return true;
     }
     releaseTarget();
-    glGenTextures(1, &mTargetTexture);
-    glBindTexture(GL_TEXTURE_2D, mTargetTexture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    mTargetTexture = gl::makeSmoothTexture();
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, size.x, size.y, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     glBindTexture(GL_TEXTURE_2D, 0);
     glGenFramebuffers(1, &mFramebuffer);

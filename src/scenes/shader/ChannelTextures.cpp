@@ -1,5 +1,6 @@
 #include "src/scenes/shader/ChannelTextures.h"
 
+#include "gl/Draw.h"
 #include "src/scenes/shader/SoundTexture.h"
 
 #include <algorithm>
@@ -52,13 +53,7 @@ ChannelTexture::~ChannelTexture()
 
 ChannelTextureRef makeSoundTexture()
 {
-    GLuint handle = 0;
-    glGenTextures(1, &handle);
-    glBindTexture(GL_TEXTURE_2D, handle);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    const GLuint handle = gl::makeSmoothTexture();
     const std::vector<std::uint8_t> silence(SoundTexture::kWidth * SoundTexture::kHeight, 0);
     const auto width = static_cast<GLsizei>(SoundTexture::kWidth);
     const auto height = static_cast<GLsizei>(SoundTexture::kHeight);

@@ -126,7 +126,8 @@ import sys
 frames = []
 for line in open(sys.argv[1]):
     parts = line.split()
-    if len(parts) == 3:
+    # Time, energy, loudest bin, loading; a line still being written has fewer.
+    if len(parts) == 4:
         frames.append((int(parts[0]), float(parts[1]), int(parts[2])))
 out = []
 for switch in sys.argv[2:]:
@@ -265,7 +266,7 @@ floor = float(sys.argv[6]) if len(sys.argv) > 6 else 0.01
 count = 0
 for line in open(log):
     parts = line.split()
-    if len(parts) == 3 and start <= int(parts[0]) <= end and float(parts[1]) > floor and low <= int(parts[2]) <= high:
+    if len(parts) == 4 and start <= int(parts[0]) <= end and float(parts[1]) > floor and low <= int(parts[2]) <= high:
         count += 1
 print(count)
 PY
@@ -465,7 +466,7 @@ large_deliveries_are_kept_whole)
     # Over the last six seconds (three deliveries), the tone is the peak in nearly every frame.
     share=$(python3 - "$work/frames" <<'PY'
 import sys
-frames = [line.split() for line in open(sys.argv[1]) if len(line.split()) == 3]
+frames = [line.split() for line in open(sys.argv[1]) if len(line.split()) == 4]
 end = int(frames[-1][0])
 late = [f for f in frames if int(f[0]) > end - 6_000_000_000]
 tone = [f for f in late if float(f[1]) > 0.01 and 42 <= int(f[2]) <= 47]

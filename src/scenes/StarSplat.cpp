@@ -32,9 +32,10 @@ std::uint32_t mulUnorm8(std::uint32_t a, std::uint32_t b)
 
 } // namespace
 
-void StarSplat::begin(Vec2i size)
+void StarSplat::begin(Vec2i size, Order order)
 {
     mSize = Vec2i(std::max(0, size.x), std::max(0, size.y));
+    mOrder = order;
     const std::size_t pixels = static_cast<std::size_t>(getRowLength()) * static_cast<std::size_t>(mSize.y);
     mRows.resize(pixels * 4);
     // The frame's own clear: black, opaque.
@@ -46,6 +47,9 @@ std::uint32_t StarSplat::pixelAt(int x, int y) const
 {
     std::uint32_t value = 0;
     std::memcpy(&value, mRows.data() + (static_cast<std::size_t>(y) * getRowLength() + x) * 4, 4);
+    if (mOrder == Order::RGBA) {
+        value = (value & 0xFF00FF00u) | ((value >> 16) & 0xFFu) | ((value & 0xFFu) << 16);
+    }
     return value;
 }
 
@@ -64,6 +68,9 @@ void StarSplat::add(float x, float y, float diameter, const Vec3f& color)
     const int firstRow = std::max(0, static_cast<int>(std::ceil(y - radius - 0.5f)));
     const int lastRow = std::min(mSize.y - 1, static_cast<int>(std::floor(y + radius - 0.5f)));
     const std::size_t rowBytes = static_cast<std::size_t>(getRowLength()) * 4;
+    // A row's pixels take the colour's x in their third byte and z in their first: blue first for
+    // BGRA; for RGBA red and blue trade places.
+    const Vec3f placed = mOrder == Order::BGRA ? color : Vec3f(color.z, color.y, color.x);
     for (int j = firstRow; j <= lastRow; ++j) {
         const float dy = static_cast<float>(j) + 0.5f - y;
         const float dy2 = dy * dy;
@@ -76,7 +83,7 @@ void StarSplat::add(float x, float y, float diameter, const Vec3f& color)
         const int last = std::min(mSize.x - 1, static_cast<int>(std::floor(x + half - 0.5f)));
         if (first <= last) {
             addRow(mRows.data() + static_cast<std::size_t>(j) * rowBytes, first, last, dy2, x, invRadius2,
-                   color);
+                   placed);
         }
     }
 }
@@ -92,6 +99,7 @@ void StarSplat::addRow(std::uint8_t* row, int first, int last, float dy2, float 
     const __m128 coreWhite = _mm_set1_ps(kCoreWhite);
     const __m128 dy2s = _mm_set1_ps(dy2);
     const __m128 inv = _mm_set1_ps(invRadius2);
+    // Named for BGRA: "red" goes to a pixel's third byte, "blue" to its first.
     const __m128 red = _mm_set1_ps(color.x);
     const __m128 green = _mm_set1_ps(color.y);
     const __m128 blue = _mm_set1_ps(color.z);
@@ -167,7 +175,7 @@ void StarSplat::addRow(std::uint8_t* row, int first, int last, float dy2, float 
         const float core = t8 * t8 * t8;
         const float white = core * kCoreWhite;
         const std::uint32_t a = toUnorm8(halo + core);
-        const float channels[3] = {color.z, color.y, color.x}; // B, G, R
+        const float channels[3] = {color.z, color.y, color.x}; // the first byte, the second, the third
         std::uint8_t* pixel = row + static_cast<std::size_t>(i) * 4;
         for (int c = 0; c < 3; ++c) {
             const std::uint32_t sum = pixel[c] + mulUnorm8(toUnorm8(channels[c] * halo + white), a);

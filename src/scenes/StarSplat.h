@@ -19,18 +19,22 @@ class StarSplat {
     // never needs a tail of its own.
     static constexpr int kRowPadding = 8;
 
+    // The order of a pixel's channels in memory: the picture is copied into a target cheaply only
+    // in the target's own order.
+    enum class Order { BGRA, RGBA };
+
     // Clears the image to opaque black at `size`.
-    void begin(Vec2i size);
+    void begin(Vec2i size, Order order = Order::BGRA);
     // Adds one star centred at (x, y) in pixels from the image's bottom left corner, `diameter`
     // pixels across (the sprite's size), with the colour the vertex shader gives it (0..1).
     void add(float x, float y, float diameter, const Vec3f& color);
 
     Vec2i getSize() const { return mSize; }
-    // BGRA, 8 bits a channel, rows from the bottom, getRowLength() pixels from one row to the
-    // next: what a texture upload takes with GL_UNPACK_ROW_LENGTH, in the order of a window's own
-    // pixels, which a software renderer then copies without converting.
+    // 8 bits a channel in getOrder(), rows from the bottom, getRowLength() pixels from one row to
+    // the next: what a texture upload takes with GL_UNPACK_ROW_LENGTH.
     const std::uint8_t* getPixels() const { return mRows.data(); }
     int getRowLength() const { return mSize.x + kRowPadding; }
+    Order getOrder() const { return mOrder; }
     // The pixel at column x of row y (from the bottom), as 0xAARRGGBB.
     std::uint32_t pixelAt(int x, int y) const;
 
@@ -39,6 +43,7 @@ class StarSplat {
                 const Vec3f& color);
 
     Vec2i mSize{0, 0};
+    Order mOrder = Order::BGRA;
     std::vector<std::uint8_t> mRows;
 };
 

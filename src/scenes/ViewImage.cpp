@@ -16,37 +16,39 @@ ViewImage::~ViewImage()
     }
 }
 
-void ViewImage::upload(const std::uint8_t* bgra, Vec2i size, int rowLength)
+void ViewImage::upload(const std::uint8_t* pixels, GLenum format, Vec2i size, int rowLength)
 {
     if (mTexture == 0) {
         mTexture = gl::makeSmoothTexture();
     }
     glBindTexture(GL_TEXTURE_2D, mTexture);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
-    if (size != mSize) {
+    if (size != mSize || format != mFormat) {
         // Unsized, so that the GL may keep the pixels in the order they come in: the upload is
-        // then a copy (a sized GL_RGBA8 costs a software renderer a conversion of every pixel).
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size.x, size.y, 0, GL_BGRA, GL_UNSIGNED_BYTE, bgra);
+        // then a copy (a sized GL_RGBA8 costs a software renderer a conversion of every pixel
+        // given in BGRA), and so is the blit into a target of that order.
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size.x, size.y, 0, format, GL_UNSIGNED_BYTE, pixels);
         mSize = size;
+        mFormat = format;
     } else {
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size.x, size.y, GL_BGRA, GL_UNSIGNED_BYTE, bgra);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size.x, size.y, format, GL_UNSIGNED_BYTE, pixels);
     }
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
-void ViewImage::show(const std::uint8_t* bgra, Vec2i size, int rowLength)
+void ViewImage::show(const std::uint8_t* pixels, GLenum format, Vec2i size, int rowLength)
 {
     if (size.x <= 0 || size.y <= 0) {
         return;
     }
-    upload(bgra, size, rowLength);
+    upload(pixels, format, size, rowLength);
     if (!gl::hasFramebuffers()) {
         gl::drawTextureCoveringView(mTexture);
         return;
     }
     // A blit rather than a textured quad: it leaves the matrices and the rest of the state alone,
-    // and pixel for pixel it is a plain copy.
+    // and pixel for pixel into a target of the texture's own order it is a plain copy.
     if (mFramebuffer == 0) {
         glGenFramebuffers(1, &mFramebuffer);
     }

@@ -17,15 +17,17 @@ class ViewImage {
     ViewImage(const ViewImage&) = delete;
     ViewImage& operator=(const ViewImage&) = delete;
 
-    // BGRA rows of `size` from the bottom, `rowLength` pixels apart, over the current viewport.
-    void show(const std::uint8_t* bgra, Vec2i size, int rowLength);
+    // Rows of `size` from the bottom, `rowLength` pixels apart, 8 bits a channel in the order
+    // `format` names (GL_BGRA or GL_RGBA), over the current viewport.
+    void show(const std::uint8_t* pixels, GLenum format, Vec2i size, int rowLength);
 
   private:
-    void upload(const std::uint8_t* bgra, Vec2i size, int rowLength);
+    void upload(const std::uint8_t* pixels, GLenum format, Vec2i size, int rowLength);
 
     GLuint mTexture = 0;
     GLuint mFramebuffer = 0;
     Vec2i mSize{0, 0};
+    GLenum mFormat = 0;
 };
 
 } // namespace mirvo

@@ -145,7 +145,8 @@ TEST(TreeGl, DrawsPastelLinesOverTheDarkComplementaryBackground)
 }
 
 // The controller leaves its black clear out for a scene that clears the frame itself: what the
-// frame held before (here red) must not survive anywhere in the tree's frame.
+// frame held before (here red) must not survive anywhere in the tree's frame. The tree clears
+// no depth, so a depth nearer than its lines, with the test left on, must not hide them either.
 TEST(TreeGl, CoversWhateverTheFrameHeldSoTheControllerNeedNotClear)
 {
     GlTestContext context(kSize, kSize);
@@ -156,13 +157,20 @@ TEST(TreeGl, CoversWhateverTheFrameHeldSoTheControllerNeedNotClear)
     tree.setWindowHeightSource([] { return float(kSize); });
     tree.activate();
     tree.update(0.01f);
+    glClearDepth(0.0);
     gl::clear(ColorA(1, 0, 0, 1), true);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
 
     gl::pushModelView();
     gl::translate(Vec2f(kCentre, kCentre));
     tree.draw();
     gl::popModelView();
+    glDisable(GL_DEPTH_TEST);
 
+    const ColorA line = tree.getLineColor();
+    const Rgba8 trunk = context.pixel(kCentre, kCentre + int(0.45f * kSize));
+    EXPECT_NEAR(trunk.g, line.g * 255.0f, 2.0f) << "the trunk is hidden: " << trunk;
     const ColorA background = tree.getBackgroundColor();
     for (int y = 0; y < kSize; y += 15) {
         for (int x = 0; x < kSize; x += 15) {

@@ -100,12 +100,24 @@ struct Group {
     __m128i r, g, b, a;
 };
 
+// Eight pixels of a row as they were before a star's group is added to them.
+struct Pixels {
+    __m128i* at;
+    __m128i low, high;
+};
+
+inline Pixels loadGroup(std::uint8_t* row, int start)
+{
+    auto* at = reinterpret_cast<__m128i*>(row + static_cast<std::size_t>(start) * 4);
+    return Pixels{at, _mm_loadu_si128(at), _mm_loadu_si128(at + 1)};
+}
+
 // Whether all eight pixels are white already: a saturating sum takes nothing more there, and where
 // loud music piles stars up most of the frame is white early on.
-inline bool isWhite(__m128i pixels0, __m128i pixels1)
+inline bool isWhite(const Pixels& pixels)
 {
     const __m128i white = _mm_set1_epi8(static_cast<char>(0xFF));
-    return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(pixels0, pixels1), white)) == 0xFFFF;
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(pixels.low, pixels.high), white)) == 0xFFFF;
 }
 
 // Channel values times covers over 255, rounded: how an 8-bit blend scales a colour by a cover.
@@ -115,9 +127,9 @@ inline __m128i blend(__m128i c, __m128i a)
     return _mm_srli_epi16(_mm_add_epi16(product, _mm_srli_epi16(product, 8)), 8);
 }
 
-// Adds the group to the eight pixels at `at`, which held `pixels0` and `pixels1`, with saturation.
-// The group's "red" goes to each pixel's third byte, its "blue" to the first.
-inline void addGroup(__m128i* at, __m128i pixels0, __m128i pixels1, const Group& group)
+// Adds the group to the eight pixels, with saturation. The group's "red" goes to each pixel's third
+// byte, its "blue" to the first.
+inline void addGroup(const Pixels& pixels, const Group& group)
 {
     const __m128i none = _mm_setzero_si128();
     const __m128i r = blend(group.r, group.a);
@@ -126,8 +138,8 @@ inline void addGroup(__m128i* at, __m128i pixels0, __m128i pixels1, const Group&
     const __m128i bg = _mm_packus_epi16(b, g);
     const __m128i bgPairs = _mm_unpacklo_epi8(bg, _mm_srli_si128(bg, 8));
     const __m128i rPairs = _mm_unpacklo_epi8(_mm_packus_epi16(r, none), none);
-    _mm_storeu_si128(at, _mm_adds_epu8(pixels0, _mm_unpacklo_epi16(bgPairs, rPairs)));
-    _mm_storeu_si128(at + 1, _mm_adds_epu8(pixels1, _mm_unpackhi_epi16(bgPairs, rPairs)));
+    _mm_storeu_si128(pixels.at, _mm_adds_epu8(pixels.low, _mm_unpacklo_epi16(bgPairs, rPairs)));
+    _mm_storeu_si128(pixels.at + 1, _mm_adds_epu8(pixels.high, _mm_unpackhi_epi16(bgPairs, rPairs)));
 }
 
 // Four pixels whose centres lie dx across and dy2 (squared) up from the star's: the shader's products
@@ -167,18 +179,15 @@ void addRowSse2(std::uint8_t* row, int first, int last, float dy2, float x, floa
     // Groups that run past `last` (or past the image, into the padding) add nothing there: those
     // pixels lie outside the circle, so their cover is 0.
     for (int start = first; start <= last; start += 8) {
-        auto* at = reinterpret_cast<__m128i*>(row + static_cast<std::size_t>(start) * 4);
-        const __m128i pixels0 = _mm_loadu_si128(at);
-        const __m128i pixels1 = _mm_loadu_si128(at + 1);
-        if (isWhite(pixels0, pixels1)) {
+        const Pixels pixels = loadGroup(row, start);
+        if (isWhite(pixels)) {
             continue;
         }
         const __m128 dx = _mm_add_ps(_mm_set1_ps(static_cast<float>(start) - x), centres);
         const Quad low = shade(dx, dy2s, inv, colors);
         const Quad high = shade(_mm_add_ps(dx, _mm_set1_ps(4.0f)), dy2s, inv, colors);
-        addGroup(at, pixels0, pixels1,
-                 Group{_mm_packs_epi32(low.r, high.r), _mm_packs_epi32(low.g, high.g),
-                       _mm_packs_epi32(low.b, high.b), _mm_packs_epi32(low.a, high.a)});
+        addGroup(pixels, Group{_mm_packs_epi32(low.r, high.r), _mm_packs_epi32(low.g, high.g),
+                               _mm_packs_epi32(low.b, high.b), _mm_packs_epi32(low.a, high.a)});
     }
 }
 
@@ -207,10 +216,8 @@ __attribute__((target("avx2,fma"))) void addRowAvx2(std::uint8_t* row, int first
     const __m256 blue = _mm256_set1_ps(color.z);
     const __m256 centres = _mm256_setr_ps(0.5f, 1.5f, 2.5f, 3.5f, 4.5f, 5.5f, 6.5f, 7.5f);
     for (int start = first; start <= last; start += 8) {
-        auto* at = reinterpret_cast<__m128i*>(row + static_cast<std::size_t>(start) * 4);
-        const __m128i pixels0 = _mm_loadu_si128(at);
-        const __m128i pixels1 = _mm_loadu_si128(at + 1);
-        if (isWhite(pixels0, pixels1)) {
+        const Pixels pixels = loadGroup(row, start);
+        if (isWhite(pixels)) {
             continue;
         }
         const __m256 dx = _mm256_add_ps(_mm256_set1_ps(static_cast<float>(start) - x), centres);
@@ -225,11 +232,10 @@ __attribute__((target("avx2,fma"))) void addRowAvx2(std::uint8_t* row, int first
         const __m256 g = _mm256_min_ps(_mm256_fmadd_ps(green, halo, white), one);
         const __m256 b = _mm256_min_ps(_mm256_fmadd_ps(blue, halo, white), one);
         const __m256 a = _mm256_min_ps(_mm256_add_ps(halo, core), one);
-        addGroup(at, pixels0, pixels1,
-                 Group{narrow(_mm256_cvtps_epi32(_mm256_mul_ps(r, unorm))),
-                       narrow(_mm256_cvtps_epi32(_mm256_mul_ps(g, unorm))),
-                       narrow(_mm256_cvtps_epi32(_mm256_mul_ps(b, unorm))),
-                       narrow(_mm256_cvtps_epi32(_mm256_mul_ps(a, unorm)))});
+        addGroup(pixels, Group{narrow(_mm256_cvtps_epi32(_mm256_mul_ps(r, unorm))),
+                               narrow(_mm256_cvtps_epi32(_mm256_mul_ps(g, unorm))),
+                               narrow(_mm256_cvtps_epi32(_mm256_mul_ps(b, unorm))),
+                               narrow(_mm256_cvtps_epi32(_mm256_mul_ps(a, unorm)))});
     }
 }
 #endif

@@ -49,15 +49,17 @@ void ViewImage::show(const std::uint8_t* pixels, GLenum format, Vec2i size, int 
     }
     // A blit rather than a textured quad: it leaves the matrices and the rest of the state alone,
     // and pixel for pixel into a target of the texture's own order it is a plain copy.
-    if (mFramebuffer == 0) {
-        glGenFramebuffers(1, &mFramebuffer);
-    }
     std::array<GLint, 4> viewport{};
     glGetIntegerv(GL_VIEWPORT, viewport.data());
     GLint previous = 0;
     glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &previous);
+    if (mFramebuffer == 0) {
+        // The attachment is the texture object: a new size or order for it keeps it attached.
+        glGenFramebuffers(1, &mFramebuffer);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, mFramebuffer);
+        glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, mTexture, 0);
+    }
     glBindFramebuffer(GL_READ_FRAMEBUFFER, mFramebuffer);
-    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, mTexture, 0);
     const bool pixelForPixel = size.x == viewport[2] && size.y == viewport[3];
     glBlitFramebuffer(0, 0, size.x, size.y, viewport[0], viewport[1], viewport[0] + viewport[2],
                       viewport[1] + viewport[3], GL_COLOR_BUFFER_BIT, pixelForPixel ? GL_NEAREST : GL_LINEAR);

@@ -85,13 +85,14 @@ double realV(double r, double g, double b)
     return 128.0 + 224.0 / 255.0 * (r - fullLuma(r, g, b)) / (2.0 * (1.0 - 0.2126));
 }
 
-// A noisy frame whose width is neither a whole number of the wide steps nor a small one, in
-// planes with rows wider than the picture: every sample lands on its own pixels and block, the
-// columns past the wide steps included, the rows come out upright and nothing is written past
-// a row's end. Each sample is the rounded real value, give or take the fixed point's error.
+// A noisy frame whose rows take every step the conversion has (thirty-two columns, sixteen and
+// two at a time), in planes with rows wider than the picture: every sample lands on its own
+// pixels and block, the columns past the wide steps included, the rows come out upright and
+// nothing is written past a row's end. Each sample is the rounded real value, give or take the
+// fixed point's error.
 TEST(ColourConversion, EverySampleOfANoisyFrameIsTheRoundedRealValue)
 {
-    constexpr int kWidth = 70;
+    constexpr int kWidth = 86;
     constexpr int kHeight = 12;
     constexpr int kPadding = 10;
     constexpr std::uint8_t kUntouched = 0xA5;

@@ -20,16 +20,14 @@ jobs_list=${*:-1 2 3}
 work=$(mktemp -d /tmp/mirvo-render-jobs.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
-mkdir -p "$work/album"
-for track in $(seq 1 "$tracks"); do
-    base=$((180 + 40 * track))
-    ffmpeg -v error -f lavfi -i "aevalsrc='0.3*sin(2*PI*($base+110*sin(t/3))*t)+0.2*sin(2*PI*660*t)*gt(mod(t,2),1)+0.2*(random(0)-0.5)*lt(mod(t,0.5),0.05)':s=44100:d=$seconds" \
-        -ac 2 -c:a libvorbis -metadata title="Track $track" "$work/album/$track.ogg"
-done
-total=$((tracks * seconds))
-
 # shellcheck source=bench/timed.sh
 source "$(dirname "${BASH_SOURCE[0]}")/timed.sh"
+
+mkdir -p "$work/album"
+for track in $(seq 1 "$tracks"); do
+    bench_song "$work/album/$track.ogg" "$seconds" $((180 + 40 * track)) -metadata title="Track $track"
+done
+total=$((tracks * seconds))
 
 # measure NAME ARGS...: one line of figures for a folder render with ARGS.
 measure() {

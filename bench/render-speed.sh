@@ -14,8 +14,9 @@
 # and the CPU cores it kept busy on average. Without a display mirvo draws through EGL
 # surfaceless; with one, through a hidden window.
 # MIRVO_BENCH_ROUNDS=N measures everything N times over, round after round, so that a machine
-# whose load comes and goes weighs on every line alike; MIRVO_BENCH_MEDIUM=0 leaves FFmpeg's
-# medium preset out, which takes longest and compares with nothing mirvo does by default.
+# whose load comes and goes weighs on every line alike, and ends with each line's median;
+# MIRVO_BENCH_MEDIUM=0 leaves FFmpeg's medium preset out, which takes longest and compares with
+# nothing mirvo does by default.
 set -euo pipefail
 mirvo=${1:-build/mirvo}
 seconds=${2:-60}
@@ -26,18 +27,17 @@ preset=superfast
 work=$(mktemp -d /tmp/mirvo-render-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
-ffmpeg -v error -f lavfi -i "aevalsrc='0.3*sin(2*PI*(220+110*sin(t/3))*t)+0.2*sin(2*PI*660*t)*gt(mod(t,2),1)+0.2*(random(0)-0.5)*lt(mod(t,0.5),0.05)':s=44100:d=$seconds" \
-    -ac 2 -c:a libvorbis "$work/song.ogg"
-ffmpeg -v error -f lavfi -i "testsrc2=s=1200x1200" -frames:v 1 "$work/cover.jpg"
-
 # shellcheck source=bench/timed.sh
 source "$(dirname "${BASH_SOURCE[0]}")/timed.sh"
+
+bench_song "$work/song.ogg" "$seconds"
+ffmpeg -v error -f lavfi -i "testsrc2=s=1200x1200" -frames:v 1 "$work/cover.jpg"
 
 # measure NAME COMMAND...: one line of figures for COMMAND.
 measure() {
     local name=$1
     shift
-    timed "$name" "$seconds" "$@"
+    timed "$name" "$seconds" "$@" | tee -a "$work/lines"
 }
 
 echo "$seconds s song, ${size} at ${fps} fps, H.264 CRF 20 + AAC, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -71,3 +71,17 @@ for ((round = 1; round <= ${MIRVO_BENCH_ROUNDS:-1}; ++round)); do
         done
     done
 done
+# With several rounds, each line's median wall time: the load of a shared machine comes and goes,
+# and the median of rounds taken in turn is the figure it moves least.
+if [ "${MIRVO_BENCH_ROUNDS:-1}" -gt 1 ]; then
+    echo "median of ${MIRVO_BENCH_ROUNDS} rounds:"
+    grep -v ': failed: ' "$work/lines" |
+        awk '{ name = $1; for (i = 2; i <= NF - 10; ++i) name = name " " $i; print name "\t" $(NF - 9) }' \
+            >"$work/figures"
+    cut -f1 "$work/figures" | awk '!seen[$0]++' | while IFS= read -r name; do
+        awk -F'\t' -v n="$name" '$1 == n { print $2 }' "$work/figures" | sort -n |
+            awk -v n="$name" -v len="$seconds" '{ w[NR] = $1 } END {
+                m = NR % 2 ? w[(NR + 1) / 2] : (w[NR / 2] + w[NR / 2 + 1]) / 2
+                printf "%-24s %7.1f s  %5.2fx real time\n", n, m, len / m }'
+    done
+fi

@@ -17,3 +17,12 @@ timed() {
     awk -v n="$name" -v s="$start" -v e="$end" -v u="$user" -v k="$sys" -v len="$length" 'BEGIN {
         w = e - s; printf "%-24s %7.1f s  %5.2fx real time  %4.2f cores  %5.2f CPU s/s\n", n, w, len / w, (u + k) / w, (u + k) / len }'
 }
+
+# `bench_song PATH SECONDS [BASE_HZ [OPTIONS...]]` writes the benchmarks' music: a chord that
+# moves, with noise bursts, so that every scene has something to follow, as Ogg Vorbis.
+bench_song() {
+    local path=$1 seconds=$2 base=${3:-220}
+    shift $(($# < 3 ? $# : 3))
+    ffmpeg -v error -f lavfi -i "aevalsrc='0.3*sin(2*PI*($base+110*sin(t/3))*t)+0.2*sin(2*PI*660*t)*gt(mod(t,2),1)+0.2*(random(0)-0.5)*lt(mod(t,0.5),0.05)':s=44100:d=$seconds" \
+        -ac 2 -c:a libvorbis "$@" "$path"
+}

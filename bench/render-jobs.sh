@@ -8,7 +8,8 @@
 # here (a chord that moves, with noise bursts, each track in another key); the scenes change
 # every 5 s so that each track shows all three. Each line is one whole render: wall time, the
 # album's multiple of real time, and the CPU cores it kept busy on average. MIRVO_BENCH_ARGS
-# adds options to every render (e.g. "--title --cover --progress").
+# adds options to every render (e.g. "--title --cover --progress"); MIRVO_BENCH_ROUNDS=N runs
+# them all N times in turn and ends with each line's median.
 set -euo pipefail
 mirvo=${1:-build/mirvo}
 tracks=${2:-4}
@@ -35,11 +36,16 @@ measure() {
     shift
     rm -rf "$work/videos"
     timed "$name" "$total" "$mirvo" --render "$work/videos/" --size "$size" --fps "$fps" \
-        --scene-interval 5 ${MIRVO_BENCH_ARGS:-} "$@" "$work/album"
+        --scene-interval 5 ${MIRVO_BENCH_ARGS:-} "$@" "$work/album" | tee -a "$work/lines"
 }
 
 echo "$tracks tracks of $seconds s, ${size} at ${fps} fps, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
-for jobs in $jobs_list; do
-    measure "--jobs $jobs" --jobs "$jobs"
+for ((round = 1; round <= ${MIRVO_BENCH_ROUNDS:-1}; ++round)); do
+    for jobs in $jobs_list; do
+        measure "--jobs $jobs" --jobs "$jobs"
+    done
+    measure "default"
 done
-measure "default"
+if [ "${MIRVO_BENCH_ROUNDS:-1}" -gt 1 ]; then
+    medians "$work/lines" "$total" "${MIRVO_BENCH_ROUNDS}"
+fi

@@ -71,17 +71,6 @@ for ((round = 1; round <= ${MIRVO_BENCH_ROUNDS:-1}; ++round)); do
         done
     done
 done
-# With several rounds, each line's median wall time: the load of a shared machine comes and goes,
-# and the median of rounds taken in turn is the figure it moves least.
 if [ "${MIRVO_BENCH_ROUNDS:-1}" -gt 1 ]; then
-    echo "median of ${MIRVO_BENCH_ROUNDS} rounds:"
-    grep -v ': failed: ' "$work/lines" |
-        awk '{ name = $1; for (i = 2; i <= NF - 10; ++i) name = name " " $i; print name "\t" $(NF - 9) }' \
-            >"$work/figures"
-    cut -f1 "$work/figures" | awk '!seen[$0]++' | while IFS= read -r name; do
-        awk -F'\t' -v n="$name" '$1 == n { print $2 }' "$work/figures" | sort -n |
-            awk -v n="$name" -v len="$seconds" '{ w[NR] = $1 } END {
-                m = NR % 2 ? w[(NR + 1) / 2] : (w[NR / 2] + w[NR / 2 + 1]) / 2
-                printf "%-24s %7.1f s  %5.2fx real time\n", n, m, len / m }'
-    done
+    medians "$work/lines" "$seconds" "${MIRVO_BENCH_ROUNDS}"
 fi

@@ -26,3 +26,20 @@ bench_song() {
     ffmpeg -v error -f lavfi -i "aevalsrc='0.3*sin(2*PI*($base+110*sin(t/3))*t)+0.2*sin(2*PI*660*t)*gt(mod(t,2),1)+0.2*(random(0)-0.5)*lt(mod(t,0.5),0.05)':s=44100:d=$seconds" \
         -ac 2 -c:a libvorbis "$@" "$path"
 }
+
+# `medians LINES LENGTH ROUNDS`: each name's median wall time over the lines `timed` wrote to the
+# file LINES, in the order the names first came. The load of a shared machine comes and goes, and
+# the median of rounds taken in turn is the figure it moves least.
+medians() {
+    local lines=$1 length=$2 rounds=$3
+    echo "median of $rounds rounds:"
+    grep -v ': failed: ' "$lines" |
+        awk '{ name = $1; for (i = 2; i <= NF - 10; ++i) name = name " " $i; print name "\t" $(NF - 9) }' \
+            >"$lines.figures"
+    cut -f1 "$lines.figures" | awk '!seen[$0]++' | while IFS= read -r name; do
+        awk -F'\t' -v n="$name" '$1 == n { print $2 }' "$lines.figures" | sort -n |
+            awk -v n="$name" -v len="$length" '{ w[NR] = $1 } END {
+                m = NR % 2 ? w[(NR + 1) / 2] : (w[NR / 2] + w[NR / 2 + 1]) / 2
+                printf "%-24s %7.1f s  %5.2fx real time\n", n, m, len / m }'
+    done
+}

@@ -356,8 +356,9 @@ std::unique_ptr<CLI::App> makeParser(CommandLine& result, std::string& windowSiz
                    "with --render: draw a thin bar of the song's elapsed share along the bottom")
         ->disable_flag_override();
     parser
-        ->add_option("--jobs", result.renderJobs,
-                     "with --render OUTDIR/: render N tracks at once (default: half the cores)")
+        ->add_option(
+            "--jobs", result.renderJobs,
+            "with --render OUTDIR/: render N tracks at once (default: two, or half the cores where more)")
         ->type_name("N")
         ->check(kPositiveCount);
     parser

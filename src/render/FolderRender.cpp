@@ -161,8 +161,10 @@ std::size_t terminalWidth()
 
 int defaultRenderJobs()
 {
+    // A render alone keeps about two cores busy, yet on two cores two at once beat one in every
+    // round measured (by a tenth): each fills the other's start, end and waits. Three lost again.
     const unsigned cores = std::max(1U, std::thread::hardware_concurrency());
-    return static_cast<int>(std::max(1U, cores / 2));
+    return static_cast<int>(std::max(std::min(cores, 2U), cores / 2));
 }
 
 int runFolderRender(const CommandLine& commandLine, const std::vector<std::string>& args)

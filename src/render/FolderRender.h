@@ -11,8 +11,7 @@
 
 namespace mirvo::render {
 
-// How many tracks render at once unless --jobs says: as many as the machine's cores keep busy
-// without one render slowing another.
+// How many tracks render at once unless --jobs says: the count that rendered an album fastest.
 int defaultRenderJobs();
 
 // Main's exit status: 0 when every track became a video, 1 when any could not (each told in a

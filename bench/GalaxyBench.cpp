@@ -12,7 +12,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -55,22 +54,11 @@ void BM_Galaxy(benchmark::State& state, bool onCpu, float magnitude, int32_t sta
     galaxy.setStarCount(stars);
     galaxy.activate();
     loadWindowMatrices();
-    galaxy.update(1.0f / 80.0f);
-    galaxy.draw();
-    glFinish();
-
-    const auto wallStart = std::chrono::steady_clock::now();
-    const double cpuStart = mirvo::bench::processCpuSeconds();
-    for (auto _ : state) {
-        galaxy.update(1.0f / 80.0f);
-        galaxy.draw();
-        glFinish();
-    }
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
-    const double cpu = mirvo::bench::processCpuSeconds() - cpuStart;
+    const mirvo::bench::FrameTimes times = mirvo::bench::drawFrames(state, galaxy, 1.0f / 80.0f);
     galaxy.deactivate();
-    state.counters["cores"] = benchmark::Counter(cpu / wall);
-    state.counters["cpu_ms"] = benchmark::Counter(cpu * 1000.0 / static_cast<double>(state.iterations()));
+    state.counters["cores"] = benchmark::Counter(times.cpu / times.wall);
+    state.counters["cpu_ms"] =
+        benchmark::Counter(times.cpu * 1000.0 / static_cast<double>(state.iterations()));
 }
 
 BENCHMARK_CAPTURE(BM_Galaxy, gl_sprites_middle, false, 0.5f, 10000)

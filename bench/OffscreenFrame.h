@@ -1,10 +1,14 @@
 // What the GL benchmarks share: one headless GL context for the whole program, a colour target
-// to draw frames into, and the process's CPU time (the software renderer's threads included).
+// to draw frames into, the process's CPU time (the software renderer's threads included) and the
+// timed run of a scene's frames.
 #pragma once
 
 #include "gl/Gl.h"
 #include "src/render/OffscreenContext.h"
 
+#include <benchmark/benchmark.h>
+
+#include <chrono>
 #include <ctime>
 #include <memory>
 
@@ -51,5 +55,29 @@ class FrameTarget {
     GLuint mTexture = 0;
     GLuint mFramebuffer = 0;
 };
+
+// The wall and CPU seconds (every thread's) a run of frames took.
+struct FrameTimes {
+    double wall = 0.0;
+    double cpu = 0.0;
+};
+
+// Draws one frame to warm the scene up (shaders built, buffers filled), then one each iteration,
+// every frame finished by the GL before the next.
+template <typename Scene> FrameTimes drawFrames(benchmark::State& state, Scene& scene, float dt)
+{
+    scene.update(dt);
+    scene.draw();
+    glFinish();
+    const auto wallStart = std::chrono::steady_clock::now();
+    const double cpuStart = processCpuSeconds();
+    for (auto _ : state) {
+        scene.update(dt);
+        scene.draw();
+        glFinish();
+    }
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count(),
+            processCpuSeconds() - cpuStart};
+}
 
 } // namespace mirvo::bench

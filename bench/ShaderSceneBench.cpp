@@ -10,8 +10,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
-#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,20 +43,9 @@ void BM_OwnShaderScene(benchmark::State& state, const std::string& name)
         samples.getChannel(1)[i] = samples.getChannel(0)[i];
     }
     scene.takeSound(samples);
-    scene.update(1.0f / 60.0f);
-    scene.draw();
-    glFinish();
-
-    const auto wallStart = std::chrono::steady_clock::now();
-    const double cpuStart = mirvo::bench::processCpuSeconds();
-    for (auto _ : state) {
-        scene.update(1.0f / 60.0f);
-        scene.draw();
-        glFinish();
-    }
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
-    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()) / wall);
-    state.counters["cores"] = benchmark::Counter((mirvo::bench::processCpuSeconds() - cpuStart) / wall);
+    const mirvo::bench::FrameTimes times = mirvo::bench::drawFrames(state, scene, 1.0f / 60.0f);
+    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()) / times.wall);
+    state.counters["cores"] = benchmark::Counter(times.cpu / times.wall);
 }
 
 BENCHMARK_CAPTURE(BM_OwnShaderScene, spectrum_ring, std::string("spectrum-ring"))
